@@ -1,0 +1,179 @@
+#include "TestSupport.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tw::test {
+
+TempDir::TempDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tarnwick-test-XXXXXX";
+    if (!mkdtemp(tmpl.data()))
+        throw std::runtime_error("mkdtemp failed: " + std::string(std::strerror(errno)));
+    m_path = std::filesystem::canonical(tmpl);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Tests may leave read-only folders behind; make them writable so removal does not stop half-way.
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             m_path, std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+    out << content;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input,
+                         const std::filesystem::path& cwd, std::chrono::milliseconds timeout)
+{
+    int inPipe[2], outPipe[2], errPipe[2];
+    if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC))
+        throw std::runtime_error("pipe failed");
+
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        dup2(inPipe[0], 0);
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+            _exit(126);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(inPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    ProcessResult result;
+    size_t written = 0;
+    int inFd = inPipe[1];
+    fcntl(inFd, F_SETFL, O_NONBLOCK);
+    if (input.empty()) {
+        close(inFd);
+        inFd = -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool outOpen = true, errOpen = true;
+    bool timedOut = false;
+    signal(SIGPIPE, SIG_IGN);
+    while (outOpen || errOpen) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd fds[3] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
+                         {errOpen ? errPipe[0] : -1, POLLIN, 0},
+                         {inFd, POLLOUT, 0}};
+        if (poll(fds, 3, static_cast<int>(std::min<long>(left.count(), 100))) < 0 && errno != EINTR)
+            break;
+        char buf[65536];
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+                if (n > 0)
+                    (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+                else if (n == 0 || errno != EINTR)
+                    (i == 0 ? outOpen : errOpen) = false;
+            }
+        }
+        if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = write(inFd, input.data() + written, input.size() - written);
+            if (n > 0)
+                written += static_cast<size_t>(n);
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                written = input.size();
+            if (written >= input.size()) {
+                close(inFd);
+                inFd = -1;
+            }
+        }
+    }
+    if (inFd >= 0)
+        close(inFd);
+    close(outPipe[0]);
+    close(errPipe[0]);
+    if (timedOut)
+        kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (timedOut)
+        result.exitCode = -1;
+    else if (WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.exitCode = 128 + WTERMSIG(status);
+    return result;
+}
+
+std::filesystem::path testDataDir()
+{
+    return TW_TEST_DATA_DIR;
+}
+
+std::filesystem::path binDir()
+{
+    return TW_BIN_DIR;
+}
+
+std::filesystem::path testBinDir()
+{
+    return TW_TEST_BIN_DIR;
+}
+
+} // namespace tw::test
