@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One decoded line of the watcher's standard output: a rule matched on a file.
+struct WatchEvent
+{
+    QString path;      // the file the match concerns, as the watcher names it
+    QStringList types; // the kinds of change, in the watcher's order; may be empty
+    QString rule;      // name of the rule that matched
+    QString severity;  // "critical", "high", "warning" or anything else, compared exactly
+
+    friend bool operator==(const WatchEvent&, const WatchEvent&) = default;
+};
+
+Q_DECLARE_METATYPE(WatchEvent)
+
+// Decodes one line (without its line feed) into an event. The line must be one JSON object holding
+// exactly the keys "path", "rule", "severity" (strings) and "types" (an array of strings), spelled
+// with this case; a missing key, null or another JSON type rejects the whole line. Other keys are
+// ignored, key order and JSON white space are free. Returns nullopt for anything else.
+std::optional<WatchEvent> decodeWatchEvent(QByteArrayView line);

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "WatchEvent.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class Directory;
+class Intake;
+class QProcess;
+
+// Starts and keeps track of the watcher, `twwatch`, as a child process: no arguments, the
+// application's working directory and environment, standard error shared, standard input and output
+// on pipes. Main thread only; nothing here blocks.
+class WatcherSupervisor : public QObject
+{
+    Q_OBJECT
+public:
+    // Events read from any watcher are handed to intake->ingest (when given), one list per read.
+    explicit WatcherSupervisor(Intake* intake = nullptr, QObject* parent = nullptr);
+    ~WatcherSupervisor() override;
+
+    // Default: QCoreApplication::applicationDirPath() + "/twwatch".
+    QString executable() const;
+    void setExecutable(const QString& path);
+
+    // Starts a new watcher. Without an executable file nothing happens at all. Once it has started:
+    // it becomes WatcherStatus's input pipe, isRunning turns true and the directory configuration is
+    // sent. A failed start sets isRunning false (no signal when it already was).
+    void launchWatcher();
+
+    // The start-unless-running check: launches only when there is no process yet or it has ended.
+    void launchUnlessRunning();
+
+    // The process of the most recent launch; kept after it ends, until the next launch replaces it.
+    QProcess* process() const { return m_process; }
+
+signals:
+    void eventsRead(const QList<WatchEvent>& events);
+    // The watcher of the most recent launch has started (after the configuration was sent).
+    void launched();
+
+private:
+    void onStarted(QProcess* process);
+    void onEnded(QProcess* process);
+    void retire(QProcess* process);
+
+    QString m_executable;
+    QPointer<QProcess> m_process;
+};
+
+// The paths a configuration message lists for these records, in their order: those watching new
+// files or new directories. Used by the window's own push as well.
+QStringList selectedDirectoryPaths(const QList<Directory>& directories);
+
+// Fetches the directories from a fresh context of WatcherStatus's container and sends them. Does
+// nothing without a container or when the fetch fails.
+void sendDirectoryConfiguration();
