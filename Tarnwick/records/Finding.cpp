@@ -1,0 +1,26 @@
+#include "Finding.h"
+
+#include <utility>
+
+Finding::Finding(QString path, QString ruleName, QString severity, QStringList eventTypes)
+    : m_id(PersistentIdentifier::create())
+    , m_path(std::move(path))
+    , m_ruleName(std::move(ruleName))
+    , m_severity(std::move(severity))
+    , m_eventTypes(std::move(eventTypes))
+    , m_timestamp(QDateTime::currentDateTimeUtc())
+{
+}
+
+Finding Finding::materialize(const PersistentIdentifier& id, QString path, QString ruleName, QString severity,
+                             QStringList eventTypes, QDateTime timestamp)
+{
+    Finding f;
+    f.m_id = id;
+    f.m_path = std::move(path);
+    f.m_ruleName = std::move(ruleName);
+    f.m_severity = std::move(severity);
+    f.m_eventTypes = std::move(eventTypes);
+    f.m_timestamp = timestamp.toUTC();
+    return f;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "PersistentIdentifier.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// One recorded watcher event. Values are kept exactly as received (no trimming, no case folding, an empty
+// eventTypes list is fine). Findings are never edited, only cleared. The identity is drawn when the record
+// is created and kept through insert, save and reload; copies share the identity of the record they copy.
+class Finding
+{
+public:
+    Finding() = default; // a null record (invalid id); only useful as a placeholder
+    // Stamps timestamp() with the current time (UTC, millisecond precision).
+    Finding(QString path, QString ruleName, QString severity, QStringList eventTypes);
+
+    // For the store: a record read back from the file, with its kept identity and time of intake.
+    static Finding materialize(const PersistentIdentifier& id, QString path, QString ruleName,
+                               QString severity, QStringList eventTypes, QDateTime timestamp);
+
+    const PersistentIdentifier& id() const { return m_id; }
+    const QString& path() const { return m_path; }
+    const QString& ruleName() const { return m_ruleName; }
+    const QString& severity() const { return m_severity; }
+    const QStringList& eventTypes() const { return m_eventTypes; }
+    const QDateTime& timestamp() const { return m_timestamp; }
+
+    // Identity only: the same event reported twice gives two findings that are not equal.
+    friend bool operator==(const Finding& a, const Finding& b) { return a.m_id == b.m_id; }
+    friend size_t qHash(const Finding& f, size_t seed = 0) noexcept { return qHash(f.m_id, seed); }
+
+private:
+    PersistentIdentifier m_id;
+    QString m_path;
+    QString m_ruleName;
+    QString m_severity;
+    QStringList m_eventTypes;
+    QDateTime m_timestamp;
+};
+
+template <>
+struct std::hash<Finding>
+{
+    size_t operator()(const Finding& f) const noexcept { return qHash(f); }
+};
