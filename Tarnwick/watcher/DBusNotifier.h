@@ -44,4 +44,5 @@ private:
     // ActionInvoked / NotificationClosed can overtake the reply that tells us the id.
     QList<QPair<uint, QString>> m_earlyActions;
     QList<uint> m_earlyCloses;
+    int m_outstanding = 0; // Notify calls whose reply has not come yet
 };

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
-class QProcess;
+#include <QProcess>
 
 // Reads one watcher's standard output on the main thread and turns every read into one list of
 // events, in stream order. The final line is delivered at the latest when the output ends.

@@ -3,12 +3,13 @@
 #include "AlertFlood.h"
 #include "WatchEvent.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
-class Notifier;
+#include "Notifier.h"
 
 // Turns watcher events into stored findings and alerts. Main thread only.
 class Intake : public QObject
@@ -38,6 +39,7 @@ private:
 
     QPointer<Notifier> m_notifier;
     AlertFlood m_flood;
+    QElapsedTimer m_clock;
     QTimer m_summaryTimer;
     qint64 m_lastSummaryMs = -1;
 };

@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <QStringList>
 
-class ModelContainer;
-class QProcess;
+#include "records/ModelContainer.h"
+#include <QProcess>
 
 // The one shared, observable state of the watcher link. Main thread only. Every setter signals only
 // when the value really changes (the flag by value, the pipe and the container by identity).

@@ -9,7 +9,7 @@
 
 class Directory;
 class Intake;
-class QProcess;
+#include <QProcess>
 
 // Starts and keeps track of the watcher, `twwatch`, as a child process: no arguments, the
 // application's working directory and environment, standard error shared, standard input and output
@@ -31,7 +31,8 @@ public:
     // sent. A failed start sets isRunning false (no signal when it already was).
     void launchWatcher();
 
-    // The start-unless-running check: launches only when there is no process yet or it has ended.
+    // The start-unless-running check: launches only when there is no process yet, or it has ended and
+    // no launch is under way.
     void launchUnlessRunning();
 
     // The process of the most recent launch; kept after it ends, until the next launch replaces it.
@@ -49,6 +50,7 @@ private:
 
     QString m_executable;
     QPointer<QProcess> m_process;
+    QPointer<QProcess> m_pending; // started, not yet running
 };
 
 // The paths a configuration message lists for these records, in their order: those watching new

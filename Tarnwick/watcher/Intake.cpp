@@ -1,0 +1,104 @@
+#include "Intake.h"
+
+#include "Notifier.h"
+#include "WatcherStatus.h"
+
+#include "records/Finding.h"
+#include "records/ModelContainer.h"
+
+#include <QDateTime>
+
+namespace {
+
+// Summary bubbles are refreshed at most this often while a flood lasts.
+constexpr qint64 summaryIntervalMs = 1000;
+
+const QString criticalWord = QStringLiteral("critical");
+const QString highWord = QStringLiteral("high");
+
+} // namespace
+
+Intake::Intake(Notifier* notifier, QObject* parent)
+    : QObject(parent)
+    , m_notifier(notifier)
+{
+    m_clock.start();
+    m_summaryTimer.setSingleShot(true);
+    connect(&m_summaryTimer, &QTimer::timeout, this, &Intake::showSummary);
+}
+
+void Intake::setNotifier(Notifier* notifier)
+{
+    m_notifier = notifier;
+}
+
+void Intake::ingest(const QList<WatchEvent>& events)
+{
+    ModelContainer* container = WatcherStatus::shared().modelContainer();
+    if (!container || events.isEmpty())
+        return;
+    ModelContext& context = container->mainContext();
+    for (const WatchEvent& event : events) {
+        Finding finding(event.path, event.rule, event.severity, event.types);
+        context.insert(finding);
+        postAlert(event.rule, event.severity, event.path);
+    }
+    // One save for the whole read. A failure keeps the records pending in the main context, whose
+    // autosave tries again.
+    context.save();
+}
+
+QString Intake::alertTitle(const QString& severity, const QString& rule)
+{
+    // No variation selectors: U+26D4 and U+2757 as they are.
+    if (severity == criticalWord)
+        return QStringLiteral("\u26D4 Critical: ") + rule;
+    if (severity == highWord)
+        return QStringLiteral("\u2757 High: ") + rule;
+    return {};
+}
+
+void Intake::postAlert(const QString& rule, const QString& severity, const QString& path)
+{
+    const QString title = alertTitle(severity, rule);
+    if (title.isEmpty())
+        return;
+    const qint64 now = m_clock.elapsed();
+    if (m_flood.admit(severity, rule, path, now)) {
+        if (m_notifier) {
+            m_notifier->notify(
+                {title,
+                 path,
+                 severity == criticalWord ? Notifier::Urgency::Critical : Notifier::Urgency::Normal,
+                 path,
+                 rule,
+                 {}});
+        }
+        return;
+    }
+    // Gathered: refresh the summary once this read is through, and no more than once a second.
+    if (!m_summaryTimer.isActive()) {
+        const qint64 wait = m_lastSummaryMs < 0 ? 0 : summaryIntervalMs - (now - m_lastSummaryMs);
+        m_summaryTimer.start(int(qBound<qint64>(0, wait, summaryIntervalMs)));
+    }
+}
+
+void Intake::showSummary()
+{
+    m_lastSummaryMs = m_clock.elapsed();
+    const AlertFlood::Summary& summary = m_flood.summary();
+    if (!m_notifier || summary.gathered == 0)
+        return;
+    const bool anyCritical = summary.critical > 0;
+    Notifier::Notification notification;
+    notification.summary =
+        (anyCritical ? QStringLiteral("\u26D4 ") : QStringLiteral("\u2757 ")) +
+        (summary.gathered == 1 ? tr("1 more alert") : tr("%1 more alerts").arg(summary.gathered));
+    notification.body = tr("%1 critical, %2 high. Latest: %3 on %4. Every finding is in the findings list.")
+                            .arg(summary.critical)
+                            .arg(summary.high)
+                            .arg(summary.lastRule, summary.lastPath);
+    notification.urgency = anyCritical ? Notifier::Urgency::Critical : Notifier::Urgency::Normal;
+    notification.replaceKey = QStringLiteral("flood-%1").arg(summary.sequence);
+    m_notifier->notify(notification);
+}

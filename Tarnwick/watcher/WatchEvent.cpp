@@ -1,0 +1,55 @@
+#include "WatchEvent.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+namespace {
+
+std::optional<QString> stringField(const QJsonObject& object, QLatin1StringView key)
+{
+    const auto it = object.constFind(key);
+    if (it == object.constEnd() || !it->isString())
+        return std::nullopt;
+    return it->toString();
+}
+
+std::optional<QStringList> stringListField(const QJsonObject& object, QLatin1StringView key)
+{
+    const auto it = object.constFind(key);
+    if (it == object.constEnd() || !it->isArray())
+        return std::nullopt;
+    const QJsonArray array = it->toArray();
+    QStringList list;
+    list.reserve(array.size());
+    for (const QJsonValue& value : array) {
+        if (!value.isString())
+            return std::nullopt;
+        list.append(value.toString());
+    }
+    return list;
+}
+
+} // namespace
+
+std::optional<WatchEvent> decodeWatchEvent(QByteArrayView line)
+{
+    if (line.isEmpty())
+        return std::nullopt;
+    QJsonParseError error;
+    // fromJson copies nothing it does not need, but it wants a QByteArray; fromRawData avoids the copy.
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromRawData(line.data(), line.size()), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+
+    auto path = stringField(object, QLatin1StringView("path"));
+    auto types = stringListField(object, QLatin1StringView("types"));
+    auto rule = stringField(object, QLatin1StringView("rule"));
+    auto severity = stringField(object, QLatin1StringView("severity"));
+    if (!path || !types || !rule || !severity)
+        return std::nullopt;
+    return WatchEvent{std::move(*path), std::move(*types), std::move(*rule), std::move(*severity)};
+}
