@@ -28,7 +28,8 @@ public:
 
     // The same context on every call; main thread only.
     ModelContext& mainContext();
-    // A fresh context for one operation, bound to the calling thread.
+    // A fresh context for one operation, bound to the calling thread; it must not outlive the container.
+    // Never null: when its connection cannot be opened, its operations fail with lastError() set.
     std::unique_ptr<ModelContext> newContext();
 
     // How long after a change the main context saves by itself (and retries after a failed save).
@@ -45,8 +46,11 @@ private:
     struct Impl;
     explicit ModelContainer(std::unique_ptr<Impl> impl);
 
-    void noteMainContextChanged();
+    // Called by contexts, on their own thread.
+    void noteChange(const ModelContext& context);
+    void noteSaved(const ModelContext& context);
     void autosave();
+    std::unique_ptr<ModelContext> makeContext(bool isMain);
 
     std::unique_ptr<Impl> d;
 };

@@ -1,0 +1,67 @@
+#include "StoreRows.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QVariant>
+
+namespace StoreRows {
+namespace {
+
+QByteArray encodeTypes(const QStringList& types)
+{
+    return QJsonDocument(QJsonArray::fromStringList(types)).toJson(QJsonDocument::Compact);
+}
+
+QStringList decodeTypes(const QByteArray& json)
+{
+    // Only this store writes the column; an entry that is not a string would mean the file was edited
+    // by hand, and is left out rather than failing the whole list.
+    QStringList types;
+    const QJsonArray array = QJsonDocument::fromJson(json).array();
+    types.reserve(array.size());
+    for (const QJsonValue& v : array) {
+        if (v.isString())
+            types << v.toString();
+    }
+    return types;
+}
+
+} // namespace
+
+void bind(QSqlQuery& q, const Directory& d)
+{
+    q.bindValue(0, d.id().toBytes());
+    q.bindValue(1, QString::fromLatin1(d.url().toEncoded()));
+    q.bindValue(2, d.watchNewFiles() ? 1 : 0);
+    q.bindValue(3, d.watchNewDirectories() ? 1 : 0);
+    q.bindValue(4, d.isRepository() ? 1 : 0);
+    q.bindValue(5, d.isPromptFolder() ? 1 : 0);
+}
+
+void bind(QSqlQuery& q, const Finding& f)
+{
+    q.bindValue(0, f.id().toBytes());
+    q.bindValue(1, f.path());
+    q.bindValue(2, f.ruleName());
+    q.bindValue(3, f.severity());
+    q.bindValue(4, QString::fromUtf8(encodeTypes(f.eventTypes())));
+    q.bindValue(5, f.timestamp().toMSecsSinceEpoch());
+}
+
+Directory readDirectory(const QSqlQuery& q)
+{
+    return Directory::materialize(PersistentIdentifier::fromBytes(q.value(0).toByteArray()),
+                                  QUrl::fromEncoded(q.value(1).toString().toLatin1(), QUrl::StrictMode),
+                                  q.value(2).toInt() != 0, q.value(3).toInt() != 0, q.value(4).toInt() != 0,
+                                  q.value(5).toInt() != 0);
+}
+
+Finding readFinding(const QSqlQuery& q)
+{
+    return Finding::materialize(PersistentIdentifier::fromBytes(q.value(0).toByteArray()),
+                                q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                                decodeTypes(q.value(4).toString().toUtf8()),
+                                QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong(), Qt::UTC));
+}
+
+} // namespace StoreRows

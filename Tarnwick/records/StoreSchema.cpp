@@ -1,0 +1,135 @@
+#include "StoreSchema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+namespace StoreSchema {
+namespace {
+
+// Store order of directories is the order of insertion: `id` grows with every insert. `uid` is the
+// record's persistent identifier. The panel reads findings newest first and the notification lookup
+// by path and rule, newest first; each has its index so neither slows down as findings pile up.
+const char* const CreateStatements[] = {
+    "CREATE TABLE metadata (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)",
+    "CREATE TABLE directory ("
+    " id INTEGER PRIMARY KEY,"
+    " uid BLOB NOT NULL UNIQUE,"
+    " url TEXT NOT NULL,"
+    " watchNewFiles INTEGER NOT NULL,"
+    " watchNewDirectories INTEGER NOT NULL,"
+    " isRepository INTEGER NOT NULL,"
+    " isPromptFolder INTEGER NOT NULL)",
+    "CREATE TABLE finding ("
+    " id INTEGER PRIMARY KEY,"
+    " uid BLOB NOT NULL UNIQUE,"
+    " path TEXT NOT NULL,"
+    " ruleName TEXT NOT NULL,"
+    " severity TEXT NOT NULL,"
+    " eventTypes TEXT NOT NULL,"    // JSON array of strings
+    " timestamp INTEGER NOT NULL)", // milliseconds since 1970-01-01 UTC
+    "CREATE INDEX finding_by_timestamp ON finding (timestamp)",
+    "CREATE INDEX finding_by_path_rule ON finding (path, ruleName, timestamp)",
+};
+
+QString versionText(int userVersion)
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(userVersion / 10000)
+        .arg(userVersion / 100 % 100)
+        .arg(userVersion % 100);
+}
+
+QString sqliteReason(const QSqlError& error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    if (text.contains(QLatin1String("not a database")))
+        return QStringLiteral("is not an SQLite database (%1)").arg(text);
+    return QStringLiteral("could not be read (%1)").arg(text);
+}
+
+bool readInt(QSqlDatabase& db, const QString& sql, int* value, QString* reason)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql) || !q.next()) {
+        *reason = sqliteReason(q.lastError());
+        return false;
+    }
+    *value = q.value(0).toInt();
+    return true;
+}
+
+} // namespace
+
+Inspection inspect(QSqlDatabase& db)
+{
+    Inspection result;
+    int applicationId = 0;
+    int userVersion = 0;
+    int objects = 0;
+    // The first read is where SQLite notices a file that is not a database.
+    if (!readInt(db, QStringLiteral("SELECT count(*) FROM sqlite_master"), &objects, &result.reason) ||
+        !readInt(db, QStringLiteral("PRAGMA application_id"), &applicationId, &result.reason) ||
+        !readInt(db, QStringLiteral("PRAGMA user_version"), &userVersion, &result.reason))
+        return result;
+
+    if (objects == 0 && applicationId == 0 && userVersion == 0) {
+        result.state = State::Empty;
+        return result;
+    }
+    if (applicationId != ApplicationId) {
+        result.reason = QStringLiteral("is an SQLite database of another application (no Tarnwick schema)");
+        return result;
+    }
+    if (userVersion != UserVersion) {
+        result.reason = QStringLiteral("carries schema version %1, expected %2")
+                            .arg(versionText(userVersion), QLatin1String(VersionText));
+        return result;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT value FROM metadata WHERE key = 'schemaVersion'")) || !q.next()) {
+        result.reason = QStringLiteral("has no schema version record (%1)").arg(q.lastError().text());
+        return result;
+    }
+    const QString recorded = q.value(0).toString();
+    if (recorded != QLatin1String(VersionText)) {
+        result.reason = QStringLiteral("carries schema version %1, expected %2")
+                            .arg(recorded, QLatin1String(VersionText));
+        return result;
+    }
+    result.state = State::Current;
+    return result;
+}
+
+bool create(QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    QStringList statements;
+    for (const char* statement : CreateStatements)
+        statements << QString::fromLatin1(statement);
+    statements << QStringLiteral("INSERT INTO metadata (key, value) VALUES ('schemaVersion', '%1')")
+                      .arg(QLatin1String(VersionText))
+               << QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId)
+               << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
+
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    for (const QString& statement : statements) {
+        if (!q.exec(statement)) {
+            *error = q.lastError().text();
+            q.exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    }
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        *error = q.lastError().text();
+        q.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace StoreSchema

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The layout of the store file, version 1.0.0, and the check that a file carries it.
+namespace StoreSchema {
+
+inline constexpr int Major = 1;
+inline constexpr int Minor = 0;
+inline constexpr int Patch = 0;
+inline constexpr const char* VersionText = "1.0.0";
+// PRAGMA application_id: "Trnw". Marks the file as ours, so a foreign database is told apart from an
+// older or newer Tarnwick store.
+inline constexpr int ApplicationId = 0x54726e77;
+inline constexpr int UserVersion = Major * 10000 + Minor * 100 + Patch;
+
+enum class State {
+    Empty,   // a database with nothing in it (a new file): create the schema
+    Current, // our schema, version 1.0.0
+    Invalid, // anything else; `reason` says what
+};
+
+struct Inspection
+{
+    State state = State::Invalid;
+    QString reason; // completes "The store file "<path>" ...", e.g. "is not an SQLite database (...)"
+};
+
+// Reads only; never writes to the file.
+Inspection inspect(QSqlDatabase& db);
+
+// Creates the tables, indexes and version marks in one transaction. False and `error` on failure.
+bool create(QSqlDatabase& db, QString* error);
+
+} // namespace StoreSchema
