@@ -1,4 +1,6 @@
-int main()
+#include "shell/TarnwickApp.h"
+
+int main(int argc, char** argv)
 {
-    return 0;
+    return TarnwickApp::main(argc, argv);
 }

@@ -1,0 +1,49 @@
+#include "ElidedLabel.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+
+ElidedLabel::ElidedLabel(const QString& text, QWidget* parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setFullText(text);
+}
+
+void ElidedLabel::setFullText(const QString& text)
+{
+    m_fullText = text;
+    setToolTip(text);
+    updateElision();
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    updateElision();
+}
+
+void ElidedLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        updateElision();
+    }
+}
+
+void ElidedLabel::updateElision()
+{
+    const int available = contentsRect().width();
+    const QString shown =
+        available > 0 ? fontMetrics().elidedText(m_fullText, Qt::ElideMiddle, available) : m_fullText;
+    if (shown != text()) {
+        setText(shown);
+    }
+}

@@ -1,0 +1,112 @@
+#include "FindingRow.h"
+
+#include "ElidedLabel.h"
+#include "RelativeAge.h"
+#include "shell/AppDelegate.h"
+#include "shell/TextStyles.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* makeLabel(const QString& text, const QFont& font, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    // The row is the button: clicks on any label belong to it.
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+} // namespace
+
+QString FindingRow::severityMarker(const QString& severity)
+{
+    if (severity == QLatin1String("critical")) {
+        return QCoreApplication::translate("FindingRow", "⛔CRITICAL:");
+    }
+    if (severity == QLatin1String("high")) {
+        return QCoreApplication::translate("FindingRow", "❗");
+    }
+    return QCoreApplication::translate("FindingRow", "⚠️");
+}
+
+FindingRow::FindingRow(const Finding& finding, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_finding(finding)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    m_marker = makeLabel(severityMarker(finding.severity()), font(), this);
+    QFont ruleFont = TextStyles::subheadline();
+    ruleFont.setWeight(QFont::Medium);
+    m_rule = makeLabel(finding.ruleName(), ruleFont, this);
+    m_rule->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_rule->setMinimumWidth(40);
+    m_age = makeLabel(QString(), TextStyles::caption2(), this);
+    TextStyles::makeSecondary(m_age);
+    m_path = new ElidedLabel(finding.path(), this);
+    m_path->setFont(TextStyles::caption());
+    m_path->setAttribute(Qt::WA_TransparentForMouseEvents);
+    TextStyles::makeSecondary(m_path);
+
+    auto* firstLine = new QHBoxLayout;
+    firstLine->setContentsMargins(0, 0, 0, 0);
+    firstLine->addWidget(m_marker, 0, Qt::AlignVCenter);
+    firstLine->addWidget(m_rule, 1, Qt::AlignVCenter);
+    firstLine->addWidget(m_age, 0, Qt::AlignVCenter | Qt::AlignRight);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 2, 0, 2);
+    column->setSpacing(2);
+    column->addLayout(firstLine);
+    column->addWidget(m_path);
+
+    setAccessibleName(QStringLiteral("%1 %2").arg(m_marker->text(), finding.ruleName()));
+    setAccessibleDescription(finding.path());
+    refreshAge();
+    connect(this, &QAbstractButton::clicked, this, &FindingRow::open);
+}
+
+void FindingRow::refreshAge(const QDateTime& now)
+{
+    m_age->setText(formatRelativeAge(m_finding.timestamp(), now));
+}
+
+QString FindingRow::markerText() const
+{
+    return m_marker->text();
+}
+
+QString FindingRow::ruleText() const
+{
+    return m_rule->text();
+}
+
+QString FindingRow::ageText() const
+{
+    return m_age->text();
+}
+
+QString FindingRow::pathText() const
+{
+    return m_path->text();
+}
+
+void FindingRow::paintEvent(QPaintEvent*)
+{
+    // Plain style: no bezel, background, hover or selection highlight; the labels draw the content.
+}
+
+void FindingRow::open()
+{
+    if (AppDelegate* delegate = AppDelegate::shared()) {
+        delegate->openFileViewer(m_finding);
+    }
+}

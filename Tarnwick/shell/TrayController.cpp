@@ -1,0 +1,133 @@
+#include "TrayController.h"
+
+#include "SymbolIcons.h"
+#include "panel/FindingsView.h"
+#include "records/FindingListModel.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+TrayController::TrayController(ModelContainer* container, QObject* parent)
+    : QObject(parent)
+    , m_model(new FindingListModel(container, this))
+{
+    m_icon.setIcon(gnomeIcon());
+    m_icon.setToolTip(tr("Tarnwick"));
+    connect(&m_icon, &QSystemTrayIcon::activated, this, &TrayController::onActivated);
+
+    m_panel = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    m_panel->setObjectName(QStringLiteral("findingsPanel"));
+    // The title names the panel for window lists and for tests that look for it from outside.
+    m_panel->setWindowTitle(tr("Findings"));
+    m_panel->setWindowIcon(gnomeIcon());
+    m_panel->setFixedSize(PanelSize);
+    auto* layout = new QVBoxLayout(m_panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_view = new FindingsView(m_model, m_panel);
+    layout->addWidget(m_view);
+
+    // A tray can start after us (a panel restarting, a session still coming up); look again now and then.
+    m_trayRetry.setInterval(1000);
+    connect(&m_trayRetry, &QTimer::timeout, this, &TrayController::checkTray);
+}
+
+TrayController::~TrayController()
+{
+    delete m_panel.data();
+}
+
+void TrayController::start()
+{
+    m_icon.show();
+    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!m_trayAvailable) {
+        showAsWindow();
+        m_trayRetry.start();
+    }
+}
+
+void TrayController::checkTray()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    m_trayAvailable = true;
+    m_trayRetry.stop();
+    // Hiding and showing again makes the icon embed in the tray that has just appeared.
+    m_icon.hide();
+    m_icon.show();
+}
+
+void TrayController::onActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
+        reason == QSystemTrayIcon::Context) {
+        togglePanel();
+    }
+}
+
+bool TrayController::isPanelPopup() const
+{
+    return m_panel && (m_panel->windowFlags() & Qt::Popup) == Qt::Popup;
+}
+
+void TrayController::togglePanel()
+{
+    if (m_panel->isVisible() && isPanelPopup()) {
+        m_panel->hide();
+        return;
+    }
+    showPanel();
+}
+
+void TrayController::showPanel()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        showAsPopup();
+    } else {
+        showAsWindow();
+    }
+}
+
+QPoint TrayController::popupPosition(const QRect& icon, const QSize& size, const QRect& available)
+{
+    int x = icon.center().x() - size.width() / 2;
+    int y = icon.center().y() < available.center().y() ? icon.bottom() + 1 : icon.top() - size.height();
+    x = qBound(available.left(), x, qMax(available.left(), available.right() + 1 - size.width()));
+    y = qBound(available.top(), y, qMax(available.top(), available.bottom() + 1 - size.height()));
+    return {x, y};
+}
+
+void TrayController::showAsPopup()
+{
+    if (!isPanelPopup()) {
+        m_panel->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    }
+    QRect anchor = m_icon.geometry();
+    if (!anchor.isValid()) {
+        // Some trays do not report the icon's place; the pointer is where the user just clicked.
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    }
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), PanelSize);
+    m_panel->move(popupPosition(anchor, PanelSize, available));
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+}
+
+void TrayController::showAsWindow()
+{
+    if (isPanelPopup()) {
+        m_panel->setWindowFlags(Qt::Window);
+    }
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+}
