@@ -33,7 +33,8 @@ struct RuleLoadOptions
 std::unique_ptr<RuleEngine> loadRuleEngine(const RuleLoadOptions& options, std::ostream& diagnostics);
 
 // `twwatch --check-rules`: compiles everything and reports, per file, what loaded and what was refused.
-// Returns the process exit code: 0 when every file and rule loaded, 1 when something was refused.
+// Returns the process exit code: 0 when every file and rule loaded, 1 when something was refused or
+// nothing loaded at all.
 int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostream& err);
 
 // `twwatch --scan DIR...`: evaluates every file under the directories once, with the same rules and

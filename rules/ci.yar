@@ -1,0 +1,77 @@
+import "math"
+
+// CI workflows that a worm plants or rewrites, and the files a credential-harvesting worm leaves behind.
+
+private rule workflow_file
+{
+    condition:
+        filepath contains "/.github/workflows/" and (extension == "yml" or extension == "yaml")
+}
+
+rule workflow_exfiltrates_secrets
+{
+    meta:
+        severity = "critical"
+        description = "A workflow dumps all secrets or sends data to a webhook catcher or tunnel"
+    strings:
+        $all_secrets = /toJSON\(\s*secrets\s*\)/ nocase
+        $webhook_site = "webhook.site" nocase
+        $requestbin = /requestbin\.(net|com)|pipedream\.net|beeceptor\.com|hookbin\.com|requestcatcher\.com/ nocase
+        $tunnel = /[a-z0-9\-]+\.(ngrok(-free)?\.(io|app|dev)|trycloudflare\.com|loca\.lt|serveo\.net|localhost\.run)/ nocase
+        $oast = /\.(oast\.(fun|me|pro|live|site|online)|interact\.sh|burpcollaborator\.net)/ nocase
+        $discord = "discord.com/api/webhooks" nocase
+    condition:
+        workflow_file and any of them
+}
+
+rule workflow_known_worm
+{
+    meta:
+        severity = "critical"
+        description = "A workflow carries the name or runner label of a known self-propagating worm"
+    strings:
+        $shai = /shai[\-_ ]?hulud/ nocase
+        $sha1 = /sha1[\-_ ]?hulud/ nocase
+    condition:
+        workflow_file and (any of them or filename == "shai-hulud-workflow.yml")
+}
+
+rule workflow_self_hosted_backdoor
+{
+    meta:
+        severity = "critical"
+        description = "A workflow on a self-hosted runner runs text that anyone can write (discussion, issue or comment bodies)"
+    strings:
+        $self_hosted = /runs-on\s*:\s*\[?\s*["']?self-hosted/
+        $body = /\$\{\{\s*github\.event\.(discussion|issue|comment|pull_request|review)\.(body|title)\s*\}\}/
+    condition:
+        workflow_file and $self_hosted and $body
+}
+
+rule workflow_self_hosted_runner
+{
+    meta:
+        severity = "warning"
+        description = "A workflow runs on a self-hosted runner, that is on a machine of yours"
+    strings:
+        $self_hosted = /runs-on\s*:\s*\[?\s*["']?self-hosted/
+    condition:
+        workflow_file and $self_hosted and not workflow_self_hosted_backdoor and not workflow_known_worm
+}
+
+rule worm_secret_dump_file
+{
+    meta:
+        severity = "critical"
+        description = "A file named like the secret dumps of a credential-harvesting worm, holding encoded data or credentials"
+    strings:
+        $aws = /aws_(secret_)?access_key(_id)?/ nocase
+        $gh = /\bgh[pousr]_[A-Za-z0-9]{30,}/
+        $npm = /\bnpm_[A-Za-z0-9]{30,}/
+        $env_dump = /"(GITHUB_TOKEN|NPM_TOKEN|AWS_SECRET_ACCESS_KEY|AZURE_CLIENT_SECRET)"\s*:/
+    condition:
+        filename == "truffleSecrets.json" or filename == "actionsSecrets.json" or
+        ((filename == "cloud.json" or filename == "environment.json" or filename == "contents.json") and
+         (any of them or
+          (filesize > 64 and uint8(0) != 0x7B and uint8(0) != 0x5B and math.entropy(0, filesize) > 5.2)))
+}

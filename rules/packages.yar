@@ -1,0 +1,151 @@
+// Package manifests and build hooks of npm and Python, tokens left in their configuration, and package
+// code that publishes itself onward.
+
+private rule package_manifest
+{
+    condition:
+        filename == "package.json"
+}
+
+rule package_lifecycle_script_payload
+{
+    meta:
+        severity = "critical"
+        description = "An install-time script of a package runs inline code, downloads, decodes, or starts a known worm payload"
+    strings:
+        $payload = /"(preinstall|install|postinstall|prepare)"\s*:\s*"[^"\n]{0,400}(node\s+-e\b|node\s+--eval\b|curl\s|wget\s|base64|setup_bun\.js|bun_environment\.js|bundle\.js|\|\s*(ba)?sh\b|https?:\/\/|eval\s*\()/
+    condition:
+        package_manifest and $payload
+}
+
+rule package_preinstall_script
+{
+    meta:
+        severity = "high"
+        description = "A package runs a preinstall script, before its own files are even in place"
+    strings:
+        $pre = /"preinstall"\s*:\s*"/
+    condition:
+        package_manifest and $pre and not package_lifecycle_script_payload
+}
+
+rule package_lifecycle_script
+{
+    meta:
+        severity = "warning"
+        description = "A package runs an install, postinstall or prepare script"
+    strings:
+        $script = /"(install|postinstall|prepare)"\s*:\s*"/
+    condition:
+        package_manifest and $script and not package_lifecycle_script_payload and not package_preinstall_script
+}
+
+rule worm_payload_file
+{
+    meta:
+        severity = "critical"
+        description = "A payload file of the Shai-Hulud npm worms: it installs Bun, harvests credentials or republishes packages"
+    strings:
+        $bun_env = "bun_environment.js"
+        $bun_install = "bun.sh/install"
+        $trufflehog = "trufflehog" nocase
+        $webhook = "webhook.site"
+        $publish = /npm\s+publish/
+        $repos = "/user/repos"
+        $hulud = /sha[i1][\-_ ]?hulud/ nocase
+    condition:
+        ((filename == "setup_bun.js" or filename == "bun_environment.js") and any of them) or
+        (filename == "bundle.js" and 2 of them)
+}
+
+rule package_self_propagation
+{
+    meta:
+        severity = "critical"
+        description = "Package code rewrites package.json and runs npm publish through a child process: a worm publishing itself"
+    strings:
+        $child = "child_process"
+        $publish = /(exec|execSync|spawn|spawnSync|execFile|execFileSync|execa|\$)\s*\(?\s*[`'"]npm\s+publish/
+        $write_manifest = /writeFile(Sync)?\s*\([^)\n]{0,200}package\.json/
+    condition:
+        (extension == "js" or extension == "cjs" or extension == "mjs" or extension == "ts") and
+        all of them
+}
+
+rule npmrc_literal_token
+{
+    meta:
+        severity = "warning"
+        description = "An .npmrc holds a literal auth token or password instead of a reference to an environment variable"
+    strings:
+        $token = /(_authToken|_auth|_password)\s*=\s*[^\s$"'{]/
+        $token_q = /(_authToken|_auth|_password)\s*=\s*["'][^$"'{]/
+    condition:
+        filename == ".npmrc" and ($token or $token_q)
+}
+
+rule npmrc_unusual_registry
+{
+    meta:
+        severity = "high"
+        description = "An .npmrc sends package downloads (and tokens) to a plain-HTTP, bare-IP or tunnel registry"
+    strings:
+        $http = /registry\s*=\s*http:\/\/(localhost|127\.0\.0\.1|\[::1\])[:\/]/
+        $http_any = /registry\s*=\s*http:\/\//
+        $ip = /registry\s*=\s*https?:\/\/\d{1,3}\.\d{1,3}\.\d{1,3}\.\d{1,3}/
+        $tunnel = /registry\s*=\s*https?:\/\/[^\s\/]*(ngrok|trycloudflare|loca\.lt|serveo|localhost\.run|webhook\.site|pipedream)/
+    condition:
+        filename == ".npmrc" and (#http_any > #http or $ip or $tunnel)
+}
+
+rule pypirc_literal_password
+{
+    meta:
+        severity = "warning"
+        description = "A .pypirc holds a literal password or API token"
+    strings:
+        $password = /\n\s*password\s*[=:]\s*[^\s$%]/
+    condition:
+        filename == ".pypirc" and $password
+}
+
+rule setup_py_exec_decoded
+{
+    meta:
+        severity = "high"
+        description = "setup.py executes decoded or decompressed data at install time"
+    strings:
+        $exec = /\b(exec|eval)\s*\(\s*(base64\.|b64decode|zlib\.decompress|marshal\.loads|codecs\.decode|bytes\.fromhex|__import__\(['"](base64|zlib|marshal))/
+        $exec_compile = /\bexec\s*\(\s*compile\s*\(\s*(base64|zlib|b64decode)/
+    condition:
+        filename == "setup.py" and any of them
+}
+
+rule setup_py_network_at_install
+{
+    meta:
+        severity = "high"
+        description = "setup.py reaches the network and also runs commands or collects host information"
+    strings:
+        $net1 = /\b(import|from)\s+(urllib\.request|urllib2|requests|http\.client|socket|httpx|ftplib)\b/
+        $net2 = /\burlopen\s*\(/
+        $run1 = /\bsubprocess\.(Popen|run|call|check_output|check_call)\s*\(/
+        $run2 = /\bos\.(system|popen|exec[lv]p?e?)\s*\(/
+        $run3 = /\bexec\s*\(/
+        $host1 = /\b(getpass\.getuser|socket\.gethostname|platform\.node|os\.getlogin|uuid\.getnode)\s*\(/
+        $host2 = /\bos\.environ\s*(\)|\.copy|\.items)/
+        $host3 = /(\.ssh\/|\.aws\/credentials|\.npmrc|\.pypirc|\.git-credentials)/
+    condition:
+        filename == "setup.py" and any of ($net*) and any of ($run*, $host*) and not setup_py_exec_decoded
+}
+
+rule pyproject_in_tree_build_backend
+{
+    meta:
+        severity = "warning"
+        description = "pyproject.toml builds with a backend from the repository itself (backend-path), which runs at install time"
+    strings:
+        $backend_path = /\n\s*backend-path\s*=/
+    condition:
+        filename == "pyproject.toml" and $backend_path
+}

@@ -1,0 +1,86 @@
+#include "rules/FileSnapshot.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tw {
+
+namespace {
+
+class Fd
+{
+public:
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound)
+{
+    FileSnapshot snap;
+    // O_NONBLOCK so that a FIFO planted under a watched folder cannot hang a worker in open().
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) {
+        snap.kind = (errno == ENOENT || errno == ENOTDIR) ? FileSnapshot::Kind::Missing
+                                                          : FileSnapshot::Kind::Unreadable;
+        return snap;
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fd.get(), &st) != 0) {
+        snap.kind = FileSnapshot::Kind::Unreadable;
+        return snap;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        snap.kind = FileSnapshot::Kind::NotRegular;
+        return snap;
+    }
+    snap.kind = FileSnapshot::Kind::Regular;
+    snap.isExecutable = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+    snap.size = static_cast<std::int64_t>(st.st_size);
+
+    if (buffer.size() < bound)
+        buffer.resize(bound);
+    // One byte past the bound tells a file that is exactly `bound` long from one that goes on.
+    std::size_t got = 0;
+    while (got < bound) {
+        const ssize_t n = ::read(fd.get(), buffer.data() + got, bound - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break; // what was read so far is still worth scanning
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    snap.contentSize = got;
+    if (got == bound) {
+        unsigned char probe;
+        ssize_t n;
+        do {
+            n = ::read(fd.get(), &probe, 1);
+        } while (n < 0 && errno == EINTR);
+        snap.isTruncated = n > 0;
+    }
+    return snap;
+}
+
+} // namespace tw

@@ -1,0 +1,54 @@
+#pragma once
+
+// Turns rule files into one shared set of compiled rules.
+//
+// Each file is first compiled on its own: libyara's compiler is unusable after its first error, so this
+// is how one broken file is named and skipped without costing the others. The files that pass are then
+// compiled together, each in its own namespace so that two files may reuse a rule name, and the rules
+// refused for their severity are disabled in the result.
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+typedef struct YR_RULES YR_RULES;
+
+namespace tw {
+
+// The severities a rule may declare in its `severity` meta, compared exactly.
+bool isKnownSeverity(const std::string& severity);
+
+struct CompiledRules
+{
+    explicit CompiledRules(YR_RULES* r)
+        : rules(r)
+    {
+    }
+    ~CompiledRules();
+    CompiledRules(const CompiledRules&) = delete;
+    CompiledRules& operator=(const CompiledRules&) = delete;
+    YR_RULES* rules;
+};
+
+struct RuleFileReport
+{
+    std::filesystem::path file;
+    bool compiled = false;
+    std::vector<std::string> loadedRules;  // rules that will report, in file order
+    std::vector<std::string> refusedRules; // rules disabled for a missing or unknown severity
+};
+
+struct CompileOutcome
+{
+    std::shared_ptr<const CompiledRules> rules; // never null once libyara is initialised
+    std::vector<RuleFileReport> files;
+    std::size_t loadedRuleCount() const;
+    bool allAccepted() const;
+};
+
+// Problems go to `diagnostics`, one line each, naming the file (and line) and YARA's message.
+CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files, std::ostream& diagnostics);
+
+} // namespace tw

@@ -1,0 +1,102 @@
+#include "rules/YaraEvaluator.h"
+
+#include "rules/ExternalVariables.h"
+#include "rules/FileSnapshot.h"
+
+#include <yara.h>
+
+#include <cstdio>
+
+namespace tw {
+
+namespace {
+
+// A runaway rule (a regular expression that backtracks on hostile input) must not hold a worker for
+// long; what matched before the limit is still reported.
+constexpr int kScanTimeoutSeconds = 10;
+
+std::string severityOf(const YR_RULE* rule)
+{
+    const YR_META* meta;
+    yr_rule_metas_foreach(rule, meta)
+    {
+        if (meta->type == META_TYPE_STRING && std::string_view(meta->identifier) == "severity")
+            return meta->string;
+    }
+    return {};
+}
+
+int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
+{
+    if (message == CALLBACK_MSG_RULE_MATCHING) {
+        const auto* rule = static_cast<const YR_RULE*>(data);
+        if (!RULE_IS_PRIVATE(rule)) {
+            auto* matches = static_cast<std::vector<RuleMatch>*>(userData);
+            matches->push_back({rule->identifier, severityOf(rule)});
+        }
+    }
+    return CALLBACK_CONTINUE;
+}
+
+} // namespace
+
+YaraEvaluator::YaraEvaluator(std::shared_ptr<const CompiledRules> rules, std::size_t contentBound)
+    : m_rules(std::move(rules))
+    , m_bound(contentBound)
+{
+    if (m_rules && m_rules->rules && yr_scanner_create(m_rules->rules, &m_scanner) == ERROR_SUCCESS) {
+        yr_scanner_set_timeout(m_scanner, kScanTimeoutSeconds);
+        // Fast mode only skips repeat matches of strings whose count and offsets no condition reads.
+        yr_scanner_set_flags(m_scanner, SCAN_FLAGS_FAST_MODE);
+    } else {
+        m_scanner = nullptr;
+    }
+}
+
+YaraEvaluator::~YaraEvaluator()
+{
+    if (m_scanner)
+        yr_scanner_destroy(m_scanner);
+}
+
+std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
+{
+    std::vector<RuleMatch> matches;
+    if (!m_scanner)
+        return matches;
+    const FileSnapshot snap = readSnapshot(change.path, m_buffer, m_bound);
+    // A file that is gone, or is not a regular file, has nothing left that could run; the rules
+    // describe content and executable files, so there is nothing to match.
+    if (snap.kind != FileSnapshot::Kind::Regular)
+        return matches;
+
+    FileFacts facts = describePath(change.path);
+    facts.changes = joinChanges(change.types);
+    facts.isExecutable = snap.isExecutable;
+    facts.size = snap.isTruncated ? std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(m_bound) + 1)
+                                  : static_cast<std::int64_t>(snap.contentSize);
+    facts.isTruncated = snap.isTruncated;
+    if (!setExternals(m_scanner, facts))
+        return matches;
+
+    yr_scanner_set_callback(m_scanner, onScanMessage, &matches);
+    const int rc = yr_scanner_scan_mem(m_scanner, m_buffer.data(), snap.contentSize);
+    if (rc != ERROR_SUCCESS) {
+        // Matches reported before a timeout stand; the line says which file was cut short.
+        std::fprintf(stderr, "twwatch: scanning %s stopped early (yara error %d)\n", change.path.c_str(), rc);
+    }
+    return matches;
+}
+
+YaraRuleEngine::YaraRuleEngine(std::shared_ptr<const CompiledRules> rules, std::size_t contentBound)
+    : m_rules(std::move(rules))
+    , m_bound(contentBound)
+{
+}
+
+std::unique_ptr<Evaluator> YaraRuleEngine::makeEvaluator() const
+{
+    return std::make_unique<YaraEvaluator>(m_rules, m_bound);
+}
+
+} // namespace tw
