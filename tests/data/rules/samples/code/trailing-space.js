@@ -1,0 +1,4 @@
+function add(a, b) {
+                                                                                                                                                                                                                                                                                                            
+  return a + b;
+}

