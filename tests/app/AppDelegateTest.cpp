@@ -1,0 +1,343 @@
+// The application delegate over a real store and the stand-in watcher: the start-up sequence, one
+// window per finding, the directories window, clearing, notification clicks and the activation policy.
+
+#include "AppFixture.h"
+#include "StubNotifier.h"
+#include "WatcherScript.h"
+
+#include "directories/DirectoryView.h"
+#include "panel/FindingRow.h"
+#include "panel/FindingsView.h"
+#include "records/FindingListModel.h"
+#include "shell/AppDelegate.h"
+#include "viewer/FileViewerView.h"
+#include "watcher/WatcherSupervisor.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+
+class AppDelegateTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
+    void launchWithDirectoriesOpensNoWindow();
+    void launchWithoutContainerDoesNothing();
+    void directoryWindowIsOneWindowShownAgain();
+    void sameFindingTwiceGivesOneWindow();
+    void twoFindingsOfOneFileGiveTwoWindowsWithOneTitle();
+    void rowClickOpensTheViewer();
+    void windowTitle_data();
+    void windowTitle();
+    void clearFindingsEmptiesTheStoreAndKeepsWindows();
+    void clearFindingsOnEmptyStoreChangesNothing();
+    void notificationClickOpensNewestMatchingFinding();
+    void notificationClickAfterClearingOpensNothing();
+    void summaryNotificationClickAsksForThePanel();
+    void closingTheLastWindowKeepsRunningAsTrayApp();
+    void activationRelaunchesAnEndedWatcher();
+
+private:
+    AppDelegate& makeDelegate();
+
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<tw::test::WatcherScript> m_script;
+    std::unique_ptr<WatcherSupervisor> m_supervisor;
+    std::unique_ptr<StubNotifier> m_notifier;
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+void AppDelegateTest::init()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_store = std::make_unique<StoreFixture>();
+    m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
+    m_script->exportToEnvironment();
+    m_supervisor = std::make_unique<WatcherSupervisor>();
+    m_supervisor->setExecutable(tw::test::scriptedWatcherPath());
+    m_notifier = std::make_unique<StubNotifier>();
+}
+
+void AppDelegateTest::cleanup()
+{
+    m_delegate.reset();
+    QVERIFY(AppDelegate::shared() == nullptr);
+    m_supervisor.reset();
+    WatcherStatus::shared().setRunning(false);
+    m_notifier.reset();
+    m_script.reset();
+    m_store.reset();
+}
+
+AppDelegate& AppDelegateTest::makeDelegate()
+{
+    m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
+    return *m_delegate;
+}
+
+void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
+{
+    AppDelegate& delegate = makeDelegate();
+    QCOMPARE(AppDelegate::shared(), &delegate);
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+    delegate.applicationDidFinishLaunching();
+
+    QWidget* window = delegate.directoryWindow();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Watched Directories"));
+    QCOMPARE(window->size(), QSize(420, 280));
+    QCOMPARE(window->minimumSize(), QSize(380, 220));
+    QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(qobject_cast<DirectoryView*>(window));
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+
+    QTRY_VERIFY(WatcherStatus::shared().isRunning());
+    QVERIFY(m_supervisor->process());
+    // The launch's own configuration, then the window's first push: both empty.
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n\n\n"));
+}
+
+void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
+{
+    auto context = m_store->container->newContext();
+    Directory directory(QUrl::fromLocalFile(QStringLiteral("/srv/project")));
+    context->insert(directory);
+    QVERIFY(context->save());
+
+    AppDelegate& delegate = makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    QVERIFY(!delegate.directoryWindow());
+    QTRY_VERIFY(WatcherStatus::shared().isRunning());
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
+    const QProcess* first = m_supervisor->process();
+    // Finishing launching again finds the watcher running and starts no second one.
+    delegate.applicationDidFinishLaunching();
+    delegate.applicationWillBecomeActive();
+    QTest::qWait(100);
+    QCOMPARE(m_supervisor->process(), first);
+    QCOMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
+}
+
+void AppDelegateTest::launchWithoutContainerDoesNothing()
+{
+    WatcherStatus::shared().setModelContainer(nullptr);
+    AppDelegate& delegate = makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    delegate.openDirectoryWindow();
+    QVERIFY(!delegate.directoryWindow());
+    QVERIFY(!m_supervisor->process());
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+}
+
+void AppDelegateTest::directoryWindowIsOneWindowShownAgain()
+{
+    AppDelegate& delegate = makeDelegate();
+    delegate.openDirectoryWindow();
+    QPointer<QWidget> window = delegate.directoryWindow();
+    QVERIFY(window);
+    QVERIFY(window->close());
+    QVERIFY(window); // hidden, not destroyed
+    QVERIFY(!window->isVisible());
+    delegate.openDirectoryWindow();
+    QCOMPARE(delegate.directoryWindow(), window.data());
+    QVERIFY(window->isVisible());
+}
+
+void AppDelegateTest::sameFindingTwiceGivesOneWindow()
+{
+    const Finding finding = m_store->addFinding(QStringLiteral("/srv/repo/.git/hooks/pre-commit"),
+                                                QStringLiteral("hook"), QStringLiteral("critical"));
+    AppDelegate& delegate = makeDelegate();
+    delegate.openFileViewer(finding);
+    QPointer<QWidget> window = delegate.fileViewerWindow(finding.id());
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->size(), QSize(640, 480));
+    QCOMPARE(window->minimumSize(), QSize(400, 300));
+    auto* viewer = qobject_cast<FileViewerView*>(window.data());
+    QVERIFY(viewer);
+    QCOMPARE(viewer->path(), finding.path());
+    QCOMPARE(viewer->ruleName(), finding.ruleName());
+
+    delegate.openFileViewer(finding);
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    QVERIFY(window->close());
+    QVERIFY(window);
+    delegate.openFileViewer(finding);
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    QCOMPARE(delegate.fileViewerWindow(finding.id()), window.data());
+    QVERIFY(window->isVisible());
+}
+
+void AppDelegateTest::twoFindingsOfOneFileGiveTwoWindowsWithOneTitle()
+{
+    const QString path = QStringLiteral("/srv/repo/package.json");
+    const Finding first = m_store->addFinding(path, QStringLiteral("npm_lifecycle"), QStringLiteral("high"));
+    const Finding second = m_store->addFinding(path, QStringLiteral("npm_lifecycle"), QStringLiteral("high"));
+    AppDelegate& delegate = makeDelegate();
+    delegate.openFileViewer(first);
+    delegate.openFileViewer(second);
+    QCOMPARE(delegate.fileViewerWindowCount(), 2);
+    QWidget* a = delegate.fileViewerWindow(first.id());
+    QWidget* b = delegate.fileViewerWindow(second.id());
+    QVERIFY(a && b && a != b);
+    QCOMPARE(a->windowTitle(), QStringLiteral("package.json"));
+    QCOMPARE(b->windowTitle(), QStringLiteral("package.json"));
+}
+
+void AppDelegateTest::rowClickOpensTheViewer()
+{
+    const Finding finding = m_store->addFinding(QStringLiteral("/srv/repo/.vscode/tasks.json"),
+                                                QStringLiteral("vscode_task"), QStringLiteral("critical"));
+    AppDelegate& delegate = makeDelegate();
+    FindingListModel model(m_store->container.get());
+    FindingsView view(&model);
+    view.resize(420, 360);
+    view.show();
+    QTRY_COMPARE(view.rows().size(), 1);
+    FindingRow* row = view.rows().first();
+    // A click in the blank middle of the first line counts too.
+    QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(row->width() / 2, 6));
+    QWidget* window = delegate.fileViewerWindow(finding.id());
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QStringLiteral("tasks.json"));
+    QTest::mouseClick(row, Qt::LeftButton);
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+}
+
+void AppDelegateTest::windowTitle_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("file") << "/a/b/c.txt"
+                          << "c.txt";
+    QTest::newRow("trailing slash") << "/a/b/"
+                                    << "b";
+    QTest::newRow("root") << "/"
+                          << "/";
+    QTest::newRow("no slash") << "name"
+                              << "name";
+    QTest::newRow("hidden file") << "/repo/.env"
+                                 << ".env";
+}
+
+void AppDelegateTest::windowTitle()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QCOMPARE(AppDelegate::windowTitleForPath(path), title);
+}
+
+void AppDelegateTest::clearFindingsEmptiesTheStoreAndKeepsWindows()
+{
+    const Finding finding =
+        m_store->addFinding(QStringLiteral("/p/a"), QStringLiteral("r"), QStringLiteral("high"));
+    m_store->addFinding(QStringLiteral("/p/b"), QStringLiteral("r"), QStringLiteral("warning"));
+    AppDelegate& delegate = makeDelegate();
+    delegate.openFileViewer(finding);
+    QCOMPARE(m_store->storedFindingCount(), 2);
+    delegate.clearFindings();
+    QCOMPARE(m_store->storedFindingCount(), 0);
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    QVERIFY(delegate.fileViewerWindow(finding.id())->isVisible());
+}
+
+void AppDelegateTest::clearFindingsOnEmptyStoreChangesNothing()
+{
+    AppDelegate& delegate = makeDelegate();
+    QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
+    delegate.clearFindings();
+    QTest::qWait(20);
+    QCOMPARE(changed.size(), 0);
+    QCOMPARE(m_store->storedFindingCount(), 0);
+}
+
+void AppDelegateTest::notificationClickOpensNewestMatchingFinding()
+{
+    const QString path = QStringLiteral("/srv/repo/.git/hooks/pre-commit");
+    const QList<Finding> stored = m_store->addFindings({
+        findingAged(300, QStringLiteral("critical"), QStringLiteral("hook"), path),
+        findingAged(100, QStringLiteral("critical"), QStringLiteral("hook"), path),
+        findingAged(10, QStringLiteral("critical"), QStringLiteral("other"), path),
+        findingAged(5, QStringLiteral("critical"), QStringLiteral("hook"), path + QStringLiteral(".bak")),
+    });
+    AppDelegate& delegate = makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    m_notifier->click(path, QStringLiteral("hook"));
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    QVERIFY(delegate.fileViewerWindow(stored.at(1).id()));
+    QCOMPARE(delegate.fileViewerWindow(stored.at(1).id())->windowTitle(), QStringLiteral("pre-commit"));
+    // Again: the same window comes forward.
+    m_notifier->click(path, QStringLiteral("hook"));
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    // Exact matches only.
+    m_notifier->click(path, QStringLiteral("Hook"));
+    m_notifier->click(path.toUpper(), QStringLiteral("hook"));
+    m_notifier->click(QString(), QStringLiteral("hook"));
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+}
+
+void AppDelegateTest::notificationClickAfterClearingOpensNothing()
+{
+    m_store->addFinding(QStringLiteral("/p/hook"), QStringLiteral("hook"), QStringLiteral("critical"));
+    AppDelegate& delegate = makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    delegate.clearFindings();
+    m_notifier->click(QStringLiteral("/p/hook"), QStringLiteral("hook"));
+    QCOMPARE(delegate.fileViewerWindowCount(), 0);
+}
+
+void AppDelegateTest::summaryNotificationClickAsksForThePanel()
+{
+    AppDelegate& delegate = makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
+    m_notifier->click(QString(), QString());
+    QCOMPARE(panel.size(), 1);
+    QCOMPARE(delegate.fileViewerWindowCount(), 0);
+}
+
+void AppDelegateTest::closingTheLastWindowKeepsRunningAsTrayApp()
+{
+    const Finding finding =
+        m_store->addFinding(QStringLiteral("/p/a"), QStringLiteral("r"), QStringLiteral("high"));
+    AppDelegate& delegate = makeDelegate();
+    delegate.openDirectoryWindow();
+    delegate.openFileViewer(finding);
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+    QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+
+    QVERIFY(delegate.fileViewerWindow(finding.id())->close());
+    QTest::qWait(20);
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+    QVERIFY(delegate.directoryWindow()->close());
+    QTRY_COMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+    QCOMPARE(quit.size(), 0);
+
+    // Showing an existing viewer again leaves the policy alone; the directories window sets it.
+    delegate.openFileViewer(finding);
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+    delegate.openDirectoryWindow();
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+}
+
+void AppDelegateTest::activationRelaunchesAnEndedWatcher()
+{
+    AppDelegate& delegate = makeDelegate();
+    delegate.applicationWillBecomeActive();
+    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+    QTRY_VERIFY(WatcherStatus::shared().isRunning());
+    QPointer<QProcess> first = m_supervisor->process();
+    QVERIFY(first);
+    first->closeWriteChannel(); // the stand-in ends at the end of its input
+    QTRY_VERIFY(!WatcherStatus::shared().isRunning());
+    delegate.applicationWillBecomeActive();
+    QTRY_VERIFY(WatcherStatus::shared().isRunning());
+    QVERIFY(m_supervisor->process() != first.data());
+}
+
+QTEST_MAIN(AppDelegateTest)
+#include "AppDelegateTest.moc"

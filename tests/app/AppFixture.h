@@ -1,0 +1,77 @@
+#pragma once
+
+// Shared set-up for the application's widget tests: a real store file in a temporary folder, handed
+// to WatcherStatus like the application does, and findings with chosen times of intake.
+
+#include "records/Finding.h"
+#include "records/ModelContainer.h"
+#include "records/ModelContext.h"
+#include "records/PersistentIdentifier.h"
+#include "watcher/WatcherStatus.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class StoreFixture
+{
+public:
+    StoreFixture()
+    {
+        QString error;
+        container = ModelContainer::open(dir.filePath(QStringLiteral("store.sqlite")), &error);
+        if (!container) {
+            qFatal("cannot open the test store: %s", qPrintable(error));
+        }
+        container->setAutosaveDelay(std::chrono::milliseconds(10));
+        WatcherStatus::shared().setModelContainer(container.get());
+    }
+    ~StoreFixture()
+    {
+        if (WatcherStatus::shared().modelContainer() == container.get()) {
+            WatcherStatus::shared().setModelContainer(nullptr);
+        }
+    }
+
+    // Saves the findings through a context of their own, as the intake's save would land.
+    QList<Finding> addFindings(const QList<Finding>& findings)
+    {
+        auto context = container->newContext();
+        QList<Finding> stored;
+        for (Finding finding : findings) {
+            context->insert(finding);
+            stored.append(finding);
+        }
+        if (!context->save()) {
+            qFatal("cannot save test findings: %s", qPrintable(context->lastError()));
+        }
+        return stored;
+    }
+
+    Finding addFinding(const QString& path, const QString& rule, const QString& severity)
+    {
+        return addFindings({Finding(path, rule, severity, {QStringLiteral("created")})}).first();
+    }
+
+    qsizetype storedFindingCount()
+    {
+        auto context = container->newContext();
+        const auto all = context->fetchAllFindings();
+        return all ? all->size() : -1;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<ModelContainer> container;
+};
+
+// A finding recorded `secondsAgo` before now (order by age in the panel follows from it).
+inline Finding findingAged(qint64 secondsAgo, const QString& severity,
+                           const QString& rule = QStringLiteral("rule"),
+                           const QString& path = QStringLiteral("/work/project/.git/hooks/pre-commit"))
+{
+    return Finding::materialize(PersistentIdentifier::create(), path, rule, severity,
+                                {QStringLiteral("created")},
+                                QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
+}

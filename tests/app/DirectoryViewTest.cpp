@@ -1,0 +1,284 @@
+// The watched-directories window over a real store and a stand-in watcher that records its standard
+// input: adding through the folder chooser, removing, the exact configuration bytes each change
+// sends, and the notification permission row.
+
+#include "AppFixture.h"
+#include "StubNotifier.h"
+#include "WatcherScript.h"
+
+#include "directories/DirectoryView.h"
+#include "records/DirectoryListModel.h"
+#include "watcher/WatcherSupervisor.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Captures what the process writes to its standard output while it lives.
+class StdoutCapture
+{
+public:
+    StdoutCapture()
+    {
+        std::fflush(stdout);
+        m_saved = ::dup(STDOUT_FILENO);
+        const int fd = ::open(path().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, STDOUT_FILENO);
+        ::close(fd);
+    }
+    ~StdoutCapture() { restore(); }
+    QByteArray text()
+    {
+        std::fflush(stdout);
+        QFile file(QString::fromLocal8Bit(path()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void restore()
+    {
+        if (m_saved >= 0) {
+            std::fflush(stdout);
+            ::dup2(m_saved, STDOUT_FILENO);
+            ::close(m_saved);
+            m_saved = -1;
+        }
+    }
+
+private:
+    QByteArray path() const { return m_dir.filePath(QStringLiteral("stdout")).toLocal8Bit(); }
+
+    QTemporaryDir m_dir;
+    int m_saved = -1;
+};
+
+} // namespace
+
+class DirectoryViewTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void emptyWindowPushesAnEmptyListWhenFirstShown();
+    void addThroughTheChooserThenRemoveSendsEachList();
+    void cancelledChooserChangesNothing();
+    void storedDirectoriesAreListedAndPushedInStoreOrder();
+    void permissionRow_data();
+    void permissionRow();
+    void allowNotificationsPrintsTheAnswer_data();
+    void allowNotificationsPrintsTheAnswer();
+
+private:
+    // Answers the open chooser with `folder`, as a user typing it and pressing Open would.
+    static void choose(DirectoryView& view, const QString& folder);
+    void startWatcher();
+
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<tw::test::WatcherScript> m_script;
+    std::unique_ptr<WatcherSupervisor> m_supervisor;
+    QTemporaryDir m_folders;
+};
+
+void DirectoryViewTest::init()
+{
+    m_store = std::make_unique<StoreFixture>();
+    m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
+    m_script->exportToEnvironment();
+}
+
+void DirectoryViewTest::cleanup()
+{
+    m_supervisor.reset();
+    WatcherStatus::shared().setRunning(false);
+    m_script.reset();
+    m_store.reset();
+}
+
+void DirectoryViewTest::startWatcher()
+{
+    m_supervisor = std::make_unique<WatcherSupervisor>();
+    m_supervisor->setExecutable(tw::test::scriptedWatcherPath());
+    QSignalSpy launched(m_supervisor.get(), &WatcherSupervisor::launched);
+    m_supervisor->launchWatcher();
+    QVERIFY(launched.wait(10000));
+    QVERIFY(WatcherStatus::shared().isRunning());
+}
+
+void DirectoryViewTest::choose(DirectoryView& view, const QString& folder)
+{
+    QTest::mouseClick(view.addButton(), Qt::LeftButton);
+    QFileDialog* dialog = view.folderDialog();
+    QVERIFY(dialog);
+    QTRY_VERIFY(dialog->isVisible());
+    // The chooser does not block: the window keeps working while it is open.
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+    dialog->selectFile(folder);
+    dialog->accept();
+}
+
+void DirectoryViewTest::emptyWindowPushesAnEmptyListWhenFirstShown()
+{
+    startWatcher();
+    // The launch itself sends the stored (empty) configuration.
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+    StubNotifier notifier;
+    DirectoryView view(m_store->container.get(), &notifier);
+    QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
+    view.show();
+    QCOMPARE(pushed.size(), 1);
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n\n\n"));
+    QVERIFY(view.isEmptyStateShown());
+    auto* text = view.findChild<QLabel*>(QStringLiteral("emptyStateText"));
+    QVERIFY(text);
+    QCOMPARE(text->text(), QStringLiteral("Add a directory to start monitoring\nfor malicious file changes"));
+    // Showing it again is not a change of the list.
+    view.hide();
+    view.show();
+    QTest::qWait(50);
+    QCOMPARE(pushed.size(), 1);
+}
+
+void DirectoryViewTest::addThroughTheChooserThenRemoveSendsEachList()
+{
+    const QString folder = m_folders.filePath(QStringLiteral("project"));
+    QVERIFY(QDir().mkpath(folder));
+    startWatcher();
+    StubNotifier notifier;
+    DirectoryView view(m_store->container.get(), &notifier);
+    view.show();
+    QByteArray expected("\n\n\n\n");
+    QTRY_COMPARE(m_script->recordedStdin(), expected);
+
+    choose(view, folder);
+    QTRY_COMPARE(view.listedPaths(), QStringList{folder});
+    QVERIFY(!view.isEmptyStateShown());
+    expected += folder.toUtf8() + "\n\n";
+    QTRY_COMPARE(m_script->recordedStdin(), expected);
+
+    // The same folder again is a second row, and listed twice.
+    choose(view, folder);
+    QTRY_COMPARE(view.listedPaths(), (QStringList{folder, folder}));
+    expected += folder.toUtf8() + "\n" + folder.toUtf8() + "\n\n";
+    QTRY_COMPARE(m_script->recordedStdin(), expected);
+
+    // Saved by the main context on its own, without an explicit save.
+    QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 2);
+
+    QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
+    QTRY_COMPARE(view.listedPaths(), QStringList{folder});
+    expected += folder.toUtf8() + "\n\n";
+    QTRY_COMPARE(m_script->recordedStdin(), expected);
+
+    QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
+    QTRY_VERIFY(view.isEmptyStateShown());
+    expected += "\n\n";
+    QTRY_COMPARE(m_script->recordedStdin(), expected);
+    QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 0);
+}
+
+void DirectoryViewTest::cancelledChooserChangesNothing()
+{
+    StubNotifier notifier;
+    DirectoryView view(m_store->container.get(), &notifier);
+    QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
+    view.show();
+    QTest::mouseClick(view.addButton(), Qt::LeftButton);
+    QFileDialog* dialog = view.folderDialog();
+    QVERIFY(dialog);
+    dialog->selectFile(m_folders.path());
+    dialog->reject();
+    QTest::qWait(50);
+    QVERIFY(view.listedPaths().isEmpty());
+    QCOMPARE(pushed.size(), 1); // the first showing only
+    QCOMPARE(m_store->container->mainContext().countDirectories().value_or(-1), 0);
+}
+
+void DirectoryViewTest::storedDirectoriesAreListedAndPushedInStoreOrder()
+{
+    auto context = m_store->container->newContext();
+    const QStringList paths{QStringLiteral("/srv/b"), QStringLiteral("/srv/a"),
+                            QStringLiteral("/srv/with space")};
+    for (const QString& path : paths) {
+        Directory directory(QUrl::fromLocalFile(path));
+        context->insert(directory);
+    }
+    QVERIFY(context->save());
+    startWatcher();
+    const QByteArray message("/srv/b\n/srv/a\n/srv/with space\n\n");
+    QTRY_COMPARE(m_script->recordedStdin(), message);
+    StubNotifier notifier;
+    DirectoryView view(m_store->container.get(), &notifier);
+    view.show();
+    QTRY_COMPARE(view.listedPaths(), paths);
+    QTRY_COMPARE(m_script->recordedStdin(), message + message);
+}
+
+void DirectoryViewTest::permissionRow_data()
+{
+    QTest::addColumn<bool>("authorized");
+    QTest::newRow("not authorized") << false;
+    QTest::newRow("authorized") << true;
+}
+
+void DirectoryViewTest::permissionRow()
+{
+    QFETCH(bool, authorized);
+    StubNotifier notifier;
+    notifier.authorized = authorized;
+    DirectoryView view(m_store->container.get(), &notifier);
+    QVERIFY(!view.isPermissionRowShown());
+    view.show();
+    QTRY_COMPARE(notifier.checks, 1);
+    QTRY_COMPARE(view.isPermissionRowShown(), !authorized);
+    QCOMPARE(view.allowNotificationsButton()->text(), QStringLiteral("Allow notifications"));
+    // Checked anew each time the window comes on screen.
+    notifier.authorized = !authorized;
+    view.hide();
+    view.show();
+    QTRY_COMPARE(notifier.checks, 2);
+    QTRY_COMPARE(view.isPermissionRowShown(), authorized);
+}
+
+void DirectoryViewTest::allowNotificationsPrintsTheAnswer_data()
+{
+    QTest::addColumn<bool>("grant");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("printed");
+    QTest::newRow("granted") << true << QString() << QByteArray("notifications enabled\n");
+    QTest::newRow("refused with a reason") << false << QStringLiteral("No notification service on the bus")
+                                           << QByteArray("No notification service on the bus\n");
+    QTest::newRow("refused silently") << false << QString() << QByteArray();
+}
+
+void DirectoryViewTest::allowNotificationsPrintsTheAnswer()
+{
+    QFETCH(bool, grant);
+    QFETCH(QString, error);
+    QFETCH(QByteArray, printed);
+    StubNotifier notifier;
+    notifier.grant = grant;
+    notifier.error = error;
+    DirectoryView view(m_store->container.get(), &notifier);
+    view.show();
+    QTRY_VERIFY(view.isPermissionRowShown());
+    StdoutCapture capture;
+    QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
+    QTest::qWait(50);
+    if (!printed.isEmpty()) {
+        QTRY_COMPARE(capture.text(), printed);
+    }
+    const QByteArray text = capture.text();
+    capture.restore();
+    QCOMPARE(text, printed);
+    // The row stays until the window is shown again.
+    QVERIFY(view.isPermissionRowShown());
+}
+
+QTEST_MAIN(DirectoryViewTest)
+#include "DirectoryViewTest.moc"
