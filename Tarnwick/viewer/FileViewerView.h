@@ -9,12 +9,14 @@
 
 class DiffView;
 class FileContentView;
+class QAbstractButton;
 class QButtonGroup;
 class QLabel;
 class QStackedWidget;
 class QToolButton;
+struct ViewerContentResult;
+struct ViewerDiffResult;
 struct ViewerLoadChannel;
-struct ViewerLoadResult;
 
 // The whole content of one file viewer window: a header (file name, path, the Diff / File selector,
 // the rule badge, the open button), a divider and the selected tab.
@@ -39,11 +41,17 @@ public:
     QString content() const { return m_content; }
     QString diff() const { return m_diff; }
     // True when the file was larger than what the viewer reads and only its start is shown.
-    bool isContentTruncated() const;
+    bool isContentTruncated() const { return m_truncated; }
+    bool isLoading() const { return m_loading; }
 
     FileContentView* fileContentView() const { return m_contentView; }
     DiffView* diffView() const { return m_diffView; }
+    QAbstractButton* tabButton(ViewerTab tab) const;
     QToolButton* openButton() const { return m_openButton; }
+    QLabel* truncationNote() const { return m_truncationNote; }
+
+    // The file name shown in the header: the last component of `path` (a trailing "/" ignored).
+    static QString fileNameOfPath(const QString& path);
 
 signals:
     void loaded();
@@ -53,8 +61,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QWidget* buildHeader();
     void startLoading();
-    void applyResult(quint64 generation, const std::shared_ptr<ViewerLoadResult>& result);
+    void applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result);
+    void applyDiff(quint64 generation, const std::shared_ptr<ViewerDiffResult>& result);
     void openInDefaultApplication();
 
     QString m_path;
@@ -62,14 +72,19 @@ private:
     QString m_content;
     QString m_diff;
     ViewerTab m_selectedTab = ViewerTab::Diff;
+    bool m_truncated = false;
 
     std::shared_ptr<ViewerLoadChannel> m_channel;
     quint64 m_generation = 0;
+    bool m_loading = false;
+    bool m_contentApplied = false;
+    std::shared_ptr<ViewerDiffResult> m_pendingDiff; // arrived before the content of its load
 
     QButtonGroup* m_tabButtons = nullptr;
     QToolButton* m_openButton = nullptr;
     QLabel* m_truncationNote = nullptr;
     QStackedWidget* m_stack = nullptr;
+    QWidget* m_filePage = nullptr;
     FileContentView* m_contentView = nullptr;
     DiffView* m_diffView = nullptr;
 };

@@ -1,0 +1,29 @@
+#pragma once
+
+// Reads the file a finding names, as UTF-8 text, for the File tab. Safe to call on any thread.
+
+#include <QString>
+
+// What the viewer shows for a file it cannot read or decode. The dash is U+2014.
+QString fileReadFailureText();
+
+// A file larger than this shows only its start: the viewer keeps the text in memory twice (the
+// string and the text document), so 64 MiB stays well within a desktop's memory and still shows
+// whole any file a person would read.
+inline constexpr qint64 kFileContentLimit = 64 * 1024 * 1024;
+
+struct FileContent
+{
+    QString text; // the file's text, unchanged; or fileReadFailureText()
+    bool readFailed = false;
+    bool truncated = false; // only the first `limit` bytes (up to the last whole line) were read
+    qint64 fileSize = 0;    // bytes on disk when the file was opened
+};
+
+// Reads a regular file (following symbolic links) without blocking on FIFOs or devices. A file whose
+// bytes are not valid UTF-8 fails as a whole; a file larger than `limit` is cut after its last line
+// feed within the limit (or, for one giant line, at the last whole character).
+FileContent readFileContent(const QString& path, qint64 limit = kFileContentLimit);
+
+// The text only: the file's text or the read-failure text.
+QString loadFileContent(const QString& path);

@@ -1,0 +1,256 @@
+#include "viewer/FileViewerView.h"
+
+#include "viewer/DiffView.h"
+#include "viewer/ElidedPathLabel.h"
+#include "viewer/FileContentLoader.h"
+#include "viewer/FileContentView.h"
+#include "viewer/InvisibleMarks.h"
+#include "viewer/ViewerLoading.h"
+
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// Header texts come from file names, which can hide characters as well as file content can.
+QString visibleOneLine(const QString& text)
+{
+    return makeDisplayText(text).text.replace(QLatin1Char('\n'), invisibleMarkToken(U'\n'));
+}
+
+QFont scaledFont(const QFont& base, qreal factor, bool bold)
+{
+    QFont font = base;
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * factor);
+    else
+        font.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * factor)));
+    font.setBold(bold);
+    return font;
+}
+
+void makeSecondary(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor dim = palette.color(QPalette::PlaceholderText);
+    palette.setColor(QPalette::WindowText,
+                     QColor((text.red() + dim.red()) / 2, (text.green() + dim.green()) / 2,
+                            (text.blue() + dim.blue()) / 2));
+    widget->setPalette(palette);
+}
+
+QString mebibytes(qint64 bytes)
+{
+    return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', bytes < (10 << 20) ? 1 : 0);
+}
+
+} // namespace
+
+FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWidget* parent)
+    : QWidget(parent)
+    , m_path(path)
+    , m_ruleName(ruleName)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildHeader());
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+
+    m_stack = new QStackedWidget(this);
+    m_diffView = new DiffView(m_stack);
+    m_filePage = new QWidget(m_stack);
+    auto* fileLayout = new QVBoxLayout(m_filePage);
+    fileLayout->setContentsMargins(0, 0, 0, 0);
+    fileLayout->setSpacing(0);
+    m_truncationNote = new QLabel(m_filePage);
+    m_truncationNote->setObjectName(QStringLiteral("truncationNote"));
+    m_truncationNote->setWordWrap(true);
+    m_truncationNote->setContentsMargins(8, 4, 8, 4);
+    m_truncationNote->setStyleSheet(QStringLiteral("QLabel { background: rgba(255, 193, 7, 0.25); }"));
+    m_truncationNote->hide();
+    m_contentView = new FileContentView(m_filePage);
+    m_contentView->showText(m_content);
+    fileLayout->addWidget(m_truncationNote);
+    fileLayout->addWidget(m_contentView, 1);
+    m_stack->addWidget(m_diffView);
+    m_stack->addWidget(m_filePage);
+    layout->addWidget(m_stack, 1);
+
+    setSelectedTab(ViewerTab::Diff);
+}
+
+FileViewerView::~FileViewerView()
+{
+    if (m_channel)
+        m_channel->close();
+}
+
+QWidget* FileViewerView::buildHeader()
+{
+    auto* header = new QWidget(this);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(12, 8, 12, 8);
+
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(2);
+    auto* name = new QLabel(visibleOneLine(fileNameOfPath(m_path)), header);
+    name->setObjectName(QStringLiteral("fileName"));
+    name->setTextFormat(Qt::PlainText);
+    name->setFont(scaledFont(font(), 1.1, true));
+    auto* pathLabel = new ElidedPathLabel(visibleOneLine(m_path), header);
+    pathLabel->setObjectName(QStringLiteral("path"));
+    pathLabel->setFont(scaledFont(font(), 0.85, false));
+    makeSecondary(pathLabel);
+    titles->addWidget(name);
+    titles->addWidget(pathLabel);
+    row->addLayout(titles, 1);
+    row->addStretch(0);
+
+    auto* tabs = new QHBoxLayout;
+    tabs->setSpacing(0);
+    m_tabButtons = new QButtonGroup(this);
+    m_tabButtons->setExclusive(true);
+    for (ViewerTab tab : allViewerTabs) {
+        auto* button = new QPushButton(viewerTabRawValue(tab), header);
+        button->setObjectName(QStringLiteral("tab") + viewerTabRawValue(tab));
+        button->setCheckable(true);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        m_tabButtons->addButton(button, static_cast<int>(tab));
+        tabs->addWidget(button);
+    }
+    connect(m_tabButtons, &QButtonGroup::idClicked, this,
+            [this](int id) { setSelectedTab(static_cast<ViewerTab>(id)); });
+    row->addLayout(tabs);
+    row->addStretch(0);
+
+    auto* badge = new QLabel(visibleOneLine(m_ruleName), header);
+    badge->setObjectName(QStringLiteral("ruleBadge"));
+    badge->setTextFormat(Qt::PlainText);
+    badge->setFont(scaledFont(font(), 0.85, false));
+    badge->setStyleSheet(QStringLiteral("QLabel { background: rgba(128, 128, 128, 0.18); border-radius: 4px;"
+                                        " padding: 4px 8px; }"));
+    makeSecondary(badge);
+    row->addWidget(badge);
+
+    m_openButton = new QToolButton(header);
+    m_openButton->setObjectName(QStringLiteral("openButton"));
+    m_openButton->setAutoRaise(true);
+    m_openButton->setIcon(QIcon::fromTheme(QStringLiteral("document-open"),
+                                           style()->standardIcon(QStyle::SP_DialogOpenButton)));
+    m_openButton->setToolTip(tr("Open in default editor"));
+    m_openButton->setAccessibleName(tr("Open in default editor"));
+    connect(m_openButton, &QToolButton::clicked, this, &FileViewerView::openInDefaultApplication);
+    row->addWidget(m_openButton);
+    return header;
+}
+
+QString FileViewerView::fileNameOfPath(const QString& path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path.at(end - 1) == QLatin1Char('/'))
+        --end;
+    const QString trimmed = path.left(end);
+    if (trimmed == QLatin1String("/"))
+        return trimmed;
+    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QAbstractButton* FileViewerView::tabButton(ViewerTab tab) const
+{
+    return m_tabButtons->button(static_cast<int>(tab));
+}
+
+void FileViewerView::setSelectedTab(ViewerTab tab)
+{
+    const bool changed = tab != m_selectedTab;
+    m_selectedTab = tab;
+    if (QAbstractButton* button = tabButton(tab))
+        button->setChecked(true);
+    m_stack->setCurrentWidget(tab == ViewerTab::Diff ? static_cast<QWidget*>(m_diffView) : m_filePage);
+    if (changed)
+        emit selectedTabChanged(tab);
+}
+
+void FileViewerView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A window restored by the window manager shows the same view again; only a view that really
+    // comes (back) on screen loads.
+    if (!event->spontaneous())
+        startLoading();
+}
+
+void FileViewerView::startLoading()
+{
+    if (m_channel)
+        m_channel->close();
+    m_channel = std::make_shared<ViewerLoadChannel>();
+    m_channel->view = this;
+    const quint64 generation = ++m_generation;
+    m_loading = true;
+    m_contentApplied = false;
+    m_pendingDiff.reset();
+    startViewerLoad(
+        m_channel, m_path, m_contentView->font(), m_diffView->textView()->font(),
+        [generation](FileViewerView* view, const std::shared_ptr<ViewerContentResult>& result) {
+            view->applyContent(generation, result);
+        },
+        [generation](FileViewerView* view, const std::shared_ptr<ViewerDiffResult>& result) {
+            view->applyDiff(generation, result);
+        });
+}
+
+void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result)
+{
+    if (generation != m_generation)
+        return;
+    m_content = result->content.text;
+    m_truncated = result->content.truncated;
+    m_contentView->showPrepared(std::move(result->prepared));
+    if (m_truncated) {
+        m_truncationNote->setText(
+            tr("This file is %1 MiB; only its first %2 MiB are shown.")
+                .arg(mebibytes(result->content.fileSize), mebibytes(kFileContentLimit)));
+    }
+    m_truncationNote->setVisible(m_truncated);
+    m_contentApplied = true;
+    if (m_pendingDiff)
+        applyDiff(generation, std::exchange(m_pendingDiff, nullptr));
+}
+
+void FileViewerView::applyDiff(quint64 generation, const std::shared_ptr<ViewerDiffResult>& result)
+{
+    if (generation != m_generation)
+        return;
+    if (!m_contentApplied) {
+        m_pendingDiff = result;
+        return;
+    }
+    m_diff = result->diff;
+    m_diffView->setDiff(m_diff, std::move(result->prepared));
+    if (m_diff.isEmpty())
+        setSelectedTab(ViewerTab::File);
+    m_loading = false;
+    emit loaded();
+}
+
+void FileViewerView::openInDefaultApplication()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_path));
+}

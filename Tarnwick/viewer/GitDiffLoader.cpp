@@ -1,0 +1,296 @@
+#include "viewer/GitDiffLoader.h"
+
+#include "viewer/DiffHeaders.h"
+#include "viewer/GitBlobHash.h"
+#include "viewer/GitTreeEntries.h"
+#include "viewer/Utf8.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <map>
+#include <optional>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Context
+{
+    const GitDiffOptions& options;
+    std::chrono::steady_clock::time_point deadline;
+    QString home;
+    QString scratch;
+};
+
+// Belt and braces: none of the plumbing below reads the index through fsmonitor or runs a hook,
+// but the repository's configuration must not be able to change that.
+const QStringList kSafeConfig = {QStringLiteral("-c"), QStringLiteral("core.fsmonitor=false"),
+                                 QStringLiteral("-c"), QStringLiteral("core.hooksPath=/dev/null")};
+
+GitRunResult git(const Context& ctx, const QStringList& args, const QString& cwd, qint64 maxOut,
+                 const QString& ceiling = {})
+{
+    GitRunLimits limits{ctx.deadline, maxOut, ctx.options.cancelled};
+    return runGit(ctx.options.gitProgram, kSafeConfig + args, cwd, ctx.home, ceiling, limits);
+}
+
+bool succeeded(const GitRunResult& r)
+{
+    return r.finished && r.exitCode == 0 && !r.overflow;
+}
+
+// The current file as git would record it: mode, and bytes or link target.
+struct WorkSide
+{
+    QByteArray mode;
+    qint64 size = 0;
+    QByteArray linkTarget;
+};
+
+std::optional<WorkSide> statWorkFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(native.constData(), &info) != 0)
+        return std::nullopt;
+    if (S_ISREG(info.st_mode))
+        return WorkSide{(info.st_mode & S_IXUSR) ? "100755" : "100644", info.st_size, {}};
+    if (S_ISLNK(info.st_mode)) {
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t n = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
+        if (n < 0 || n >= target.size())
+            return std::nullopt;
+        target.truncate(n);
+        return WorkSide{"120000", n, target};
+    }
+    return std::nullopt; // a directory or device where a file is tracked: git shows it deleted
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes, const QByteArray& mode)
+{
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    if (mode == "120000")
+        return ::symlink(bytes.constData(), QFile::encodeName(path).constData()) == 0;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    return mode != "100755" || file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+// Reads a regular file without following a link swapped in since lstat, at most `limit` bytes.
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    bytes.truncate(done);
+    return bytes;
+}
+
+struct PathEntry
+{
+    std::optional<GitTreeEntry> head;
+    std::optional<GitIndexEntry> index;
+};
+
+enum class Prepared { Unchanged, Written, TooLarge, Failed };
+
+// Puts the committed side under a/ and the current side under b/ of the scratch work folder, unless
+// both are the same.
+Prepared preparePath(const Context& ctx, const QString& work, const QByteArray& repoPath,
+                     const PathEntry& entry, const QString& workFile, int hexLength)
+{
+    const GitTreeEntry* head = entry.head && entry.head->type == "blob" ? &*entry.head : nullptr;
+    std::optional<WorkSide> current;
+    if (entry.index && entry.index->mode != "160000")
+        current = statWorkFile(workFile);
+    if (!head && !current)
+        return Prepared::Unchanged;
+
+    if (head && current && head->mode == current->mode && head->size == current->size) {
+        const std::optional<QByteArray> id =
+            current->mode == "120000" ? std::optional(gitBlobIdOfBytes(current->linkTarget, hexLength))
+                                      : gitBlobIdOfFile(workFile, hexLength, ctx.options.cancelled);
+        if (id && *id == head->oid)
+            return Prepared::Unchanged;
+    }
+    const qint64 limit = ctx.options.maxFileBytes;
+    if ((head && head->size > limit) || (current && current->size > limit))
+        return Prepared::TooLarge;
+
+    const QString rel = QFile::decodeName(repoPath);
+    if (head) {
+        const GitRunResult blob =
+            git(ctx, {QStringLiteral("cat-file"), QStringLiteral("blob"), QString::fromLatin1(head->oid)},
+                ctx.scratch, limit);
+        if (!succeeded(blob) || !writeFile(work + QStringLiteral("/a/") + rel, blob.out, head->mode))
+            return Prepared::Failed;
+    }
+    if (current) {
+        const std::optional<QByteArray> bytes =
+            current->mode == "120000" ? std::optional(current->linkTarget) : readRegularFile(workFile, limit);
+        if (!bytes || !writeFile(work + QStringLiteral("/b/") + rel, *bytes, current->mode))
+            return Prepared::Failed;
+    }
+    return Prepared::Written;
+}
+
+} // namespace
+
+QString diffTooLargeNote(const QString& repoPath, qint64 maxFileBytes)
+{
+    return QStringLiteral("(%1: not compared, larger than %2 MiB)")
+        .arg(repoPath)
+        .arg(maxFileBytes / (1024 * 1024));
+}
+
+QString diffCutShortNote(qint64 maxDiffBytes)
+{
+    return QStringLiteral("(Diff cut short: it is longer than %1 MiB)").arg(maxDiffBytes / (1024 * 1024));
+}
+
+QString loadGitDiff(const QString& path, const GitDiffOptions& options)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    const QString dir = slash <= 0 ? QStringLiteral("/") : absolute.left(slash);
+    const QString name = absolute.mid(slash + 1);
+    if (name.isEmpty() || !QFileInfo(dir).isDir())
+        return {};
+
+    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/tarnwick-diff-XXXXXX"));
+    const QString work = scratch.path() + QStringLiteral("/w");
+    const QString home = scratch.path() + QStringLiteral("/home");
+    if (!scratch.isValid() || !QDir().mkpath(work) || !QDir().mkpath(home))
+        return {};
+    const Context ctx{options, std::chrono::steady_clock::now() + options.timeout, home, scratch.path()};
+
+    const GitRunResult top = git(ctx,
+                                 {QStringLiteral("rev-parse"), QStringLiteral("--is-inside-work-tree"),
+                                  QStringLiteral("--show-prefix")},
+                                 dir, 1 << 20);
+    const QList<QByteArray> topLines = top.out.split('\n');
+    if (!succeeded(top) || topLines.size() < 2 || topLines[0] != "true")
+        return {};
+    const QByteArray prefix = topLines[1];
+
+    // A repository without a commit has no HEAD: the plain command fails too, so nothing to show.
+    const GitRunResult tree =
+        git(ctx,
+            {QStringLiteral("ls-tree"), QStringLiteral("-r"), QStringLiteral("-l"), QStringLiteral("-z"),
+             QStringLiteral("--full-name"), QStringLiteral("HEAD"), QStringLiteral("--"), name},
+            dir, 64 << 20);
+    const GitRunResult index = git(ctx,
+                                   {QStringLiteral("ls-files"), QStringLiteral("-s"), QStringLiteral("-z"),
+                                    QStringLiteral("--full-name"), QStringLiteral("--"), name},
+                                   dir, 64 << 20);
+    if (!succeeded(tree) || !succeeded(index))
+        return {};
+    const auto treeEntries = parseLsTree(tree.out);
+    const auto indexEntries = parseLsFiles(index.out);
+    if (!treeEntries || !indexEntries)
+        return {};
+
+    std::map<QByteArray, PathEntry> paths;
+    int hexLength = 40;
+    for (const GitTreeEntry& e : *treeEntries) {
+        paths[e.path].head = e;
+        hexLength = static_cast<int>(e.oid.size());
+    }
+    for (const GitIndexEntry& e : *indexEntries) {
+        if (!paths[e.path].index || e.stage == 0)
+            paths[e.path].index = e;
+    }
+    if (paths.size() > static_cast<size_t>(options.maxPaths))
+        return {};
+
+    QStringList notes;
+    int written = 0;
+    for (const auto& [repoPath, entry] : paths) {
+        if (!isSafeRelativePath(repoPath) || !repoPath.startsWith(prefix))
+            return {};
+        const QString workFile = dir + QLatin1Char('/') + QFile::decodeName(repoPath.mid(prefix.size()));
+        switch (preparePath(ctx, work, repoPath, entry, workFile, hexLength)) {
+        case Prepared::Unchanged:
+            break;
+        case Prepared::Written:
+            ++written;
+            break;
+        case Prepared::TooLarge:
+            notes << diffTooLargeNote(QFile::decodeName(repoPath), options.maxFileBytes);
+            break;
+        case Prepared::Failed:
+            return {};
+        }
+    }
+    if (written == 0 && notes.isEmpty())
+        return {};
+
+    QByteArray diffBytes;
+    if (written > 0) {
+        // One file: compare the two copies (or /dev/null for a side that does not exist). A folder:
+        // compare the two trees, which lists added and deleted files too.
+        const QString target = QFile::decodeName(prefix) + name;
+        const QString a = QStringLiteral("a/") + target;
+        const QString b = QStringLiteral("b/") + target;
+        const bool single = paths.size() == 1 && paths.begin()->first == QFile::encodeName(target);
+        QStringList args = {QStringLiteral("diff"),          QStringLiteral("--no-index"),
+                            QStringLiteral("--no-prefix"),   QStringLiteral("--no-color"),
+                            QStringLiteral("--no-ext-diff"), QStringLiteral("--no-textconv")};
+        if (single) {
+            auto exists = [&](const QString& rel) {
+                return QFileInfo(work + QLatin1Char('/') + rel).exists() ||
+                       QFileInfo(work + QLatin1Char('/') + rel).isSymLink();
+            };
+            args << (exists(a) ? a : QStringLiteral("/dev/null"))
+                 << (exists(b) ? b : QStringLiteral("/dev/null"));
+        } else {
+            QDir().mkpath(work + QLatin1Char('/') + a);
+            QDir().mkpath(work + QLatin1Char('/') + b);
+            args << a << b;
+        }
+        const GitRunResult diff = git(ctx, args, work, options.maxDiffBytes, scratch.path());
+        if (!diff.finished && !diff.overflow)
+            return {};
+        diffBytes = relabelNoIndexHeaders(diff.out);
+        if (diff.overflow) {
+            diffBytes.truncate(diffBytes.lastIndexOf('\n') + 1);
+            notes.prepend(diffCutShortNote(options.maxDiffBytes));
+        }
+    }
+    std::optional<QString> text = decodeUtf8Strictly(diffBytes);
+    if (!text)
+        return {};
+    for (const QString& note : notes)
+        *text += note + QLatin1Char('\n');
+    return *text;
+}

@@ -1,0 +1,97 @@
+#include "viewer/InvisibleMarks.h"
+
+namespace {
+
+bool inRange(char32_t c, char32_t first, char32_t last)
+{
+    return c >= first && c <= last;
+}
+
+} // namespace
+
+bool isInvisibleCodePoint(char32_t c, bool atStart)
+{
+    if (c == U'\t' || c == U'\n')
+        return false;
+    // C0 and C1 controls and DEL: nothing sensible to draw; "\r" alone would end a line in the view.
+    if (c < 0x20 || inRange(c, 0x7F, 0x9F))
+        return true;
+    if (c == 0xFEFF)
+        return !atStart;
+    return c == 0x00AD                     // soft hyphen
+           || c == 0x034F                  // combining grapheme joiner
+           || c == 0x061C                  // Arabic letter mark
+           || inRange(c, 0x115F, 0x1160)   // Hangul fillers, used as invisible identifiers
+           || c == 0x180E                  // Mongolian vowel separator
+           || inRange(c, 0x200B, 0x200F)   // zero-width space, non-joiner, joiner, LRM, RLM
+           || inRange(c, 0x2028, 0x202E)   // line/paragraph separators, bidi embeddings and overrides
+           || inRange(c, 0x2060, 0x206F)   // word joiner, invisible operators, bidi isolates
+           || c == 0x3164 || c == 0xFFA0   // Hangul fillers
+           || inRange(c, 0xFDD0, 0xFDEF)   // noncharacters (a text document reads two as frame marks)
+           || inRange(c, 0xFFF9, 0xFFFC)   // interlinear annotations, object replacement
+           || inRange(c, 0xFFFE, 0xFFFF)   // noncharacters
+           || inRange(c, 0x1D173, 0x1D17A) // musical formatting controls
+           || inRange(c, 0xE0000, 0xE007F) // tag characters (hidden ASCII)
+           || inRange(c, 0xE0100, 0xE01EF) // supplementary variation selectors (hidden bytes)
+           || (c & 0xFFFE) == 0xFFFE;      // the noncharacters at the end of every plane
+}
+
+QString invisibleMarkToken(char32_t codePoint)
+{
+    return QStringLiteral("U+%1").arg(static_cast<uint>(codePoint), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+DisplayText makeDisplayText(const QString& text)
+{
+    DisplayText out;
+    const qsizetype size = text.size();
+    qsizetype copiedUpTo = 0; // text[copiedUpTo, i) still has to be appended to out.text
+    qsizetype line = 0;
+    qsizetype lineStart = 0; // index in out.text (once copying started) or in text (before)
+    bool copying = false;
+
+    auto startCopying = [&](qsizetype i) {
+        if (copying)
+            return;
+        copying = true;
+        out.text.reserve(size + 64);
+        out.text.append(QStringView(text).left(i));
+        copiedUpTo = i;
+    };
+
+    for (qsizetype i = 0; i < size;) {
+        const QChar ch = text.at(i);
+        char32_t cp = ch.unicode();
+        qsizetype units = 1;
+        if (ch.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(ch, text.at(i + 1));
+            units = 2;
+        }
+        if (cp == U'\n') {
+            ++line;
+            lineStart = copying ? out.text.size() + (i + 1 - copiedUpTo) : i + 1;
+            i += 1;
+            continue;
+        }
+        const bool crlf = cp == U'\r' && i + 1 < size && text.at(i + 1) == QLatin1Char('\n');
+        if (!crlf && !isInvisibleCodePoint(cp, i == 0) && !(units == 1 && ch.isSurrogate())) {
+            i += units;
+            continue;
+        }
+        startCopying(i);
+        out.text.append(QStringView(text).mid(copiedUpTo, i - copiedUpTo));
+        if (!crlf) {
+            const QString token = invisibleMarkToken(cp);
+            out.marks.push_back({line, out.text.size() - lineStart, token.size()});
+            out.text.append(token);
+        }
+        i += units;
+        copiedUpTo = i;
+    }
+    if (!copying) {
+        out.text = text;
+        return out;
+    }
+    out.text.append(QStringView(text).mid(copiedUpTo));
+    return out;
+}

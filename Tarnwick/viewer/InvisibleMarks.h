@@ -1,0 +1,39 @@
+#pragma once
+
+// Characters that draw nothing (or reorder what is drawn) can make a file read differently from what
+// it does: bidirectional controls, zero-width characters, Unicode tag characters, control bytes and
+// separators that a text view would turn into line breaks. The viewer shows each of them as a visible
+// token such as "U+202E", highlighted, and everything else as stored.
+
+#include <QString>
+
+#include <vector>
+
+// True for a code point that is drawn as a token. `atStart`: the first character of the text, where
+// U+FEFF is an ordinary byte order mark.
+bool isInvisibleCodePoint(char32_t codePoint, bool atStart = false);
+
+// "U+202E", "U+E0041": at least four upper-case hex digits.
+QString invisibleMarkToken(char32_t codePoint);
+
+// One token in the display text: line (0-based, lines split at "\n"), start column and length, both
+// in UTF-16 units of that line.
+struct MarkSpan
+{
+    qsizetype line = 0;
+    qsizetype column = 0;
+    qsizetype length = 0;
+
+    friend bool operator==(const MarkSpan&, const MarkSpan&) = default;
+};
+
+struct DisplayText
+{
+    QString text;                // lines separated by "\n" only, tokens in place of invisible characters
+    std::vector<MarkSpan> marks; // in text order
+};
+
+// The text as the viewer draws it. A "\r" right before "\n" (a CRLF line end) is dropped, any other
+// "\r" becomes a token, so the display has exactly the lines of splitting `text` at "\n". Without
+// anything to replace, `text` is shared, not copied.
+DisplayText makeDisplayText(const QString& text);

@@ -1,0 +1,110 @@
+#include "viewer/MarkedTextView.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QPlainTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+
+MarkedTextView::MarkedTextView(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    document()->setDocumentMargin(kTextMargin);
+}
+
+MarkedTextView::~MarkedTextView() = default;
+
+void MarkedTextView::showPrepared(PreparedText prepared)
+{
+    QTextDocument* document = prepared.document.release();
+    if (!document)
+        return;
+    document->setParent(this);
+    m_marks = std::move(prepared.marks);
+    ++m_decoration;
+    QTextDocument* previous = m_ownedDocument;
+    setDocument(document);
+    m_ownedDocument = document;
+    delete previous;
+    viewport()->update();
+}
+
+void MarkedTextView::showText(const QString& text)
+{
+    showPrepared(prepareText(text, font(), thread()));
+}
+
+QTextCharFormat MarkedTextView::markFormat() const
+{
+    // Amber with black text reads as "look here" on light and dark themes alike.
+    QTextCharFormat format;
+    format.setBackground(QColor(0xFF, 0xC1, 0x07));
+    format.setForeground(QColor(Qt::black));
+    return format;
+}
+
+QColor MarkedTextView::lineColor(const QTextBlock&) const
+{
+    return {};
+}
+
+QList<QTextLayout::FormatRange> MarkedTextView::lineFormats(int line) const
+{
+    QList<QTextLayout::FormatRange> formats;
+    const QTextBlock block = document()->findBlockByNumber(line);
+    if (!block.isValid())
+        return formats;
+    if (const QColor color = lineColor(block); color.isValid()) {
+        QTextCharFormat format;
+        format.setForeground(color);
+        formats.append({0, block.length(), format});
+    }
+    const auto first = std::lower_bound(m_marks.begin(), m_marks.end(), line,
+                                        [](const MarkSpan& m, qsizetype l) { return m.line < l; });
+    const QTextCharFormat mark = markFormat();
+    for (auto it = first; it != m_marks.end() && it->line == line; ++it)
+        formats.append({static_cast<int>(it->column), static_cast<int>(it->length), mark});
+    return formats;
+}
+
+void MarkedTextView::decorateVisibleBlocks()
+{
+    const QPointF offset = contentOffset();
+    const qreal bottom = viewport()->height();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (block.userState() != m_decoration) {
+            const QList<QTextLayout::FormatRange> formats = lineFormats(block.blockNumber());
+            // Formats drop the block's line layout; it is laid out again when measured below.
+            if (!formats.isEmpty() || !block.layout()->formats().isEmpty())
+                block.layout()->setFormats(formats);
+            block.setUserState(m_decoration);
+        }
+        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
+            break;
+    }
+}
+
+void MarkedTextView::paintEvent(QPaintEvent* event)
+{
+    decorateVisibleBlocks();
+    QPlainTextEdit::paintEvent(event);
+}
+
+void MarkedTextView::changeEvent(QEvent* event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        ++m_decoration;
+        viewport()->update();
+    }
+}

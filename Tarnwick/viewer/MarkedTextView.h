@@ -1,0 +1,50 @@
+#pragma once
+
+// A read-only, selectable, wrapping text pane that shows prepared text (see PreparedText) and draws
+// the tokens of invisible characters highlighted. Per-line formatting is applied lazily, only to the
+// lines about to be painted, so a document of any length costs nothing until it is scrolled to.
+
+#include "viewer/InvisibleMarks.h"
+#include "viewer/PreparedText.h"
+
+#include <QColor>
+#include <QList>
+#include <QPlainTextEdit>
+#include <QTextLayout>
+
+#include <vector>
+
+class MarkedTextView : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit MarkedTextView(QWidget* parent = nullptr);
+    ~MarkedTextView() override;
+
+    // Shows `prepared`, whose document must already live in this view's thread.
+    void showPrepared(PreparedText prepared);
+    // Prepares and shows `text` on the calling (UI) thread; for short texts.
+    void showText(const QString& text);
+
+    const std::vector<MarkSpan>& marks() const { return m_marks; }
+
+    // Formats drawn on `line` (0-based): its colour when it has one, then its highlighted tokens.
+    QList<QTextLayout::FormatRange> lineFormats(int line) const;
+
+    // Foreground and background of a token.
+    QTextCharFormat markFormat() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+    // The colour of a whole line; invalid for the default text colour.
+    virtual QColor lineColor(const QTextBlock& block) const;
+
+private:
+    void decorateVisibleBlocks();
+
+    std::vector<MarkSpan> m_marks;
+    QTextDocument* m_ownedDocument = nullptr;
+    int m_decoration = 1; // a block's userState equals this once its formats are applied
+};

@@ -1,0 +1,30 @@
+#include "viewer/PreparedText.h"
+
+#include <QPlainTextDocumentLayout>
+#include <QTextDocument>
+#include <QThread>
+
+PreparedText::PreparedText() = default;
+PreparedText::~PreparedText() = default;
+PreparedText::PreparedText(PreparedText&&) noexcept = default;
+PreparedText& PreparedText::operator=(PreparedText&&) noexcept = default;
+
+PreparedText prepareText(const QString& text, const QFont& font, QThread* target)
+{
+    PreparedText prepared;
+    DisplayText display = makeDisplayText(text);
+    prepared.marks = std::move(display.marks);
+
+    auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false);
+    document->setDefaultFont(font);
+    document->setDocumentMargin(kTextMargin);
+    // The layout comes first so that the text is split into blocks once, lazily laid out later.
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    document->setPlainText(display.text);
+    display.text.clear();
+    if (target && document->thread() != target)
+        document->moveToThread(target);
+    prepared.document = std::move(document);
+    return prepared;
+}

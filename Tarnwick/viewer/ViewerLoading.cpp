@@ -1,0 +1,80 @@
+#include "viewer/ViewerLoading.h"
+
+#include "viewer/FileViewerView.h"
+#include "viewer/GitDiffLoader.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QTextDocument>
+#include <QThreadPool>
+
+namespace {
+
+// Hands `result` to the view on its thread, if the view still wants it. The prepared document moves
+// to the view's thread only then; otherwise it dies here, on the thread that made it.
+template <typename Result, typename Delivery>
+void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<Result> result,
+             const Delivery& onResult)
+{
+    std::lock_guard lock(channel->mutex);
+    FileViewerView* view = channel->view;
+    if (!view || channel->cancelled.load())
+        return;
+    if (result->prepared.document)
+        result->prepared.document->moveToThread(view->thread());
+    // Queued to the view: if the view is deleted before it runs, Qt drops the call with it.
+    QMetaObject::invokeMethod(
+        view, [view, result, onResult] { onResult(view, result); }, Qt::QueuedConnection);
+}
+
+} // namespace
+
+void ViewerLoadChannel::close()
+{
+    std::lock_guard lock(mutex);
+    view = nullptr;
+    cancelled = true;
+}
+
+QThreadPool* viewerThreadPool()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(4);
+        p->setExpiryTimeout(10000);
+        // Work still running when the application ends must not touch fonts or documents after
+        // the application object is gone; cancelled loads end within a fraction of a second.
+        qAddPostRoutine([] { viewerThreadPool()->waitForDone(); });
+        return p;
+    }();
+    return pool;
+}
+
+void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QString& path,
+                     const QFont& contentFont, const QFont& diffFont, ContentDelivery onContent,
+                     DiffDelivery onDiff)
+{
+    viewerThreadPool()->start([channel, path, contentFont, onContent = std::move(onContent)] {
+        if (channel->cancelled.load())
+            return;
+        auto result = std::make_shared<ViewerContentResult>();
+        result->content = readFileContent(path);
+        if (channel->cancelled.load())
+            return;
+        result->prepared = prepareText(result->content.text, contentFont, nullptr);
+        deliver(channel, std::move(result), onContent);
+    });
+    viewerThreadPool()->start([channel, path, diffFont, onDiff = std::move(onDiff)] {
+        if (channel->cancelled.load())
+            return;
+        auto result = std::make_shared<ViewerDiffResult>();
+        GitDiffOptions options;
+        options.cancelled = &channel->cancelled;
+        result->diff = loadGitDiff(path, options);
+        if (channel->cancelled.load())
+            return;
+        if (!result->diff.isEmpty())
+            result->prepared = prepareText(result->diff, diffFont, nullptr);
+        deliver(channel, std::move(result), onDiff);
+    });
+}
