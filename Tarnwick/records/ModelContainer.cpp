@@ -90,9 +90,9 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString& filePath, QS
     container->d->main = container->makeContext(true);
     ModelContext::Impl& main = *container->d->main->d;
     if (!main.connection.isOpen()) {
-        const QString why = main.lastError;
+        const QString why = StoreSchema::describeOpenFailure(main.openError);
         container.reset();
-        return failCreated(QStringLiteral("could not be opened (%1)").arg(why));
+        return failCreated(why);
     }
 
     // Only reads until the file is known to be ours (or empty): a foreign file stays untouched.
@@ -135,10 +135,9 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext(bool isMain)
     impl->isMain = isMain;
     impl->thread = QThread::currentThread();
     impl->filePath = d->filePath;
-    QString reason;
-    if (!impl->connection.open(d->filePath, &reason))
+    if (!impl->connection.open(d->filePath, &impl->openError))
         impl->lastError =
-            QStringLiteral("The store file \"%1\" could not be opened: %2").arg(d->filePath, reason);
+            QStringLiteral("The store file \"%1\" could not be opened: %2").arg(d->filePath, impl->openError);
     return std::unique_ptr<ModelContext>(new ModelContext(std::move(impl)));
 }
 
@@ -155,6 +154,8 @@ std::unique_ptr<ModelContext> ModelContainer::newContext()
 void ModelContainer::setAutosaveDelay(std::chrono::milliseconds delay)
 {
     d->autosaveDelay = std::max(delay, std::chrono::milliseconds(0));
+    if (d->autosaveTimer.isActive())
+        d->autosaveTimer.start(d->autosaveDelay);
 }
 
 std::chrono::milliseconds ModelContainer::autosaveDelay() const

@@ -143,12 +143,14 @@ bool ModelContext::save()
         return false;
     };
 
-    // OR IGNORE: a record inserted again under its kept identity is already there; that must not turn
-    // every later save into a failure.
+    // A record inserted again under its kept identity is already there; that must not turn every later
+    // save into a failure. Only that conflict is passed over: any other refusal fails the whole save.
     if (!d->insertedDirectories.isEmpty()) {
         QSqlQuery ins(d->connection.database());
-        if (!ins.prepare(QStringLiteral("INSERT OR IGNORE INTO directory (%1) VALUES (?, ?, ?, ?, ?, ?)")
-                             .arg(QLatin1String(StoreRows::DirectoryColumns))))
+        if (!ins.prepare(
+                QStringLiteral(
+                    "INSERT INTO directory (%1) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING")
+                    .arg(QLatin1String(StoreRows::DirectoryColumns))))
             return abort(ins);
         for (const Directory& dir : std::as_const(d->insertedDirectories)) {
             StoreRows::bind(ins, dir);
@@ -158,8 +160,10 @@ bool ModelContext::save()
     }
     if (!d->insertedFindings.isEmpty()) {
         QSqlQuery ins(d->connection.database());
-        if (!ins.prepare(QStringLiteral("INSERT OR IGNORE INTO finding (%1) VALUES (?, ?, ?, ?, ?, ?)")
-                             .arg(QLatin1String(StoreRows::FindingColumns))))
+        if (!ins.prepare(
+                QStringLiteral(
+                    "INSERT INTO finding (%1) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING")
+                    .arg(QLatin1String(StoreRows::FindingColumns))))
             return abort(ins);
         for (const Finding& f : std::as_const(d->insertedFindings)) {
             StoreRows::bind(ins, f);

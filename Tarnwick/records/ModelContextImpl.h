@@ -16,6 +16,7 @@ struct ModelContext::Impl
     QString filePath;
     StoreConnection connection;
     QString lastError;
+    QString openError; // why the connection could not be opened, as the driver said
 
     // Pending inserts in insertion order; pending deletes of records that are (or were) stored.
     QList<Directory> insertedDirectories;

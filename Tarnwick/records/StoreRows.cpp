@@ -12,6 +12,12 @@ QByteArray encodeTypes(const QStringList& types)
     return QJsonDocument(QJsonArray::fromStringList(types)).toJson(QJsonDocument::Compact);
 }
 
+// A null QString would be bound as SQL NULL; the columns hold text, empty included.
+QString text(const QString& s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 QStringList decodeTypes(const QByteArray& json)
 {
     // Only this store writes the column; an entry that is not a string would mean the file was edited
@@ -41,9 +47,9 @@ void bind(QSqlQuery& q, const Directory& d)
 void bind(QSqlQuery& q, const Finding& f)
 {
     q.bindValue(0, f.id().toBytes());
-    q.bindValue(1, f.path());
-    q.bindValue(2, f.ruleName());
-    q.bindValue(3, f.severity());
+    q.bindValue(1, text(f.path()));
+    q.bindValue(2, text(f.ruleName()));
+    q.bindValue(3, text(f.severity()));
     q.bindValue(4, QString::fromUtf8(encodeTypes(f.eventTypes())));
     q.bindValue(5, f.timestamp().toMSecsSinceEpoch());
 }

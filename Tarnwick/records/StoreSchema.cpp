@@ -49,6 +49,18 @@ QString sqliteReason(const QSqlError& error)
     return QStringLiteral("could not be read (%1)").arg(text);
 }
 
+} // namespace
+
+QString describeOpenFailure(const QString& driverText)
+{
+    // The driver reads the header while opening, so a file that is not a database can fail right here.
+    if (driverText.contains(QLatin1String("not a database")))
+        return QStringLiteral("is not an SQLite database (file is not a database)");
+    return QStringLiteral("could not be opened (%1)").arg(driverText);
+}
+
+namespace {
+
 bool readInt(QSqlDatabase& db, const QString& sql, int* value, QString* reason)
 {
     QSqlQuery q(db);

@@ -30,6 +30,9 @@ struct Inspection
 // Reads only; never writes to the file.
 Inspection inspect(QSqlDatabase& db);
 
+// Completes "The store file "<path>" ..." for a connection that could not even be opened.
+QString describeOpenFailure(const QString& driverText);
+
 // Creates the tables, indexes and version marks in one transaction. False and `error` on failure.
 bool create(QSqlDatabase& db, QString* error);
 

@@ -1,0 +1,107 @@
+// Records are values with an identity: equality and hashing follow that identity, never the values.
+#include "records/Directory.h"
+#include "records/Finding.h"
+
+#include <QHash>
+#include <QSet>
+#include <QTest>
+
+#include <unordered_set>
+
+class RecordsIdentityTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void equalValuesAreDistinctRecords()
+    {
+        const QUrl url = QUrl::fromLocalFile(QStringLiteral("/home/ann/src"));
+        const Directory a(url), b(url);
+        QVERIFY(a.id().isValid());
+        QVERIFY(a.id() != b.id());
+        QVERIFY(!(a == b));
+        const Directory copy = a;
+        QVERIFY(copy == a);
+
+        const Finding f(QStringLiteral("/p"), QStringLiteral("r"), QStringLiteral("high"), {});
+        const Finding g(QStringLiteral("/p"), QStringLiteral("r"), QStringLiteral("high"), {});
+        QVERIFY(!(f == g));
+        QVERIFY(Finding(f) == f);
+
+        // Lists compare equal exactly when they hold the same records in the same order.
+        QCOMPARE(QList<Finding>({f, g}), QList<Finding>({f, g}));
+        QVERIFY(QList<Finding>({f, g}) != QList<Finding>({g, f}));
+    }
+
+    void hashingFollowsIdentity()
+    {
+        const Finding f(QStringLiteral("/p"), QStringLiteral("r"), QStringLiteral("high"), {});
+        const Finding twin(QStringLiteral("/p"), QStringLiteral("r"), QStringLiteral("high"), {});
+        QSet<Finding> set{f, twin, Finding(f)};
+        QCOMPARE(set.size(), 2);
+        std::unordered_set<Finding> stdSet{f, twin, Finding(f)};
+        QCOMPARE(stdSet.size(), size_t(2));
+
+        QHash<PersistentIdentifier, int> byId;
+        byId.insert(f.id(), 1);
+        byId.insert(twin.id(), 2);
+        QCOMPARE(byId.value(Finding(f).id()), 1);
+        QCOMPARE(byId.size(), 2);
+    }
+
+    void identifierSurvivesItsStoredForm()
+    {
+        const PersistentIdentifier id = PersistentIdentifier::create();
+        QCOMPARE(PersistentIdentifier::fromBytes(id.toBytes()), id);
+        QCOMPARE(id.toBytes().size(), 16);
+        QVERIFY(!PersistentIdentifier::fromBytes(QByteArray(15, 'x')).isValid());
+        QVERIFY(!PersistentIdentifier().isValid());
+        QVERIFY(id.toString() != PersistentIdentifier::create().toString());
+    }
+
+    void directoryStartsWatchingNewFilesOnly()
+    {
+        const Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
+        QVERIFY(d.watchNewFiles());
+        QVERIFY(!d.watchNewDirectories());
+        QVERIFY(!d.isRepository());
+        QVERIFY(!d.isPromptFolder());
+    }
+
+    void directoryPath_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("plain") << QUrl::fromLocalFile(QStringLiteral("/home/ann/src")) << "/home/ann/src";
+        QTest::newRow("trailing slash") << QUrl(QStringLiteral("file:///home/ann/src/")) << "/home/ann/src";
+        QTest::newRow("several slashes") << QUrl(QStringLiteral("file:///srv//")) << "/srv";
+        QTest::newRow("root stays") << QUrl(QStringLiteral("file:///")) << "/";
+        QTest::newRow("percent-decoded") << QUrl(QStringLiteral("file:///home/ann/My%20Code/%C3%A9t%C3%A9"))
+                                         << QStringLiteral("/home/ann/My Code/\u00e9t\u00e9");
+        QTest::newRow("percent sign kept")
+            << QUrl::fromLocalFile(QStringLiteral("/tmp/100%/x")) << "/tmp/100%/x";
+        QTest::newRow("not a file url") << QUrl(QStringLiteral("https://example.org/x")) << QString();
+    }
+
+    void directoryPath()
+    {
+        QFETCH(QUrl, url);
+        QFETCH(QString, path);
+        QCOMPARE(Directory(url).path(), path);
+    }
+
+    void findingStampsTheTimeOfCreationInUtc()
+    {
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        const Finding f(QStringLiteral("/p"), QStringLiteral("r"), QStringLiteral("HIGH"),
+                        {QStringLiteral("created"), QStringLiteral("modified")});
+        const QDateTime after = QDateTime::currentDateTimeUtc();
+        QVERIFY(f.timestamp() >= before && f.timestamp() <= after);
+        QCOMPARE(f.timestamp().timeSpec(), Qt::UTC);
+        QCOMPARE(f.severity(), QStringLiteral("HIGH")); // kept as received
+        QCOMPARE(f.eventTypes(), QStringList({QStringLiteral("created"), QStringLiteral("modified")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordsIdentityTest)
+#include "RecordsIdentityTest.moc"

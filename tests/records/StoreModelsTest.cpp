@@ -1,0 +1,164 @@
+// The live lists over the main context, checked by their model contract and by their row signals.
+#include "StoreTestSupport.h"
+#include "records/DirectoryListModel.h"
+#include "records/FindingListModel.h"
+#include "records/ModelContainer.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+class StoreModelsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    std::unique_ptr<ModelContainer> m_container;
+
+private slots:
+    void init()
+    {
+        QString error;
+        m_container = ModelContainer::open(
+            m_tmp.filePath(
+                QStringLiteral("store-%1.sqlite").arg(QString::fromLatin1(QTest::currentTestFunction()))),
+            &error);
+        QVERIFY2(m_container, qPrintable(error));
+        m_container->setAutosaveDelay(24h); // saving is explicit unless a test says otherwise
+    }
+
+    void cleanup() { m_container.reset(); }
+
+    void mainContextInsertIsListedBeforeAnySave()
+    {
+        FindingListModel model(m_container.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 0);
+        Finding f(QStringLiteral("/repo/package.json"), QStringLiteral("npm_lifecycle_script"),
+                  QStringLiteral("high"), {QStringLiteral("modified")});
+        m_container->mainContext().insert(f);
+        QTRY_COMPARE(model.rowCount(), 1);
+        QCOMPARE(model.findingAt(0), f);
+        QCOMPARE(model.data(model.index(0), FindingListModel::RuleNameRole).toString(), f.ruleName());
+        QVERIFY(m_container->mainContext().hasChanges());                  // not saved ...
+        QVERIFY(m_container->newContext()->fetchAllFindings()->isEmpty()); // ... and not visible elsewhere
+    }
+
+    void otherContextsChangesReachTheList()
+    {
+        FindingListModel model(m_container.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        {
+            auto ctx = m_container->newContext();
+            for (int i = 0; i < 3; ++i) {
+                Finding f = findingAt(i);
+                ctx->insert(f);
+            }
+            QVERIFY(ctx->save());
+        }
+        QTRY_COMPARE(model.rowCount(), 3);
+        {
+            auto ctx = m_container->newContext();
+            const auto all = ctx->fetchAllFindings();
+            QVERIFY(all);
+            for (const Finding& f : *all)
+                ctx->remove(f);
+            QVERIFY(ctx->save());
+        }
+        QTRY_COMPARE(model.rowCount(), 0);
+    }
+
+    // A full list that gains a finding drops its oldest row and inserts the new one at the top: row
+    // signals, no reset, and the rows in between keep their identity.
+    void fullListMovesByRowsNotResets()
+    {
+        ModelContext& main = m_container->mainContext();
+        for (int i = 0; i < 120; ++i) {
+            Finding f = findingAt(i * 10);
+            main.insert(f);
+        }
+        QVERIFY(main.save());
+        FindingListModel model(m_container.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), FindingListModel::Limit);
+        const Finding formerTop = model.findingAt(0);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+
+        Finding newest = findingAt(5000);
+        main.insert(newest);
+        QTRY_COMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(1).toInt(), 0);
+        QCOMPARE(inserted.first().at(2).toInt(), 0);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.first().at(1).toInt(), FindingListModel::Limit - 1);
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(model.rowCount(), FindingListModel::Limit);
+        QCOMPARE(model.findingAt(0), newest);
+        QCOMPARE(model.findingAt(1), formerTop);
+        QCOMPARE(model.all(), *main.fetchNewestFindings());
+    }
+
+    // A batch of inserts costs one re-read: the list changes once, with all the rows it can show.
+    void burstOfInsertsIsOneUpdate()
+    {
+        FindingListModel model(m_container.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        for (int i = 0; i < 1000; ++i) {
+            Finding f = findingAt(i);
+            m_container->mainContext().insert(f);
+        }
+        QTRY_COMPARE(model.rowCount(), FindingListModel::Limit);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(model.findingAt(0).timestamp(), findingAt(999).timestamp());
+    }
+
+    void directoryListFollowsInsertsAndDeletesAtOnce()
+    {
+        DirectoryListModel model(m_container.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        ModelContext& main = m_container->mainContext();
+        QList<Directory> dirs = {Directory(QUrl::fromLocalFile(QStringLiteral("/a"))),
+                                 Directory(QUrl::fromLocalFile(QStringLiteral("/b b"))),
+                                 Directory(QUrl::fromLocalFile(QStringLiteral("/a")))};
+        for (Directory& d : dirs)
+            main.insert(d);
+        QTRY_COMPARE(model.rowCount(), 3);
+        QCOMPARE(model.all(), dirs);
+        QCOMPARE(model.data(model.index(1), Qt::DisplayRole).toString(), QStringLiteral("/b b"));
+
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        main.remove(model.directoryAt(1));
+        QTRY_COMPARE(model.rowCount(), 2);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.first().at(1).toInt(), 1);
+        QCOMPARE(model.all(), QList<Directory>({dirs[0], dirs[2]}));
+
+        // Saving (here: by itself) changes nothing in the list.
+        m_container->setAutosaveDelay(10ms);
+        Directory later(QUrl::fromLocalFile(QStringLiteral("/c")));
+        main.insert(later);
+        QTRY_VERIFY(!main.hasChanges());
+        QTRY_COMPARE(model.rowCount(), 3);
+        QCOMPARE(model.all(), QList<Directory>({dirs[0], dirs[2], later}));
+    }
+
+    void modelWithoutContainerIsEmpty()
+    {
+        FindingListModel findings(nullptr);
+        DirectoryListModel directories(nullptr);
+        QAbstractItemModelTester t1(&findings, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester t2(&directories, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(findings.rowCount(), 0);
+        QCOMPARE(directories.rowCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreModelsTest)
+#include "StoreModelsTest.moc"

@@ -1,0 +1,183 @@
+// Saving: one transaction per save, failed saves that keep their changes, the main context's own saving,
+// and durability when the process is killed.
+#include "StoreTestSupport.h"
+#include "records/ModelContainer.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::unique_ptr<ModelContainer> openAt(const QString& path)
+{
+    QString error;
+    auto container = ModelContainer::open(path, &error);
+    if (!container)
+        qWarning("%s", qPrintable(error));
+    return container;
+}
+
+int storedFindings(const QString& path)
+{
+    return RawDatabase(path).scalar(QStringLiteral("SELECT count(*) FROM finding")).toInt();
+}
+
+} // namespace
+
+class StoreSavingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Another connection holds the write lock, as another process or a long transaction would.
+    void failedSaveKeepsPendingRowsForTheNextSave()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        auto container = openAt(path);
+        QVERIFY(container);
+        ModelContext& main = container->mainContext();
+        container->setAutosaveDelay(24h); // only explicit saves here
+
+        RawDatabase locker(path);
+        QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QList<Finding> batch = {findingAt(1), findingAt(2), findingAt(3)};
+        for (Finding& f : batch)
+            main.insert(f);
+        QVERIFY(!main.save());
+        QVERIFY2(main.lastError().contains(path), qPrintable(main.lastError()));
+        QVERIFY(main.hasChanges());
+        QCOMPARE(main.fetchNewestFindings()->size(), 3); // still listed
+        QVERIFY(!main.save());                           // and again, nothing lost in between
+
+        QVERIFY(locker.exec(QStringLiteral("ROLLBACK")));
+        QVERIFY2(main.save(), qPrintable(main.lastError()));
+        QVERIFY(!main.hasChanges());
+        QCOMPARE(storedFindings(path), 3);
+    }
+
+    // A save that fails half-way through its rows writes none of them, and keeps all of them pending.
+    void saveIsOneTransaction()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        auto container = openAt(path);
+        container->setAutosaveDelay(24h);
+        ModelContext& main = container->mainContext();
+        {
+            RawDatabase raw(path);
+            QVERIFY(raw.exec(
+                QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON finding WHEN NEW.path = '/poison' "
+                               "BEGIN SELECT RAISE(ABORT, 'refused by test'); END")));
+        }
+        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
+        main.insert(d);
+        QList<Finding> batch = {findingAt(1), findingAt(2, QStringLiteral("/poison")), findingAt(3)};
+        for (Finding& f : batch)
+            main.insert(f);
+        QVERIFY(!main.save());
+        QVERIFY2(main.lastError().contains(QLatin1String("refused by test")), qPrintable(main.lastError()));
+        QCOMPARE(storedFindings(path), 0);
+        QCOMPARE(RawDatabase(path).scalar(QStringLiteral("SELECT count(*) FROM directory")),
+                 QStringLiteral("0"));
+
+        QVERIFY(RawDatabase(path).exec(QStringLiteral("DROP TRIGGER refuse")));
+        QVERIFY(main.save());
+        QCOMPARE(storedFindings(path), 3);
+        QCOMPARE(container->newContext()->countDirectories(), std::optional<int>(1));
+    }
+
+    void mainContextSavesByItselfAndSurvivesAReopen()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        Directory d(QUrl::fromLocalFile(QStringLiteral("/home/ann/src")));
+        {
+            auto container = openAt(path);
+            container->setAutosaveDelay(50ms);
+            container->mainContext().insert(d); // the directory window never saves
+            QTRY_COMPARE_WITH_TIMEOUT(container->newContext()->countDirectories(), std::optional<int>(1),
+                                      10000);
+            QVERIFY(!container->mainContext().hasChanges());
+        }
+        auto reopened = openAt(path);
+        QCOMPARE(*reopened->mainContext().fetchDirectories(), QList<Directory>({d}));
+    }
+
+    void autosaveRetriesAfterAFailure()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        auto container = openAt(path);
+        container->setAutosaveDelay(50ms);
+        RawDatabase locker(path);
+        QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        Finding f = findingAt(1);
+        container->mainContext().insert(f);
+        QTRY_VERIFY_WITH_TIMEOUT(!container->mainContext().lastError().isEmpty(), 10000); // a save failed
+        QVERIFY(container->mainContext().hasChanges());
+        QVERIFY(locker.exec(QStringLiteral("ROLLBACK")));
+        // Nothing else happens in the application, yet the finding reaches the file.
+        QTRY_COMPARE_WITH_TIMEOUT(storedFindings(path), 1, 15000);
+        QVERIFY(!container->mainContext().hasChanges());
+    }
+
+    void pendingChangesAreSavedWhenTheContainerGoes()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        {
+            auto container = openAt(path);
+            container->setAutosaveDelay(24h);
+            Finding f = findingAt(1);
+            container->mainContext().insert(f);
+        }
+        QCOMPARE(storedFindings(path), 1);
+    }
+
+    // A writer saving batch after batch is killed with SIGKILL: every save it reported is in the file,
+    // and the file is sound.
+    void killedWriterLosesNothingSaved()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        QProcess writer;
+        writer.start(testProgram("tw_store_writer_program"), {path});
+        QVERIFY2(writer.waitForStarted(10000), qPrintable(writer.errorString()));
+        long reported = 0;
+        QDeadlineTimer deadline(30s);
+        while (reported < 500 && !deadline.hasExpired()) {
+            if (!writer.canReadLine() && !writer.waitForReadyRead(1000))
+                continue;
+            while (writer.canReadLine()) {
+                const QByteArray line = writer.readLine().trimmed();
+                if (line.startsWith("saved "))
+                    reported = line.mid(6).toLong();
+            }
+        }
+        QVERIFY2(reported >= 500, writer.readAllStandardError().constData());
+        QCOMPARE(::kill(pid_t(writer.processId()), SIGKILL), 0);
+        QVERIFY(writer.waitForFinished(10000));
+        QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
+
+        {
+            RawDatabase raw(path);
+            QCOMPARE(raw.scalar(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+            const int stored = raw.scalar(QStringLiteral("SELECT count(*) FROM finding")).toInt();
+            QVERIFY2(stored >= reported,
+                     qPrintable(QStringLiteral("%1 stored, %2 reported").arg(stored).arg(reported)));
+        }
+        auto reopened = openAt(path);
+        QVERIFY(reopened);
+        QCOMPARE(reopened->mainContext().fetchNewestFindings()->size(), 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreSavingTest)
+#include "StoreSavingTest.moc"

@@ -1,0 +1,89 @@
+#include "StoreTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sqlite3.h>
+
+RawDatabase::RawDatabase(const QString& path)
+{
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    } else {
+        sqlite3_busy_timeout(m_db, 5000);
+    }
+}
+
+RawDatabase::~RawDatabase()
+{
+    sqlite3_close(m_db);
+}
+
+bool RawDatabase::exec(const QString& sql)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+        m_error = QString::fromUtf8(message ? message : "unknown error");
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+QString RawDatabase::scalar(const QString& sql)
+{
+    sqlite3_stmt* stmt = nullptr;
+    QString result;
+    if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return result;
+    }
+    if (sqlite3_step(stmt) == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    else
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+    sqlite3_finalize(stmt);
+    return result;
+}
+
+QStringList RawDatabase::column(const QString& sql, int index)
+{
+    sqlite3_stmt* stmt = nullptr;
+    QStringList result;
+    if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return result;
+    }
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        result << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, index)));
+    sqlite3_finalize(stmt);
+    return result;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+Finding findingAt(qint64 msecs, const QString& path, const QString& rule, const QString& severity)
+{
+    static const qint64 epoch = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    return Finding::materialize(PersistentIdentifier::create(), path, rule, severity,
+                                {QStringLiteral("created")},
+                                QDateTime::fromMSecsSinceEpoch(epoch + msecs, Qt::UTC));
+}
+
+QString testProgram(const char* name)
+{
+    return QStringLiteral(TW_TEST_BIN_DIR "/") + QLatin1String(name);
+}

@@ -1,0 +1,32 @@
+// Inserts and saves findings one save after another, reporting each saved count on stdout, until it is
+// killed. The durability test kills it with SIGKILL in the middle of its work.
+#include "records/OpenStore.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fputs("usage: tw_store_writer_program <store file>\n", stderr);
+        return 2;
+    }
+    auto container = openStoreOrDie(QString::fromLocal8Bit(argv[1]));
+    ModelContext& context = container->mainContext();
+    for (long saved = 0;;) {
+        // Batches of varying size, so the kill lands at different points of a transaction.
+        const int batch = 1 + int(saved % 7) * 5;
+        for (int i = 0; i < batch; ++i) {
+            Finding f(QStringLiteral("/work/file-%1").arg(saved + i), QStringLiteral("rule"),
+                      QStringLiteral("high"), {QStringLiteral("modified")});
+            context.insert(f);
+        }
+        if (!context.save())
+            return 1;
+        saved += batch;
+        std::printf("saved %ld\n", saved);
+        std::fflush(stdout);
+    }
+}
