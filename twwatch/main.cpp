@@ -1,16 +1,20 @@
 // twwatch: watches directories named on standard input and prints every rule match as a JSON line.
 
+#include "rules/RuleLoader.h"
 #include "watch/EventWriter.h"
 #include "watch/RuleEngine.h"
 #include "watch/WatchLoop.h"
 
-#include <cstring>
+#include <exception>
 #include <iostream>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-constexpr std::string_view usage = R"(Usage: twwatch [--help | --version]
+constexpr std::string_view usage = R"(Usage: twwatch [--help | --version | --check-rules | --scan DIR...]
 
 Watches directories recursively and prints one JSON line for every change that matches a rule.
 
@@ -25,10 +29,26 @@ overflow, watch limit, unreadable directories) come as lines with severity "warn
 twwatch ends at the end of its standard input (unless its output is a terminal), on SIGTERM, SIGINT
 or SIGHUP, and quietly when its standard output goes away.
 
+Rules: the bundled pack in rules/ beside this executable, then your own *.yar files in
+$XDG_CONFIG_HOME/tarnwick/rules/ (~/.config/tarnwick/rules/).
+
 Options:
-  --help       show this text
-  --version    show the version
+  --help          show this text
+  --version       show the version
+  --check-rules   compile every rule file and report what loads and what is refused
+  --scan DIR...   evaluate every file under the directories once and print the matches
 )";
+
+std::unique_ptr<tw::RuleEngine> loadEngine()
+{
+    try {
+        return tw::loadRuleEngine(tw::RuleLoadOptions{}, std::cerr);
+    } catch (const std::exception& e) {
+        // Still watch, with the few rules built in, rather than watch nothing.
+        std::cerr << "twwatch: cannot load the YARA rules (" << e.what() << "), using built-in rules\n";
+        return tw::makeBuiltinRuleEngine();
+    }
+}
 
 } // namespace
 
@@ -45,10 +65,15 @@ int main(int argc, char** argv)
             std::cout << "twwatch " << TW_VERSION << '\n';
             return 0;
         }
-        std::cerr << "twwatch: unknown argument: " << arg << "\n\n" << usage;
+        if (arg == "--check-rules" && argc == 2)
+            return tw::runCheckRules(tw::RuleLoadOptions{}, std::cout, std::cerr);
+        if (arg == "--scan" && argc > 2)
+            return tw::runScan(std::vector<std::string>(argv + 2, argv + argc), tw::RuleLoadOptions{},
+                               std::cerr);
+        std::cerr << "twwatch: unknown or incomplete arguments: " << arg << "\n\n" << usage;
         return 2;
     }
-    const auto engine = tw::makeBuiltinRuleEngine();
+    const auto engine = loadEngine();
     tw::EventWriter writer(1);
     return tw::runWatcher(*engine, writer, tw::WatchOptions{});
 }

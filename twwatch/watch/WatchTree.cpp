@@ -312,18 +312,24 @@ void WatchTree::activateOrWait(Root& root, const ScanMode& mode)
                 scan(root.top.get(), mode);
                 return;
             }
-            if (-wd != ENOENT)
+            if (-wd != ENOENT) {
+                // Wait for it to be deleted and made anew; retrying now would only fail again.
                 warn(root.path, -wd, "cannot watch directory");
+                waitForAncestor(root, false);
+                return;
+            }
         } else if (!root.warnedNotDirectory) {
             root.warnedNotDirectory = true;
             warn(root.path, ENOTDIR, "not a directory");
         }
     }
-    waitForAncestor(root);
+    waitForAncestor(root, true);
 }
 
-void WatchTree::waitForAncestor(Root& root)
+void WatchTree::waitForAncestor(Root& root, bool recheck)
 {
+    if (root.path == "/")
+        return;
     std::string ancestor = parentOf(root.path);
     while (ancestor != "/" && !isDirectory(ancestor))
         ancestor = parentOf(ancestor);
@@ -336,6 +342,13 @@ void WatchTree::waitForAncestor(Root& root)
     }
     root.ancestorWd = wd;
     m_watches[wd].waiters.push_back(&root);
+    // The root (or a step towards it) may have appeared between the look-up and the watch; its event
+    // would never come.
+    std::string deeper = root.path;
+    while (parentOf(deeper) != ancestor)
+        deeper = parentOf(deeper);
+    if (recheck && isDirectory(deeper))
+        activateOrWait(root, ScanMode{Scan::Report, words::created, 0});
 }
 
 void WatchTree::stopWaiting(Root& root)

@@ -104,7 +104,7 @@ private:
     void scanOne(Node* node, const ScanMode& mode, std::vector<Node*>& stack);
 
     void activateOrWait(Root& root, const ScanMode& mode);
-    void waitForAncestor(Root& root);
+    void waitForAncestor(Root& root, bool recheck);
     void stopWaiting(Root& root);
     void releaseRoot(Root& root);
     void rootLost(Root& root);

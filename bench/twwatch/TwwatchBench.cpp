@@ -1,0 +1,411 @@
+// twwatch beside `inotifywait -m -r` and `fswatch -r`, in one run, on the same generated tree:
+//   1. set-up: time from start until the watcher reports a change in the root (probe files are made
+//      every 10 ms, so the first report means every watch is in place) and its peak memory (VmHWM);
+//   2. storm: 100,000 file creations, 20,000 of them in 6,000 directories made during the storm; the
+//      share of created paths reported and the time until the last one arrived;
+//   3. idle: context switches per second of all its threads over 5 s of quiet.
+// Build it without sanitizers for figures that mean something:
+//   cmake -S . -B build/rel -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF
+//   cmake --build build/rel --target twwatch_bench && build/rel/bench/twwatch_bench [--dirs N --files N]
+// twwatch loads a match-everything rule from a private $XDG_CONFIG_HOME so that every change is a line.
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <poll.h>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <unordered_set>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Options
+{
+    int dirs = 10000;
+    int files = 200000;
+    int stormFiles = 100000;
+    int stormNewDirs = 6000;
+    int stormFilesInNewDirs = 20000;
+};
+
+void touch(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] auto n = ::write(fd, "x\n", 2);
+        ::close(fd);
+    }
+}
+
+// dirs directories in a two-level layout (about sqrt(dirs) top folders), files spread evenly.
+std::vector<fs::path> makeTree(const fs::path& root, const Options& o)
+{
+    std::vector<fs::path> dirs;
+    const int top = std::max(1, static_cast<int>(std::sqrt(o.dirs)));
+    for (int i = 0; static_cast<int>(dirs.size()) < o.dirs; ++i) {
+        const fs::path t = root / ("t" + std::to_string(i % top));
+        if (i < top) {
+            fs::create_directories(t);
+            dirs.push_back(t);
+            continue;
+        }
+        const fs::path d = t / ("d" + std::to_string(i));
+        fs::create_directories(d);
+        dirs.push_back(d);
+    }
+    for (int f = 0; f < o.files; ++f)
+        touch(dirs[static_cast<size_t>(f) % dirs.size()] / ("file" + std::to_string(f)));
+    return dirs;
+}
+
+class Tool
+{
+public:
+    Tool(std::string name, std::vector<std::string> argv,
+         std::function<std::string(const std::string&)> pathOf, std::vector<std::string> env = {})
+        : m_name(std::move(name))
+        , m_argv(std::move(argv))
+        , m_env(std::move(env))
+        , m_pathOf(std::move(pathOf))
+    {
+    }
+    ~Tool() { stop(); }
+
+    const std::string& name() const { return m_name; }
+
+    bool start(const std::string& input)
+    {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC))
+            return false;
+        m_started = Clock::now();
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            const int devnull = ::open("/dev/null", O_WRONLY);
+            dup2(devnull, 2);
+            for (const auto& e : m_env)
+                putenv(const_cast<char*>(e.c_str()));
+            std::vector<char*> args;
+            for (auto& a : m_argv)
+                args.push_back(a.data());
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        m_in = in[1];
+        m_out = out[0];
+        if (!input.empty()) [[maybe_unused]]
+            auto n = ::write(m_in, input.data(), input.size());
+        m_reader = std::thread([this] { read(); });
+        return m_pid > 0;
+    }
+
+    void stop()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            int status;
+            waitpid(m_pid, &status, 0);
+            m_pid = -1;
+        }
+        if (m_in >= 0)
+            ::close(m_in);
+        m_in = -1;
+        m_stopReading = true;
+        if (m_reader.joinable())
+            m_reader.join();
+        if (m_out >= 0)
+            ::close(m_out);
+        m_out = -1;
+    }
+
+    // Seconds since start when a path containing `needle` was first reported.
+    std::optional<double> firstSeen(const std::string& needle)
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [path, when] : m_seen) {
+            if (path.find(needle) != std::string::npos)
+                return std::chrono::duration<double>(when - m_started).count();
+        }
+        return std::nullopt;
+    }
+
+    // How many of `expected` were reported, and when the last of them arrived.
+    std::pair<size_t, Clock::time_point> coverage(const std::unordered_set<std::string>& expected)
+    {
+        std::lock_guard lock(m_mutex);
+        std::unordered_set<std::string> hit;
+        Clock::time_point last{};
+        for (const auto& [path, when] : m_seen) {
+            if (expected.count(path) && hit.insert(path).second)
+                last = std::max(last, when);
+        }
+        return {hit.size(), last};
+    }
+
+    Clock::time_point lastOutput()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lastOutput;
+    }
+
+    long statusValue(const char* key) const { return readStatus(m_pid, key); }
+
+    long contextSwitches() const
+    {
+        long total = 0;
+        for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(m_pid) + "/task")) {
+            std::ifstream in(task.path() / "status");
+            std::string line;
+            while (std::getline(in, line)) {
+                if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+                    line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                    total += std::atol(line.c_str() + line.find(':') + 1);
+            }
+        }
+        return total;
+    }
+
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_seen.clear();
+    }
+
+    static long readStatus(pid_t pid, const char* key)
+    {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind(key, 0) == 0)
+                return std::atol(line.c_str() + std::strlen(key));
+        }
+        return -1;
+    }
+
+private:
+    void read()
+    {
+        std::string pending;
+        char buffer[1 << 16];
+        while (!m_stopReading) {
+            pollfd p{m_out, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            const ssize_t n = ::read(m_out, buffer, sizeof buffer);
+            if (n <= 0)
+                return;
+            const auto now = Clock::now();
+            pending.append(buffer, static_cast<size_t>(n));
+            std::lock_guard lock(m_mutex);
+            size_t start = 0;
+            for (size_t lf; (lf = pending.find('\n', start)) != std::string::npos; start = lf + 1)
+                m_seen.emplace_back(m_pathOf(pending.substr(start, lf - start)), now);
+            pending.erase(0, start);
+            m_lastOutput = now;
+        }
+    }
+
+    std::string m_name;
+    std::vector<std::string> m_argv;
+    std::vector<std::string> m_env;
+    std::function<std::string(const std::string&)> m_pathOf;
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    Clock::time_point m_started;
+    std::thread m_reader;
+    std::atomic<bool> m_stopReading{false};
+    std::mutex m_mutex;
+    std::vector<std::pair<std::string, Clock::time_point>> m_seen;
+    Clock::time_point m_lastOutput{};
+};
+
+struct Result
+{
+    std::string name;
+    double setupSeconds = -1;
+    long setupPeakKiB = -1;
+    double stormShare = 0;
+    double newDirShare = 0;
+    double lastArrivalSeconds = -1;
+    long stormPeakKiB = -1;
+    double idleWakeups = -1;
+};
+
+Result measure(Tool& tool, const fs::path& root, const std::vector<fs::path>& dirs, const Options& o,
+               const std::string& input)
+{
+    Result r;
+    r.name = tool.name();
+    if (!tool.start(input)) {
+        std::cerr << tool.name() << ": cannot start\n";
+        return r;
+    }
+    // 1. Set-up.
+    const auto deadline = Clock::now() + 300s;
+    for (int i = 0; Clock::now() < deadline; ++i) {
+        touch(root / (".probe-" + std::to_string(i)));
+        if (tool.firstSeen(".probe-"))
+            break;
+        std::this_thread::sleep_for(10ms);
+    }
+    r.setupSeconds = tool.firstSeen(".probe-").value_or(-1);
+    r.setupPeakKiB = tool.statusValue("VmHWM:");
+    std::this_thread::sleep_for(1s);
+
+    // 2. Storm: files in existing folders, interleaved with new folders filled at once.
+    const fs::path stormRoot = dirs[dirs.size() / 2];
+    std::unordered_set<std::string> all, inNew;
+    const int inOld = o.stormFiles - o.stormFilesInNewDirs;
+    const auto stormStart = Clock::now();
+    int newDir = 0, newFile = 0;
+    for (int i = 0; i < inOld; ++i) {
+        const fs::path p = dirs[static_cast<size_t>(i * 7) % dirs.size()] / ("storm" + std::to_string(i));
+        touch(p);
+        all.insert(p.string());
+        // Spread the new folders through the storm.
+        while (newDir < o.stormNewDirs &&
+               static_cast<long>(newDir) * inOld <= static_cast<long>(i) * o.stormNewDirs) {
+            const fs::path d = stormRoot / ("new" + std::to_string(newDir)) / "inner";
+            fs::create_directories(d);
+            const int count =
+                o.stormFilesInNewDirs / o.stormNewDirs + (newDir < o.stormFilesInNewDirs % o.stormNewDirs);
+            for (int f = 0; f < count; ++f, ++newFile) {
+                const fs::path p2 = d / ("n" + std::to_string(f));
+                touch(p2);
+                all.insert(p2.string());
+                inNew.insert(p2.string());
+            }
+            ++newDir;
+        }
+    }
+    // Until everything came, or nothing came for 10 s.
+    while (true) {
+        std::this_thread::sleep_for(200ms);
+        if (tool.coverage(all).first == all.size())
+            break;
+        if (Clock::now() - std::max(tool.lastOutput(), stormStart) > 10s)
+            break;
+    }
+    const auto [hit, last] = tool.coverage(all);
+    r.stormShare = 100.0 * static_cast<double>(hit) / static_cast<double>(all.size());
+    r.newDirShare =
+        100.0 * static_cast<double>(tool.coverage(inNew).first) / static_cast<double>(inNew.size());
+    if (hit > 0)
+        r.lastArrivalSeconds = std::chrono::duration<double>(last - stormStart).count();
+    r.stormPeakKiB = tool.statusValue("VmHWM:");
+
+    // 3. Idle.
+    std::this_thread::sleep_for(1s);
+    const long before = tool.contextSwitches();
+    std::this_thread::sleep_for(5s);
+    r.idleWakeups = static_cast<double>(tool.contextSwitches() - before) / 5.0;
+    tool.stop();
+
+    // Leave the tree as it was for the next tool.
+    for (const auto& p : all)
+        ::unlink(p.c_str());
+    for (int d = 0; d < o.stormNewDirs; ++d)
+        fs::remove_all(stormRoot / ("new" + std::to_string(d)));
+    for (const auto& entry : fs::directory_iterator(root)) {
+        if (entry.path().filename().string().rfind(".probe-", 0) == 0)
+            fs::remove(entry.path());
+    }
+    return r;
+}
+
+bool onPath(const std::string& program)
+{
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--dirs")
+            o.dirs = std::atoi(argv[i + 1]);
+        else if (a == "--files")
+            o.files = std::atoi(argv[i + 1]);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    char tmpl[] = "/tmp/twwatch-bench-XXXXXX";
+    const fs::path base = mkdtemp(tmpl);
+    const fs::path root = base / "tree";
+    const fs::path config = base / "config";
+    fs::create_directories(config / "tarnwick/rules");
+    std::ofstream(config / "tarnwick/rules/all.yar")
+        << "rule match_everything { meta: severity = \"warning\" condition: true }\n";
+
+    std::cout << "Generating " << o.dirs << " directories and " << o.files << " files in " << root << " ..."
+              << std::endl;
+    const auto dirs = makeTree(root, o);
+
+    const auto whole = [](const std::string& line) { return line; };
+    std::vector<std::unique_ptr<Tool>> tools;
+    tools.push_back(std::make_unique<Tool>(
+        "twwatch", std::vector<std::string>{std::string(TW_BIN_DIR) + "/twwatch"},
+        [](const std::string& line) {
+            const auto j = nlohmann::json::parse(line, nullptr, false);
+            return j.is_object() && j.contains("path") && j["path"].is_string() ? j["path"].get<std::string>()
+                                                                                : std::string();
+        },
+        std::vector<std::string>{"XDG_CONFIG_HOME=" + config.string()}));
+    if (onPath("inotifywait"))
+        tools.push_back(std::make_unique<Tool>(
+            "inotifywait -m -r",
+            std::vector<std::string>{"inotifywait", "-m", "-r", "-q", "--format", "%w%f", "-e", "create",
+                                     "-e", "moved_to", "-e", "close_write", root.string()},
+            whole));
+    if (onPath("fswatch"))
+        tools.push_back(std::make_unique<Tool>(
+            "fswatch -r", std::vector<std::string>{"fswatch", "-r", "-m", "inotify_monitor", root.string()},
+            whole));
+
+    std::vector<Result> results;
+    for (auto& tool : tools) {
+        std::cout << "Measuring " << tool->name() << " ..." << std::endl;
+        results.push_back(
+            measure(*tool, root, dirs, o, tool->name() == "twwatch" ? root.string() + "\n\n" : ""));
+    }
+    fs::remove_all(base);
+
+    std::printf("\n%-20s %12s %14s %12s %14s %12s %14s %12s\n", "watcher", "set-up s", "set-up peak MiB",
+                "storm %", "in new dirs %", "last at s", "storm peak MiB", "idle wake/s");
+    for (const auto& r : results)
+        std::printf("%-20s %12.2f %15.1f %12.1f %14.1f %12.2f %14.1f %12.1f\n", r.name.c_str(),
+                    r.setupSeconds, r.setupPeakKiB / 1024.0, r.stormShare, r.newDirShare,
+                    r.lastArrivalSeconds, r.stormPeakKiB / 1024.0, r.idleWakeups);
+    std::printf("\ntree: %d directories, %d files; storm: %d creations, %d of them in %d new directories\n",
+                o.dirs, o.files, o.stormFiles, o.stormFilesInNewDirs, o.stormNewDirs);
+    return 0;
+}

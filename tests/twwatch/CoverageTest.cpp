@@ -1,0 +1,299 @@
+// Every change produces a line: a match-everything rule is loaded the way users add their own rules,
+// and the real watcher runs on real directories changed the way real tools change them.
+
+#include "WatcherHarness.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class TwwatchCoverage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        watcher.send({root.path()});
+        ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    }
+
+    std::set<std::string> missing(const std::set<std::string>& expected) const
+    {
+        std::set<std::string> out;
+        const auto seen = watcher.reported();
+        for (const auto& p : expected) {
+            if (!seen.count(p))
+                out.insert(p);
+        }
+        return out;
+    }
+
+    std::string describeMissing(const std::set<std::string>& expected) const
+    {
+        const auto gone = missing(expected);
+        std::string text = std::to_string(gone.size()) + " of " + std::to_string(expected.size()) +
+                           " paths not reported, e.g.:\n";
+        int shown = 0;
+        for (const auto& p : gone) {
+            if (++shown > 10)
+                break;
+            text += "  " + p + "\n";
+        }
+        return text + watcher.log();
+    }
+
+    TempDir root;
+    Watcher watcher;
+};
+
+TEST_F(TwwatchCoverage, BurstOfThousandsOfFiles)
+{
+    std::set<std::string> expected;
+    for (int i = 0; i < 3000; ++i)
+        expected.insert((root / ("burst" + std::to_string(i))).string());
+    makeFiles(root.path(), 3000, "burst");
+    EXPECT_TRUE(watcher.waitForPaths(expected)) << describeMissing(expected);
+    // One evaluation per file: created and written in one go is one line.
+    EXPECT_EQ(watcher.linesFor((root / "burst7").string()).size(), 1u) << watcher.log();
+}
+
+TEST_F(TwwatchCoverage, TreesCreatedAndFilledAtOnce)
+{
+    // mkdir -p a/b/c && echo x > a/b/c/f, then a deep chain and a wide tree, each filled right away:
+    // files land in directories before their watches can exist.
+    std::set<std::string> expected;
+    shell("mkdir -p a/b/c && echo x > a/b/c/f", root.path());
+    expected.insert((root / "a/b/c/f").string());
+    fs::path deep = root / "deep";
+    for (int depth = 0; depth < 40; ++depth) {
+        deep /= "d" + std::to_string(depth);
+        fs::create_directories(deep);
+        writeFile(deep / "file", "x");
+        expected.insert((deep / "file").string());
+    }
+    for (int d = 0; d < 100; ++d) {
+        const fs::path dir = root / "wide" / ("w" + std::to_string(d)) / "inner";
+        fs::create_directories(dir);
+        for (int f = 0; f < 10; ++f) {
+            writeFile(dir / ("f" + std::to_string(f)), "x");
+            expected.insert((dir / ("f" + std::to_string(f))).string());
+        }
+    }
+    EXPECT_TRUE(watcher.waitForPaths(expected)) << describeMissing(expected);
+    // Watches exist for the new directories: later changes there are seen too.
+    writeFile(deep / "later", "x");
+    EXPECT_TRUE(watcher.waitForPaths({(deep / "later").string()})) << watcher.log();
+}
+
+TEST_F(TwwatchCoverage, EditorSaveByRenameIsOneChangeOfTheTarget)
+{
+    writeFile(root / "config.json", "{}\n");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "config.json").string()})) << watcher.log();
+    const auto before = watcher.linesFor((root / "config.json").string()).size();
+    // vim-style: write a temporary file, rename it over the original.
+    writeFile(root / ".config.json.swp~", "{\"changed\": true}\n");
+    fs::rename(root / ".config.json.swp~", root / "config.json");
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == (root / "config.json").string() && l.hasType("moved");
+    })) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    EXPECT_EQ(watcher.linesFor((root / "config.json").string()).size(), before + 1) << watcher.log();
+    EXPECT_TRUE(watcher.linesFor((root / ".config.json.swp~").string()).empty()) << watcher.log();
+}
+
+TEST_F(TwwatchCoverage, FileWrittenInManyPiecesIsEvaluatedOnce)
+{
+    const fs::path path = root / "slow.bin";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string piece(4096, 'p');
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_EQ(::write(fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
+        // Longer than the quiet period for a closed file, well under the one for a file still open.
+        waitUntil([] { return false; }, 20ms);
+    }
+    ::close(fd);
+    ASSERT_TRUE(watcher.waitForPaths({path.string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    const auto lines = watcher.linesFor(path.string());
+    ASSERT_EQ(lines.size(), 1u) << watcher.log();
+    EXPECT_TRUE(lines[0].hasType("created")) << lines[0].raw;
+    EXPECT_TRUE(lines[0].hasType("modified")) << lines[0].raw;
+}
+
+TEST_F(TwwatchCoverage, ChangeWordsForEachKindOfChange)
+{
+    writeFile(root / "hook", "#!/bin/sh\n");
+    writeFile(root / "victim", "x");
+    fs::create_directories(root / "sub");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "hook").string(), (root / "victim").string()}))
+        << watcher.log();
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+
+    struct Case
+    {
+        std::string name;
+        std::function<void()> act;
+        std::string path;
+        std::string word;
+    } cases[] = {
+        {"chmod +x", [&] { fs::permissions(root / "hook", fs::perms::owner_exec, fs::perm_options::add); },
+         (root / "hook").string(), "attributes"},
+        {"append", [&] { shell("echo more >> victim", root.path()); }, (root / "victim").string(),
+         "modified"},
+        {"rename within", [&] { fs::rename(root / "victim", root / "sub/victim"); },
+         (root / "sub/victim").string(), "moved"},
+        {"symlink", [&] { fs::create_symlink("/etc/passwd", root / "link"); }, (root / "link").string(),
+         "created"},
+        {"hard link", [&] { fs::create_hard_link(root / "hook", root / "hook-copy"); },
+         (root / "hook-copy").string(), "created"},
+    };
+    for (const auto& c : cases) {
+        c.act();
+        EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+            return l.rule == matchEverything && l.path == c.path && l.hasType(c.word);
+        })) << c.name
+            << "\n"
+            << watcher.log();
+    }
+}
+
+TEST_F(TwwatchCoverage, GitCheckoutSwitchingManyFiles)
+{
+    const auto git = [&](const std::string& args) {
+        shell("git -c user.name=t -c user.email=t@example.org -c init.defaultBranch=main " + args,
+              root.path());
+    };
+    git("init -q");
+    for (int i = 0; i < 150; ++i)
+        writeFile(root / ("src" + std::to_string(i) + ".txt"), "one " + std::to_string(i) + "\n");
+    git("add -A");
+    git("commit -q -m one");
+    git("checkout -q -b other");
+    for (int i = 0; i < 150; ++i)
+        writeFile(root / ("src" + std::to_string(i) + ".txt"), "two " + std::to_string(i) + "\n");
+    git("commit -q -am two");
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    const auto mark = watcher.lines().size();
+
+    git("checkout -q main");
+    std::set<std::string> expected;
+    for (int i = 0; i < 150; ++i)
+        expected.insert((root / ("src" + std::to_string(i) + ".txt")).string());
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == (root / ".git/HEAD").string();
+    })) << watcher.log();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto all = watcher.lines();
+            std::set<std::string> seen;
+            for (size_t i = mark; i < all.size(); ++i)
+                seen.insert(all[i].path);
+            return std::all_of(expected.begin(), expected.end(),
+                               [&](const auto& p) { return seen.count(p); });
+        },
+        60s))
+        << describeMissing(expected);
+    // Git's object store is pruned: nothing under .git/objects is ever reported.
+    for (const auto& line : watcher.lines())
+        EXPECT_EQ(line.path.find("/.git/objects/"), std::string::npos) << line.raw;
+}
+
+TEST_F(TwwatchCoverage, DirectoriesMovedInOutAndWithin)
+{
+    TempDir outside;
+    fs::create_directories(outside / "pkg/lib");
+    writeFile(outside / "pkg/lib/index.js", "x");
+    fs::create_directories(root / "inside/deeper");
+    writeFile(root / "inside/deeper/a", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "inside/deeper/a").string()})) << watcher.log();
+
+    // In: everything inside is reported, and watched from then on.
+    fs::rename(outside / "pkg", root / "pkg");
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == (root / "pkg/lib/index.js").string() && l.hasType("moved");
+    })) << watcher.log();
+    writeFile(root / "pkg/lib/new.js", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "pkg/lib/new.js").string()})) << watcher.log();
+
+    // Within: reported under the new name, and later changes carry the new path.
+    fs::rename(root / "inside", root / "renamed");
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == (root / "renamed/deeper/a").string() && l.hasType("moved");
+    })) << watcher.log();
+    writeFile(root / "renamed/deeper/b", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "renamed/deeper/b").string()})) << watcher.log();
+
+    // Out: no longer watched, and no stale paths.
+    fs::rename(root / "renamed", outside / "gone");
+    writeFile(outside / "gone/deeper/c", "x");
+    writeFile(root / "marker", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "marker").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    for (const auto& line : watcher.lines()) {
+        EXPECT_EQ(line.path.find("/deeper/c"), std::string::npos) << line.raw;
+        EXPECT_EQ(line.path.find(outside.path().string()), std::string::npos) << line.raw;
+    }
+}
+
+TEST_F(TwwatchCoverage, DirectoryReplacedByAnother)
+{
+    fs::create_directories(root / "dir");
+    writeFile(root / "dir/old", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "dir/old").string()})) << watcher.log();
+    fs::create_directories(root / "dir2/sub");
+    writeFile(root / "dir2/sub/new", "x");
+    shell("rm -rf dir && mv dir2 dir", root.path());
+    ASSERT_TRUE(watcher.waitForPaths({(root / "dir/sub/new").string()})) << watcher.log();
+    writeFile(root / "dir/sub/later", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "dir/sub/later").string()})) << watcher.log();
+    for (const auto& line : watcher.lines())
+        EXPECT_EQ(line.path.find("/dir2/sub/later"), std::string::npos) << line.raw;
+}
+
+TEST_F(TwwatchCoverage, FileNamesThatAreNotUtf8)
+{
+    const std::string raw = "bad\xff\xfe-name";
+    writeFile(root / raw, "x");
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.rule == matchEverything && l.path == (root / "bad\xEF\xBF\xBD\xEF\xBF\xBD-name").string();
+    })) << watcher.log();
+    for (const auto& line : watcher.lines()) {
+        if (line.path.find("bad") == std::string::npos)
+            continue;
+        // The exact bytes travel alongside, base64-encoded.
+        EXPECT_EQ(line.rawPath, (root / raw).string()) << line.raw;
+    }
+}
+
+TEST(TwwatchEvaluation, PathChangingWhileItIsEvaluated)
+{
+    // Only the final version matches; a large file keeps every evaluation busy for a while. However the
+    // writes and evaluations overlap, the last write is evaluated after it happened.
+    WatcherSetup setup;
+    setup.rules.emplace_back("final.yar", "rule final_mark { meta: severity = \"high\" strings: $m = "
+                                          "\"FINAL-VERSION-MARK\" condition: $m }\n");
+    TempDir root;
+    Watcher watcher(setup);
+    watcher.send({root.path()});
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    const fs::path path = root / "busy.txt";
+    // Below the size up to which the rules read a file.
+    const std::string bulk(600 << 10, 'a');
+    for (int i = 0; i < 15; ++i) {
+        writeFile(path, bulk + (i == 14 ? "FINAL-VERSION-MARK" : "draft"));
+        waitUntil([] { return false; }, std::chrono::milliseconds(60 + 40 * (i % 3)));
+    }
+    EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == path.string() && l.rule == "final_mark";
+    })) << watcher.log();
+    EXPECT_GE(watcher.linesFor(path.string()).size(), 2u) << watcher.log();
+}
+
+} // namespace
+} // namespace tw::test

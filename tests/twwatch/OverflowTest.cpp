@@ -1,0 +1,61 @@
+// Lost events are findings, not silence: the watcher is stopped while more changes are made than the
+// kernel's queue holds; once resumed it reports the overflow and still reports every file.
+
+#include "WatcherHarness.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+int maxQueuedEvents()
+{
+    std::ifstream in("/proc/sys/fs/inotify/max_queued_events");
+    int value = 16384;
+    in >> value;
+    return value;
+}
+
+TEST(TwwatchOverflow, EveryFileStillReportedWithAWarning)
+{
+    TempDir root;
+    fs::create_directories(root / "old");
+    writeFile(root / "old/untouched", "x");
+    Watcher watcher;
+    watcher.send({root.path()});
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+
+    const int files = maxQueuedEvents() + 4000;
+    if (files > 200000)
+        GTEST_SKIP() << "the kernel's event queue is too large to overflow quickly here";
+    std::set<std::string> expected;
+    watcher.signal(SIGSTOP);
+    // Half in folders made while the watcher is stopped, half in the root.
+    for (int d = 0; d < 20; ++d)
+        fs::create_directories(root / ("new" + std::to_string(d)));
+    for (int i = 0; i < files; ++i) {
+        const fs::path path = i % 2 ? root / ("new" + std::to_string(i % 20)) / ("f" + std::to_string(i))
+                                    : root / ("f" + std::to_string(i));
+        writeFile(path, "x");
+        expected.insert(path.string());
+    }
+    watcher.signal(SIGCONT);
+
+    EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.rule == "watch_queue_overflow" && l.severity == "warning" && l.path == root.path().string();
+    })) << watcher.log();
+    EXPECT_TRUE(watcher.waitForPaths(expected, 120s)) << watcher.log();
+    // Only what changed during the gap is reported again, not the whole tree.
+    EXPECT_TRUE(watcher.linesFor((root / "old/untouched").string()).size() <= 1) << watcher.log();
+    // And the folders made during the gap are watched now.
+    writeFile(root / "new3/after", "x");
+    EXPECT_TRUE(watcher.waitForPaths({(root / "new3/after").string()})) << watcher.log();
+}
+
+} // namespace
+} // namespace tw::test

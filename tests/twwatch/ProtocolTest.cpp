@@ -1,0 +1,139 @@
+// The watcher's process contract: arguments, standard input messages, ending, and standard output.
+
+#include "WatcherHarness.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string twwatch()
+{
+    return (binDir() / "twwatch").string();
+}
+
+TEST(TwwatchProtocol, HelpVersionAndBadArguments)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string expectOut;
+        std::string expectErr;
+    } cases[] = {
+        {{"--help"}, 0, "Standard input carries the directories to watch", ""},
+        {{"-h"}, 0, "Usage: twwatch", ""},
+        {{"--version"}, 0, "twwatch " TW_TEST_VERSION "\n", ""},
+        {{"--frobnicate"}, 2, "", "unknown or incomplete arguments: --frobnicate"},
+        {{"--scan"}, 2, "", "Usage: twwatch"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv{twwatch()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const auto result = runProcess(argv, {}, {}, 20s);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.args[0] << "\n" << result.err;
+        EXPECT_NE(result.out.find(c.expectOut), std::string::npos) << c.args[0] << ": " << result.out;
+        EXPECT_NE(result.err.find(c.expectErr), std::string::npos) << c.args[0] << ": " << result.err;
+    }
+}
+
+TEST(TwwatchProtocol, EndsWithinASecondAtEndOfInput)
+{
+    TempDir dir;
+    Watcher watcher;
+    watcher.send({dir.path()});
+    ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
+    watcher.closeInput();
+    const auto status = watcher.waitExit(1000ms);
+    ASSERT_TRUE(status.has_value()) << "still running a second after end of input\n" << watcher.log();
+    EXPECT_EQ(*status, 0) << watcher.log();
+}
+
+TEST(TwwatchProtocol, EndsOnTerminationSignals)
+{
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        TempDir dir;
+        Watcher watcher;
+        watcher.send({dir.path()});
+        ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
+        watcher.signal(sig);
+        const auto status = watcher.waitExit(2000ms);
+        ASSERT_TRUE(status.has_value()) << "signal " << sig << "\n" << watcher.log();
+        EXPECT_EQ(*status, 0) << "signal " << sig << "\n" << watcher.log();
+    }
+}
+
+TEST(TwwatchProtocol, EndsQuietlyWhenItsReaderGoes)
+{
+    // Once while idle (the pipe reports the error) and once on the next write.
+    for (const bool changeAfterwards : {false, true}) {
+        TempDir dir;
+        Watcher watcher;
+        watcher.send({dir.path()});
+        ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
+        watcher.closeOutput();
+        if (changeAfterwards)
+            makeFiles(dir.path(), 20);
+        const auto status = watcher.waitExit(5000ms);
+        ASSERT_TRUE(status.has_value()) << watcher.log();
+        EXPECT_EQ(*status, 0) << watcher.log();
+        EXPECT_EQ(readFile(watcher.configHome() / "stderr.log").find("twwatch:"), std::string::npos)
+            << watcher.log();
+    }
+}
+
+TEST(TwwatchProtocol, EachMessageReplacesTheWatchedSet)
+{
+    TempDir a, b;
+    Watcher watcher;
+    watcher.send({a.path()});
+    ASSERT_TRUE(watcher.sync(a.path())) << watcher.log();
+
+    watcher.send({b.path()});
+    ASSERT_TRUE(watcher.sync(b.path())) << watcher.log();
+    writeFile(a / "after-a", "x");
+    writeFile(b / "after-b", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(b / "after-b").string()})) << watcher.log();
+
+    // Both together: a is watched again, b stays without being walked again.
+    watcher.send({a.path(), b.path()});
+    ASSERT_TRUE(watcher.sync(a.path())) << watcher.log();
+    writeFile(b / "both-b", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(b / "both-b").string()})) << watcher.log();
+
+    // An empty message watches nothing; the next one watches a only.
+    watcher.sendRaw("\n");
+    watcher.send({a.path()});
+    ASSERT_TRUE(watcher.sync(a.path())) << watcher.log();
+    writeFile(b / "after-nothing", "x");
+    writeFile(a / "last", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(a / "last").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sync(a.path())) << watcher.log();
+
+    const auto seen = watcher.reported();
+    EXPECT_EQ(seen.count((a / "after-a").string()), 0u) << watcher.log();
+    EXPECT_EQ(seen.count((b / "after-nothing").string()), 0u) << watcher.log();
+}
+
+TEST(TwwatchProtocol, BadConfigurationLinesCostOnlyThemselves)
+{
+    TempDir dir;
+    Watcher watcher;
+    const std::string overlong = "/" + std::string(5000, 'x');
+    // A relative path, an over-long line, a path with a NUL and a trailing slash on the good one, sent
+    // in pieces that cut lines apart.
+    const std::string message = "relative/path\n" + overlong + "\n/with" + std::string(1, '\0') + "nul\n" +
+                                dir.path().string() + "//\n\n";
+    for (size_t i = 0; i < message.size(); i += 7)
+        watcher.sendRaw(message.substr(i, 7));
+    ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
+    const std::string err = readFile(watcher.configHome() / "stderr.log");
+    EXPECT_NE(err.find("relative/path"), std::string::npos) << err;
+    EXPECT_TRUE(watcher.linesFor((dir / ".probe-1").string()).size() <= 1) << watcher.log();
+}
+
+} // namespace
+} // namespace tw::test

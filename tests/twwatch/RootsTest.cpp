@@ -1,0 +1,99 @@
+// Roots that come, go and come back, and directories the watcher is not allowed to see.
+
+#include "WatcherHarness.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+TEST(TwwatchRoots, RootThatDoesNotExistYet)
+{
+    TempDir base, anchor;
+    const fs::path root = base / "not/yet/there";
+    Watcher watcher;
+    watcher.send({anchor.path(), root});
+    ASSERT_TRUE(watcher.sync(anchor.path())) << watcher.log();
+
+    // Created a step at a time, then filled at once.
+    fs::create_directories(base / "not");
+    fs::create_directories(base / "not/yet");
+    shell("mkdir -p there/.git/hooks && echo x > there/.git/hooks/pre-push", base / "not/yet");
+    ASSERT_TRUE(watcher.waitForPaths({(root / ".git/hooks/pre-push").string()})) << watcher.log();
+    writeFile(root / "later", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "later").string()})) << watcher.log();
+}
+
+TEST(TwwatchRoots, RootDeletedAndMadeAgain)
+{
+    TempDir base;
+    const fs::path root = base / "project";
+    fs::create_directories(root / "src");
+    Watcher watcher;
+    watcher.send({root});
+    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+
+    for (int round = 0; round < 3; ++round) {
+        fs::remove_all(root);
+        fs::create_directories(root / "src");
+        writeFile(root / "src" / ("again" + std::to_string(round)), "x");
+        ASSERT_TRUE(watcher.waitForPaths({(root / "src" / ("again" + std::to_string(round))).string()}))
+            << "round " << round << "\n"
+            << watcher.log();
+        ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+    }
+    // Replaced by a rename too.
+    fs::create_directories(base / "other/lib");
+    writeFile(base / "other/lib/moved-in", "x");
+    fs::remove_all(root);
+    fs::rename(base / "other", root);
+    ASSERT_TRUE(watcher.waitForPaths({(root / "lib/moved-in").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root / "lib")) << watcher.log();
+}
+
+TEST(TwwatchRoots, RootThatIsAFileIsAWarningUntilItBecomesADirectory)
+{
+    TempDir base, anchor;
+    const fs::path root = base / "thing";
+    writeFile(root, "not a directory");
+    Watcher watcher;
+    watcher.send({anchor.path(), root});
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == root.string() && l.rule == "not_a_directory" && l.severity == "warning" &&
+               !l.reason.empty();
+    })) << watcher.log();
+    fs::remove(root);
+    fs::create_directories(root);
+    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+}
+
+TEST(TwwatchRoots, UnreadableDirectoryIsAWarningAndTheRestIsWatched)
+{
+    TempDir root;
+    fs::permissions(root.path(), fs::perms(0755));
+    fs::create_directories(root / "open/sub");
+    fs::create_directories(root / "closed/inner");
+    fs::permissions(root / "open", fs::perms(0777));
+    fs::permissions(root / "open/sub", fs::perms(0777));
+    // As root the watcher runs as nobody, for whom an owner-only folder is closed; otherwise close it.
+    fs::permissions(root / "closed", geteuid() == 0 ? fs::perms::owner_all : fs::perms::none);
+    WatcherSetup setup;
+    setup.runAsUid = 65534;
+    Watcher watcher(setup);
+    watcher.send({root.path()});
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == (root / "closed").string() && l.rule == "permission_denied" &&
+               l.severity == "warning";
+    })) << watcher.log();
+    writeFile(root / "open/sub/seen", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "open/sub/seen").string()})) << watcher.log();
+    // Reported once, not again on every later change.
+    EXPECT_EQ(watcher.linesFor((root / "closed").string(), "permission_denied").size(), 1u) << watcher.log();
+}
+
+} // namespace
+} // namespace tw::test

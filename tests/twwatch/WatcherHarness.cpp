@@ -1,0 +1,306 @@
+#include "WatcherHarness.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tw::test {
+
+bool WatchLine::hasType(std::string_view word) const
+{
+    return std::find(types.begin(), types.end(), word) != types.end();
+}
+
+namespace {
+
+std::string base64Decode(const std::string& text)
+{
+    std::string out;
+    unsigned buffer = 0;
+    int bits = 0;
+    for (const char c : text) {
+        const auto pos =
+            std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/").find(c);
+        if (pos == std::string_view::npos)
+            continue;
+        buffer = (buffer << 6) | static_cast<unsigned>(pos);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((buffer >> bits) & 0xFF);
+        }
+    }
+    return out;
+}
+
+WatchLine decode(std::string raw)
+{
+    WatchLine line;
+    line.raw = std::move(raw);
+    const auto json = nlohmann::json::parse(line.raw, nullptr, false);
+    if (json.is_object() && json.contains("path") && json["path"].is_string() && json.contains("types") &&
+        json["types"].is_array() && json.contains("rule") && json["rule"].is_string() &&
+        json.contains("severity") && json["severity"].is_string()) {
+        line.path = json["path"];
+        for (const auto& t : json["types"])
+            line.types.push_back(t.is_string() ? t.get<std::string>() : std::string("?"));
+        line.rule = json["rule"];
+        line.severity = json["severity"];
+        if (json.contains("reason") && json["reason"].is_string())
+            line.reason = json["reason"];
+        line.rawPath = json.contains("pathBytes") && json["pathBytes"].is_string()
+                           ? base64Decode(json["pathBytes"])
+                           : line.path;
+        line.decoded = true;
+    }
+    return line;
+}
+
+void writeAllTo(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ASSERT_GT(n, 0) << "writing to the watcher's input failed";
+        done += static_cast<size_t>(n);
+    }
+}
+
+} // namespace
+
+Watcher::Watcher(WatcherSetup setup)
+{
+    const auto rulesDir = m_config / "tarnwick" / "rules";
+    std::filesystem::create_directories(rulesDir);
+    for (const auto& [name, text] : setup.rules)
+        writeFile(rulesDir / name, text);
+    m_errFile = m_config / "stderr.log";
+    const bool dropRoot = setup.runAsUid >= 0 && geteuid() == 0;
+    if (dropRoot) {
+        for (const auto& p : {m_config.path(), m_config / "tarnwick", rulesDir})
+            std::filesystem::permissions(p, std::filesystem::perms(0755));
+    }
+
+    int inPipe[2], outPipe[2];
+    if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    const int errFd = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const std::string binary = (binDir() / "twwatch").string();
+    const std::string configEnv = "XDG_CONFIG_HOME=" + m_config.path().string();
+    m_pid = fork();
+    if (m_pid < 0)
+        throw std::runtime_error("fork failed");
+    if (m_pid == 0) {
+        dup2(inPipe[0], 0);
+        dup2(outPipe[1], 1);
+        dup2(errFd, 2);
+        if (dropRoot && (setgid(static_cast<gid_t>(setup.runAsUid)) != 0 ||
+                         setuid(static_cast<uid_t>(setup.runAsUid)) != 0))
+            _exit(125);
+        putenv(const_cast<char*>(configEnv.c_str()));
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(inPipe[0]);
+    ::close(outPipe[1]);
+    ::close(errFd);
+    m_in = inPipe[1];
+    m_out = outPipe[0];
+    m_reader = std::thread([this] { readOutput(); });
+}
+
+Watcher::~Watcher()
+{
+    if (m_in >= 0)
+        ::close(m_in);
+    if (!waitExit(std::chrono::milliseconds(0))) {
+        ::kill(m_pid, SIGKILL);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+    closeOutput();
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+void Watcher::readOutput()
+{
+    std::string pending;
+    char buffer[65536];
+    while (true) {
+        int fd;
+        {
+            std::lock_guard lock(m_mutex);
+            fd = m_out;
+        }
+        if (fd < 0)
+            return;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        std::lock_guard lock(m_mutex);
+        if (m_out < 0)
+            return;
+        const ssize_t n = ::read(m_out, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            ::close(m_out);
+            m_out = -1;
+            return;
+        }
+        pending.append(buffer, static_cast<size_t>(n));
+        size_t start = 0;
+        for (size_t lf; (lf = pending.find('\n', start)) != std::string::npos; start = lf + 1)
+            m_lines.push_back(decode(pending.substr(start, lf - start)));
+        pending.erase(0, start);
+        m_changed.notify_all();
+    }
+}
+
+void Watcher::send(const std::vector<std::filesystem::path>& roots)
+{
+    std::string message;
+    for (const auto& root : roots)
+        message += root.string() + "\n";
+    sendRaw(message + "\n");
+}
+
+void Watcher::sendRaw(const std::string& bytes)
+{
+    writeAllTo(m_in, bytes);
+}
+
+void Watcher::closeInput()
+{
+    if (m_in >= 0)
+        ::close(m_in);
+    m_in = -1;
+}
+
+void Watcher::closeOutput()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_out >= 0)
+        ::close(m_out);
+    m_out = -1;
+}
+
+bool Watcher::sync(const std::filesystem::path& dir, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto probe = dir / (".probe-" + std::to_string(++m_probe));
+        writeFile(probe, "probe");
+        if (waitForLine([&](const WatchLine& l) { return l.path == probe.string(); },
+                        std::chrono::milliseconds(400)))
+            return true;
+    }
+    return false;
+}
+
+std::vector<WatchLine> Watcher::lines() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lines;
+}
+
+std::vector<WatchLine> Watcher::linesFor(const std::string& path, const std::string& rule) const
+{
+    std::vector<WatchLine> out;
+    for (auto& line : lines()) {
+        if (line.path == path && line.rule == rule)
+            out.push_back(line);
+    }
+    return out;
+}
+
+std::set<std::string> Watcher::reported(const std::string& rule) const
+{
+    std::set<std::string> out;
+    for (const auto& line : lines()) {
+        if (line.rule == rule)
+            out.insert(line.path);
+    }
+    return out;
+}
+
+bool Watcher::waitForLine(const std::function<bool(const WatchLine&)>& match,
+                          std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout,
+                              [&] { return std::any_of(m_lines.begin(), m_lines.end(), match); });
+}
+
+bool Watcher::waitForPaths(const std::set<std::string>& paths, std::chrono::milliseconds timeout,
+                           const std::string& rule) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        std::set<std::string> seen;
+        for (const auto& line : m_lines) {
+            if (line.rule == rule && paths.count(line.path))
+                seen.insert(line.path);
+        }
+        return seen.size() == paths.size();
+    });
+}
+
+std::optional<int> Watcher::waitExit(std::chrono::milliseconds timeout)
+{
+    if (m_status)
+        return m_status;
+    waitUntil(
+        [&] {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return m_status.has_value();
+        },
+        timeout);
+    return m_status;
+}
+
+void Watcher::signal(int sig) const
+{
+    ::kill(m_pid, sig);
+}
+
+std::string Watcher::log() const
+{
+    std::ostringstream out;
+    out << "--- twwatch stderr ---\n" << readFile(m_errFile);
+    const auto all = lines();
+    out << "--- last output lines (" << all.size() << " in all) ---\n";
+    for (size_t i = all.size() > 30 ? all.size() - 30 : 0; i < all.size(); ++i)
+        out << all[i].raw << '\n';
+    return out.str();
+}
+
+void makeFiles(const std::filesystem::path& dir, int count, const std::string& prefix)
+{
+    for (int i = 0; i < count; ++i)
+        writeFile(dir / (prefix + std::to_string(i)), "content " + std::to_string(i) + "\n");
+}
+
+void shell(const std::string& command, const std::filesystem::path& cwd)
+{
+    const auto result = runProcess({"/bin/sh", "-c", command}, {}, cwd, std::chrono::seconds(60));
+    ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.out << result.err;
+}
+
+} // namespace tw::test

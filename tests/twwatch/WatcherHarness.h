@@ -1,0 +1,109 @@
+#pragma once
+
+// Runs the real twwatch binary for a test: a private $XDG_CONFIG_HOME with the test's own rules, the
+// configuration written to its standard input, every output line collected and decoded on a reader
+// thread. Everything it starts is ended by pid when the object goes.
+
+#include "TestSupport.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+namespace tw::test {
+
+struct WatchLine
+{
+    std::string raw;
+    std::string path;
+    std::vector<std::string> types;
+    std::string rule;
+    std::string severity;
+    std::string reason;
+    std::string rawPath; // "pathBytes" decoded when present, otherwise "path"
+    bool decoded = false;
+
+    bool hasType(std::string_view word) const;
+};
+
+// Matches every change, so every evaluated change produces exactly one line with this rule.
+inline constexpr const char* matchEverything = "match_everything";
+
+struct WatcherSetup
+{
+    // YARA rule files written to $XDG_CONFIG_HOME/tarnwick/rules/ (file name, text).
+    std::vector<std::pair<std::string, std::string>> rules{
+        {"everything.yar", "rule match_everything { meta: severity = \"warning\" condition: true }\n"}};
+    // When the tests run as root, run the watcher as this user instead (permission tests); -1: as is.
+    int runAsUid = -1;
+};
+
+class Watcher
+{
+public:
+    explicit Watcher(WatcherSetup setup = {});
+    ~Watcher();
+    Watcher(const Watcher&) = delete;
+    Watcher& operator=(const Watcher&) = delete;
+
+    // Writes one configuration message: the paths, each ended by LF, then an empty line.
+    void send(const std::vector<std::filesystem::path>& roots);
+    void sendRaw(const std::string& bytes);
+    void closeInput();
+    // Closes the read end of the watcher's standard output (the application has gone).
+    void closeOutput();
+
+    // Creates probe files in `dir` (a watched directory) until the watcher reports one: from then on the
+    // watcher has finished setting up everything sent before.
+    bool sync(const std::filesystem::path& dir, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    std::vector<WatchLine> lines() const;
+    std::vector<WatchLine> linesFor(const std::string& path, const std::string& rule = matchEverything) const;
+    // Paths reported with `rule`.
+    std::set<std::string> reported(const std::string& rule = matchEverything) const;
+    bool waitForLine(const std::function<bool(const WatchLine&)>& match,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+    bool waitForPaths(const std::set<std::string>& paths,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                      const std::string& rule = matchEverything) const;
+
+    // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
+    std::optional<int> waitExit(std::chrono::milliseconds timeout);
+    void signal(int sig) const;
+    pid_t pid() const { return m_pid; }
+    const std::filesystem::path& configHome() const { return m_config.path(); }
+
+    // Standard error and the last output lines, for failure messages.
+    std::string log() const;
+
+private:
+    void readOutput();
+
+    TempDir m_config;
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    std::filesystem::path m_errFile;
+    std::thread m_reader;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<WatchLine> m_lines;
+    std::optional<int> m_status;
+    unsigned m_probe = 0;
+};
+
+// Creates `count` files named f<i> with a little content under `dir`.
+void makeFiles(const std::filesystem::path& dir, int count, const std::string& prefix = "f");
+
+// Runs a shell command line (for tools such as git and mv); fails the test when it fails.
+void shell(const std::string& command, const std::filesystem::path& cwd = {});
+
+} // namespace tw::test
