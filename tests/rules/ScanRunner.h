@@ -1,0 +1,45 @@
+#pragma once
+
+// Runs the real `twwatch --scan` over a temporary tree and decodes its event lines. The test's own
+// $XDG_CONFIG_HOME is used, so rules in the developer's config folder never leak into a test.
+
+#include "TestSupport.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tw::test {
+
+struct Event
+{
+    std::string path;
+    std::vector<std::string> types;
+    std::string rule;
+    std::string severity;
+};
+
+struct ScanResult
+{
+    ProcessResult process;
+    std::vector<Event> events;
+    bool allLinesDecoded = true;
+};
+
+std::filesystem::path twwatchBinary();
+
+// Decodes JSON event lines; a line that does not decode clears `allDecoded`.
+std::vector<Event> decodeEvents(const std::string& out, bool& allDecoded);
+
+// twwatch with `args`, its events decoded.
+ScanResult runTwwatch(const std::vector<std::string>& args,
+                      const std::filesystem::path& binary = twwatchBinary());
+
+// Points $XDG_CONFIG_HOME at `dir` for this process and every twwatch it starts.
+void useConfigHome(const std::filesystem::path& dir);
+
+// Writes `text` as a user rule file in $XDG_CONFIG_HOME/tarnwick/rules/.
+void writeUserRule(const std::filesystem::path& configHome, const std::string& fileName,
+                   const std::string& text);
+
+} // namespace tw::test
