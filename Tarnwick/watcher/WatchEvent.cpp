@@ -31,11 +31,38 @@ std::optional<QStringList> stringListField(const QJsonObject& object, QLatin1Str
     return list;
 }
 
+// QJsonDocument lets raw control characters through inside strings; JSON does not, and a path with
+// an unescaped control character did not come from a sound encoder. Outside strings only white space
+// (tab, line feed, carriage return, space) may occur among them.
+bool hasRawControlCharacter(QByteArrayView line)
+{
+    bool inString = false;
+    bool escaped = false;
+    for (const char byte : line) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            if (c < 0x20)
+                return true;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<WatchEvent> decodeWatchEvent(QByteArrayView line)
 {
-    if (line.isEmpty())
+    if (line.isEmpty() || hasRawControlCharacter(line))
         return std::nullopt;
     QJsonParseError error;
     // fromJson copies nothing it does not need, but it wants a QByteArray; fromRawData avoids the copy.

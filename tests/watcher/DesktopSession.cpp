@@ -1,0 +1,255 @@
+#include "DesktopSession.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace tw::test {
+
+namespace {
+
+constexpr int startTimeoutMs = 15000;
+
+// Polls `condition` (with a short sleep) until it holds or the deadline passes.
+template <typename Condition>
+bool pollUntil(Condition condition, int timeoutMs = startTimeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString sourcePath(const char* relative)
+{
+    return QStringLiteral(TW_SOURCE_DIR "/") + QLatin1String(relative);
+}
+
+} // namespace
+
+DesktopSession::DesktopSession()
+{
+    if (!m_dir.isValid())
+        m_error = QStringLiteral("cannot make a temporary folder");
+    else if (startXvfb() && startBus() && startDunst())
+        waitForDunstOnBus();
+    if (!m_error.isEmpty())
+        m_error += QStringLiteral("\n") + logs();
+}
+
+DesktopSession::~DesktopSession()
+{
+    stop(m_dunst);
+    stop(m_bus);
+    stop(m_xvfb);
+}
+
+void DesktopSession::stop(std::unique_ptr<QProcess>& process)
+{
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->terminate();
+        if (!process->waitForFinished(3000)) {
+            process->kill();
+            process->waitForFinished(3000);
+        }
+    }
+    process.reset();
+}
+
+bool DesktopSession::startXvfb()
+{
+    // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
+    // parallel sessions never fight over a display.
+    const QString displayFile = m_dir.filePath(QStringLiteral("display"));
+    m_xvfb = std::make_unique<QProcess>();
+    m_xvfb->setProgram(QStringLiteral("Xvfb"));
+    m_xvfb->setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                          QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                          QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    m_xvfb->setStandardOutputFile(displayFile);
+    m_xvfb->setStandardErrorFile(m_dir.filePath(QStringLiteral("xvfb.log")));
+    m_xvfb->start();
+    if (!m_xvfb->waitForStarted(startTimeoutMs)) {
+        m_error = QStringLiteral("Xvfb did not start: ") + m_xvfb->errorString();
+        return false;
+    }
+    if (!pollUntil([&] {
+            return readFile(displayFile).endsWith('\n') || m_xvfb->state() == QProcess::NotRunning;
+        }) ||
+        m_xvfb->state() == QProcess::NotRunning) {
+        m_error = QStringLiteral("Xvfb reported no display");
+        return false;
+    }
+    m_display = QStringLiteral(":") + QString::fromLatin1(readFile(displayFile).trimmed());
+    return true;
+}
+
+bool DesktopSession::startBus()
+{
+    const QString addressFile = m_dir.filePath(QStringLiteral("bus"));
+    m_bus = std::make_unique<QProcess>();
+    m_bus->setProgram(QStringLiteral("dbus-daemon"));
+    // No service activation in this configuration: nothing can start a second dunst behind our back.
+    m_bus->setArguments({QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
+                         QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    m_bus->setStandardOutputFile(addressFile);
+    m_bus->setStandardErrorFile(m_dir.filePath(QStringLiteral("dbus.log")));
+    m_bus->start();
+    if (!m_bus->waitForStarted(startTimeoutMs)) {
+        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
+        return false;
+    }
+    if (!pollUntil(
+            [&] { return readFile(addressFile).endsWith('\n') || m_bus->state() == QProcess::NotRunning; }) ||
+        m_bus->state() == QProcess::NotRunning) {
+        m_error = QStringLiteral("dbus-daemon reported no address");
+        return false;
+    }
+    m_busAddress = QString::fromLatin1(readFile(addressFile).trimmed());
+    return true;
+}
+
+bool DesktopSession::startDunst()
+{
+    m_dunst = std::make_unique<QProcess>();
+    m_dunst->setProgram(QStringLiteral("dunst"));
+    m_dunst->setArguments(
+        {QStringLiteral("-config"), sourcePath("tests/desktop/dunstrc"), QStringLiteral("-print")});
+    m_dunst->setProcessEnvironment(environment());
+    m_dunst->setStandardOutputFile(m_dir.filePath(QStringLiteral("dunst.out")));
+    m_dunst->setStandardErrorFile(m_dir.filePath(QStringLiteral("dunst.log")));
+    m_dunst->start();
+    if (!m_dunst->waitForStarted(startTimeoutMs)) {
+        m_error = QStringLiteral("dunst did not start: ") + m_dunst->errorString();
+        return false;
+    }
+    return true;
+}
+
+bool DesktopSession::waitForDunstOnBus()
+{
+    // The name must belong to the dunst we started, not to any other daemon.
+    const QString expected = QString::number(m_dunst->processId());
+    const bool owned = pollUntil([&] {
+        if (m_dunst->state() == QProcess::NotRunning)
+            return true;
+        QProcess query;
+        query.setProcessEnvironment(environment());
+        query.start(QStringLiteral("dbus-send"),
+                    {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                     QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                     QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+                     QStringLiteral("string:org.freedesktop.Notifications")});
+        if (!query.waitForFinished(5000) || query.exitCode() != 0)
+            return false;
+        return query.readAllStandardOutput().trimmed().endsWith(" " + expected.toLatin1());
+    });
+    if (!owned || m_dunst->state() == QProcess::NotRunning) {
+        m_error = QStringLiteral("dunst did not take org.freedesktop.Notifications on the private bus");
+        return false;
+    }
+    return true;
+}
+
+qint64 DesktopSession::dunstPid() const
+{
+    return m_dunst ? m_dunst->processId() : 0;
+}
+
+QProcessEnvironment DesktopSession::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+    return environment;
+}
+
+void DesktopSession::exportToEnvironment() const
+{
+    qputenv("DISPLAY", m_display.toLocal8Bit());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_busAddress.toLocal8Bit());
+}
+
+QList<DesktopSession::Notification> DesktopSession::notifications()
+{
+    // dunst -print writes one brace-delimited block per notification: "\tkey: 'value'" lines, with
+    // values that may span lines, and an "actions: { "key": "label" }" block.
+    const QString text = QString::fromUtf8(readFile(m_dir.filePath(QStringLiteral("dunst.out"))));
+    static const QRegularExpression field(QStringLiteral("^\\t(\\w+): '(.*?)'$"),
+                                          QRegularExpression::MultilineOption |
+                                              QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression plain(QStringLiteral("^\\t(\\w+): ([^'\\n]*)$"),
+                                          QRegularExpression::MultilineOption);
+    static const QRegularExpression action(QStringLiteral("^\\t\\t\"([^\"]*)\": "),
+                                           QRegularExpression::MultilineOption);
+
+    QList<Notification> list;
+    for (const QString& block : text.split(QStringLiteral("\n}\n"), Qt::SkipEmptyParts)) {
+        if (!block.contains(QStringLiteral("appname:")))
+            continue;
+        Notification n;
+        for (auto it = field.globalMatch(block); it.hasNext();) {
+            const auto match = it.next();
+            const QString key = match.captured(1);
+            if (key == QLatin1String("appname"))
+                n.appName = match.captured(2);
+            else if (key == QLatin1String("summary"))
+                n.summary = match.captured(2);
+            else if (key == QLatin1String("body"))
+                n.body = match.captured(2);
+        }
+        for (auto it = plain.globalMatch(block); it.hasNext();) {
+            const auto match = it.next();
+            if (match.captured(1) == QLatin1String("urgency"))
+                n.urgency = match.captured(2).trimmed();
+            else if (match.captured(1) == QLatin1String("id"))
+                n.id = match.captured(2).trimmed().toUInt();
+        }
+        const qsizetype actions = block.indexOf(QStringLiteral("\tactions: {"));
+        if (actions >= 0) {
+            for (auto it = action.globalMatch(block, actions); it.hasNext();)
+                n.actions.append(it.next().captured(1));
+        }
+        list.append(n);
+    }
+    return list;
+}
+
+int DesktopSession::dunstctl(const QStringList& arguments, QByteArray* output) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(QStringLiteral("dunstctl"), arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return -1;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QString DesktopSession::logs() const
+{
+    QString text;
+    for (const char* name : {"xvfb.log", "dbus.log", "dunst.log", "dunst.out"}) {
+        text += QStringLiteral("--- %1\n").arg(QLatin1String(name));
+        text += QString::fromUtf8(readFile(m_dir.filePath(QLatin1String(name))).right(4000));
+    }
+    return text;
+}
+
+} // namespace tw::test

@@ -1,0 +1,84 @@
+#pragma once
+
+// A real, private desktop for tests: an Xvfb display, a session bus without service activation and a
+// dunst notification daemon on them. Everything is started in the constructor and torn down by pid in
+// the destructor (TERM, then KILL). Tests that use it take the ctest RESOURCE_LOCK "desktop".
+//
+//     DesktopSession desktop;
+//     QVERIFY2(desktop.isUp(), qPrintable(desktop.error()));
+//     auto bus = QDBusConnection::connectToBus(desktop.busAddress(), "test");
+//     ... desktop.notifications() lists what dunst received, desktop.dunstctl({"action", "0"}) clicks.
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tw::test {
+
+class DesktopSession
+{
+public:
+    // One notification as dunst -print reports it.
+    struct Notification
+    {
+        uint id = 0;
+        QString appName;
+        QString summary;
+        QString body;
+        QString urgency;     // "LOW", "NORMAL", "CRITICAL"
+        QStringList actions; // action keys, e.g. "default"
+    };
+
+    DesktopSession();
+    ~DesktopSession();
+    DesktopSession(const DesktopSession&) = delete;
+    DesktopSession& operator=(const DesktopSession&) = delete;
+
+    bool isUp() const { return m_error.isEmpty(); }
+    // Why the session did not come up, with the logs of the processes started so far.
+    QString error() const { return m_error; }
+
+    QString display() const { return m_display; }       // e.g. ":3"
+    QString busAddress() const { return m_busAddress; } // the private session bus
+    qint64 dunstPid() const;
+
+    // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here; for children.
+    QProcessEnvironment environment() const;
+    // Points this process's own DISPLAY and DBUS_SESSION_BUS_ADDRESS here. Call before the first use of
+    // QDBusConnection::sessionBus() (or QGuiApplication) in the process.
+    void exportToEnvironment() const;
+
+    // Everything dunst has received so far, in order.
+    QList<Notification> notifications();
+    // Ends the notification daemon (by pid), leaving display and bus up: "no notification service".
+    void stopNotificationDaemon() { stop(m_dunst); }
+
+    // Runs dunstctl against this session's dunst; returns its exit code (-1 when it did not finish).
+    int dunstctl(const QStringList& arguments, QByteArray* output = nullptr) const;
+
+    // The logs of Xvfb, dbus-daemon and dunst, for failure messages.
+    QString logs() const;
+
+private:
+    bool startXvfb();
+    bool startBus();
+    bool startDunst();
+    bool waitForDunstOnBus();
+    void stop(std::unique_ptr<QProcess>& process);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_xvfb;
+    std::unique_ptr<QProcess> m_bus;
+    std::unique_ptr<QProcess> m_dunst;
+    QString m_display;
+    QString m_busAddress;
+    QString m_error;
+};
+
+} // namespace tw::test

@@ -1,0 +1,167 @@
+#include "watcher/Intake.h"
+#include "RecordingNotifier.h"
+#include "watcher/WatcherStatus.h"
+
+#include "records/ModelContainer.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Intake against a real store file.
+class IntakeTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void eventsBecomeFindingsInOrderAndAreSaved();
+    void onlyCriticalAndHighRaiseAlerts_data();
+    void onlyCriticalAndHighRaiseAlerts();
+    void identicalEventsGiveTwoFindingsAndTwoAlerts();
+    void withoutStoreNothingHappens();
+    void floodKeepsEveryFinding();
+
+private:
+    static WatchEvent event(const QString& path, const QString& severity = QStringLiteral("critical"),
+                            const QString& rule = QStringLiteral("r"),
+                            const QStringList& types = {QStringLiteral("created")})
+    {
+        return WatchEvent{path, types, rule, severity};
+    }
+    QList<Finding> savedFindings();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ModelContainer> m_store;
+    RecordingNotifier m_notifier;
+};
+
+void IntakeTest::init()
+{
+    QString error;
+    static int serial = 0;
+    m_store = ModelContainer::open(m_dir.filePath(QStringLiteral("store-%1.sqlite").arg(++serial)), &error);
+    QVERIFY2(m_store, qPrintable(error));
+    // Saving must come from the intake itself, not from the autosave.
+    m_store->setAutosaveDelay(std::chrono::hours(1));
+    WatcherStatus::shared().setModelContainer(m_store.get());
+    m_notifier.shown.clear();
+}
+
+void IntakeTest::cleanup()
+{
+    WatcherStatus::shared().setModelContainer(nullptr);
+    m_store.reset();
+}
+
+QList<Finding> IntakeTest::savedFindings()
+{
+    // A fresh context sees only what has been saved to the file.
+    auto context = m_store->newContext();
+    const auto findings = context->fetchNewestFindings(1000);
+    return findings.value_or(QList<Finding>{});
+}
+
+void IntakeTest::eventsBecomeFindingsInOrderAndAreSaved()
+{
+    Intake intake(&m_notifier);
+    intake.ingest({event(QStringLiteral("/one"), QStringLiteral("critical"), QStringLiteral("ra"),
+                         {QStringLiteral("created"), QStringLiteral("modified")}),
+                   event(QStringLiteral("/two"), QStringLiteral("warning"), QStringLiteral("rb"), {}),
+                   event(QStringLiteral("/three"), QStringLiteral("high"), QStringLiteral("rc"))});
+
+    QVERIFY(!m_store->mainContext().hasChanges());
+    const QList<Finding> saved = savedFindings();
+    QCOMPARE(saved.size(), 3);
+    // Newest first; findings of one read share a millisecond at most, and the later insert lists first.
+    QCOMPARE(saved[2].path(), QStringLiteral("/one"));
+    QCOMPARE(saved[1].path(), QStringLiteral("/two"));
+    QCOMPARE(saved[0].path(), QStringLiteral("/three"));
+    QVERIFY(saved[2].timestamp() <= saved[1].timestamp() && saved[1].timestamp() <= saved[0].timestamp());
+    QCOMPARE(saved[2].ruleName(), QStringLiteral("ra"));
+    QCOMPARE(saved[2].severity(), QStringLiteral("critical"));
+    QCOMPARE(saved[2].eventTypes(), (QStringList{QStringLiteral("created"), QStringLiteral("modified")}));
+    QCOMPARE(saved[1].eventTypes(), QStringList{});
+
+    // Alerts in list order, only for the alert severities.
+    QCOMPARE(m_notifier.shown.size(), 2);
+    QCOMPARE(m_notifier.shown[0].summary, QStringLiteral("\u26D4 Critical: ra"));
+    QCOMPARE(m_notifier.shown[0].body, QStringLiteral("/one"));
+    QCOMPARE(m_notifier.shown[0].path, QStringLiteral("/one"));
+    QCOMPARE(m_notifier.shown[0].rule, QStringLiteral("ra"));
+    QCOMPARE(m_notifier.shown[0].urgency, Notifier::Urgency::Critical);
+    QCOMPARE(m_notifier.shown[1].summary, QStringLiteral("\u2757 High: rc"));
+    QCOMPARE(m_notifier.shown[1].urgency, Notifier::Urgency::Normal);
+    QCOMPARE(m_notifier.shown[1].rule, QStringLiteral("rc"));
+}
+
+void IntakeTest::onlyCriticalAndHighRaiseAlerts_data()
+{
+    QTest::addColumn<QString>("severity");
+    QTest::addColumn<bool>("alert");
+    QTest::newRow("critical") << "critical" << true;
+    QTest::newRow("high") << "high" << true;
+    QTest::newRow("Critical") << "Critical" << false;
+    QTest::newRow("HIGH") << "HIGH" << false;
+    QTest::newRow("critical with space") << "critical " << false;
+    QTest::newRow("warning") << "warning" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("unknown") << "info" << false;
+}
+
+void IntakeTest::onlyCriticalAndHighRaiseAlerts()
+{
+    QFETCH(QString, severity);
+    QFETCH(bool, alert);
+    Intake intake(&m_notifier);
+    intake.ingest({event(QStringLiteral("/p"), severity)});
+    QCOMPARE(m_notifier.shown.size(), alert ? 1 : 0);
+    const QList<Finding> saved = savedFindings();
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].severity(), severity);
+}
+
+void IntakeTest::identicalEventsGiveTwoFindingsAndTwoAlerts()
+{
+    Intake intake(&m_notifier);
+    intake.ingest({event(QStringLiteral("/p")), event(QStringLiteral("/p"))});
+    const QList<Finding> saved = savedFindings();
+    QCOMPARE(saved.size(), 2);
+    QVERIFY(!(saved[0] == saved[1]));
+    QCOMPARE(m_notifier.shown.size(), 2);
+}
+
+void IntakeTest::withoutStoreNothingHappens()
+{
+    WatcherStatus::shared().setModelContainer(nullptr);
+    Intake intake(&m_notifier);
+    intake.ingest({event(QStringLiteral("/p"))});
+    QCOMPARE(m_notifier.shown.size(), 0);
+    QCOMPARE(savedFindings().size(), 0);
+}
+
+void IntakeTest::floodKeepsEveryFinding()
+{
+    Intake intake(&m_notifier);
+    QList<WatchEvent> burst;
+    for (int i = 0; i < 200; ++i)
+        burst.append(event(QStringLiteral("/f%1").arg(i),
+                           i % 4 ? QStringLiteral("high") : QStringLiteral("critical")));
+    intake.ingest(burst);
+
+    QCOMPARE(savedFindings().size(), 200);
+    const int bound = intake.flood().maxAlerts();
+    QCOMPARE(m_notifier.shown.size(), bound); // the summary comes once the read is through
+    QTRY_COMPARE(m_notifier.shown.size(), bound + 1);
+    const Notifier::Notification& summary = m_notifier.shown.last();
+    QCOMPARE(summary.summary, QStringLiteral("\u26D4 190 more alerts"));
+    QVERIFY2(summary.body.startsWith(QStringLiteral("47 critical, 143 high.")), qPrintable(summary.body));
+    QVERIFY(summary.body.contains(QStringLiteral("/f199")));
+    QVERIFY(!summary.replaceKey.isEmpty());
+    QVERIFY(summary.path.isEmpty() && summary.rule.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(IntakeTest)
+#include "IntakeTest.moc"

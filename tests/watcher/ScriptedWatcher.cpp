@@ -1,0 +1,131 @@
+// A stand-in for twwatch that plays a script, for the supervision and framing tests.
+//
+// It takes no arguments, like the real watcher; the test hands it its script through the inherited
+// environment:
+//   TW_SCRIPT  file with one command per line:
+//                write <text>      writes <text> in one write(); \n, \\ and \xHH escapes are decoded
+//                repeat <n> <text> writes <text> (escapes decoded) n times, one write() each
+//                big <n>           writes a line of n 'x' bytes followed by \n, in 64 KiB writes
+//                sleep <ms>        pauses
+//                await <n>         waits until n bytes of standard input have arrived
+//                exit <code>       exits at once with that status
+//              After the last command it waits for the end of standard input and exits 0.
+//   TW_STDIN   file that receives every byte read from standard input, flushed at once.
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::mutex mutex;
+std::condition_variable changed;
+size_t stdinBytes = 0;
+bool stdinEnded = false;
+
+void readStdin(const char* recordPath)
+{
+    FILE* record = recordPath ? std::fopen(recordPath, "ab") : nullptr;
+    char buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        if (record) {
+            std::fwrite(buffer, 1, size_t(n), record);
+            std::fflush(record);
+        }
+        std::lock_guard lock(mutex);
+        stdinBytes += size_t(n);
+        changed.notify_all();
+    }
+    if (record)
+        std::fclose(record);
+    std::lock_guard lock(mutex);
+    stdinEnded = true;
+    changed.notify_all();
+}
+
+std::string unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        if (c == 'n') {
+            out += '\n';
+        } else if (c == 'x' && i + 2 < text.size()) {
+            out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void writeAll(const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            std::_Exit(3);
+        done += size_t(n);
+    }
+}
+
+} // namespace
+
+int main()
+{
+    std::thread(readStdin, std::getenv("TW_STDIN")).detach();
+
+    const char* scriptPath = std::getenv("TW_SCRIPT");
+    std::ifstream script(scriptPath ? scriptPath : "/dev/null");
+    std::string line;
+    while (std::getline(script, line)) {
+        const auto space = line.find(' ');
+        const std::string command = line.substr(0, space);
+        const std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (command == "write") {
+            writeAll(unescape(argument));
+        } else if (command == "repeat") {
+            const auto gap = argument.find(' ');
+            const long count = std::stol(argument.substr(0, gap));
+            const std::string text = unescape(argument.substr(gap + 1));
+            for (long i = 0; i < count; ++i)
+                writeAll(text);
+        } else if (command == "big") {
+            size_t remaining = std::stoul(argument);
+            const std::string block(64 * 1024, 'x');
+            while (remaining > 0) {
+                const size_t n = std::min(remaining, block.size());
+                writeAll(block.substr(0, n));
+                remaining -= n;
+            }
+            writeAll("\n");
+        } else if (command == "sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(argument)));
+        } else if (command == "await") {
+            const size_t wanted = std::stoul(argument);
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return stdinBytes >= wanted || stdinEnded; });
+        } else if (command == "exit") {
+            std::_Exit(std::stoi(argument));
+        }
+    }
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [] { return stdinEnded; });
+    return 0;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// Helpers for tests that run the scripted stand-in watcher (ScriptedWatcher.cpp).
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace tw::test {
+
+inline QString scriptedWatcherPath()
+{
+    return QStringLiteral(TW_TEST_BIN_DIR "/tw_scripted_watcher");
+}
+
+// One JSON event line, without its line feed.
+inline QByteArray eventLine(const QString& path, const QString& rule = QStringLiteral("r"),
+                            const QString& severity = QStringLiteral("critical"))
+{
+    return QStringLiteral(R"({"path":"%1","types":["created"],"rule":"%2","severity":"%3"})")
+        .arg(path, rule, severity)
+        .toUtf8();
+}
+
+// A script file and a stdin record file in a temporary folder; environment() points the watcher at them.
+class WatcherScript
+{
+public:
+    explicit WatcherScript(const QStringList& commands)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("script")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(commands.join(QLatin1Char('\n')).toUtf8() + '\n');
+    }
+
+    QString stdinRecordPath() const { return m_dir.filePath(QStringLiteral("stdin")); }
+
+    QByteArray recordedStdin() const
+    {
+        QFile file(stdinRecordPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Sets the variables in this process, so that a watcher started by the code under test, which
+    // inherits our environment, finds them.
+    void exportToEnvironment() const
+    {
+        qputenv("TW_SCRIPT", m_dir.filePath(QStringLiteral("script")).toLocal8Bit());
+        qputenv("TW_STDIN", stdinRecordPath().toLocal8Bit());
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace tw::test
