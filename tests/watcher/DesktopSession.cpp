@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace tw::test {
 
 namespace {
@@ -28,6 +31,12 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The harness must not outlive a test that crashes: each daemon gets TERM when the test process dies.
+void dieWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 QString sourcePath(const char* relative)
@@ -80,6 +89,7 @@ bool DesktopSession::startXvfb()
                           QStringLiteral("tcp"), QStringLiteral("-noreset")});
     m_xvfb->setStandardOutputFile(displayFile);
     m_xvfb->setStandardErrorFile(m_dir.filePath(QStringLiteral("xvfb.log")));
+    dieWithParent(*m_xvfb);
     m_xvfb->start();
     if (!m_xvfb->waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("Xvfb did not start: ") + m_xvfb->errorString();
@@ -106,6 +116,7 @@ bool DesktopSession::startBus()
                          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     m_bus->setStandardOutputFile(addressFile);
     m_bus->setStandardErrorFile(m_dir.filePath(QStringLiteral("dbus.log")));
+    dieWithParent(*m_bus);
     m_bus->start();
     if (!m_bus->waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
@@ -130,6 +141,7 @@ bool DesktopSession::startDunst()
     m_dunst->setProcessEnvironment(environment());
     m_dunst->setStandardOutputFile(m_dir.filePath(QStringLiteral("dunst.out")));
     m_dunst->setStandardErrorFile(m_dir.filePath(QStringLiteral("dunst.log")));
+    dieWithParent(*m_dunst);
     m_dunst->start();
     if (!m_dunst->waitForStarted(startTimeoutMs)) {
         m_error = QStringLiteral("dunst did not start: ") + m_dunst->errorString();

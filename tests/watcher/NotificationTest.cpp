@@ -195,7 +195,7 @@ void NotificationTest::floodIsGatheredIntoOneSummary()
     }
     QCOMPARE(individual, bound);
     QCOMPARE(ids.size(), bound + 1);
-    const auto& summary = shown.last();
+    const DesktopSession::Notification summary = shown.last();
     QCOMPARE(summary.summary, QStringLiteral("\u26D4 15 more alerts"));
     QVERIFY2(summary.body.startsWith(QStringLiteral("8 critical, 7 high.")), qPrintable(summary.body));
     QCOMPARE(summary.urgency, QStringLiteral("CRITICAL"));
