@@ -26,6 +26,7 @@ struct Context
     std::chrono::steady_clock::time_point deadline;
     QString home;
     QString scratch;
+    QString repoDir; // the file's folder, where the repository is found
 };
 
 // Belt and braces: none of the plumbing below reads the index through fsmonitor or runs a hook,
@@ -151,7 +152,7 @@ Prepared preparePath(const Context& ctx, const QString& work, const QByteArray& 
     if (head) {
         const GitRunResult blob =
             git(ctx, {QStringLiteral("cat-file"), QStringLiteral("blob"), QString::fromLatin1(head->oid)},
-                ctx.scratch, limit);
+                ctx.repoDir, limit);
         if (!succeeded(blob) || !writeFile(work + QStringLiteral("/a/") + rel, blob.out, head->mode))
             return Prepared::Failed;
     }
@@ -192,7 +193,7 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
     const QString home = scratch.path() + QStringLiteral("/home");
     if (!scratch.isValid() || !QDir().mkpath(work) || !QDir().mkpath(home))
         return {};
-    const Context ctx{options, std::chrono::steady_clock::now() + options.timeout, home, scratch.path()};
+    const Context ctx{options, std::chrono::steady_clock::now() + options.timeout, home, scratch.path(), dir};
 
     const GitRunResult top = git(ctx,
                                  {QStringLiteral("rev-parse"), QStringLiteral("--is-inside-work-tree"),

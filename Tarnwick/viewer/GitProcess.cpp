@@ -78,6 +78,7 @@ GitRunResult runGit(const QString& program, const QStringList& arguments, const 
         result.out.append(git.readAllStandardOutput());
         if (limits.maxOutput > 0 && result.out.size() > limits.maxOutput) {
             result.overflow = true;
+            result.out.truncate(limits.maxOutput);
             stop();
             return result;
         }
@@ -85,6 +86,7 @@ GitRunResult runGit(const QString& program, const QStringList& arguments, const 
     result.out.append(git.readAllStandardOutput());
     if (limits.maxOutput > 0 && result.out.size() > limits.maxOutput) {
         result.overflow = true;
+        result.out.truncate(limits.maxOutput);
         return result;
     }
     result.finished = git.exitStatus() == QProcess::NormalExit;

@@ -1,0 +1,134 @@
+// The File tab's loader on real files: text as stored, one fixed text for anything unreadable, a
+// bound for huge files, and no hang on files that are not regular.
+
+#include "viewer/FileContentLoader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+// QString::fromUtf16 would drop a leading U+FEFF as a byte order mark.
+QString u16(const char16_t* text)
+{
+    return QStringView(text).toString();
+}
+
+class FileContentLoaderTest : public ::testing::Test
+{
+protected:
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(FileContentLoaderTest, ReadFailureTextIsExact)
+{
+    const QString text = fileReadFailureText();
+    EXPECT_EQ(text.size(), 57);
+    EXPECT_EQ(text.toUtf8().size(), 59);
+    EXPECT_EQ(text, u16(u"(Could not read file \u2014 it may have been deleted or moved)"));
+}
+
+TEST_F(FileContentLoaderTest, TextIsReturnedAsStored)
+{
+    struct Row
+    {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Row rows[] = {
+        {"empty", ""},
+        {"trailing line feed", "a\nb\n"},
+        {"CRLF kept", "a\r\nb\r\n"},
+        {"no final line feed", "last"},
+        {"byte order mark kept", "\xEF\xBB\xBFhello"},
+        {"invisible characters kept", "a\xE2\x80\xAE"
+                                      "b"},
+        {"NUL bytes are valid UTF-8", QByteArray("a\0b", 3)},
+        {"spaces and tabs", "  \t  \n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = write(QStringLiteral("f.txt"), row.bytes);
+        const FileContent content = readFileContent(path);
+        EXPECT_FALSE(content.readFailed);
+        EXPECT_FALSE(content.truncated);
+        EXPECT_EQ(content.text.toUtf8(), row.bytes);
+        EXPECT_EQ(loadFileContent(path), content.text);
+    }
+}
+
+TEST_F(FileContentLoaderTest, UnreadableInputGivesTheFailureText)
+{
+    const QString invalid = write(QStringLiteral("latin1.txt"), "caf\xE9\n");
+    const QString truncatedSequence = write(QStringLiteral("cut.txt"), "ok \xE2\x82");
+    const QString surrogate = write(QStringLiteral("surrogate.txt"), "\xED\xA0\x80");
+    const QString fifo = m_dir.path() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString unreadable = write(QStringLiteral("secret.txt"), "x");
+    QFile::setPermissions(unreadable, QFileDevice::Permissions());
+    const bool runningAsRoot = ::geteuid() == 0;
+
+    const QString paths[] = {invalid,
+                             truncatedSequence,
+                             surrogate,
+                             m_dir.path() + QStringLiteral("/missing.txt"),
+                             m_dir.path(), // a directory
+                             fifo,         // would block a plain read forever
+                             QStringLiteral("/dev/zero")};
+    for (const QString& path : paths) {
+        const FileContent content = readFileContent(path);
+        EXPECT_TRUE(content.readFailed) << path.toStdString();
+        EXPECT_EQ(content.text, fileReadFailureText()) << path.toStdString();
+    }
+    // Root reads files whatever their mode; everyone else gets the failure text.
+    EXPECT_EQ(readFileContent(unreadable).readFailed, !runningAsRoot);
+}
+
+TEST_F(FileContentLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
+{
+    const QString lines = write(QStringLiteral("lines.txt"), "0123456789\nabcdefghij\nKLMNOPQRST\n");
+    FileContent content = readFileContent(lines, 25);
+    EXPECT_TRUE(content.truncated);
+    EXPECT_FALSE(content.readFailed);
+    EXPECT_EQ(content.fileSize, 33);
+    EXPECT_EQ(content.text, QStringLiteral("0123456789\nabcdefghij\n"));
+
+    // Exactly at the bound: whole, not truncated.
+    content = readFileContent(lines, 33);
+    EXPECT_FALSE(content.truncated);
+    EXPECT_EQ(content.text.size(), 33);
+
+    // One giant line is cut at a whole character, never inside one.
+    const QString giant = write(QStringLiteral("giant.txt"), "aa\xE2\x82\xAC\xE2\x82\xAC");
+    content = readFileContent(giant, 6);
+    EXPECT_TRUE(content.truncated);
+    EXPECT_EQ(content.text, u16(u"aa\u20AC"));
+}
+
+TEST_F(FileContentLoaderTest, FollowsSymbolicLinksToRegularFiles)
+{
+    const QString target = write(QStringLiteral("target.txt"), "through the link\n");
+    const QString link = m_dir.path() + QStringLiteral("/link.txt");
+    ASSERT_TRUE(QFile::link(target, link));
+    EXPECT_EQ(loadFileContent(link), QStringLiteral("through the link\n"));
+    QFile::remove(target);
+    EXPECT_EQ(loadFileContent(link), fileReadFailureText());
+}
+
+} // namespace

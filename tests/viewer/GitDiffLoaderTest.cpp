@@ -1,0 +1,250 @@
+// The Diff tab's loader against real repositories made with /usr/bin/git: for a repository that
+// configures nothing of its own, the result must be exactly what `git diff HEAD -- <name>` prints.
+
+#include "viewer/GitDiffLoader.h"
+
+#include "TestRepo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <thread>
+
+namespace {
+
+struct RepoCase
+{
+    const char* name;
+    const char* file; // path of the file the viewer opens, relative to the repository
+    std::function<void(TestRepo&)> setUp;
+    bool expectChanges;
+};
+
+void commitBase(TestRepo& repo)
+{
+    repo.init();
+    repo.write(QStringLiteral("notes.txt"), "one\ntwo\nthree\n");
+    repo.write(QStringLiteral("with space.txt"), "alpha\n");
+    repo.write(QStringLiteral("-dash.txt"), "dash\n");
+    repo.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 0; }\n");
+    repo.write(QStringLiteral("src/other.c"), "other\n");
+    repo.write(QStringLiteral("gone.txt"), "will be deleted\n");
+    repo.write(QStringLiteral("tool.sh"), "echo hi\n");
+    repo.commitAll();
+}
+
+const std::vector<RepoCase>& repoCases()
+{
+    static const std::vector<RepoCase> cases = {
+        {"tracked file with changes", "notes.txt",
+         [](TestRepo& r) { r.write(QStringLiteral("notes.txt"), "one\n2\nthree\nfour\n"); }, true},
+        {"unchanged file", "notes.txt", [](TestRepo&) {}, false},
+        {"untracked file", "new.txt", [](TestRepo& r) { r.write(QStringLiteral("new.txt"), "fresh\n"); },
+         false},
+        {"deleted file", "gone.txt", [](TestRepo& r) { r.remove(QStringLiteral("gone.txt")); }, true},
+        {"name with spaces", "with space.txt",
+         [](TestRepo& r) { r.write(QStringLiteral("with space.txt"), "beta\n"); }, true},
+        {"name starting with a dash", "-dash.txt",
+         [](TestRepo& r) { r.write(QStringLiteral("-dash.txt"), "dash!\n"); }, true},
+        {"file in a subdirectory", "src/deep/main.c",
+         [](TestRepo& r) {
+             r.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 1; }\n");
+             r.write(QStringLiteral("src/other.c"), "also changed, but not asked for\n");
+         },
+         true},
+        {"directory path", "src",
+         [](TestRepo& r) {
+             r.write(QStringLiteral("src/deep/main.c"), "changed\n");
+             r.remove(QStringLiteral("src/other.c"));
+             r.write(QStringLiteral("src/added.c"), "staged\n");
+             r.git({QStringLiteral("add"), QStringLiteral("src/added.c")});
+             r.write(QStringLiteral("src/untracked.c"), "not shown\n");
+         },
+         true},
+        {"staged new file", "staged.txt",
+         [](TestRepo& r) {
+             r.write(QStringLiteral("staged.txt"), "added to the index\n");
+             r.git({QStringLiteral("add"), QStringLiteral("staged.txt")});
+         },
+         true},
+        {"executable bit added", "tool.sh",
+         [](TestRepo& r) {
+             QFile::setPermissions(r.path(QStringLiteral("tool.sh")),
+                                   QFile::permissions(r.path(QStringLiteral("tool.sh"))) | QFile::ExeOwner);
+         },
+         true},
+        {"missing final line feed", "notes.txt",
+         [](TestRepo& r) { r.write(QStringLiteral("notes.txt"), "one\ntwo\nthree"); }, true},
+        {"symbolic link retargeted", "link",
+         [](TestRepo& r) {
+             QFile::link(QStringLiteral("notes.txt"), r.path(QStringLiteral("link")));
+             r.commitAll();
+             QFile::remove(r.path(QStringLiteral("link")));
+             QFile::link(QStringLiteral("with space.txt"), r.path(QStringLiteral("link")));
+         },
+         true},
+        {"index says removed, disk still has it", "notes.txt",
+         [](TestRepo& r) {
+             r.git({QStringLiteral("rm"), QStringLiteral("-q"), QStringLiteral("--cached"),
+                    QStringLiteral("notes.txt")});
+         },
+         true},
+    };
+    return cases;
+}
+
+TEST(GitDiffLoader, MatchesPlainGitDiffHead)
+{
+    for (const RepoCase& c : repoCases()) {
+        SCOPED_TRACE(c.name);
+        TestRepo repo;
+        commitBase(repo);
+        c.setUp(repo);
+        const QByteArray expected = repo.plainDiff(QString::fromUtf8(c.file));
+        ASSERT_EQ(!expected.isEmpty(), c.expectChanges) << "the case does not set up what it says";
+        const QString diff = loadGitDiff(repo.path(QString::fromUtf8(c.file)));
+        EXPECT_EQ(diff.toUtf8().toStdString(), expected.toStdString());
+    }
+}
+
+TEST(GitDiffLoader, NothingToShowGivesEmptyText)
+{
+    QTemporaryDir outside;
+    QFile(outside.path() + QStringLiteral("/loose.txt")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(loadGitDiff(outside.path() + QStringLiteral("/loose.txt")), QString());
+    EXPECT_EQ(loadGitDiff(outside.path() + QStringLiteral("/missing/dir/file.txt")), QString());
+
+    TestRepo noCommit;
+    noCommit.init();
+    noCommit.write(QStringLiteral("first.txt"), "first\n");
+    noCommit.git({QStringLiteral("add"), QStringLiteral("first.txt")});
+    EXPECT_TRUE(noCommit.plainDiff(QStringLiteral("first.txt")).isEmpty());
+    EXPECT_EQ(loadGitDiff(noCommit.path(QStringLiteral("first.txt"))), QString());
+
+    // Inside the .git folder there is no work tree.
+    TestRepo repo;
+    commitBase(repo);
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
+}
+
+TEST(GitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("latin1.txt"), "caf\xE9\n");
+    repo.commitAll();
+    repo.write(QStringLiteral("latin1.txt"), "th\xE9\n");
+    const QByteArray plain = repo.plainDiff(QStringLiteral("latin1.txt"));
+    ASSERT_TRUE(plain.contains("th\xE9"));
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("latin1.txt"))), QString());
+}
+
+TEST(GitDiffLoader, FileNamesAreNeverPatterns)
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("a*.txt"), "star\n");
+    repo.write(QStringLiteral("ab.txt"), "b\n");
+    repo.commitAll();
+    repo.write(QStringLiteral("a*.txt"), "star changed\n");
+    repo.write(QStringLiteral("ab.txt"), "b changed\n");
+    const QByteArray literal = repo.git({QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"),
+                                         QStringLiteral(":(literal)a*.txt")})
+                                   .out;
+    ASSERT_FALSE(literal.contains("ab.txt"));
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("a*.txt"))).toUtf8().toStdString(), literal.toStdString());
+}
+
+TEST(GitDiffLoader, LargeSidesAreNotComparedButNamed)
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'x'));
+    repo.commitAll();
+    GitDiffOptions options;
+    options.maxFileBytes = 1024;
+    // Unchanged: nothing to show, however large.
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), options), QString());
+    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'y'));
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), options),
+              diffTooLargeNote(QStringLiteral("big.txt"), 1024) + QLatin1Char('\n'));
+}
+
+TEST(GitDiffLoader, LongDiffsEndWithANote)
+{
+    TestRepo repo;
+    commitBase(repo);
+    QByteArray before, after;
+    for (int i = 0; i < 2000; ++i) {
+        before += "line " + QByteArray::number(i) + '\n';
+        after += "LINE " + QByteArray::number(i) + '\n';
+    }
+    repo.write(QStringLiteral("long.txt"), before);
+    repo.commitAll();
+    repo.write(QStringLiteral("long.txt"), after);
+    GitDiffOptions options;
+    options.maxDiffBytes = 4096;
+    const QString diff = loadGitDiff(repo.path(QStringLiteral("long.txt")), options);
+    const QString full = QString::fromUtf8(repo.plainDiff(QStringLiteral("long.txt")));
+    ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
+    const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
+    EXPECT_TRUE(full.startsWith(kept));
+    EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
+    EXPECT_LE(kept.toUtf8().size(), 4096);
+}
+
+TEST(GitDiffLoader, MissingGitGivesEmptyText)
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    GitDiffOptions options;
+    options.gitProgram = QStringLiteral("/nonexistent/git");
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
+}
+
+TEST(GitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
+{
+    QTemporaryDir dir;
+    const QString pidFile = dir.path() + QStringLiteral("/pid");
+    const QString fake = dir.path() + QStringLiteral("/git");
+    {
+        QFile script(fake);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(pidFile).toUtf8());
+    }
+    QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    TestRepo repo;
+    commitBase(repo);
+    GitDiffOptions options;
+    options.gitProgram = fake;
+    options.timeout = std::chrono::milliseconds(300);
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
+    QFile pid(pidFile);
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
+    ASSERT_GT(hung, 0);
+    // Killed and reaped: the pid no longer names a process.
+    EXPECT_NE(::kill(hung, 0), 0);
+}
+
+TEST(GitDiffLoader, CancellingStopsTheRun)
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    std::atomic<bool> cancelled{true};
+    GitDiffOptions options;
+    options.cancelled = &cancelled;
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+#include "TestRepo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <stdexcept>
+
+namespace {
+
+QProcessEnvironment testGitEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
+    env.insert(QStringLiteral("GIT_CONFIG_GLOBAL"), QStringLiteral("/dev/null"));
+    env.insert(QStringLiteral("GIT_AUTHOR_NAME"), QStringLiteral("Test"));
+    env.insert(QStringLiteral("GIT_AUTHOR_EMAIL"), QStringLiteral("test@example.invalid"));
+    env.insert(QStringLiteral("GIT_COMMITTER_NAME"), QStringLiteral("Test"));
+    env.insert(QStringLiteral("GIT_COMMITTER_EMAIL"), QStringLiteral("test@example.invalid"));
+    env.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
+    env.remove(QStringLiteral("GIT_DIR"));
+    env.remove(QStringLiteral("GIT_WORK_TREE"));
+    env.remove(QStringLiteral("GIT_EXTERNAL_DIFF"));
+    return env;
+}
+
+} // namespace
+
+GitOutput runTestGit(const QString& dir, const QStringList& args)
+{
+    QProcess git;
+    git.setProcessEnvironment(testGitEnvironment());
+    git.setWorkingDirectory(dir);
+    git.setStandardInputFile(QProcess::nullDevice());
+    git.start(QStringLiteral("/usr/bin/git"), args);
+    GitOutput result;
+    if (!git.waitForFinished(30000)) {
+        git.kill();
+        git.waitForFinished();
+        return result;
+    }
+    result.exitCode = git.exitStatus() == QProcess::NormalExit ? git.exitCode() : -1;
+    result.out = git.readAllStandardOutput();
+    result.err = git.readAllStandardError();
+    return result;
+}
+
+TestRepo::TestRepo()
+{
+    if (!m_dir.isValid())
+        throw std::runtime_error("no temporary folder");
+}
+
+void TestRepo::init()
+{
+    const GitOutput r =
+        git({QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("main")});
+    if (r.exitCode != 0)
+        throw std::runtime_error("git init failed: " + r.err.toStdString());
+}
+
+void TestRepo::write(const QString& relative, const QByteArray& content)
+{
+    const QString file = path(relative);
+    QDir().mkpath(QFileInfo(file).path());
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size())
+        throw std::runtime_error("cannot write " + file.toStdString());
+}
+
+void TestRepo::remove(const QString& relative)
+{
+    QFile::remove(path(relative));
+}
+
+GitOutput TestRepo::git(const QStringList& args, const QString& subdir) const
+{
+    return runTestGit(subdir.isEmpty() ? root() : path(subdir), args);
+}
+
+void TestRepo::commitAll(const QString& message)
+{
+    git({QStringLiteral("add"), QStringLiteral("-A")});
+    const GitOutput r = git({QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), message});
+    if (r.exitCode != 0)
+        throw std::runtime_error("git commit failed: " + r.err.toStdString());
+}
+
+QByteArray TestRepo::plainDiff(const QString& relative) const
+{
+    const QFileInfo info(path(relative));
+    return runTestGit(info.path(),
+                      {QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), info.fileName()})
+        .out;
+}
+
+QString TestRepo::writeMarkerScript(const QString& relative, const QString& marker, const QString& rest)
+{
+    const QString script = QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest);
+    write(relative, script.toUtf8());
+    QFile::setPermissions(path(relative), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path(relative);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// Real git repositories in temporary folders for the viewer's tests, made with /usr/bin/git under a
+// fixed identity and no system or global configuration. Qt Core only, so that both the GoogleTest
+// and the QtTest programs can use it.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+struct GitOutput
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs /usr/bin/git with `args` in `dir` (30 s bound).
+GitOutput runTestGit(const QString& dir, const QStringList& args);
+
+class TestRepo
+{
+public:
+    // An empty temporary folder; init() makes it a repository.
+    TestRepo();
+
+    QString root() const { return m_dir.path(); }
+    QString path(const QString& relative) const { return root() + QLatin1Char('/') + relative; }
+
+    void init();
+    void write(const QString& relative, const QByteArray& content);
+    void remove(const QString& relative);
+    GitOutput git(const QStringList& args, const QString& subdir = {}) const;
+    void commitAll(const QString& message = QStringLiteral("commit"));
+
+    // What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output
+    // for repositories that configure nothing of their own.
+    QByteArray plainDiff(const QString& relative) const;
+
+    // An executable shell script that appends a line to `marker` and then runs `rest`.
+    QString writeMarkerScript(const QString& relative, const QString& marker, const QString& rest);
+
+private:
+    QTemporaryDir m_dir;
+};

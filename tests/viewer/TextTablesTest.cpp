@@ -1,0 +1,269 @@
+// Table tests for the viewer's pure text handling: diff line kinds, line splitting and numbering,
+// the display form of invisible characters, tab names, git plumbing parsing and header relabelling.
+
+#include "viewer/DiffHeaders.h"
+#include "viewer/DiffLineKind.h"
+#include "viewer/GitTreeEntries.h"
+#include "viewer/InvisibleMarks.h"
+#include "viewer/TextLines.h"
+#include "viewer/Utf8.h"
+#include "viewer/ViewerTab.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// QString::fromUtf16 would drop a leading U+FEFF as a byte order mark.
+QString u16(const char16_t* text)
+{
+    return QStringView(text).toString();
+}
+
+QByteArray nulTerminated(std::initializer_list<const char*> records)
+{
+    QByteArray out;
+    for (const char* record : records) {
+        out += record;
+        out += '\0';
+    }
+    return out;
+}
+
+struct KindRow
+{
+    const char16_t* line;
+    DiffLineKind kind;
+};
+
+TEST(DiffLineKindTable, FirstMatchingTestDecides)
+{
+    const KindRow rows[] = {
+        {u"+added", DiffLineKind::Added},
+        {u"+", DiffLineKind::Added},
+        {u"++", DiffLineKind::Added},
+        {u"++x", DiffLineKind::Added},
+        {u"+++", DiffLineKind::Other},
+        {u"+++ b/file", DiffLineKind::Other},
+        {u"++++", DiffLineKind::Other},
+        {u"-removed", DiffLineKind::Removed},
+        {u"-", DiffLineKind::Removed},
+        {u"--", DiffLineKind::Removed},
+        {u"---", DiffLineKind::Other},
+        {u"--- a/file", DiffLineKind::Other},
+        {u"@@ -1 +1 @@", DiffLineKind::HunkHeader},
+        {u"@@", DiffLineKind::HunkHeader},
+        {u"@x", DiffLineKind::Other},
+        {u"@", DiffLineKind::Other},
+        {u"", DiffLineKind::Other},
+        {u" context", DiffLineKind::Other},
+        {u"\\ No newline at end of file", DiffLineKind::Other},
+        {u"diff --git a/x b/x", DiffLineKind::Other},
+        {u"index 1234567..89abcde 100644", DiffLineKind::Other},
+        {u" +not at start", DiffLineKind::Other},
+        {u"\t-tab first", DiffLineKind::Other},
+    };
+    for (const KindRow& row : rows) {
+        const QString line = u16(row.line);
+        EXPECT_EQ(diffLineKind(line), row.kind) << line.toStdString();
+    }
+}
+
+struct LinesRow
+{
+    const char* name;
+    int lines;
+    int width;
+    const char* first;
+    const char* ninth;
+    const char* last;
+};
+
+TEST(LineNumbering, WidthAndGutterTextFollowTheLineCount)
+{
+    const LinesRow rows[] = {
+        {"one line", 1, 1, "1", nullptr, "1"},
+        {"nine lines", 9, 1, "1", "9", "9"},
+        {"ten lines", 10, 2, " 1", " 9", "10"},
+        {"twelve lines", 12, 2, " 1", " 9", "12"},
+        {"a hundred lines", 100, 3, "  1", "  9", "100"},
+    };
+    for (const LinesRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        QStringList lines;
+        for (int i = 1; i <= row.lines; ++i)
+            lines << QStringLiteral("line %1").arg(i);
+        const QString text = lines.join(QLatin1Char('\n'));
+        ASSERT_EQ(splitLines(text).size(), row.lines);
+        ASSERT_EQ(countLines(text), row.lines);
+        const int width = lineNumberWidth(countLines(text));
+        EXPECT_EQ(width, row.width);
+        EXPECT_EQ(formatLineNumber(1, width).toStdString(), row.first);
+        if (row.ninth)
+            EXPECT_EQ(formatLineNumber(9, width).toStdString(), row.ninth);
+        EXPECT_EQ(formatLineNumber(row.lines, width).toStdString(), row.last);
+    }
+}
+
+TEST(LineSplitting, OnlyLineFeedsSeparate)
+{
+    struct Row
+    {
+        const char* text;
+        QStringList lines;
+    };
+    const Row rows[] = {
+        {"", {""}},           {"\n", {"", ""}},           {"a", {"a"}},
+        {"a\n", {"a", ""}},   {"a\n\nb", {"a", "", "b"}}, {"a\r\nb", {"a\r", "b"}},
+        {"  \t ", {"  \t "}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(splitLines(QString::fromUtf8(row.text)), row.lines) << row.text;
+        EXPECT_EQ(countLines(QString::fromUtf8(row.text)), row.lines.size()) << row.text;
+    }
+    EXPECT_EQ(lineNumberWidth(99), 2);
+    EXPECT_EQ(lineNumberWidth(1000), 4);
+    EXPECT_EQ(lineNumberWidth(500001), 6);
+}
+
+TEST(InvisibleMarks, EachHiddenCharacterBecomesAToken)
+{
+    struct Row
+    {
+        const char* name;
+        QString text;
+        QString display;
+        std::vector<MarkSpan> marks;
+    };
+    const Row rows[] = {
+        {"plain text is shared", QStringLiteral("abc\ndef"), QStringLiteral("abc\ndef"), {}},
+        {"right-to-left override", u16(u"a\u202Eb"), QStringLiteral("aU+202Eb"), {{0, 1, 6}}},
+        {"isolates", u16(u"\u2066x\u2069"), QStringLiteral("U+2066xU+2069"), {{0, 0, 6}, {0, 7, 6}}},
+        {"zero width on line two", u16(u"ab\nc\u200Bd"), QStringLiteral("ab\ncU+200Bd"), {{1, 1, 6}}},
+        {"joiners and word joiner",
+         u16(u"\u200C\u200D\u2060"),
+         QStringLiteral("U+200CU+200DU+2060"),
+         {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}}},
+        {"byte order mark at start stays", u16(u"\uFEFFabc"), u16(u"\uFEFFabc"), {}},
+        {"byte order mark later is marked", u16(u"a\uFEFF"), QStringLiteral("aU+FEFF"), {{0, 1, 6}}},
+        {"tag characters",
+         u16(u"x\U000E0041\U000E007F"),
+         QStringLiteral("xU+E0041U+E007F"),
+         {{0, 1, 7}, {0, 8, 7}}},
+        {"CRLF line ends are dropped", QStringLiteral("a\r\nb\r\n"), QStringLiteral("a\nb\n"), {}},
+        {"a lone carriage return is marked", QStringLiteral("a\rb"), QStringLiteral("aU+000Db"), {{0, 1, 6}}},
+        {"line and paragraph separators",
+         u16(u"a\u2028b\u2029c"),
+         QStringLiteral("aU+2028bU+2029c"),
+         {{0, 1, 6}, {0, 8, 6}}},
+        {"control characters",
+         QStringView(u"\u0000\u001B\u007F\u0085", 4).toString(),
+         QStringLiteral("U+0000U+001BU+007FU+0085"),
+         {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}}},
+        {"tabs and accents stay", u16(u"\tcaf\u00E9 \u00E9t\u00E9"), u16(u"\tcaf\u00E9 \u00E9t\u00E9"), {}},
+        {"emoji stay", u16(u"ok \U0001F600"), u16(u"ok \U0001F600"), {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const DisplayText display = makeDisplayText(row.text);
+        EXPECT_EQ(display.text, row.display);
+        EXPECT_EQ(display.marks, row.marks);
+        // The display has exactly the lines of the stored text.
+        EXPECT_EQ(countLines(display.text), countLines(row.text));
+    }
+}
+
+TEST(InvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
+{
+    const char16_t* lines[] = {u"\u200B+x", u"+\u200B++", u"-\u202E--",
+                               u"@\u2066@", u"+++\u200B", u"\u202E@@"};
+    for (const char16_t* line : lines) {
+        const QString text = u16(line);
+        EXPECT_EQ(diffLineKind(makeDisplayText(text).text), diffLineKind(text)) << text.toStdString();
+    }
+}
+
+TEST(ViewerTabNames, RawValuesAreExact)
+{
+    EXPECT_EQ(viewerTabRawValue(ViewerTab::Diff), QStringLiteral("Diff"));
+    EXPECT_EQ(viewerTabRawValue(ViewerTab::File), QStringLiteral("File"));
+    EXPECT_EQ(allViewerTabs[0], ViewerTab::Diff);
+    EXPECT_EQ(viewerTabFromRawValue(QStringLiteral("Diff")), ViewerTab::Diff);
+    EXPECT_EQ(viewerTabFromRawValue(QStringLiteral("File")), ViewerTab::File);
+    for (const char* other : {"diff", "FILE", "", " File", "Diff "})
+        EXPECT_FALSE(viewerTabFromRawValue(QString::fromLatin1(other)).has_value()) << other;
+}
+
+TEST(GitPlumbing, ParsesLsTreeAndLsFilesRecords)
+{
+    const QByteArray tree =
+        nulTerminated({"100644 blob 3b18e512dba79e4c8300dd08aeb37f8e728b8dad      12\tdir/with space.txt",
+                       "120000 blob aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa       4\tlink",
+                       "160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub"});
+    const auto entries = parseLsTree(tree);
+    ASSERT_TRUE(entries.has_value());
+    ASSERT_EQ(entries->size(), 3u);
+    EXPECT_EQ((*entries)[0].path, QByteArray("dir/with space.txt"));
+    EXPECT_EQ((*entries)[0].size, 12);
+    EXPECT_EQ((*entries)[1].mode, QByteArray("120000"));
+    EXPECT_EQ((*entries)[2].type, QByteArray("commit"));
+    EXPECT_EQ((*entries)[2].size, -1);
+
+    const QByteArray index = nulTerminated({"100755 3b18e512dba79e4c8300dd08aeb37f8e728b8dad 0\t-dash",
+                                            "100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict"});
+    const auto files = parseLsFiles(index);
+    ASSERT_TRUE(files.has_value());
+    ASSERT_EQ(files->size(), 2u);
+    EXPECT_EQ((*files)[0].path, QByteArray("-dash"));
+    EXPECT_EQ((*files)[1].stage, 2);
+
+    EXPECT_FALSE(parseLsTree(nulTerminated({"garbage"})).has_value());
+    EXPECT_FALSE(parseLsFiles(nulTerminated({"100644 x\tname"})).has_value());
+    EXPECT_TRUE(parseLsTree(QByteArray()).has_value());
+}
+
+TEST(GitPlumbing, OnlyPlainRelativePathsAreRecreated)
+{
+    for (const char* good : {"a", "dir/file", "-x", "with space", ".hidden", "a/..b"})
+        EXPECT_TRUE(isSafeRelativePath(good)) << good;
+    for (const char* bad : {"", "/etc/passwd", "../x", "a/../../x", "a//b", "./a", "a/.", "a/"})
+        EXPECT_FALSE(isSafeRelativePath(bad)) << bad;
+}
+
+TEST(DiffHeaderRelabel, AddedAndDeletedFilesGetBothSides)
+{
+    struct Row
+    {
+        const char* in;
+        const char* out;
+    };
+    const Row rows[] = {
+        {"diff --git a/x b/x\n", "diff --git a/x b/x\n"},
+        {"diff --git b/new b/new\nnew file mode 100644\n", "diff --git a/new b/new\nnew file mode 100644\n"},
+        {"diff --git a/old a/old\ndeleted file mode 100644\n",
+         "diff --git a/old b/old\ndeleted file mode 100644\n"},
+        {"diff --git \"b/t\\tab\" \"b/t\\tab\"\n", "diff --git \"a/t\\tab\" \"b/t\\tab\"\n"},
+        {"diff --git b/with space b/with space\n", "diff --git a/with space b/with space\n"},
+        {"+diff --git b/x b/x\n", "+diff --git b/x b/x\n"},
+        {" diff --git b/x b/x", " diff --git b/x b/x"},
+        {"", ""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(relabelNoIndexHeaders(row.in), QByteArray(row.out)) << row.in;
+}
+
+TEST(Utf8, StrictDecodingAndWholeCharacterCuts)
+{
+    EXPECT_TRUE(decodeUtf8Strictly("plain").has_value());
+    EXPECT_EQ(decodeUtf8Strictly("\xEF\xBB\xBFx"), u16(u"\uFEFFx"));
+    for (const char* bad : {"\xFF", "\xC0\xAF", "\xED\xA0\x80", "abc\xE2\x82", "\x80"})
+        EXPECT_FALSE(decodeUtf8Strictly(bad).has_value()) << bad;
+    EXPECT_EQ(utf8CompletePrefix("abc"), 3);
+    EXPECT_EQ(utf8CompletePrefix("ab\xE2\x82"), 2);
+    EXPECT_EQ(utf8CompletePrefix("ab\xE2\x82\xAC"), 5);
+    EXPECT_EQ(utf8CompletePrefix("\xF0\x9F\x98"), 0);
+    EXPECT_EQ(utf8CompletePrefix(""), 0);
+}
+
+} // namespace
