@@ -1,0 +1,55 @@
+#pragma once
+
+// Repositories whose configuration makes plain `git diff HEAD` start a program of the repository's
+// choosing. Each program appends to a marker file outside the repository, so a test can tell whether
+// anything ran. A "twin" without the hostile configuration gives the diff the viewer must show.
+
+#include "TestRepo.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+enum class HostileKind {
+    Fsmonitor,     // core.fsmonitor names a hook script
+    ExternalDiff,  // diff.external
+    Textconv,      // .gitattributes diff=evil, diff.evil.textconv
+    CleanFilter,   // .gitattributes filter=evil, filter.evil.clean
+    ProcessFilter, // .gitattributes filter=evil, filter.evil.process
+    IndexHook,     // post-index-change hook, fired when a refresh rewrites the index
+    PromisorFetch, // partial clone whose missing blob is fetched through an ext:: command
+};
+
+struct HostileCase
+{
+    const char* name;
+    HostileKind kind;
+};
+
+const std::vector<HostileCase>& hostileCases();
+
+struct HostileSetup
+{
+    HostileSetup();
+    ~HostileSetup();
+    HostileSetup(HostileSetup&&) noexcept;
+    HostileSetup& operator=(HostileSetup&&) noexcept;
+
+    std::unique_ptr<QTemporaryDir> markers;
+    std::unique_ptr<TestRepo> repo;
+    std::unique_ptr<TestRepo> twin; // same files and history, nothing configured; none for a fetch
+    QString file;                   // absolute path of the file the viewer opens
+    QString marker;                 // appended to by every hostile program
+
+    bool markerExists() const;
+    void clearMarker() const;
+    // Plain `git diff HEAD -- <name>` in the hostile repository (this runs the hostile program).
+    QByteArray plainDiffInHostile() const;
+    // What the viewer must show: the twin's plain diff ("" for a blob that cannot be fetched).
+    QByteArray expectedDiff() const;
+};
+
+// Builds the repository with the file modified since HEAD (for IndexHook: touched, same content).
+HostileSetup makeHostileRepo(HostileKind kind);
