@@ -70,6 +70,7 @@ DirectoryView::DirectoryView(ModelContainer* container, Notifier* notifier, QWid
     m_addButton = new QToolButton(this);
     m_addButton->setObjectName(QStringLiteral("addButton"));
     m_addButton->setAutoRaise(true);
+    m_addButton->setFixedSize(26, 26);
     m_addButton->setIcon(symbolIcon(QStringLiteral("plus")));
     m_addButton->setProperty("symbol", QStringLiteral("plus"));
     m_addButton->setAccessibleName(tr("Add Directory"));
@@ -146,7 +147,9 @@ void DirectoryView::addDirectory()
     dialog->setWindowModality(Qt::NonModal);
     connect(dialog, &QFileDialog::finished, this, &DirectoryView::chooserFinished);
     m_dialog = dialog;
-    dialog->open();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void DirectoryView::chooserFinished(int result)

@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr int HeaderButtonSize = 26;
+
 QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
@@ -36,6 +38,8 @@ QToolButton* iconButton(const QString& symbol, const QString& accessibleName, QW
     button->setProperty("symbol", symbol);
     button->setAccessibleName(accessibleName);
     button->setFocusPolicy(Qt::TabFocus);
+    // One size for every header button keeps the row steady whatever the icon theme draws.
+    button->setFixedSize(HeaderButtonSize, HeaderButtonSize);
     return button;
 }
 
@@ -111,6 +115,7 @@ QWidget* FindingsView::buildHeader()
     auto* header = new QWidget(this);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(12, 8, 8, 8);
+    row->setSpacing(4);
 
     auto* title = new QLabel(tr("Findings"), header);
     title->setFont(TextStyles::headline());
@@ -133,6 +138,8 @@ QWidget* FindingsView::buildHeader()
     m_warningsButton->setObjectName(QStringLiteral("warningsButton"));
     m_warningsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_warningsButton->setFont(TextStyles::caption2());
+    m_warningsButton->setMinimumWidth(HeaderButtonSize);
+    m_warningsButton->setMaximumWidth(QWIDGETSIZE_MAX);
     connect(m_warningsButton, &QToolButton::clicked, this, [this] { setShowWarnings(!m_showWarnings); });
     row->addWidget(m_warningsButton);
 

@@ -1,0 +1,166 @@
+// The real Tarnwick executable, headless: a store that cannot be opened ends it with the fatal message,
+// a second start hands over to the first and never starts a second watcher, and the watcher goes
+// when the application goes.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <signal.h>
+
+namespace {
+
+const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
+
+// The twwatch processes started for this test's data folder (their environment names it).
+QList<qint64> watchersFor(const QString& dataHome)
+{
+    QList<qint64> pids;
+    const QByteArray marker = "XDG_DATA_HOME=" + dataHome.toLocal8Bit();
+    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        bool isPid = false;
+        const qint64 pid = it.fileName().toLongLong(&isPid);
+        if (!isPid) {
+            continue;
+        }
+        QFile comm(it.filePath() + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "twwatch") {
+            continue;
+        }
+        QFile environ(it.filePath() + QStringLiteral("/environ"));
+        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(marker)) {
+            pids.append(pid);
+        }
+    }
+    return pids;
+}
+
+} // namespace
+
+class InstanceTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void unopenableStoreIsFatal();
+    void secondStartHandsOverAndStartsNoWatcher();
+
+private:
+    QProcessEnvironment environment() const;
+    // Starts Tarnwick; the process is kept (and ended) by the test.
+    QProcess* start();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::vector<std::unique_ptr<QProcess>> m_started;
+};
+
+void InstanceTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    for (const char* sub : {"data", "config", "run"}) {
+        QVERIFY(QDir(m_dir->path()).mkpath(QLatin1String(sub)));
+    }
+    QFile::setPermissions(m_dir->filePath(QStringLiteral("run")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void InstanceTest::cleanup()
+{
+    // Everything this test started goes, by pid, TERM first.
+    for (const auto& process : m_started) {
+        if (process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+    m_started.clear();
+    for (qint64 pid : watchersFor(m_dir->filePath(QStringLiteral("data")))) {
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    m_dir.reset();
+}
+
+QProcessEnvironment InstanceTest::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir->filePath(QStringLiteral("run")));
+    // No session bus: the application falls back to the tray's balloons and starts all the same.
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+    env.remove(QStringLiteral("DISPLAY"));
+    return env;
+}
+
+QProcess* InstanceTest::start()
+{
+    auto* process = m_started.emplace_back(std::make_unique<QProcess>()).get();
+    process->setProcessEnvironment(environment());
+    process->setProgram(Tarnwick);
+    process->start();
+    if (!process->waitForStarted(10000)) {
+        qWarning("cannot start Tarnwick: %s", qPrintable(process->errorString()));
+    }
+    return process;
+}
+
+void InstanceTest::unopenableStoreIsFatal()
+{
+    // The data folder is a file: the store's folder cannot be made.
+    const QString dataHome = m_dir->filePath(QStringLiteral("data"));
+    QVERIFY(QDir(dataHome).removeRecursively());
+    QFile blocker(dataHome);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.write("not a folder");
+    blocker.close();
+
+    QProcess& app = *start();
+    QVERIFY(app.waitForFinished(30000));
+    QVERIFY(app.exitStatus() == QProcess::NormalExit);
+    QVERIFY(app.exitCode() != 0);
+    const QByteArray err = app.readAllStandardError();
+    QVERIFY2(err.contains("Could not create ModelContainer: "), err.constData());
+    QVERIFY(watchersFor(dataHome).isEmpty());
+    QFile check(dataHome);
+    QVERIFY(check.open(QIODevice::ReadOnly));
+    QCOMPARE(check.readAll(), QByteArray("not a folder"));
+}
+
+void InstanceTest::secondStartHandsOverAndStartsNoWatcher()
+{
+    const QString dataHome = m_dir->filePath(QStringLiteral("data"));
+    QProcess& first = *start();
+    // The first instance launches the real watcher beside it.
+    QTRY_COMPARE_WITH_TIMEOUT(watchersFor(dataHome).size(), 1, 20000);
+    const QList<qint64> watcher = watchersFor(dataHome);
+    QVERIFY(QFile::exists(dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite")));
+
+    QProcess& second = *start();
+    QVERIFY2(second.waitForFinished(20000), "the second start did not hand over and exit");
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    QTest::qWait(300);
+    QCOMPARE(watchersFor(dataHome), watcher);
+
+    // A third start after the first is gone (crashed, even) becomes the primary itself.
+    first.kill();
+    QVERIFY(first.waitForFinished(10000));
+    // The watcher sees its input end with its parent and stops on its own.
+    QTRY_VERIFY_WITH_TIMEOUT(watchersFor(dataHome).isEmpty(), 20000);
+    QProcess& third = *start();
+    QTRY_COMPARE_WITH_TIMEOUT(watchersFor(dataHome).size(), 1, 20000);
+    QCOMPARE(third.state(), QProcess::Running);
+}
+
+QTEST_GUILESS_MAIN(InstanceTest)
+#include "InstanceTest.moc"
