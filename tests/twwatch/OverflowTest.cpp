@@ -4,8 +4,10 @@
 #include "WatcherHarness.h"
 
 #include <csignal>
+#include <ctime>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace tw::test {
 namespace {
@@ -23,11 +25,20 @@ int maxQueuedEvents()
 
 TEST(TwwatchOverflow, EveryFileStillReportedWithAWarning)
 {
-    TempDir root;
+    TempDir root, outside;
+    fs::create_directories(outside / "pkg/lib");
+    writeFile(outside / "pkg/lib/old.js", "x");
     fs::create_directories(root / "old");
     writeFile(root / "old/untouched", "x");
     Watcher watcher;
     watcher.send({root.path()});
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+
+    // Let old.js become older than the rescan's margin, so only moving in can make it count.
+    ASSERT_TRUE(waitUntil([&] {
+        struct stat st;
+        return ::stat((outside / "pkg/lib/old.js").c_str(), &st) == 0 && ::time(nullptr) - st.st_ctime >= 3;
+    }));
     ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
 
     const int files = maxQueuedEvents() + 4000;
@@ -44,6 +55,9 @@ TEST(TwwatchOverflow, EveryFileStillReportedWithAWarning)
         writeFile(path, "x");
         expected.insert(path.string());
     }
+    // A directory with old files moved in during the gap: its files' status times say nothing.
+    fs::rename(outside / "pkg", root / "pkg");
+    expected.insert((root / "pkg/lib/old.js").string());
     watcher.signal(SIGCONT);
 
     EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {

@@ -55,6 +55,26 @@ TEST(TwwatchRoots, RootDeletedAndMadeAgain)
     ASSERT_TRUE(watcher.sync(root / "lib")) << watcher.log();
 }
 
+TEST(TwwatchRoots, AncestorOfARootRenamed)
+{
+    // The watches follow the renamed folder; the root's path now leads nowhere, and must be waited for.
+    TempDir base;
+    const fs::path root = base / "parent/root";
+    fs::create_directories(root / "src");
+    Watcher watcher;
+    watcher.send({root});
+    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+
+    fs::rename(base / "parent", base / "moved");
+    writeFile(base / "moved/root/src/stale", "x");
+    fs::create_directories(root / "src");
+    writeFile(root / "src/fresh", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "src/fresh").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+    for (const auto& line : watcher.lines())
+        EXPECT_EQ(line.path.find("stale"), std::string::npos) << line.raw;
+}
+
 TEST(TwwatchRoots, RootThatIsAFileIsAWarningUntilItBecomesADirectory)
 {
     TempDir base, anchor;

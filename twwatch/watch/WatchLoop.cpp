@@ -114,7 +114,8 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
             status = 1;
             break;
         }
-        if (fds[Signal].revents || fds[Wake].revents || (fds[Output].revents & (POLLERR | POLLHUP)))
+        if (fds[Signal].revents || fds[Wake].revents ||
+            (fds[Output].revents & (POLLERR | POLLHUP | POLLNVAL)))
             break;
         if (fds[Input].revents) {
             char buffer[16 * 1024];

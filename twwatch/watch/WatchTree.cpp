@@ -100,7 +100,8 @@ int WatchTree::addWatch(const std::string& path, bool isRoot)
 void WatchTree::dropWatchUse(int wd)
 {
     const auto it = m_watches.find(wd);
-    if (it == m_watches.end() || it->second.node || !it->second.waiters.empty())
+    if (it == m_watches.end() || it->second.node || !it->second.waiters.empty() ||
+        !it->second.guarded.empty())
         return;
     m_watches.erase(it);
     inotify_rm_watch(m_fd, wd);
@@ -184,15 +185,15 @@ bool WatchTree::isTop(const Node* node)
 
 void WatchTree::scan(Node* start, const ScanMode& mode)
 {
-    std::vector<Node*> stack{start};
+    std::vector<ScanItem> stack{{start, mode}};
     while (!stack.empty()) {
-        Node* node = stack.back();
+        const ScanItem item = stack.back();
         stack.pop_back();
-        scanOne(node, mode, stack);
+        scanOne(item.node, item.mode, stack);
     }
 }
 
-void WatchTree::scanOne(Node* node, const ScanMode& mode, std::vector<Node*>& stack)
+void WatchTree::scanOne(Node* node, const ScanMode& mode, std::vector<ScanItem>& stack)
 {
     const std::string dirPath = pathOf(node);
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node->parent ? O_NOFOLLOW : 0);
@@ -231,9 +232,14 @@ void WatchTree::scanOne(Node* node, const ScanMode& mode, std::vector<Node*>& st
                     warn(path, -wd, "cannot watch directory");
                 continue;
             }
+            const auto existing = node->children.find(name);
+            const bool known = existing != node->children.end() && existing->second->wd == wd;
             Node* child = attachChild(node, name, wd);
             child->seen = generation;
-            stack.push_back(child);
+            // A directory that appeared (or moved here) while events were lost: everything in it is
+            // new here, whatever its files' status-change times say.
+            const bool fresh = mode.kind == Scan::Rescan && !known;
+            stack.push_back({child, fresh ? ScanMode{Scan::Report, words::rescanned, 0} : mode});
             continue;
         }
         if (mode.kind == Scan::Report)
@@ -309,6 +315,7 @@ void WatchTree::activateOrWait(Root& root, const ScanMode& mode)
                 root.top->name = root.path;
                 use.node = root.top.get();
                 root.warnedNotDirectory = false;
+                guardAncestors(root);
                 scan(root.top.get(), mode);
                 return;
             }
@@ -365,9 +372,37 @@ void WatchTree::stopWaiting(Root& root)
     dropWatchUse(wd);
 }
 
+void WatchTree::guardAncestors(Root& root)
+{
+    for (std::string ancestor = root.path; ancestor != "/";) {
+        ancestor = parentOf(ancestor);
+        const int wd = inotify_add_watch(m_fd, ancestor.c_str(),
+                                         IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_MASK_ADD);
+        // Best effort: an ancestor that cannot be watched only costs this safeguard.
+        if (wd < 0)
+            continue;
+        root.guardWds.push_back(wd);
+        m_watches[wd].guarded.push_back(&root);
+    }
+}
+
+void WatchTree::dropGuards(Root& root)
+{
+    for (const int wd : root.guardWds) {
+        const auto it = m_watches.find(wd);
+        if (it == m_watches.end())
+            continue;
+        auto& guarded = it->second.guarded;
+        guarded.erase(std::remove(guarded.begin(), guarded.end(), &root), guarded.end());
+        dropWatchUse(wd);
+    }
+    root.guardWds.clear();
+}
+
 void WatchTree::releaseRoot(Root& root)
 {
     stopWaiting(root);
+    dropGuards(root);
     if (root.top) {
         releaseSubtree(root.top.get());
         root.top.reset();

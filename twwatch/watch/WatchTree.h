@@ -19,6 +19,9 @@
 //  - inotify_add_watch on an inode that is already watched returns the existing descriptor and replaces
 //    its mask unless IN_MASK_ADD is given; ancestor watches therefore only ever add to a mask.
 //  - On queue overflow (IN_Q_OVERFLOW) anything may have been lost, IN_IGNORED included.
+//  - A watch follows its inode, not its path: when an ancestor of a root is renamed, the root's watches
+//    keep reporting under the old path. Every ancestor of an active root is therefore watched for
+//    IN_MOVE_SELF / IN_DELETE_SELF, and the root is re-resolved by path when one fires.
 
 #include "PendingChanges.h"
 
@@ -75,12 +78,14 @@ private:
         std::string path;
         std::unique_ptr<Node> top; // null while waiting for the directory to exist
         int ancestorWd = -1;
+        std::vector<int> guardWds; // the active root's ancestors, watched for being renamed or deleted
         bool warnedNotDirectory = false;
     };
     struct WatchUse
     {
         Node* node = nullptr;
-        std::vector<Root*> waiters;
+        std::vector<Root*> waiters; // roots waiting for a directory to appear here
+        std::vector<Root*> guarded; // active roots below this ancestor
     };
     enum class Scan { Silent, Report, Rescan };
     struct ScanMode
@@ -101,11 +106,18 @@ private:
     Node* hang(Node* parent, std::string_view name, std::unique_ptr<Node> child);
     static bool isTop(const Node* node);
     void scan(Node* start, const ScanMode& mode);
-    void scanOne(Node* node, const ScanMode& mode, std::vector<Node*>& stack);
+    struct ScanItem
+    {
+        Node* node;
+        ScanMode mode;
+    };
+    void scanOne(Node* node, const ScanMode& mode, std::vector<ScanItem>& stack);
 
     void activateOrWait(Root& root, const ScanMode& mode);
     void waitForAncestor(Root& root, bool recheck);
     void stopWaiting(Root& root);
+    void guardAncestors(Root& root);
+    void dropGuards(Root& root);
     void releaseRoot(Root& root);
     void rootLost(Root& root);
 

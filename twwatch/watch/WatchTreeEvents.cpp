@@ -5,6 +5,7 @@
 #include "Exclusions.h"
 #include "WarningRules.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/inotify.h>
@@ -75,6 +76,7 @@ void WatchTree::handleEvent(const inotify_event& event)
         return;
     Node* node = it->second.node;
     const std::vector<Root*> waiters = it->second.waiters;
+    const std::vector<Root*> guarded = it->second.guarded;
     if (event.mask & IN_IGNORED) {
         // The kernel dropped the watch (its directory is gone); the descriptor is no longer ours.
         it->second.node = nullptr;
@@ -87,9 +89,22 @@ void WatchTree::handleEvent(const inotify_event& event)
             releaseSubtree(node);
             detachChild(node->parent, node->name);
         }
+        for (Root* root : guarded) {
+            root->guardWds.erase(std::remove(root->guardWds.begin(), root->guardWds.end(), event.wd),
+                                 root->guardWds.end());
+            if (root->top)
+                rootLost(*root);
+        }
         for (Root* root : waiters)
             activateOrWait(*root, ScanMode{Scan::Report, words::created, 0});
         return;
+    }
+    if (!guarded.empty() && (event.mask & (IN_MOVE_SELF | IN_DELETE_SELF))) {
+        // An ancestor of these roots was renamed or deleted: their paths now lead elsewhere, or nowhere.
+        for (Root* root : guarded) {
+            if (root->top)
+                rootLost(*root);
+        }
     }
     // A directory renamed away and not (yet) back in the tree has no path: its events are moot.
     if (node && (node->parent || isTop(node)))
