@@ -27,6 +27,18 @@ DBusNotifier::DBusNotifier(const QDBusConnection& bus, QObject* parent)
                   SLOT(onActionInvoked(uint, QString)));
     m_bus.connect(service, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
                   SLOT(onNotificationClosed(uint, uint)));
+
+    // Until the server says otherwise, assume it reads the body as markup (most do).
+    auto* watcher = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(QDBusMessage::createMethodCall(service, objectPath, interfaceName,
+                                                       QStringLiteral("GetCapabilities"))),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *w;
+        if (!reply.isError())
+            m_bodyMarkup = reply.value().contains(QStringLiteral("body-markup"));
+    });
 }
 
 void DBusNotifier::notify(const Notification& notification)
@@ -40,13 +52,12 @@ void DBusNotifier::notify(const Notification& notification)
     hints.insert(QStringLiteral("urgency"),
                  QVariant::fromValue<uchar>(notification.urgency == Urgency::Critical ? 2 : 1));
     hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("tarnwick"));
     message << QStringLiteral("Tarnwick") << replacesId << QString()
             << notification.summary
-            // Servers with body markup would interpret a file name such as "a<b>.sh" as markup, or
-            // hide part of it; the path must read exactly as it is on disk.
-            << notification.body.toHtmlEscaped() << QStringList{defaultAction, tr("Open")} << hints
-            << qint32(-1);
+            // A server with body markup would read a file name such as "a<b>.sh" as markup and hide
+            // part of it; the path must read exactly as it is on disk.
+            << (m_bodyMarkup ? notification.body.toHtmlEscaped() : notification.body)
+            << QStringList{defaultAction, tr("Open")} << hints << qint32(-1);
 
     ++m_outstanding;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);

@@ -23,6 +23,8 @@ public:
 
     // Notifications shown and not yet closed, by the id the service gave them.
     qsizetype openNotificationCount() const { return m_open.size(); }
+    // Whether bodies are sent escaped, because the server reads them as markup.
+    bool escapesBody() const { return m_bodyMarkup; }
 
 private slots:
     void onActionInvoked(uint id, const QString& actionKey);
@@ -44,5 +46,6 @@ private:
     // ActionInvoked / NotificationClosed can overtake the reply that tells us the id.
     QList<QPair<uint, QString>> m_earlyActions;
     QList<uint> m_earlyCloses;
+    bool m_bodyMarkup = true;
     int m_outstanding = 0; // Notify calls whose reply has not come yet
 };

@@ -25,6 +25,8 @@ public:
     }
 
     QList<QDBusMessage> pending; // Notify calls not answered yet
+    QStringList bodies;          // the body of each Notify call
+    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
 
     void reply(qsizetype index, uint id) { m_bus.send(pending[index].createReply(QVariant::fromValue(id))); }
     void sendSignal(const QString& name, const QVariantList& arguments)
@@ -37,9 +39,12 @@ public:
     }
 
 public slots:
-    uint Notify(const QString&, uint, const QString&, const QString&, const QString&, const QStringList&,
+    QStringList GetCapabilities() { return capabilities; }
+
+    uint Notify(const QString&, uint, const QString&, const QString&, const QString& body, const QStringList&,
                 const QVariantMap&, int, const QDBusMessage& message)
     {
+        bodies.append(body);
         message.setDelayedReply(true);
         pending.append(message);
         return 0;
@@ -57,6 +62,7 @@ private slots:
     void cleanup();
     void clickBeforeTheIdReplyIsNotLost();
     void silentServerBlocksNothing();
+    void plainTextServerGetsThePathUnescaped();
 
 private:
     std::unique_ptr<DesktopSession> m_desktop;
@@ -138,6 +144,19 @@ void NotifierProtocolTest::silentServerBlocksNothing()
     QTRY_VERIFY(authorized.has_value());
     QVERIFY(*authorized);
     QCOMPARE(m_notifier->openNotificationCount(), 0);
+}
+
+void NotifierProtocolTest::plainTextServerGetsThePathUnescaped()
+{
+    // This server has no "body-markup": escaping would show "&amp;" in the path.
+    QTRY_VERIFY(!m_notifier->escapesBody());
+    m_notifier->notify({QStringLiteral("\u2757 High: r"),
+                        QStringLiteral("/a&b/<c>"),
+                        Notifier::Urgency::Normal,
+                        QStringLiteral("/a&b/<c>"),
+                        QStringLiteral("r"),
+                        {}});
+    QTRY_COMPARE(m_server->bodies, QStringList{QStringLiteral("/a&b/<c>")});
 }
 
 QTEST_GUILESS_MAIN(NotifierProtocolTest)
