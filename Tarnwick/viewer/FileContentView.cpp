@@ -96,6 +96,13 @@ void FileContentView::changeEvent(QEvent* event)
         updateGutterWidth();
 }
 
+void FileContentView::documentReplaced()
+{
+    updateGutterWidth();
+    const QRect area = contentsRect();
+    m_gutter->setGeometry(QRect(area.left(), area.top(), gutterWidth() - kTextMargin, area.height()));
+}
+
 void FileContentView::paintGutter(QPaintEvent* event)
 {
     QPainter painter(m_gutter);

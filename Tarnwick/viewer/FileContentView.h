@@ -31,6 +31,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void documentReplaced() override;
 
 private:
     friend class LineNumberGutter;

@@ -36,6 +36,7 @@ void MarkedTextView::showPrepared(PreparedText prepared)
     setDocument(document);
     m_ownedDocument = document;
     delete previous;
+    documentReplaced();
     viewport()->update();
 }
 

@@ -40,6 +40,8 @@ protected:
 
     // The colour of a whole line; invalid for the default text colour.
     virtual QColor lineColor(const QTextBlock& block) const;
+    // Called after a new document is shown (no blockCountChanged comes with a swapped document).
+    virtual void documentReplaced() {}
 
 private:
     void decorateVisibleBlocks();

@@ -1,0 +1,378 @@
+// The whole file viewer headless, on real repositories: header texts, the loading order and the tab
+// it picks, tab switching, reloading when shown again, the open button, and hostile repositories.
+
+#include "viewer/FileViewerView.h"
+#include "viewer/DiffView.h"
+#include "viewer/ElidedPathLabel.h"
+#include "viewer/FileContentLoader.h"
+#include "viewer/FileContentView.h"
+#include "viewer/GitDiffLoader.h"
+#include "viewer/ViewerLoading.h"
+
+#include "HostileRepos.h"
+#include "TestRepo.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThreadPool>
+#include <QToolButton>
+
+#include <functional>
+
+Q_DECLARE_METATYPE(ViewerTab)
+
+namespace {
+
+using RepoSetUp = std::function<QString(TestRepo&)>; // returns the path to open
+
+void commitBase(TestRepo& repo)
+{
+    repo.init();
+    repo.write(QStringLiteral("notes.txt"), "one\ntwo\nthree\n");
+    repo.write(QStringLiteral("with space.txt"), "alpha\n");
+    repo.write(QStringLiteral("-dash.txt"), "dash\n");
+    repo.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 0; }\n");
+    repo.write(QStringLiteral("latin1.txt"), "caf\xE9\n");
+    repo.write(QStringLiteral("empty.txt"), "");
+    repo.commitAll();
+}
+
+// Receives what the open button hands to the desktop.
+class UrlSink : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+bool waitLoaded(QSignalSpy& spy, int count = 1)
+{
+    return QTest::qWaitFor([&] { return spy.count() >= count; }, 20000);
+}
+
+} // namespace
+
+class FileViewerViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { viewerThreadPool()->waitForDone(); }
+    void headerTexts();
+    void fileNameOfPath_data();
+    void fileNameOfPath();
+    void longPathIsElidedInTheMiddle();
+    void loadingPicksTheTab_data();
+    void loadingPicksTheTab();
+    void aTabPickedWhileLoadingStaysWhenThereIsADiff();
+    void tabButtonsSwitchTheContent();
+    void showingAgainLoadsAgain();
+    void deletingWhileLoadingIsSafe();
+    void openButtonOpensTheFile();
+    void invisibleCharactersAreMarkedInBothTabs();
+    void hostileRepositoriesRunNothing();
+};
+
+void FileViewerViewTest::headerTexts()
+{
+    const QString path = QStringLiteral("/home/dev/project/.git/hooks/pre-commit");
+    FileViewerView view(path, QStringLiteral("git-hook-added"));
+    QCOMPARE(view.findChild<QLabel*>(QStringLiteral("fileName"))->text(), QStringLiteral("pre-commit"));
+    QCOMPARE(view.findChild<ElidedPathLabel*>(QStringLiteral("path"))->fullText(), path);
+    QCOMPARE(view.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("git-hook-added"));
+    QCOMPARE(view.openButton()->toolTip(), QStringLiteral("Open in default editor"));
+    QCOMPARE(view.tabButton(ViewerTab::Diff)->text(), QStringLiteral("Diff"));
+    QCOMPARE(view.tabButton(ViewerTab::File)->text(), QStringLiteral("File"));
+    QCOMPARE(view.selectedTab(), ViewerTab::Diff);
+    QCOMPARE(view.content(), QString());
+    QCOMPARE(view.diff(), QString());
+    QVERIFY(view.tabButton(ViewerTab::Diff)->isChecked());
+    // Before anything loads, the Diff tab shows the empty-diff message.
+    QVERIFY(view.diffView()->isShowingEmptyMessage());
+    view.resize(640, 480);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // Left to right: title, selector (Diff, then File), rule badge, open button.
+    const auto x = [&](QWidget* w) { return w->mapTo(&view, QPoint(0, 0)).x(); };
+    QVERIFY(x(view.findChild<QLabel*>(QStringLiteral("fileName"))) < x(view.tabButton(ViewerTab::Diff)));
+    QVERIFY(x(view.tabButton(ViewerTab::Diff)) < x(view.tabButton(ViewerTab::File)));
+    QVERIFY(x(view.tabButton(ViewerTab::File)) < x(view.findChild<QLabel*>(QStringLiteral("ruleBadge"))));
+    QVERIFY(x(view.findChild<QLabel*>(QStringLiteral("ruleBadge"))) < x(view.openButton()));
+}
+
+void FileViewerViewTest::fileNameOfPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("file") << "/a/b/c.txt"
+                          << "c.txt";
+    QTest::newRow("trailing slash") << "/a/b/"
+                                    << "b";
+    QTest::newRow("root") << "/"
+                          << "/";
+    QTest::newRow("bare name") << "name"
+                               << "name";
+    QTest::newRow("spaces") << "/a/with space.txt"
+                            << "with space.txt";
+}
+
+void FileViewerViewTest::fileNameOfPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QCOMPARE(FileViewerView::fileNameOfPath(path), name);
+}
+
+void FileViewerViewTest::longPathIsElidedInTheMiddle()
+{
+    const QString path =
+        QStringLiteral("/start/") + QString(300, QLatin1Char('m')) + QStringLiteral("/end.txt");
+    FileViewerView view(path, QStringLiteral("rule"));
+    view.resize(640, 480);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto* label = view.findChild<ElidedPathLabel*>(QStringLiteral("path"));
+    QVERIFY(label->text().contains(QStringLiteral("…")));
+    QVERIFY(label->text().startsWith(QStringLiteral("/start/")));
+    QVERIFY(label->text().endsWith(QStringLiteral("end.txt")));
+    QVERIFY(!label->text().contains(QLatin1Char('\n')));
+    QCOMPARE(label->toolTip(), path);
+}
+
+void FileViewerViewTest::loadingPicksTheTab_data()
+{
+    QTest::addColumn<RepoSetUp>("setUp");
+    QTest::addColumn<ViewerTab>("tab");
+    QTest::addColumn<bool>("readFails");
+
+    QTest::newRow("tracked file with changes") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("notes.txt"), "one\n2\nthree\n");
+        return r.path(QStringLiteral("notes.txt"));
+    }) << ViewerTab::Diff << false;
+    QTest::newRow("unchanged") << RepoSetUp([](TestRepo& r) { return r.path(QStringLiteral("notes.txt")); })
+                               << ViewerTab::File << false;
+    QTest::newRow("untracked") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("new.txt"), "new\n");
+        return r.path(QStringLiteral("new.txt"));
+    }) << ViewerTab::File << false;
+    QTest::newRow("outside any repository") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("loose.txt"), "loose\n");
+        QFile::copy(r.path(QStringLiteral("loose.txt")),
+                    QDir::tempPath() + QStringLiteral("/tw-viewer-loose.txt"));
+        return QDir::tempPath() + QStringLiteral("/tw-viewer-loose.txt");
+    }) << ViewerTab::File << false;
+    QTest::newRow("repository without a commit") << RepoSetUp([](TestRepo& r) {
+        QDir(r.path(QStringLiteral(".git"))).removeRecursively();
+        r.init();
+        r.write(QStringLiteral("first.txt"), "first\n");
+        r.git({QStringLiteral("add"), QStringLiteral("first.txt")});
+        return r.path(QStringLiteral("first.txt"));
+    }) << ViewerTab::File << false;
+    QTest::newRow("deleted file") << RepoSetUp([](TestRepo& r) {
+        r.remove(QStringLiteral("notes.txt"));
+        return r.path(QStringLiteral("notes.txt"));
+    }) << ViewerTab::Diff << true;
+    QTest::newRow("directory") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("src/deep/main.c"), "changed\n");
+        return r.path(QStringLiteral("src"));
+    }) << ViewerTab::Diff << true;
+    QTest::newRow("not valid UTF-8") << RepoSetUp([](TestRepo& r) {
+        return r.path(QStringLiteral("latin1.txt"));
+    }) << ViewerTab::File << true;
+    QTest::newRow("empty file") << RepoSetUp([](TestRepo& r) { return r.path(QStringLiteral("empty.txt")); })
+                                << ViewerTab::File << false;
+    QTest::newRow("name with spaces") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("with space.txt"), "beta\n");
+        return r.path(QStringLiteral("with space.txt"));
+    }) << ViewerTab::Diff << false;
+    QTest::newRow("name starting with a dash") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("-dash.txt"), "dash!\n");
+        return r.path(QStringLiteral("-dash.txt"));
+    }) << ViewerTab::Diff << false;
+    QTest::newRow("file in a subdirectory") << RepoSetUp([](TestRepo& r) {
+        r.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 1; }\n");
+        return r.path(QStringLiteral("src/deep/main.c"));
+    }) << ViewerTab::Diff << false;
+}
+
+void FileViewerViewTest::loadingPicksTheTab()
+{
+    QFETCH(RepoSetUp, setUp);
+    QFETCH(ViewerTab, tab);
+    QFETCH(bool, readFails);
+    TestRepo repo;
+    commitBase(repo);
+    const QString path = setUp(repo);
+
+    FileViewerView view(path, QStringLiteral("rule"));
+    view.resize(640, 480);
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    view.show();
+    QVERIFY(view.isLoading());
+    QVERIFY(waitLoaded(loaded));
+    QVERIFY(!view.isLoading());
+
+    QCOMPARE(view.selectedTab(), tab);
+    QCOMPARE(view.content(), loadFileContent(path));
+    QCOMPARE(view.content() == fileReadFailureText(), readFails);
+    QCOMPARE(view.diff(), loadGitDiff(path));
+    QCOMPARE(view.diff().isEmpty(), tab == ViewerTab::File);
+    QCOMPARE(view.diffView()->isShowingEmptyMessage(), view.diff().isEmpty());
+    // The File tab shows the content split at "\n", one numbered row per line.
+    QCOMPARE(view.fileContentView()->lineCount(), view.content().count(QLatin1Char('\n')) + 1);
+    if (readFails)
+        QCOMPARE(view.fileContentView()->toPlainText(), fileReadFailureText());
+    QFile::remove(QDir::tempPath() + QStringLiteral("/tw-viewer-loose.txt"));
+}
+
+void FileViewerViewTest::aTabPickedWhileLoadingStaysWhenThereIsADiff()
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    view.show();
+    // Results arrive as queued calls, so this pick happens before any of them.
+    view.tabButton(ViewerTab::File)->click();
+    QCOMPARE(view.selectedTab(), ViewerTab::File);
+    QVERIFY(waitLoaded(loaded));
+    QVERIFY(!view.diff().isEmpty());
+    QCOMPARE(view.selectedTab(), ViewerTab::File);
+}
+
+void FileViewerViewTest::tabButtonsSwitchTheContent()
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+    view.resize(640, 480);
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    QSignalSpy switched(&view, &FileViewerView::selectedTabChanged);
+    view.show();
+    QVERIFY(waitLoaded(loaded));
+    QVERIFY(view.diffView()->isVisible());
+    QVERIFY(!view.fileContentView()->isVisible());
+
+    QTest::mouseClick(view.tabButton(ViewerTab::File), Qt::LeftButton);
+    QCOMPARE(view.selectedTab(), ViewerTab::File);
+    QVERIFY(view.fileContentView()->isVisible());
+    QVERIFY(!view.diffView()->isVisible());
+    QVERIFY(view.tabButton(ViewerTab::File)->isChecked());
+    QVERIFY(!view.tabButton(ViewerTab::Diff)->isChecked());
+
+    QTest::mouseClick(view.tabButton(ViewerTab::Diff), Qt::LeftButton);
+    QCOMPARE(view.selectedTab(), ViewerTab::Diff);
+    QVERIFY(view.diffView()->isVisible());
+    QCOMPARE(switched.count(), 2);
+    // Switching never loads anything.
+    QCOMPARE(loaded.count(), 1);
+}
+
+void FileViewerViewTest::showingAgainLoadsAgain()
+{
+    TestRepo repo;
+    commitBase(repo);
+    const QString path = repo.path(QStringLiteral("notes.txt"));
+    FileViewerView view(path, QStringLiteral("rule"));
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    view.show();
+    QVERIFY(waitLoaded(loaded));
+    QCOMPARE(view.selectedTab(), ViewerTab::File);
+
+    repo.write(QStringLiteral("notes.txt"), "rewritten\n");
+    view.hide();
+    view.setSelectedTab(ViewerTab::Diff);
+    view.show();
+    QVERIFY(waitLoaded(loaded, 2));
+    QCOMPARE(view.content(), QStringLiteral("rewritten\n"));
+    QVERIFY(view.diff().contains(QStringLiteral("+rewritten")));
+    QCOMPARE(view.selectedTab(), ViewerTab::Diff);
+}
+
+void FileViewerViewTest::deletingWhileLoadingIsSafe()
+{
+    TestRepo repo;
+    commitBase(repo);
+    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    for (int i = 0; i < 5; ++i) {
+        auto* view = new FileViewerView(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+        view->show();
+        delete view;
+    }
+    // Whatever was still running finishes without delivering to a deleted view.
+    QVERIFY(viewerThreadPool()->waitForDone(20000));
+    QCoreApplication::processEvents();
+}
+
+void FileViewerViewTest::openButtonOpensTheFile()
+{
+    UrlSink sink;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "open");
+    const QString path = QStringLiteral("/tmp/some dir/file #1.txt");
+    FileViewerView view(path, QStringLiteral("rule"));
+    view.openButton()->click();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(sink.urls.size(), 1);
+    QCOMPARE(sink.urls.first(), QUrl::fromLocalFile(path));
+    QCOMPARE(sink.urls.first().toLocalFile(), path);
+}
+
+void FileViewerViewTest::invisibleCharactersAreMarkedInBothTabs()
+{
+    TestRepo repo;
+    commitBase(repo);
+    const QByteArray hidden =
+        "access = \"user\xE2\x80\xAE \xE2\x81\xA6// admin\xE2\x81\xA9\"\nok\xE2\x80\x8B\n";
+    repo.write(QStringLiteral("notes.txt"), hidden);
+    FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+    view.resize(640, 480);
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    view.show();
+    QVERIFY(waitLoaded(loaded));
+
+    // Stored as is, shown as tokens.
+    QCOMPARE(view.content().toUtf8(), hidden);
+    const QString shownFile = view.fileContentView()->toPlainText();
+    QVERIFY(shownFile.contains(QStringLiteral("userU+202E U+2066// adminU+2069")));
+    QVERIFY(shownFile.contains(QStringLiteral("okU+200B")));
+    QVERIFY(!shownFile.contains(QChar(0x202E)));
+    QCOMPARE(view.fileContentView()->marks().size(), 4u);
+
+    const QString shownDiff = view.diffView()->textView()->toPlainText();
+    QVERIFY(shownDiff.contains(QStringLiteral("+access = \"userU+202E U+2066// adminU+2069\"")));
+    QVERIFY(!shownDiff.contains(QChar(0x2066)));
+    QCOMPARE(view.diffView()->textView()->marks().size(), 4u);
+
+    // File names can hide characters too.
+    FileViewerView named(QStringLiteral("/tmp/invoice\u202Etxt.exe"), QStringLiteral("rule\u200B"));
+    QCOMPARE(named.findChild<QLabel*>(QStringLiteral("fileName"))->text(),
+             QStringLiteral("invoiceU+202Etxt.exe"));
+    QCOMPARE(named.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("ruleU+200B"));
+}
+
+void FileViewerViewTest::hostileRepositoriesRunNothing()
+{
+    for (const HostileCase& c : hostileCases()) {
+        const HostileSetup setup = makeHostileRepo(c.kind);
+        setup.clearMarker();
+        FileViewerView view(setup.file, QStringLiteral("rule"));
+        QSignalSpy loaded(&view, &FileViewerView::loaded);
+        view.show();
+        QVERIFY2(waitLoaded(loaded), c.name);
+        QVERIFY2(!setup.markerExists(), c.name);
+        QCOMPARE(view.diff().toUtf8(), setup.expectedDiff());
+        // Proof that the planted program is live: plain git runs it.
+        setup.plainDiffInHostile();
+        QVERIFY2(setup.markerExists(), c.name);
+    }
+}
+
+QTEST_MAIN(FileViewerViewTest)
+#include "FileViewerViewTest.moc"
