@@ -5,6 +5,7 @@
 #include "records/FindingListModel.h"
 
 #include <QCursor>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -18,14 +19,18 @@ TrayController::TrayController(ModelContainer* container, QObject* parent)
     m_icon.setToolTip(tr("Tarnwick"));
     connect(&m_icon, &QSystemTrayIcon::activated, this, &TrayController::onActivated);
 
-    m_panel = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    auto* frame = new QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    // A frameless popup needs an edge of its own to stand out from what lies beneath it.
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame->setForegroundRole(QPalette::Mid);
+    m_panel = frame;
     m_panel->setObjectName(QStringLiteral("findingsPanel"));
     // The title names the panel for window lists and for tests that look for it from outside.
     m_panel->setWindowTitle(tr("Findings"));
     m_panel->setWindowIcon(gnomeIcon());
     m_panel->setFixedSize(PanelSize);
     auto* layout = new QVBoxLayout(m_panel);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(1, 1, 1, 1);
     m_view = new FindingsView(m_model, m_panel);
     layout->addWidget(m_view);
 
