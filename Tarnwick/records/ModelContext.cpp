@@ -11,27 +11,15 @@
 
 namespace {
 
-template <typename Record>
-bool containsRecord(const QList<Record>& list, const PersistentIdentifier& id)
-{
-    return std::any_of(list.cbegin(), list.cend(), [&](const Record& r) { return r.id() == id; });
-}
-
-template <typename Record>
-bool removeRecord(QList<Record>& list, const PersistentIdentifier& id)
-{
-    return list.removeIf([&](const Record& r) { return r.id() == id; }) > 0;
-}
-
 // Insert after remove of a stored record undoes the remove; inserting a record twice is one insert.
 template <typename Record>
-bool stageInsert(QList<Record>& inserted, QSet<PersistentIdentifier>& deleted, const Record& record)
+bool stageInsert(PendingInserts<Record>& inserted, QSet<PersistentIdentifier>& deleted, const Record& record)
 {
     if (!record.id().isValid())
         return false;
     if (deleted.remove(record.id()))
         return true;
-    if (containsRecord(inserted, record.id()))
+    if (inserted.contains(record.id()))
         return false;
     inserted.append(record);
     return true;
@@ -39,17 +27,32 @@ bool stageInsert(QList<Record>& inserted, QSet<PersistentIdentifier>& deleted, c
 
 // Remove of a pending insert cancels it; otherwise the stored row is deleted at the next save.
 template <typename Record>
-bool stageRemove(QList<Record>& inserted, QSet<PersistentIdentifier>& deleted, const Record& record)
+bool stageRemove(PendingInserts<Record>& inserted, QSet<PersistentIdentifier>& deleted, const Record& record)
 {
     if (!record.id().isValid())
         return false;
-    if (removeRecord(inserted, record.id()))
+    if (inserted.remove(record.id()))
         return true;
     if (deleted.contains(record.id()))
         return false;
     deleted.insert(record.id());
     return true;
 }
+
+// A record inserted again under its kept identity is already there; that must not turn every later
+// save into a failure. Only that conflict is passed over: any other refusal fails the whole save.
+const char* const StatementSql[] = {
+    // IMMEDIATE takes the write lock up front, so a busy store fails here, before any row is written.
+    "BEGIN IMMEDIATE",
+    "COMMIT",
+    "ROLLBACK",
+    "INSERT INTO directory (uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder)"
+    " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING",
+    "INSERT INTO finding (uid, path, ruleName, severity, eventTypes, timestamp)"
+    " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING",
+    "DELETE FROM directory WHERE uid = ?",
+    "DELETE FROM finding WHERE uid = ?",
+};
 
 } // namespace
 
@@ -123,6 +126,20 @@ void ModelContext::remove(const Finding& finding)
         d->container->noteChange(*this);
 }
 
+QSqlQuery* ModelContext::Impl::statement(Statement which)
+{
+    std::optional<QSqlQuery>& slot = statements[which];
+    if (!slot) {
+        QSqlQuery q(connection.database());
+        if (!q.prepare(QString::fromLatin1(StatementSql[which]))) {
+            fail(QStringLiteral("Preparing a write"), q.lastError().text());
+            return nullptr;
+        }
+        slot.emplace(std::move(q));
+    }
+    return &*slot;
+}
+
 bool ModelContext::save()
 {
     if (!d->usable())
@@ -130,67 +147,61 @@ bool ModelContext::save()
     if (!d->hasChanges())
         return true;
 
-    QSqlQuery q(d->connection.database());
-    // IMMEDIATE takes the write lock up front, so a busy store fails here, before any row is written.
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        d->fail(QStringLiteral("Saving"), q.lastError().text());
+    auto run = [&](Impl::Statement which) {
+        QSqlQuery* stmt = d->statement(which);
+        if (!stmt)
+            return false;
+        if (!stmt->exec()) {
+            d->fail(QStringLiteral("Saving"), stmt->lastError().text());
+            return false;
+        }
+        return true;
+    };
+    if (!run(Impl::Begin))
         return false;
-    }
-    auto abort = [&](const QSqlQuery& failed) {
-        d->fail(QStringLiteral("Saving"), failed.lastError().text());
-        QSqlQuery rollback(d->connection.database());
-        rollback.exec(QStringLiteral("ROLLBACK"));
+    auto abort = [&] {
+        const QString reason = d->lastError; // the rollback's own outcome says nothing new
+        run(Impl::Rollback);
+        d->lastError = reason;
         return false;
     };
-
-    // A record inserted again under its kept identity is already there; that must not turn every later
-    // save into a failure. Only that conflict is passed over: any other refusal fails the whole save.
-    if (!d->insertedDirectories.isEmpty()) {
-        QSqlQuery ins(d->connection.database());
-        if (!ins.prepare(
-                QStringLiteral(
-                    "INSERT INTO directory (%1) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING")
-                    .arg(QLatin1String(StoreRows::DirectoryColumns))))
-            return abort(ins);
-        for (const Directory& dir : std::as_const(d->insertedDirectories)) {
-            StoreRows::bind(ins, dir);
-            if (!ins.exec())
-                return abort(ins);
+    auto write = [&](Impl::Statement which, const auto& records) {
+        if (records.isEmpty())
+            return true;
+        QSqlQuery* stmt = d->statement(which);
+        if (!stmt)
+            return false;
+        for (const auto& record : records) {
+            StoreRows::bind(*stmt, record);
+            if (!stmt->exec()) {
+                d->fail(QStringLiteral("Saving"), stmt->lastError().text());
+                return false;
+            }
         }
-    }
-    if (!d->insertedFindings.isEmpty()) {
-        QSqlQuery ins(d->connection.database());
-        if (!ins.prepare(
-                QStringLiteral(
-                    "INSERT INTO finding (%1) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING")
-                    .arg(QLatin1String(StoreRows::FindingColumns))))
-            return abort(ins);
-        for (const Finding& f : std::as_const(d->insertedFindings)) {
-            StoreRows::bind(ins, f);
-            if (!ins.exec())
-                return abort(ins);
-        }
-    }
-    const std::pair<const QSet<PersistentIdentifier>*, const char*> deletions[] = {
-        {&d->deletedDirectories, "DELETE FROM directory WHERE uid = ?"},
-        {&d->deletedFindings, "DELETE FROM finding WHERE uid = ?"},
+        return true;
     };
-    for (const auto& [ids, sql] : deletions) {
-        if (ids->isEmpty())
-            continue;
-        QSqlQuery del(d->connection.database());
-        if (!del.prepare(QString::fromLatin1(sql)))
-            return abort(del);
-        for (const PersistentIdentifier& id : *ids) {
-            del.bindValue(0, id.toBytes());
-            if (!del.exec())
-                return abort(del);
+    auto erase = [&](Impl::Statement which, const QSet<PersistentIdentifier>& ids) {
+        if (ids.isEmpty())
+            return true;
+        QSqlQuery* stmt = d->statement(which);
+        if (!stmt)
+            return false;
+        for (const PersistentIdentifier& id : ids) {
+            stmt->bindValue(0, id.toBytes());
+            if (!stmt->exec()) {
+                d->fail(QStringLiteral("Saving"), stmt->lastError().text());
+                return false;
+            }
         }
-    }
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return abort(q);
+        return true;
+    };
+    if (!write(Impl::InsertDirectory, d->insertedDirectories.list) ||
+        !write(Impl::InsertFinding, d->insertedFindings.list) ||
+        !erase(Impl::DeleteDirectory, d->deletedDirectories) ||
+        !erase(Impl::DeleteFinding, d->deletedFindings) || !run(Impl::Commit))
+        return abort();
 
-    // Only now, with the transaction durable in the file, are the changes no longer pending.
+    // Only now, with the transaction in the file, are the changes no longer pending.
     d->insertedDirectories.clear();
     d->insertedFindings.clear();
     d->deletedDirectories.clear();

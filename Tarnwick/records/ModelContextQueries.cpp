@@ -87,7 +87,7 @@ std::optional<QList<Directory>> ModelContext::fetchDirectories()
         seen.insert(dir.id());
         result.append(std::move(dir));
     }
-    for (const Directory& dir : std::as_const(d->insertedDirectories)) {
+    for (const Directory& dir : std::as_const(d->insertedDirectories.list)) {
         if (!seen.contains(dir.id()))
             result.append(dir);
     }
@@ -117,7 +117,7 @@ std::optional<QList<Finding>> ModelContext::fetchNewestFindings(int limit)
     QList<Finding> stored;
     while (q.next())
         stored.append(StoreRows::readFinding(q));
-    return mergeNewestFirst(stored, pendingNewestFirst(d->insertedFindings), d->deletedFindings, limit);
+    return mergeNewestFirst(stored, pendingNewestFirst(d->insertedFindings.list), d->deletedFindings, limit);
 }
 
 std::optional<std::optional<Finding>> ModelContext::fetchNewestFinding(const QString& path,
@@ -144,7 +144,7 @@ std::optional<std::optional<Finding>> ModelContext::fetchNewestFinding(const QSt
     while (q.next())
         stored.append(StoreRows::readFinding(q));
     QList<Finding> pending;
-    for (const Finding& f : std::as_const(d->insertedFindings)) {
+    for (const Finding& f : std::as_const(d->insertedFindings.list)) {
         if (f.path() == path && f.ruleName() == ruleName)
             pending.append(f);
     }
@@ -172,7 +172,7 @@ std::optional<QList<Finding>> ModelContext::fetchAllFindings()
         seen.insert(f.id());
         result.append(std::move(f));
     }
-    for (const Finding& f : std::as_const(d->insertedFindings)) {
+    for (const Finding& f : std::as_const(d->insertedFindings.list)) {
         if (!seen.contains(f.id()))
             result.append(f);
     }
