@@ -59,6 +59,25 @@ private slots:
         QVERIFY(id.toString() != PersistentIdentifier::create().toString());
     }
 
+    // Identities are drawn in time order (the store's identity index then grows at one end) and never
+    // repeat, even when thousands are drawn within one millisecond.
+    void identitiesAreUniqueAndTimeOrdered()
+    {
+        QSet<PersistentIdentifier> seen;
+        QByteArray previousTime;
+        for (int i = 0; i < 20000; ++i) {
+            const PersistentIdentifier id = PersistentIdentifier::create();
+            QVERIFY(!seen.contains(id));
+            seen.insert(id);
+            const QByteArray bytes = id.toBytes();
+            QCOMPARE(bytes.at(6) & 0xf0, 0x70); // version 7
+            QCOMPARE(bytes.at(8) & 0xc0, 0x80); // RFC 4122 variant
+            const QByteArray time = bytes.left(6);
+            QVERIFY(time >= previousTime);
+            previousTime = time;
+        }
+    }
+
     void directoryStartsWatchingNewFilesOnly()
     {
         const Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
