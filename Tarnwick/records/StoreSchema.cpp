@@ -110,6 +110,18 @@ Inspection inspect(QSqlDatabase& db)
                             .arg(recorded, QLatin1String(VersionText));
         return result;
     }
+    // The version marks alone do not prove the tables are usable; every column the queries read must be
+    // there, or the store would open and then fail every query.
+    for (const char* probe :
+         {"SELECT uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder, id"
+          " FROM directory LIMIT 0",
+          "SELECT uid, path, ruleName, severity, eventTypes, timestamp, id FROM finding LIMIT 0"}) {
+        if (!q.exec(QString::fromLatin1(probe))) {
+            result.reason = QStringLiteral("does not have the tables of schema version %1 (%2)")
+                                .arg(QLatin1String(VersionText), q.lastError().databaseText());
+            return result;
+        }
+    }
     result.state = State::Current;
     return result;
 }
