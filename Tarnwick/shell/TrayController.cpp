@@ -61,9 +61,12 @@ void TrayController::checkTray()
     }
     m_trayAvailable = true;
     m_trayRetry.stop();
-    // Hiding and showing again makes the icon embed in the tray that has just appeared.
-    m_icon.hide();
-    m_icon.show();
+    // Qt embeds the icon by itself in an XEmbed tray that appears; other backends may not notice,
+    // and an icon without a place on screen is shown anew so that it registers with the new tray.
+    if (!m_icon.geometry().isValid()) {
+        m_icon.hide();
+        m_icon.show();
+    }
 }
 
 void TrayController::onActivated(QSystemTrayIcon::ActivationReason reason)

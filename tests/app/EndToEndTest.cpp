@@ -75,9 +75,16 @@ class EndToEndTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void cleanup();
+    void lateTrayIsPickedUp();
     void fromEmptyStoreToClearedPanel();
 
 private:
+    void startTray();
+    QString trayWindow();
+    // Starts Tarnwick on an empty store of its own, in a fresh home named `name`.
+    void startApp(const QString& name);
+    void quitThroughThePanel(const Geometry& panel);
     // Runs a desktop tool (xdotool, import) on the private display; its stdout, or empty on failure.
     QByteArray tool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
     QString findWindow(const QString& namePattern, bool onlyVisible = true);
@@ -95,6 +102,7 @@ private:
     QProcess m_app;
     QString m_dataHome;
     QString m_storePath;
+    QString m_logName;
 };
 
 void EndToEndTest::initTestCase()
@@ -105,10 +113,15 @@ void EndToEndTest::initTestCase()
     }
     m_desktop = std::make_unique<DesktopSession>();
     QVERIFY2(m_desktop->isUp(), qPrintable(m_desktop->error()));
+}
 
-    // A status area, up before the application so that its icon is embedded at once.
+void EndToEndTest::startTray()
+{
+    if (m_trayer.state() != QProcess::NotRunning) {
+        return;
+    }
     m_trayer.setProcessEnvironment(m_desktop->environment());
-    m_trayer.setStandardOutputFile(OutputDir + QStringLiteral("/trayer.log"));
+    m_trayer.setStandardOutputFile(OutputDir + QStringLiteral("/trayer.log"), QIODevice::Append);
     m_trayer.setStandardErrorFile(OutputDir + QStringLiteral("/trayer.log"), QIODevice::Append);
     m_trayer.start(QStringLiteral("trayer"),
                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
@@ -116,22 +129,97 @@ void EndToEndTest::initTestCase()
                     QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
                     QStringLiteral("true")});
     QVERIFY2(m_trayer.waitForStarted(10000), qPrintable(m_trayer.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--classname"), QStringLiteral("^panel$")})
-             .trimmed()
-             .isEmpty(),
-        15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!trayWindow().isEmpty(), 15000);
 }
 
-void EndToEndTest::cleanupTestCase()
+QString EndToEndTest::trayWindow()
 {
+    return QString::fromLatin1(
+        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--classname"), QStringLiteral("^panel$")})
+            .trimmed()
+            .split('\n')
+            .first());
+}
+
+void EndToEndTest::startApp(const QString& name)
+{
+    stop(m_app);
+    const QString home = m_dir.filePath(name);
+    m_dataHome = home + QStringLiteral("/data");
+    for (const QString& dir : {m_dataHome, home + QStringLiteral("/config"), home + QStringLiteral("/run")}) {
+        QVERIFY(QDir().mkpath(dir));
+    }
+    QFile::setPermissions(home + QStringLiteral("/run"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    m_storePath = m_dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
+
+    QProcessEnvironment env = m_desktop->environment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    m_app.setProcessEnvironment(env);
+    m_app.setProcessChannelMode(QProcess::MergedChannels);
+    m_app.setStandardOutputFile(OutputDir + QStringLiteral("/tarnwick-") + name + QStringLiteral(".log"));
+    m_logName = name;
+    m_app.start(Tarnwick, {});
+    QVERIFY2(m_app.waitForStarted(10000), qPrintable(m_app.errorString()));
+}
+
+void EndToEndTest::quitThroughThePanel(const Geometry& panel)
+{
+    // Power: the rightmost header button (26-point buttons, 8 from the edge).
+    click(panel.x + panel.width - 8 - 13, panel.y + 8 + 13);
+    E2E_VERIFY(m_app.waitForFinished(15000));
+    QTRY_VERIFY_WITH_TIMEOUT(watchersFor(m_dataHome).isEmpty(), 15000);
+}
+
+void EndToEndTest::lateTrayIsPickedUp()
+{
+    QVERIFY(trayWindow().isEmpty());
+    startApp(QStringLiteral("late-tray"));
+    // No status area yet: the panel is an ordinary window, so the application is not invisible.
+    const QString panelWindow = waitForWindow(QStringLiteral("^Findings$"));
+    E2E_VERIFY(!panelWindow.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
+    QTest::qWait(300);
+    screenshot(QStringLiteral("00-no-tray-panel-window"));
+
+    startTray();
+    const QString tray = trayWindow();
+    // The icon is embedded once the tray asks for room for it.
+    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width >= 16, 15000);
+    const Geometry trayGeometry = geometry(tray);
+    click(trayGeometry.x + trayGeometry.width / 2, trayGeometry.y + trayGeometry.height / 2);
+    QTest::qWait(500);
+    const QString popup = waitForWindow(QStringLiteral("^Findings$"), 10000);
+    E2E_VERIFY(!popup.isEmpty());
+    const Geometry panel = geometry(popup);
+    // Anchored under the icon now, at the panel's size.
+    QCOMPARE(panel.width, 420);
+    QCOMPARE(panel.height, 360);
+    E2E_VERIFY(panel.y >= trayGeometry.y + trayGeometry.height - 1);
+    screenshot(QStringLiteral("00-tray-picked-up"));
+    quitThroughThePanel(panel);
+}
+
+void EndToEndTest::cleanup()
+{
+    // Whatever a failed step left running goes, by pid.
     stop(m_app);
     if (!m_dataHome.isEmpty()) {
         for (qint64 pid : watchersFor(m_dataHome)) {
             ::kill(static_cast<pid_t>(pid), SIGKILL);
         }
     }
+}
+
+void EndToEndTest::cleanupTestCase()
+{
+    cleanup();
     stop(m_trayer);
     m_desktop.reset();
 }
@@ -253,7 +341,7 @@ int EndToEndTest::storedRows(const QString& table)
 QString EndToEndTest::diagnostics()
 {
     screenshot(QStringLiteral("failure"));
-    QFile log(OutputDir + QStringLiteral("/tarnwick.log"));
+    QFile log(OutputDir + QStringLiteral("/tarnwick-") + m_logName + QStringLiteral(".log"));
     QString text = QStringLiteral("--- Tarnwick log ---\n");
     if (log.open(QIODevice::ReadOnly)) {
         text += QString::fromUtf8(log.readAll().right(4000));
@@ -271,29 +359,10 @@ QString EndToEndTest::diagnostics()
 
 void EndToEndTest::fromEmptyStoreToClearedPanel()
 {
-    const QString home = m_dir.path();
-    m_dataHome = home + QStringLiteral("/data");
-    const QString watched = home + QStringLiteral("/work/project");
-    for (const QString& dir :
-         {m_dataHome, home + QStringLiteral("/config"), home + QStringLiteral("/run"), watched}) {
-        QVERIFY(QDir().mkpath(dir));
-    }
-    QFile::setPermissions(home + QStringLiteral("/run"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    m_storePath = m_dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
-
-    QProcessEnvironment env = m_desktop->environment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    m_app.setProcessEnvironment(env);
-    m_app.setProcessChannelMode(QProcess::MergedChannels);
-    m_app.setStandardOutputFile(OutputDir + QStringLiteral("/tarnwick.log"));
-    m_app.start(Tarnwick, {});
-    QVERIFY2(m_app.waitForStarted(10000), qPrintable(m_app.errorString()));
+    startTray();
+    startApp(QStringLiteral("first-launch"));
+    const QString watched = m_dir.filePath(QStringLiteral("first-launch/work/project"));
+    QVERIFY(QDir().mkpath(watched));
 
     // 1. First launch on an empty store: the directories window, and the watcher runs.
     const QString directories = waitForWindow(QStringLiteral("^Watched Directories$"));
@@ -362,12 +431,7 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     screenshot(QStringLiteral("05-viewer"));
 
     // 6. The tray icon opens the panel with the finding.
-    const QString tray = QString::fromLatin1(
-        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--classname"), QStringLiteral("^panel$")})
-            .trimmed()
-            .split('\n')
-            .first());
+    const QString tray = trayWindow();
     const Geometry trayGeometry = geometry(tray);
     E2E_VERIFY(trayGeometry.valid);
     click(trayGeometry.x + trayGeometry.width / 2, trayGeometry.y + trayGeometry.height / 2);
@@ -386,9 +450,7 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     screenshot(QStringLiteral("07-panel-cleared"));
 
     // 8. Power: the application ends, and the watcher with it.
-    click(panelGeometry.x + panelGeometry.width - 8 - 13, panelGeometry.y + 8 + 13);
-    E2E_VERIFY(m_app.waitForFinished(15000));
-    QTRY_VERIFY_WITH_TIMEOUT(watchersFor(m_dataHome).isEmpty(), 15000);
+    quitThroughThePanel(panelGeometry);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)
