@@ -95,7 +95,7 @@ private rule agent_exfiltration
 {
     strings:
         $endpoint = /(webhook\.site|requestbin\.(net|com)|pipedream\.net|beeceptor\.com|ngrok(-free)?\.(io|app|dev)|trycloudflare\.com|loca\.lt|serveo\.net|interact\.sh|oast\.(fun|me|pro|live|site|online)|burpcollaborator\.net|discord\.com\/api\/webhooks)/ nocase
-        $send = /\b(send|post|upload|exfiltrate|transmit|forward)\b[^\n]{0,80}(https?:\/\/|webhook|\bcurl\b)/ nocase
+        $send = /\b([Ss]end|[Pp]ost|[Uu]pload|[Ee]xfiltrate|[Tt]ransmit|[Ff]orward)\b[^\n]{0,80}\sto\s+(https?:\/\/|the\s+webhook)/
         $curl_data = /\bcurl\b[^\n]{0,200}\s(-d|--data(-binary|-raw)?|-F|--form|-T|--upload-file)\s/
     condition:
         any of them

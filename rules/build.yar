@@ -13,7 +13,7 @@ private rule download_and_run
     strings:
         $pipe = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(ba|z|da|k)?sh\b/
         $pipe_interp = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby)\b/
-        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
+        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)(curl|wget)\b/
     condition:
         any of them
 }

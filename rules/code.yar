@@ -52,12 +52,12 @@ rule javascript_disguised_as_asset
         description = "A font, image or media file that is really JavaScript"
     strings:
         $require = "require("
-        $function = /\bfunction\s*[A-Za-z0-9_$]*\s*\(/
-        $arrow = /\)\s*=>\s*[{(]/
-        $eval = /\beval\s*\(/
+        $function = "function"
+        $arrow = "=>"
+        $eval = "eval("
         $child = "child_process"
         $exports = "module.exports"
-        $decl = /\b(const|let|var)\s+[A-Za-z_$][A-Za-z0-9_$]*\s*=/
+        $const = "const "
     condition:
         (extension == "woff" or extension == "woff2" or extension == "ttf" or extension == "otf" or
          extension == "eot" or extension == "png" or extension == "jpg" or extension == "jpeg" or
@@ -81,7 +81,7 @@ rule reverse_shell
     strings:
         $bash_tcp = /\b(ba|z)?sh\s+-i\s*[^\n]{0,20}(>&|&>|>)\s*\/dev\/(tcp|udp)\//
         $exec_tcp = /\bexec\s+\d+<>\s*\/dev\/(tcp|udp)\//
-        $nc_exec = /\b(nc|ncat|netcat)(\.traditional|\.openbsd)?\s[^\n]{0,100}\s-(e|c)\s*["']?(\/usr)?(\/bin\/)?(ba|z)?sh\b/
+        $nc_exec = /\b(nc|ncat|netcat)(\.traditional|\.openbsd)?\s[^\n]{0,100}\s-(e|c)\s*["']?(\/usr)?\/bin\/(ba|z)?sh\b/
         $mkfifo_nc = /mkfifo\s[^\n]{0,120}\|\s*(nc|ncat|netcat)\s/
         $py_dup2 = /os\.dup2\s*\(\s*[A-Za-z_][A-Za-z0-9_.]*\.fileno\(\)\s*,\s*0\s*\)/
         $socat = /socat\s[^\n]{0,80}exec:["']?(\/bin\/)?(ba)?sh/ nocase
@@ -98,7 +98,8 @@ rule reverse_shell
         // Security write-ups quote these; documentation is read, not run.
         not (extension == "md" or extension == "markdown" or extension == "rst" or extension == "txt" or
              extension == "html" or extension == "htm" or extension == "adoc") and
-        (any of ($bash_tcp, $exec_tcp, $nc_exec, $mkfifo_nc, $py_dup2, $socat, $perl, $php, $ps_tcp) or
-         ($pty_spawn and $py_socket and $py_connect) or
+        (any of ($bash_tcp, $exec_tcp, $nc_exec, $mkfifo_nc, $socat, $perl, $php, $ps_tcp) or
+         // Python: a socket that connects out, then a shell or the socket as standard input.
+         (($pty_spawn or $py_dup2) and $py_socket and $py_connect) or
          ($node_pipe and $node_sh and $node_net))
 }

@@ -19,11 +19,11 @@ private rule git_hook_payload
     strings:
         $pipe = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(ba|z|da|k)?sh\b/
         $pipe_interp = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby)\b/
-        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
+        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)(curl|wget)\b/
         $b64 = /base64\s+(-d|--decode|-D)\b/
         $tcp = "/dev/tcp/"
         $udp = "/dev/udp/"
-        $nc = /\b(nc|ncat|netcat)\s[^\n]{0,100}\s-[ec]\s/
+        $nc = /\b(nc|ncat|netcat)\s[^\n]{0,100}\s-[ec]\s*["']?(\/usr)?\/bin\/(ba|z)?sh\b/
         $bash_i = /\bbash\s+-i\b/
     condition:
         any of them

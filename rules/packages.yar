@@ -33,11 +33,15 @@ rule package_lifecycle_script
 {
     meta:
         severity = "warning"
-        description = "A package runs an install, postinstall or prepare script"
+        description = "A package runs an install or postinstall script, or the project a prepare script"
     strings:
-        $script = /"(install|postinstall|prepare)"\s*:\s*"/
+        $script = /"(install|postinstall)"\s*:\s*"/
+        $prepare = /"prepare"\s*:\s*"/
     condition:
-        package_manifest and $script and not package_lifecycle_script_payload and not package_preinstall_script
+        // npm runs "prepare" for the project itself and for git dependencies, never for a package
+        // installed from a registry into node_modules.
+        package_manifest and ($script or ($prepare and not (filepath contains "/node_modules/"))) and
+        not package_lifecycle_script_payload and not package_preinstall_script
 }
 
 rule worm_payload_file

@@ -25,12 +25,13 @@ rule shell_startup_runs_payload
     strings:
         $pipe = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(ba|z|da|k)?sh\b/
         $pipe_interp = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby)\b/
-        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
+        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)(curl|wget)\b/
         $eval_dl = /\beval\s+["']?(\$\(|`)\s*(curl|wget|echo\s+["']?[A-Za-z0-9+\/=]{40}|base64|printf\s+["']?\\x)/
         $b64 = /base64\s+(-d|--decode|-D)\b/
         $tcp = "/dev/tcp/"
         $udp = "/dev/udp/"
-        $nc = /\b(nc|ncat|netcat)\s+(-[a-zA-Z]+\s+)*[A-Za-z0-9.\-]+\s+\d{2,5}\b/
+        $nc_pipe = /\|\x20?(nc|ncat|netcat)\x20/
+        $nc_exec = /\b(nc|ncat|netcat)\s[^\n]{0,100}\s-[ec]\s*["']?(\/usr)?\/bin\/(ba|z)?sh\b/
     condition:
         shell_startup_file and content_changed and any of them
 }
@@ -42,7 +43,7 @@ rule shell_alias_shadows_command
         description = "A shell start-up file redefines sudo, su, git, ssh, scp or gpg, which can capture passwords and keys"
     strings:
         $alias = /\balias\s+(sudo|su|git|ssh|scp|gpg|passwd)=/
-        $function = /(\n|^)\s*(function\s+)?(sudo|su|git|ssh|scp|gpg|passwd)\s*\(\s*\)\s*\{?/
+        $function = /(\n|^)[\x20\t]*(function\x20+)?(sudo|su|git|ssh|scp|gpg|passwd)\x20?\(\)/
     condition:
         shell_startup_file and content_changed and any of them and not shell_startup_runs_payload
 }

