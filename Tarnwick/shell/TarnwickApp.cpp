@@ -1,6 +1,7 @@
 #include "TarnwickApp.h"
 
 #include "AppDelegate.h"
+#include "FallbackNotifier.h"
 #include "SingleInstance.h"
 #include "SymbolIcons.h"
 #include "TrayController.h"
@@ -22,11 +23,17 @@ TarnwickApp::TarnwickApp(std::unique_ptr<ModelContainer> container)
 {
     WatcherStatus::shared().setModelContainer(m_container.get());
     m_tray = std::make_unique<TrayController>(m_container.get());
-    // Freedesktop notifications when there is a session bus; without one, the tray's balloons.
+    // Freedesktop notifications while a notification service is on the session bus; the tray's
+    // balloons without a bus or without a service.
+    m_trayNotifier = std::make_unique<TrayNotifier>(m_tray->trayIcon());
     if (QDBusConnection::sessionBus().isConnected()) {
-        m_notifier = std::make_unique<DBusNotifier>(QDBusConnection::sessionBus());
+        m_busNotifier = std::make_unique<DBusNotifier>(QDBusConnection::sessionBus());
+        m_serviceWatch = std::make_unique<NotificationServiceWatch>(QDBusConnection::sessionBus());
+        NotificationServiceWatch* watch = m_serviceWatch.get();
+        m_notifier = std::make_unique<FallbackNotifier>(m_busNotifier.get(), m_trayNotifier.get(),
+                                                        [watch] { return watch->isServiceUp(); });
     } else {
-        m_notifier = std::make_unique<TrayNotifier>(m_tray->trayIcon());
+        m_notifier = std::make_unique<FallbackNotifier>(nullptr, m_trayNotifier.get(), [] { return false; });
     }
     m_intake = std::make_unique<Intake>(m_notifier.get());
     m_supervisor = std::make_unique<WatcherSupervisor>(m_intake.get());
@@ -43,6 +50,9 @@ TarnwickApp::~TarnwickApp()
     m_supervisor.reset();
     m_intake.reset();
     m_notifier.reset();
+    m_serviceWatch.reset();
+    m_busNotifier.reset();
+    m_trayNotifier.reset();
     if (WatcherStatus::shared().modelContainer() == m_container.get()) {
         WatcherStatus::shared().setModelContainer(nullptr);
     }

@@ -7,6 +7,7 @@
 class AppDelegate;
 class Intake;
 class ModelContainer;
+class NotificationServiceWatch;
 class Notifier;
 class SingleInstance;
 class TrayController;
@@ -36,6 +37,9 @@ public:
 private:
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<TrayController> m_tray;
+    std::unique_ptr<Notifier> m_busNotifier;
+    std::unique_ptr<Notifier> m_trayNotifier;
+    std::unique_ptr<NotificationServiceWatch> m_serviceWatch;
     std::unique_ptr<Notifier> m_notifier;
     std::unique_ptr<Intake> m_intake;
     std::unique_ptr<WatcherSupervisor> m_supervisor;

@@ -1,0 +1,144 @@
+// Alerts reach the user without a notification service: the choice between the service and the
+// tray's balloon, the combined permission answers, and, on a real private bus with dunst, the watch
+// that follows the service coming and going.
+
+#include "DesktopSession.h"
+#include "StubNotifier.h"
+
+#include "shell/FallbackNotifier.h"
+
+#include <QDBusConnection>
+#include <QSignalSpy>
+#include <QTest>
+
+class FallbackNotifierTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void notificationsGoWhereTheyCanBeShown();
+    void clicksOfEitherComeOut();
+    void authorization_data();
+    void authorization();
+    void watchFollowsTheNotificationService();
+};
+
+namespace {
+
+Notifier::Notification alert(const QString& path)
+{
+    return {QStringLiteral("\u26D4 Critical: hook"),
+            path,
+            Notifier::Urgency::Critical,
+            path,
+            QStringLiteral("hook"),
+            QString()};
+}
+
+} // namespace
+
+void FallbackNotifierTest::notificationsGoWhereTheyCanBeShown()
+{
+    StubNotifier service;
+    StubNotifier balloon;
+    bool serviceUp = true;
+    FallbackNotifier notifier(&service, &balloon, [&] { return serviceUp; });
+    notifier.notify(alert(QStringLiteral("/a")));
+    serviceUp = false;
+    notifier.notify(alert(QStringLiteral("/b")));
+    serviceUp = true;
+    notifier.notify(alert(QStringLiteral("/c")));
+    QCOMPARE(service.shown.size(), 2);
+    QCOMPARE(service.shown.at(0).path, QStringLiteral("/a"));
+    QCOMPARE(service.shown.at(1).path, QStringLiteral("/c"));
+    QCOMPARE(balloon.shown.size(), 1);
+    QCOMPARE(balloon.shown.at(0).path, QStringLiteral("/b"));
+
+    // Without a bus at all there is only the balloon.
+    FallbackNotifier busless(nullptr, &balloon, [] { return true; });
+    busless.notify(alert(QStringLiteral("/d")));
+    QCOMPARE(balloon.shown.size(), 2);
+}
+
+void FallbackNotifierTest::clicksOfEitherComeOut()
+{
+    StubNotifier service;
+    StubNotifier balloon;
+    FallbackNotifier notifier(&service, &balloon, [] { return true; });
+    QSignalSpy activated(&notifier, &Notifier::activated);
+    service.click(QStringLiteral("/a"), QStringLiteral("r1"));
+    balloon.click(QStringLiteral("/b"), QStringLiteral("r2"));
+    QCOMPARE(activated.size(), 2);
+    QCOMPARE(activated.at(0).at(0).toString(), QStringLiteral("/a"));
+    QCOMPARE(activated.at(1).at(1).toString(), QStringLiteral("r2"));
+}
+
+void FallbackNotifierTest::authorization_data()
+{
+    QTest::addColumn<bool>("serviceAuthorized");
+    QTest::addColumn<bool>("balloonAuthorized");
+    QTest::addColumn<bool>("authorized");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("service") << true << false << true << QString();
+    QTest::newRow("balloon only") << false << true << true << QString();
+    QTest::newRow("neither: the service's reason")
+        << false << false << false << QStringLiteral("service reason");
+}
+
+void FallbackNotifierTest::authorization()
+{
+    QFETCH(bool, serviceAuthorized);
+    QFETCH(bool, balloonAuthorized);
+    QFETCH(bool, authorized);
+    QFETCH(QString, error);
+    StubNotifier service;
+    service.authorized = service.grant = serviceAuthorized;
+    service.error = QStringLiteral("service reason");
+    StubNotifier balloon;
+    balloon.authorized = balloon.grant = balloonAuthorized;
+    balloon.error = QStringLiteral("balloon reason");
+    FallbackNotifier notifier(&service, &balloon, [] { return true; });
+
+    std::optional<bool> checked;
+    notifier.checkAuthorization([&](bool answer) { checked = answer; });
+    QTRY_VERIFY(checked.has_value());
+    QCOMPARE(*checked, authorized);
+
+    std::optional<QPair<bool, QString>> requested;
+    notifier.requestAuthorization(
+        [&](bool granted, const QString& reason) { requested = qMakePair(granted, reason); });
+    QTRY_VERIFY(requested.has_value());
+    QCOMPARE(requested->first, authorized);
+    QCOMPARE(requested->second, error);
+}
+
+void FallbackNotifierTest::watchFollowsTheNotificationService()
+{
+    tw::test::DesktopSession desktop;
+    QVERIFY2(desktop.isUp(), qPrintable(desktop.error()));
+    const QDBusConnection bus =
+        QDBusConnection::connectToBus(desktop.busAddress(), QStringLiteral("watch-test"));
+    QVERIFY(bus.isConnected());
+    {
+        NotificationServiceWatch watch(bus);
+        QSignalSpy changed(&watch, &NotificationServiceWatch::serviceUpChanged);
+        QVERIFY(watch.isServiceUp());
+        QTest::qWait(200);
+        QVERIFY(watch.isServiceUp());
+        QCOMPARE(changed.size(), 0);
+        desktop.stopNotificationDaemon();
+        QTRY_VERIFY_WITH_TIMEOUT(!watch.isServiceUp(), 10000);
+        QCOMPARE(changed.size(), 1);
+    }
+    {
+        // Started with no service on the bus: the first answer says so.
+        NotificationServiceWatch watch(bus);
+        QTRY_VERIFY_WITH_TIMEOUT(!watch.isServiceUp(), 10000);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("watch-test"));
+    // No bus at all: no service.
+    NotificationServiceWatch busless(QDBusConnection(QStringLiteral("not-connected")));
+    QVERIFY(!busless.isServiceUp());
+}
+
+QTEST_MAIN(FallbackNotifierTest)
+#include "FallbackNotifierTest.moc"
