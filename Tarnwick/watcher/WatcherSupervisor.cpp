@@ -17,13 +17,19 @@ WatcherSupervisor::WatcherSupervisor(Intake* intake, QObject* parent)
 
 WatcherSupervisor::~WatcherSupervisor()
 {
-    // The watcher outlives us on purpose: it learns that we are gone from the end of its standard
-    // input. QProcess would kill it and wait in its destructor, so let go of the children first.
+    // The watcher learns that we are gone from the end of its standard input and ends by itself; give
+    // it a moment to do so (what it still writes is read and stored meanwhile) instead of the kill
+    // that QProcess's destructor would send at once.
     for (QProcess* process : findChildren<QProcess*>(Qt::FindDirectChildrenOnly)) {
         process->disconnect(this);
         if (process->state() != QProcess::NotRunning) {
             process->closeWriteChannel();
-            process->waitForFinished(1000);
+            if (!process->waitForFinished(1000)) {
+                // A watcher that ignores the end of its input would keep running without anyone
+                // reading its findings.
+                process->kill();
+                process->waitForFinished(1000);
+            }
         }
     }
 }

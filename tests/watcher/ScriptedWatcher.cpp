@@ -9,12 +9,15 @@
 //                sleep <ms>        pauses
 //                await <n>         waits until n bytes of standard input have arrived
 //                exit <code>       exits at once with that status
+//                stdin-limit <n>   (anywhere in the script) closes standard input after n bytes, as a
+//                                  watcher that stops reading would; the script itself goes on
 //              After the last command it waits for the end of standard input and exits 0.
 //   TW_STDIN   file that receives every byte read from standard input, flushed at once.
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -22,6 +25,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -30,12 +34,16 @@ std::condition_variable changed;
 size_t stdinBytes = 0;
 bool stdinEnded = false;
 
-void readStdin(const char* recordPath)
+void readStdin(const char* recordPath, size_t limit)
 {
     FILE* record = recordPath ? std::fopen(recordPath, "ab") : nullptr;
     char buffer[4096];
     while (true) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (stdinBytes >= limit) {
+            ::close(STDIN_FILENO);
+            break;
+        }
+        const ssize_t n = ::read(STDIN_FILENO, buffer, std::min(sizeof buffer, limit - stdinBytes));
         if (n <= 0)
             break;
         if (record) {
@@ -89,12 +97,20 @@ void writeAll(const std::string& bytes)
 
 int main()
 {
-    std::thread(readStdin, std::getenv("TW_STDIN")).detach();
-
     const char* scriptPath = std::getenv("TW_SCRIPT");
-    std::ifstream script(scriptPath ? scriptPath : "/dev/null");
-    std::string line;
-    while (std::getline(script, line)) {
+    std::vector<std::string> lines;
+    size_t stdinLimit = SIZE_MAX;
+    {
+        std::ifstream script(scriptPath ? scriptPath : "/dev/null");
+        for (std::string line; std::getline(script, line);) {
+            if (line.rfind("stdin-limit ", 0) == 0)
+                stdinLimit = std::stoul(line.substr(12));
+            lines.push_back(line);
+        }
+    }
+    std::thread(readStdin, std::getenv("TW_STDIN"), stdinLimit).detach();
+
+    for (const std::string& line : lines) {
         const auto space = line.find(' ');
         const std::string command = line.substr(0, space);
         const std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);

@@ -38,6 +38,7 @@ private slots:
     void lateEndOfOldWatcherLeavesNewOneRunning();
     void nothingIsWrittenToAnEndedWatcher();
     void eventsFromTheWatcherReachTheSignal();
+    void watcherThatStopsReadingRaisesNoSignal();
 
 private:
     void openStore(const DirectorySpecs& directories);
@@ -256,6 +257,26 @@ void SupervisorTest::eventsFromTheWatcherReachTheSignal()
     });
     supervisor.launchWatcher();
     QTRY_COMPARE(paths, (QList<QString>{QStringLiteral("/x"), QStringLiteral("/y")}));
+}
+
+void SupervisorTest::watcherThatStopsReadingRaisesNoSignal()
+{
+    openStore({});
+    // It takes the first configuration, closes its input and keeps running.
+    WatcherScript script({QStringLiteral("stdin-limit 2"), QStringLiteral("sleep 8000")});
+    script.exportToEnvironment();
+    WatcherSupervisor supervisor;
+    supervisor.setExecutable(scriptedWatcherPath());
+    supervisor.launchWatcher();
+    QTRY_COMPARE(script.recordedStdin(), QByteArray("\n\n"));
+
+    // Writing into the closed pipe fails quietly: no SIGPIPE ends this process, the watcher runs on.
+    QTRY_VERIFY_WITH_TIMEOUT((WatcherStatus::shared().sendDirectories({QStringLiteral("/again")}),
+                              supervisor.process()->error() == QProcess::WriteError),
+                             10000);
+    QCOMPARE(supervisor.process()->state(), QProcess::Running);
+    QVERIFY(WatcherStatus::shared().isRunning());
+    QCOMPARE(script.recordedStdin(), QByteArray("\n\n"));
 }
 
 QTEST_GUILESS_MAIN(SupervisorTest)
