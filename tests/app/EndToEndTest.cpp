@@ -92,6 +92,8 @@ private:
     Geometry geometry(const QString& window);
     void click(int x, int y);
     void screenshot(const QString& name);
+    // One window alone, for the README's pictures.
+    void windowShot(const QString& window, const QString& name);
     int storedRows(const QString& table);
     QString diagnostics();
     void stop(QProcess& process);
@@ -318,6 +320,12 @@ void EndToEndTest::screenshot(const QString& name)
                                     OutputDir + QLatin1Char('/') + name + QStringLiteral(".png")});
 }
 
+void EndToEndTest::windowShot(const QString& window, const QString& name)
+{
+    tool(QStringLiteral("import"),
+         {QStringLiteral("-window"), window, OutputDir + QStringLiteral("/window-") + name + QStringLiteral(".png")});
+}
+
 int EndToEndTest::storedRows(const QString& table)
 {
     // A separate, read-only connection beside the application's own.
@@ -393,6 +401,7 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     QTRY_COMPARE_WITH_TIMEOUT(storedRows(QStringLiteral("directory")), 1, 10000);
     QTest::qWait(500);
     screenshot(QStringLiteral("03-directories-added"));
+    windowShot(directories, QStringLiteral("directories"));
 
     // 3. A git hook that downloads and runs a script.
     QVERIFY(QDir().mkpath(watched + QStringLiteral("/.git/hooks")));
@@ -429,6 +438,7 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     E2E_VERIFY(!viewer.isEmpty());
     QTest::qWait(1500);
     screenshot(QStringLiteral("05-viewer"));
+    windowShot(viewer, QStringLiteral("viewer"));
 
     // 6. The tray icon opens the panel with the finding.
     const QString tray = trayWindow();
@@ -439,6 +449,7 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     E2E_VERIFY(!panel.isEmpty());
     QTest::qWait(700);
     screenshot(QStringLiteral("06-panel"));
+    windowShot(panel, QStringLiteral("panel"));
     const Geometry panelGeometry = geometry(panel);
     QCOMPARE(panelGeometry.width, 420);
     QCOMPARE(panelGeometry.height, 360);
