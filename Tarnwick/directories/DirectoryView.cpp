@@ -1,5 +1,6 @@
 #include "DirectoryView.h"
 
+#include "WrappedPathLabel.h"
 #include "records/DirectoryListModel.h"
 #include "records/ModelContainer.h"
 #include "shell/ActivationPolicy.h"
@@ -190,11 +191,7 @@ void DirectoryView::rebuildRows()
         auto* rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(12, 4, 8, 4);
         // Long paths wrap onto as many lines as they need; the remove button stays at the right end.
-        auto* path = new QLabel(directory.path(), row);
-        path->setTextFormat(Qt::PlainText);
-        path->setWordWrap(true);
-        path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        auto* path = new WrappedPathLabel(directory.path(), row);
         rowLayout->addWidget(path, 1, Qt::AlignVCenter);
         auto* remove = new QToolButton(row);
         remove->setAutoRaise(true);

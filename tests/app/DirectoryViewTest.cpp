@@ -7,6 +7,7 @@
 #include "WatcherScript.h"
 
 #include "directories/DirectoryView.h"
+#include "directories/WrappedPathLabel.h"
 #include "records/DirectoryListModel.h"
 #include "watcher/WatcherSupervisor.h"
 
@@ -68,6 +69,7 @@ private slots:
     void addThroughTheChooserThenRemoveSendsEachList();
     void cancelledChooserChangesNothing();
     void storedDirectoriesAreListedAndPushedInStoreOrder();
+    void longPathWrapsAndKeepsTheButtonAtTheEnd();
     void permissionRow_data();
     void permissionRow();
     void allowNotificationsPrintsTheAnswer_data();
@@ -218,6 +220,39 @@ void DirectoryViewTest::storedDirectoriesAreListedAndPushedInStoreOrder()
     view.show();
     QTRY_COMPARE(view.listedPaths(), paths);
     QTRY_COMPARE(m_script->recordedStdin(), message + message);
+}
+
+void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
+{
+    QString path = QStringLiteral("/srv");
+    for (int i = 0; i < 12; ++i) {
+        path += QStringLiteral("/segment-without-spaces-%1").arg(i);
+    }
+    auto context = m_store->container->newContext();
+    Directory directory(QUrl::fromLocalFile(path));
+    context->insert(directory);
+    QVERIFY(context->save());
+
+    StubNotifier notifier;
+    notifier.authorized = true;
+    DirectoryView view(m_store->container.get(), &notifier);
+    view.resize(420, 280);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTRY_COMPARE(view.listedPaths(), QStringList{path});
+    auto* label = view.findChild<WrappedPathLabel*>();
+    QVERIFY(label);
+    QCOMPARE(label->text(), path);
+    QTRY_VERIFY(label->width() > 0);
+    const int lines = label->lineCount(label->width());
+    QVERIFY2(lines >= 3, qPrintable(QString::number(lines)));
+    // Tall enough for every line: nothing is cut off.
+    QVERIFY(label->height() >= lines * label->fontMetrics().lineSpacing() - 2);
+    QToolButton* remove = view.removeButton(0);
+    QVERIFY(remove);
+    const QPoint buttonRight = remove->mapTo(&view, QPoint(remove->width(), 0));
+    QVERIFY2(buttonRight.x() > view.width() - 30, qPrintable(QString::number(buttonRight.x())));
+    QVERIFY(label->mapTo(&view, QPoint(label->width(), 0)).x() <= remove->mapTo(&view, QPoint(0, 0)).x());
 }
 
 void DirectoryViewTest::permissionRow_data()
