@@ -39,11 +39,14 @@ void WatchTree::handleEvents()
     // Bounded, so that a storm that never lets the queue run empty cannot starve standard input or a
     // signal; the caller comes back as long as the descriptor stays readable.
     bool drained = false;
+    long long drainedAt = 0;
     for (int reads = 0; reads < 64 && !drained;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
         if (n <= 0) {
             if (n < 0 && errno == EINTR)
                 continue;
+            // Taken now, not after the work below: whatever is lost from here on happened after it.
+            drainedAt = realtimeNs();
             drained = true;
             break;
         }
@@ -61,7 +64,7 @@ void WatchTree::handleEvents()
     if (m_overflow)
         recoverFromOverflow();
     if (drained)
-        m_lastDrainedNs = realtimeNs();
+        m_lastDrainedNs = drainedAt;
     endPass();
 }
 
