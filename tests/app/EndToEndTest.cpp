@@ -322,8 +322,8 @@ void EndToEndTest::screenshot(const QString& name)
 
 void EndToEndTest::windowShot(const QString& window, const QString& name)
 {
-    tool(QStringLiteral("import"),
-         {QStringLiteral("-window"), window, OutputDir + QStringLiteral("/window-") + name + QStringLiteral(".png")});
+    tool(QStringLiteral("import"), {QStringLiteral("-window"), window,
+                                    OutputDir + QStringLiteral("/window-") + name + QStringLiteral(".png")});
 }
 
 int EndToEndTest::storedRows(const QString& table)
