@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tw::test {
@@ -114,8 +115,8 @@ TEST_F(TwwatchCoverage, FileWrittenInManyPiecesIsEvaluatedOnce)
     const std::string piece(4096, 'p');
     for (int i = 0; i < 30; ++i) {
         ASSERT_EQ(::write(fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
-        // Longer than the quiet period for a closed file, well under the one for a file still open.
-        waitUntil([] { return false; }, 20ms);
+        // Pacing the writer (nothing is awaited): pauses a quiet period must not mistake for the end.
+        std::this_thread::sleep_for(20ms);
     }
     ::close(fd);
     ASSERT_TRUE(watcher.waitForPaths({path.string()})) << watcher.log();
@@ -287,7 +288,8 @@ TEST(TwwatchEvaluation, PathChangingWhileItIsEvaluated)
     const std::string bulk(600 << 10, 'a');
     for (int i = 0; i < 15; ++i) {
         writeFile(path, bulk + (i == 14 ? "FINAL-VERSION-MARK" : "draft"));
-        waitUntil([] { return false; }, std::chrono::milliseconds(60 + 40 * (i % 3)));
+        // Pacing the writer so that writes land before, during and after evaluations.
+        std::this_thread::sleep_for(std::chrono::milliseconds(60 + 40 * (i % 3)));
     }
     EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == path.string() && l.rule == "final_mark";
