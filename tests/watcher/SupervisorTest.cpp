@@ -120,27 +120,35 @@ void SupervisorTest::configurationBytes()
 
 void SupervisorTest::noExecutableChangesNothing_data()
 {
-    QTest::addColumn<bool>("fileExists");
-    QTest::newRow("missing") << false;
-    QTest::newRow("not executable") << true;
+    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<bool>("executable");
+    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("not executable") << QByteArray("#!/bin/sh\n") << false;
+    // Executable, but exec fails: the launch fails while the flag is already false.
+    QTest::newRow("launch fails") << QByteArray("#!/nonexistent/interpreter\n") << true;
 }
 
 void SupervisorTest::noExecutableChangesNothing()
 {
-    QFETCH(bool, fileExists);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, executable);
     const QString path = m_dir->filePath(QStringLiteral("twwatch"));
-    if (fileExists) {
+    if (!content.isEmpty()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n");
+        file.write(content);
+        if (executable)
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     }
     QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
     QSignalSpy pipe(&WatcherStatus::shared(), &WatcherStatus::inputPipeChanged);
     WatcherSupervisor supervisor;
     supervisor.setExecutable(path);
     for (int i = 0; i < 3; ++i) {
+        // Every check tries again; a failed launch leaves no process behind.
         supervisor.launchUnlessRunning();
-        QTest::qWait(50);
+        QCOMPARE(!supervisor.findChildren<QProcess*>().isEmpty(), executable);
+        QTRY_VERIFY(supervisor.findChildren<QProcess*>().isEmpty());
     }
     QVERIFY(!supervisor.process());
     QVERIFY(!WatcherStatus::shared().isRunning());
@@ -185,13 +193,16 @@ void SupervisorTest::runningWatcherIsNotLaunchedAgain()
     QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
     supervisor.launchUnlessRunning();
     supervisor.launchUnlessRunning(); // while the first is still starting
+    // A launch creates its process at once, so a second process would show here.
+    QCOMPARE(supervisor.findChildren<QProcess*>().size(), 1);
     QTRY_COMPARE(launched.size(), 1);
     QProcess* process = supervisor.process();
     supervisor.launchUnlessRunning();
-    QTest::qWait(100);
-    QCOMPARE(launched.size(), 1);
+    QCOMPARE(supervisor.findChildren<QProcess*>().size(), 1);
     QCOMPARE(supervisor.process(), process);
-    QCOMPARE(script.recordedStdin(), QByteArray("/w\n\n"));
+    // The configuration went out once: after the launch, not after the checks.
+    QTRY_COMPARE(script.recordedStdin(), QByteArray("/w\n\n"));
+    QCOMPARE(launched.size(), 1);
 }
 
 void SupervisorTest::lateEndOfOldWatcherLeavesNewOneRunning()
@@ -212,8 +223,8 @@ void SupervisorTest::lateEndOfOldWatcherLeavesNewOneRunning()
     supervisor.launchWatcher();
     QTRY_COMPARE(launched.size(), 2);
     QVERIFY(supervisor.process() != old);
-    QTRY_VERIFY(!old || old->state() == QProcess::NotRunning);
-    QTest::qWait(50); // let a queued end report, if any, run
+    // The old watcher's end has been handled once its process object is gone.
+    QTRY_VERIFY(!old);
     QVERIFY(WatcherStatus::shared().isRunning());
     QCOMPARE(running.size(), 0);
     QCOMPARE(supervisor.process()->state(), QProcess::Running);
