@@ -76,6 +76,8 @@ TEST(TwwatchPendingChanges, WordsMergeInFirstSeenOrderAndTakeRemoves)
     EXPECT_FALSE(pending.hasWord("/a", "modified"));
     EXPECT_EQ(pending.take("/a"), (std::vector<std::string>{"created"}));
     EXPECT_FALSE(pending.take("/a").has_value());
+    pending.note("/c", "not-a-change-word", Writing::Unchanged, t0);
+    EXPECT_EQ(pending.take("/c"), std::vector<std::string>{});
     const auto due = pending.takeDue(t0 + 1s);
     EXPECT_EQ(paths(due), (std::vector<std::string>{"/b"}));
     EXPECT_EQ(due[0].types, (std::vector<std::string>{"attributes", "modified"}));

@@ -3,6 +3,31 @@
 #include <algorithm>
 
 namespace tw {
+namespace {
+
+constexpr std::array<std::string_view, 6> knownWords{words::created, words::modified, words::attributes,
+                                                     words::moved,   words::deleted,  words::rescanned};
+
+// The code of a change word, or -1 for a word this watcher never produces.
+int codeOf(std::string_view word)
+{
+    for (size_t i = 0; i < knownWords.size(); ++i) {
+        if (knownWords[i] == word)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+std::vector<std::string> PendingChanges::wordsOf(const Entry& entry)
+{
+    std::vector<std::string> out;
+    out.reserve(entry.wordCount);
+    for (size_t i = 0; i < entry.wordCount; ++i)
+        out.emplace_back(knownWords[entry.words[i]]);
+    return out;
+}
 
 PendingChanges::Clock::time_point PendingChanges::dueTime(const Entry& entry, Clock::time_point last) const
 {
@@ -19,13 +44,15 @@ void PendingChanges::note(const std::string& path, std::string_view word, Writin
         entry.first = now;
     else
         m_due.erase(entry.due);
-    if (!word.empty() && std::find(entry.words.begin(), entry.words.end(), word) == entry.words.end())
-        entry.words.emplace_back(word);
+    const int code = codeOf(word);
+    const auto used = entry.words.begin() + entry.wordCount;
+    if (code >= 0 && entry.wordCount < maxWords && std::find(entry.words.begin(), used, code) == used)
+        entry.words[entry.wordCount++] = static_cast<uint8_t>(code);
     if (writing == Writing::Started)
         entry.writing = true;
     else if (writing == Writing::Finished)
         entry.writing = false;
-    entry.due = m_due.emplace(dueTime(entry, now), path);
+    entry.due = m_due.emplace(dueTime(entry, now), &it->first);
 }
 
 std::optional<std::vector<std::string>> PendingChanges::take(const std::string& path)
@@ -34,7 +61,7 @@ std::optional<std::vector<std::string>> PendingChanges::take(const std::string& 
     if (it == m_entries.end())
         return std::nullopt;
     m_due.erase(it->second.due);
-    auto words = std::move(it->second.words);
+    auto words = wordsOf(it->second);
     m_entries.erase(it);
     return words;
 }
@@ -42,18 +69,21 @@ std::optional<std::vector<std::string>> PendingChanges::take(const std::string& 
 bool PendingChanges::hasWord(const std::string& path, std::string_view word) const
 {
     const auto it = m_entries.find(path);
-    return it != m_entries.end() &&
-           std::find(it->second.words.begin(), it->second.words.end(), word) != it->second.words.end();
+    const int code = codeOf(word);
+    if (it == m_entries.end() || code < 0)
+        return false;
+    const auto used = it->second.words.begin() + it->second.wordCount;
+    return std::find(it->second.words.begin(), used, code) != used;
 }
 
 std::vector<Change> PendingChanges::takeDue(Clock::time_point now)
 {
     std::vector<Change> due;
     while (!m_due.empty() && m_due.begin()->first <= now) {
-        const auto it = m_entries.find(m_due.begin()->second);
-        due.push_back(Change{it->first, std::move(it->second.words)});
-        m_entries.erase(it);
+        const auto it = m_entries.find(*m_due.begin()->second);
+        due.push_back(Change{it->first, wordsOf(it->second)});
         m_due.erase(m_due.begin());
+        m_entries.erase(it);
     }
     return due;
 }

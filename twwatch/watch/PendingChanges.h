@@ -11,7 +11,9 @@
 
 #include "RuleEngine.h"
 
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -41,6 +43,7 @@ public:
     }
 
     // Adds `word` (if not empty and not yet present) to the path's words and restarts its quiet period.
+    // Words outside tw::words are not kept.
     void note(const std::string& path, std::string_view word, Writing writing, Clock::time_point now);
     // Removes the path and returns its words (used when a file is renamed away before it settled).
     std::optional<std::vector<std::string>> take(const std::string& path);
@@ -53,14 +56,19 @@ public:
     size_t size() const { return m_entries.size(); }
 
 private:
-    using DueMap = std::multimap<Clock::time_point, std::string>;
+    // A storm leaves a hundred thousand paths waiting at once: an entry keeps its words as small codes
+    // and the deadline index points at the map's own key instead of copying the path.
+    using DueMap = std::multimap<Clock::time_point, const std::string*>;
+    static constexpr size_t maxWords = 8;
     struct Entry
     {
-        std::vector<std::string> words;
         Clock::time_point first;
-        bool writing = false;
         DueMap::iterator due;
+        std::array<uint8_t, maxWords> words{};
+        uint8_t wordCount = 0;
+        bool writing = false;
     };
+    static std::vector<std::string> wordsOf(const Entry& entry);
 
     Clock::time_point dueTime(const Entry& entry, Clock::time_point last) const;
 
