@@ -2,10 +2,14 @@
 // a second start hands over to the first and never starts a second watcher, and the watcher goes
 // when the application goes.
 
+#include "shell/SingleInstance.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <signal.h>
@@ -49,6 +53,8 @@ private slots:
     void cleanup();
     void unopenableStoreIsFatal();
     void secondStartHandsOverAndStartsNoWatcher();
+    void handOverReachesTheRunningInstance();
+    void strangerOnTheSocketIsDropped();
 
 private:
     QProcessEnvironment environment() const;
@@ -160,6 +166,51 @@ void InstanceTest::secondStartHandsOverAndStartsNoWatcher()
     QProcess& third = *start();
     QTRY_COMPARE_WITH_TIMEOUT(watchersFor(dataHome).size(), 1, 20000);
     QCOMPARE(third.state(), QProcess::Running);
+}
+
+void InstanceTest::handOverReachesTheRunningInstance()
+{
+    // This test process plays the running instance for the store the child would use.
+    const QString dataHome = m_dir->filePath(QStringLiteral("data"));
+    qputenv("XDG_RUNTIME_DIR", m_dir->filePath(QStringLiteral("run")).toLocal8Bit());
+    SingleInstance running(dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite"));
+    QCOMPARE(running.claim(), SingleInstance::Role::Primary);
+    QSignalSpy requests(&running, &SingleInstance::requestReceived);
+
+    QProcess& second = *start();
+    // The hand-over needs our event loop to answer, so wait on it rather than block.
+    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().first().toString(), QStringLiteral("activate"));
+    // It handed over before touching the store and started no watcher.
+    QVERIFY(!QFile::exists(dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite")));
+    QVERIFY(watchersFor(dataHome).isEmpty());
+}
+
+void InstanceTest::strangerOnTheSocketIsDropped()
+{
+    qputenv("XDG_RUNTIME_DIR", m_dir->filePath(QStringLiteral("run")).toLocal8Bit());
+    SingleInstance running(QStringLiteral("/some/store.sqlite"));
+    QCOMPARE(running.claim(), SingleInstance::Role::Primary);
+    QSignalSpy requests(&running, &SingleInstance::requestReceived);
+
+    // Endless bytes without a line feed: cut off, nothing delivered, the instance keeps serving.
+    QLocalSocket stranger;
+    stranger.connectToServer(running.socketPath());
+    QVERIFY(stranger.waitForConnected(5000));
+    stranger.write(QByteArray(64 * 1024, 'x'));
+    QTRY_COMPARE_WITH_TIMEOUT(stranger.state(), QLocalSocket::UnconnectedState, 10000);
+    QCOMPARE(requests.size(), 0);
+
+    QLocalSocket friendly;
+    friendly.connectToServer(running.socketPath());
+    QVERIFY(friendly.waitForConnected(5000));
+    friendly.write("directories\n");
+    QTRY_COMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().first().toString(), QStringLiteral("directories"));
+    QTRY_VERIFY(friendly.canReadLine());
+    QCOMPARE(friendly.readLine(), QByteArray("ok\n"));
 }
 
 QTEST_GUILESS_MAIN(InstanceTest)
