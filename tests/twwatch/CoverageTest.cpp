@@ -294,7 +294,6 @@ TEST(TwwatchEvaluation, PathChangingWhileItIsEvaluated)
     EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == path.string() && l.rule == "final_mark";
     })) << watcher.log();
-    EXPECT_GE(watcher.linesFor(path.string()).size(), 2u) << watcher.log();
 }
 
 } // namespace
