@@ -154,7 +154,8 @@ QWidget* FindingsView::buildHeader()
 
     m_folderButton = iconButton(QStringLiteral("folder"), tr("Watched Directories"), header);
     m_folderButton->setObjectName(QStringLiteral("folderButton"));
-    connect(m_folderButton, &QToolButton::clicked, this, [] {
+    connect(m_folderButton, &QToolButton::clicked, this, [this] {
+        emit windowRequested();
         if (AppDelegate* delegate = AppDelegate::shared()) {
             delegate->openDirectoryWindow();
         }
@@ -254,6 +255,7 @@ void FindingsView::rebuild()
         FindingRow* row = m_rows.take(finding.id());
         if (!row) {
             row = new FindingRow(finding, m_listLayout->parentWidget());
+            connect(row, &QAbstractButton::clicked, this, &FindingsView::windowRequested);
         }
         row->refreshAge(now);
         auto* inset = new QHBoxLayout;

@@ -37,6 +37,10 @@ public:
     QToolButton* powerButton() const { return m_powerButton; }
     QString statusText() const;
 
+signals:
+    // A row or the folder button asked for a window; a popup panel gets out of its way.
+    void windowRequested();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

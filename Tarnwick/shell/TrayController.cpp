@@ -33,6 +33,12 @@ TrayController::TrayController(ModelContainer* container, QObject* parent)
     layout->setContentsMargins(1, 1, 1, 1);
     m_view = new FindingsView(m_model, m_panel);
     layout->addWidget(m_view);
+    // Like a menu, the popup closes when it opens a window; as an ordinary window it stays.
+    connect(m_view, &FindingsView::windowRequested, this, [this] {
+        if (isPanelPopup()) {
+            m_panel->hide();
+        }
+    });
 
     // A tray can start after us (a panel restarting, a session still coming up); look again now and then.
     m_trayRetry.setInterval(1000);

@@ -35,6 +35,8 @@ public:
     // Shows the panel: as a popup at the icon when there is a tray, otherwise as a window.
     void showPanel();
     bool isPanelPopup() const;
+    // The panel as a popup at the icon (or at the pointer when the tray does not say where it is).
+    void showAsPopup();
 
     // Where a popup of `size` goes for an icon at `icon` on a screen whose free area is `available`:
     // below an icon in the upper half, above one in the lower half, kept on the screen.
@@ -43,7 +45,6 @@ public:
 private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
     void checkTray();
-    void showAsPopup();
     void showAsWindow();
 
     QSystemTrayIcon m_icon;

@@ -4,12 +4,15 @@
 
 #include "AppFixture.h"
 
+#include "panel/FindingRow.h"
 #include "panel/FindingsView.h"
+#include "shell/AppDelegate.h"
 #include "shell/TrayController.h"
 #include "shell/TrayNotifier.h"
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QToolButton>
 
 class TrayControllerTest : public QObject
 {
@@ -19,6 +22,7 @@ private slots:
     void popupPosition();
     void withoutStatusAreaThePanelIsAWindow();
     void iconClickShowsThePanel();
+    void popupGetsOutOfTheWayOfTheWindowsItOpens();
     void balloonNotifierWithoutStatusArea();
 };
 
@@ -78,6 +82,34 @@ void TrayControllerTest::iconClickShowsThePanel()
     tray.panel()->hide();
     emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
     QVERIFY(!tray.panel()->isVisible());
+}
+
+void TrayControllerTest::popupGetsOutOfTheWayOfTheWindowsItOpens()
+{
+    StoreFixture store;
+    const Finding finding = store.addFinding(QStringLiteral("/p/.vscode/tasks.json"), QStringLiteral("task"),
+                                             QStringLiteral("high"));
+    AppDelegate delegate(nullptr, nullptr);
+    TrayController tray(store.container.get());
+
+    tray.showAsPopup();
+    QVERIFY(tray.isPanelPopup());
+    QVERIFY(tray.panel()->isVisible());
+    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
+    QTest::mouseClick(tray.findingsView()->rows().first(), Qt::LeftButton);
+    QVERIFY(delegate.fileViewerWindow(finding.id()));
+    QVERIFY(!tray.panel()->isVisible());
+
+    tray.showAsPopup();
+    QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+    QVERIFY(delegate.directoryWindow());
+    QVERIFY(!tray.panel()->isVisible());
+
+    // As an ordinary window (no status area) the panel stays where it is.
+    tray.showPanel();
+    QVERIFY(!tray.isPanelPopup());
+    QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+    QVERIFY(tray.panel()->isVisible());
 }
 
 void TrayControllerTest::balloonNotifierWithoutStatusArea()
