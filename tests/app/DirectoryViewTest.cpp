@@ -250,6 +250,11 @@ void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
     QVERIFY(label->height() >= lines * label->fontMetrics().lineSpacing() - 2);
     QToolButton* remove = view.removeButton(0);
     QVERIFY(remove);
+    // Icon-only buttons still have names for assistive technology.
+    QCOMPARE(remove->accessibleName(), QStringLiteral("Remove ") + path);
+    QCOMPARE(remove->property("symbol").toString(), QStringLiteral("trash"));
+    QVERIFY(!view.addButton()->accessibleName().isEmpty());
+    QCOMPARE(view.addButton()->property("symbol").toString(), QStringLiteral("plus"));
     const QPoint buttonRight = remove->mapTo(&view, QPoint(remove->width(), 0));
     QVERIFY2(buttonRight.x() > view.width() - 30, qPrintable(QString::number(buttonRight.x())));
     QVERIFY(label->mapTo(&view, QPoint(label->width(), 0)).x() <= remove->mapTo(&view, QPoint(0, 0)).x());
