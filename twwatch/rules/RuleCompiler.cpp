@@ -25,8 +25,10 @@ void onCompilerMessage(int level, const char* fileName, int line, const YR_RULE*
         return;
     auto* messages = static_cast<CompilerMessages*>(userData);
     std::string text = fileName ? fileName : "?";
-    if (line > 0)
-        text += ":" + std::to_string(line);
+    if (line > 0) {
+        text += ':';
+        text += std::to_string(line);
+    }
     text += ": ";
     text += message ? message : "error";
     messages->errors.push_back(std::move(text));
