@@ -65,8 +65,8 @@ void Intake::postAlert(const QString& rule, const QString& severity, const QStri
         return;
     const qint64 now = m_clock.elapsed();
     if (m_flood.admit(severity, rule, path, now)) {
-        if (m_notifier) {
-            m_notifier->notify(
+        if (Notifier* notifier = m_notifier) {
+            notifier->notify(
                 {title,
                  path,
                  severity == criticalWord ? Notifier::Urgency::Critical : Notifier::Urgency::Normal,
