@@ -231,14 +231,15 @@ void DirectoryView::pushConfiguration()
 
 void DirectoryView::checkPermission()
 {
-    if (!m_notifier) {
+    Notifier* notifier = m_notifier;
+    if (!notifier) {
         m_permissionRow->show();
         return;
     }
     QPointer<DirectoryView> self(this);
-    m_notifier->checkAuthorization([self](bool authorized) {
-        if (self) {
-            self->m_permissionRow->setVisible(!authorized);
+    notifier->checkAuthorization([self](bool authorized) {
+        if (DirectoryView* view = self) {
+            view->m_permissionRow->setVisible(!authorized);
         }
     });
 }
