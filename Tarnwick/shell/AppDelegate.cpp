@@ -201,7 +201,8 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 void AppDelegate::lastWindowMayHaveClosed()
 {
     for (const QPointer<QWidget>& window : std::as_const(m_windows)) {
-        if (window && window->isVisible()) {
+        const QWidget* widget = window;
+        if (widget && widget->isVisible()) {
             return;
         }
     }
