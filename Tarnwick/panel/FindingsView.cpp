@@ -225,7 +225,8 @@ void FindingsView::showEmptyState(const QString& text)
 
 void FindingsView::rebuild()
 {
-    const QList<Finding> findings = m_model ? m_model->all() : QList<Finding>{};
+    const FindingListModel* model = m_model;
+    const QList<Finding> findings = model ? model->all() : QList<Finding>{};
     QList<Finding> alerts;
     QList<Finding> warnings;
     for (const Finding& finding : findings) {
