@@ -72,41 +72,45 @@ void FallbackNotifier::notify(const Notification& notification)
 
 void FallbackNotifier::checkAuthorization(std::function<void(bool authorized)> done)
 {
-    if (!m_primary) {
-        if (m_fallback) {
-            m_fallback->checkAuthorization(std::move(done));
+    Notifier* primary = m_primary;
+    if (!primary) {
+        if (Notifier* only = m_fallback) {
+            only->checkAuthorization(std::move(done));
         } else {
             done(false);
         }
         return;
     }
     QPointer<Notifier> fallback = m_fallback;
-    m_primary->checkAuthorization([fallback, done = std::move(done)](bool authorized) {
-        if (authorized || !fallback) {
+    primary->checkAuthorization([fallback, done = std::move(done)](bool authorized) {
+        Notifier* next = fallback;
+        if (authorized || !next) {
             done(authorized);
             return;
         }
-        fallback->checkAuthorization(done);
+        next->checkAuthorization(done);
     });
 }
 
 void FallbackNotifier::requestAuthorization(std::function<void(bool granted, const QString& error)> done)
 {
-    if (!m_primary) {
-        if (m_fallback) {
-            m_fallback->requestAuthorization(std::move(done));
+    Notifier* primary = m_primary;
+    if (!primary) {
+        if (Notifier* only = m_fallback) {
+            only->requestAuthorization(std::move(done));
         } else {
             done(false, tr("No way to show notifications"));
         }
         return;
     }
     QPointer<Notifier> fallback = m_fallback;
-    m_primary->requestAuthorization([fallback, done = std::move(done)](bool granted, const QString& error) {
-        if (granted || !fallback) {
+    primary->requestAuthorization([fallback, done = std::move(done)](bool granted, const QString& error) {
+        Notifier* next = fallback;
+        if (granted || !next) {
             done(granted, granted ? QString() : error);
             return;
         }
-        fallback->requestAuthorization([error, done](bool fallbackGranted, const QString& fallbackError) {
+        next->requestAuthorization([error, done](bool fallbackGranted, const QString& fallbackError) {
             if (fallbackGranted) {
                 done(true, QString());
             } else {
