@@ -85,13 +85,15 @@ void TrayController::onActivated(QSystemTrayIcon::ActivationReason reason)
 
 bool TrayController::isPanelPopup() const
 {
-    return m_panel && (m_panel->windowFlags() & Qt::Popup) == Qt::Popup;
+    const QWidget* panel = m_panel;
+    return panel && (panel->windowFlags() & Qt::Popup) == Qt::Popup;
 }
 
 void TrayController::togglePanel()
 {
-    if (m_panel->isVisible() && isPanelPopup()) {
-        m_panel->hide();
+    QWidget* panel = m_panel;
+    if (panel && panel->isVisible() && isPanelPopup()) {
+        panel->hide();
         return;
     }
     showPanel();
