@@ -8,7 +8,7 @@ ElidedPathLabel::ElidedPathLabel(const QString& path, QWidget* parent)
 {
     setTextFormat(Qt::PlainText);
     setToolTip(path);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     updateElision();
 }
 

@@ -68,7 +68,7 @@ QWidget* FileContentView::gutter() const
 
 void FileContentView::updateGutterWidth()
 {
-    m_numberWidth = ::lineNumberWidth(lineCount());
+    m_numberWidth = ::lineNumberWidth(std::max<qsizetype>(lineCount(), lineCountHint()));
     // The document's own margin already separates text from the gutter; the gap is counted once.
     setViewportMargins(gutterWidth() - kTextMargin, 0, 0, 0);
     m_gutter->update();

@@ -5,6 +5,7 @@
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
 #include "viewer/InvisibleMarks.h"
+#include "viewer/TextLines.h"
 #include "viewer/ViewerLoading.h"
 
 #include <QButtonGroup>
@@ -78,7 +79,7 @@ FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWi
     auto* fileLayout = new QVBoxLayout(m_filePage);
     fileLayout->setContentsMargins(0, 0, 0, 0);
     fileLayout->setSpacing(0);
-    m_truncationNote = new QLabel(m_filePage);
+    m_truncationNote = new QLabel(this);
     m_truncationNote->setObjectName(QStringLiteral("truncationNote"));
     m_truncationNote->setWordWrap(true);
     m_truncationNote->setContentsMargins(8, 4, 8, 4);
@@ -86,10 +87,10 @@ FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWi
     m_truncationNote->hide();
     m_contentView = new FileContentView(m_filePage);
     m_contentView->showText(m_content);
-    fileLayout->addWidget(m_truncationNote);
     fileLayout->addWidget(m_contentView, 1);
     m_stack->addWidget(m_diffView);
     m_stack->addWidget(m_filePage);
+    layout->addWidget(m_truncationNote);
     layout->addWidget(m_stack, 1);
 
     setSelectedTab(ViewerTab::Diff);
@@ -119,8 +120,8 @@ QWidget* FileViewerView::buildHeader()
     makeSecondary(pathLabel);
     titles->addWidget(name);
     titles->addWidget(pathLabel);
-    row->addLayout(titles, 1);
-    row->addStretch(0);
+    row->addLayout(titles);
+    row->addStretch(1);
 
     auto* tabs = new QHBoxLayout;
     tabs->setSpacing(0);
@@ -137,7 +138,7 @@ QWidget* FileViewerView::buildHeader()
     connect(m_tabButtons, &QButtonGroup::idClicked, this,
             [this](int id) { setSelectedTab(static_cast<ViewerTab>(id)); });
     row->addLayout(tabs);
-    row->addStretch(0);
+    row->addStretch(1);
 
     auto* badge = new QLabel(visibleOneLine(m_ruleName), header);
     badge->setObjectName(QStringLiteral("ruleBadge"));
@@ -205,15 +206,26 @@ void FileViewerView::startLoading()
     const quint64 generation = ++m_generation;
     m_loading = true;
     m_contentApplied = false;
+    m_diffApplied = false;
     m_pendingDiff.reset();
-    startViewerLoad(
-        m_channel, m_path, m_contentView->font(), m_diffView->textView()->font(),
-        [generation](FileViewerView* view, const std::shared_ptr<ViewerContentResult>& result) {
-            view->applyContent(generation, result);
-        },
-        [generation](FileViewerView* view, const std::shared_ptr<ViewerDiffResult>& result) {
-            view->applyDiff(generation, result);
-        });
+    m_pendingDiffDisplay.reset();
+
+    ViewerDeliveries deliveries;
+    deliveries.content = [generation](FileViewerView* view, const std::shared_ptr<ViewerContentResult>& r) {
+        view->applyContent(generation, r);
+    };
+    deliveries.contentDisplay = [generation](FileViewerView* view,
+                                             const std::shared_ptr<ViewerDisplayResult>& r) {
+        view->applyContentDisplay(generation, r);
+    };
+    deliveries.diff = [generation](FileViewerView* view, const std::shared_ptr<ViewerDiffResult>& r) {
+        view->applyDiff(generation, r);
+    };
+    deliveries.diffDisplay = [generation](FileViewerView* view,
+                                          const std::shared_ptr<ViewerDisplayResult>& r) {
+        view->applyDiffDisplay(generation, r);
+    };
+    startViewerLoad(m_channel, m_path, m_contentView->font(), m_diffView->textView()->font(), deliveries);
 }
 
 void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result)
@@ -222,13 +234,10 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
         return;
     m_content = result->content.text;
     m_truncated = result->content.truncated;
-    m_contentView->showPrepared(std::move(result->prepared));
-    if (m_truncated) {
-        m_truncationNote->setText(
-            tr("This file is %1 MiB; only its first %2 MiB are shown.")
-                .arg(mebibytes(result->content.fileSize), mebibytes(kFileContentLimit)));
-    }
-    m_truncationNote->setVisible(m_truncated);
+    m_fileSize = result->content.fileSize;
+    m_contentPartial = result->partial;
+    m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    updateNote();
     m_contentApplied = true;
     if (m_pendingDiff)
         applyDiff(generation, std::exchange(m_pendingDiff, nullptr));
@@ -243,11 +252,58 @@ void FileViewerView::applyDiff(quint64 generation, const std::shared_ptr<ViewerD
         return;
     }
     m_diff = result->diff;
+    m_diffPartial = result->partial;
     m_diffView->setDiff(m_diff, std::move(result->prepared));
+    m_diffApplied = true;
     if (m_diff.isEmpty())
         setSelectedTab(ViewerTab::File);
+    updateNote();
     m_loading = false;
     emit loaded();
+    if (m_pendingDiffDisplay)
+        applyDiffDisplay(generation, std::exchange(m_pendingDiffDisplay, nullptr));
+    else if (!isShowingOpeningLinesOnly())
+        emit fullyShown();
+}
+
+void FileViewerView::applyContentDisplay(quint64 generation,
+                                         const std::shared_ptr<ViewerDisplayResult>& result)
+{
+    if (generation != m_generation)
+        return;
+    m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    m_contentPartial = false;
+    updateNote();
+    if (m_diffApplied && !isShowingOpeningLinesOnly())
+        emit fullyShown();
+}
+
+void FileViewerView::applyDiffDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result)
+{
+    if (generation != m_generation)
+        return;
+    if (!m_diffApplied) {
+        m_pendingDiffDisplay = result;
+        return;
+    }
+    m_diffView->textView()->showPrepared(std::move(result->prepared));
+    m_diffPartial = false;
+    updateNote();
+    if (!isShowingOpeningLinesOnly())
+        emit fullyShown();
+}
+
+void FileViewerView::updateNote()
+{
+    QStringList notes;
+    if (m_truncated) {
+        notes << tr("This file is %1 MiB; only its first %2 MiB are shown.")
+                     .arg(mebibytes(m_fileSize), mebibytes(kFileContentLimit));
+    }
+    if (m_contentPartial || m_diffPartial)
+        notes << tr("Showing the first lines while the rest is prepared…");
+    m_truncationNote->setText(notes.join(QLatin1Char(' ')));
+    m_truncationNote->setVisible(!notes.isEmpty());
 }
 
 void FileViewerView::openInDefaultApplication()

@@ -16,6 +16,7 @@ class QStackedWidget;
 class QToolButton;
 struct ViewerContentResult;
 struct ViewerDiffResult;
+struct ViewerDisplayResult;
 struct ViewerLoadChannel;
 
 // The whole content of one file viewer window: a header (file name, path, the Diff / File selector,
@@ -43,6 +44,8 @@ public:
     // True when the file was larger than what the viewer reads and only its start is shown.
     bool isContentTruncated() const { return m_truncated; }
     bool isLoading() const { return m_loading; }
+    // Until the whole document of a long file or diff is built, its opening lines are shown.
+    bool isShowingOpeningLinesOnly() const { return m_contentPartial || m_diffPartial; }
 
     FileContentView* fileContentView() const { return m_contentView; }
     DiffView* diffView() const { return m_diffView; }
@@ -55,6 +58,8 @@ public:
 
 signals:
     void loaded();
+    // After loaded(), once long texts are shown whole (at once when nothing was long).
+    void fullyShown();
     void selectedTabChanged(ViewerTab tab);
 
 protected:
@@ -65,6 +70,9 @@ private:
     void startLoading();
     void applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result);
     void applyDiff(quint64 generation, const std::shared_ptr<ViewerDiffResult>& result);
+    void applyContentDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result);
+    void applyDiffDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result);
+    void updateNote();
     void openInDefaultApplication();
 
     QString m_path;
@@ -78,7 +86,12 @@ private:
     quint64 m_generation = 0;
     bool m_loading = false;
     bool m_contentApplied = false;
+    bool m_diffApplied = false;
+    bool m_contentPartial = false;
+    bool m_diffPartial = false;
+    qint64 m_fileSize = 0;
     std::shared_ptr<ViewerDiffResult> m_pendingDiff; // arrived before the content of its load
+    std::shared_ptr<ViewerDisplayResult> m_pendingDiffDisplay;
 
     QButtonGroup* m_tabButtons = nullptr;
     QToolButton* m_openButton = nullptr;

@@ -3,8 +3,10 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPlainTextDocumentLayout>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -24,18 +26,33 @@ MarkedTextView::MarkedTextView(QWidget* parent)
 
 MarkedTextView::~MarkedTextView() = default;
 
-void MarkedTextView::showPrepared(PreparedText prepared)
+void MarkedTextView::disposeOf(QTextDocument* document)
+{
+    if (!document)
+        return;
+    // Tearing down a document of hundreds of thousands of lines takes a while: do it off the UI thread.
+    document->setParent(nullptr);
+    document->moveToThread(nullptr);
+    QThreadPool::globalInstance()->start([document] { delete document; });
+}
+
+void MarkedTextView::showPrepared(PreparedText prepared, qsizetype lineCountHint)
 {
     QTextDocument* document = prepared.document.release();
     if (!document)
         return;
     document->setParent(this);
     m_marks = std::move(prepared.marks);
+    m_lineCountHint = std::max<qsizetype>(lineCountHint, document->blockCount());
     ++m_decoration;
     QTextDocument* previous = m_ownedDocument;
+    // The whole document replacing its opening lines keeps the reader where they were.
+    const int topLine = previous ? verticalScrollBar()->value() : 0;
     setDocument(document);
     m_ownedDocument = document;
-    delete previous;
+    if (topLine > 0)
+        verticalScrollBar()->setValue(topLine);
+    disposeOf(previous);
     documentReplaced();
     viewport()->update();
 }

@@ -21,8 +21,9 @@ public:
     explicit MarkedTextView(QWidget* parent = nullptr);
     ~MarkedTextView() override;
 
-    // Shows `prepared`, whose document must already live in this view's thread.
-    void showPrepared(PreparedText prepared);
+    // Shows `prepared`, whose document must already live in this view's thread. `lineCountHint`: the
+    // number of lines of the whole text when `prepared` holds only its opening lines.
+    void showPrepared(PreparedText prepared, qsizetype lineCountHint = -1);
     // Prepares and shows `text` on the calling (UI) thread; for short texts.
     void showText(const QString& text);
 
@@ -42,11 +43,14 @@ protected:
     virtual QColor lineColor(const QTextBlock& block) const;
     // Called after a new document is shown (no blockCountChanged comes with a swapped document).
     virtual void documentReplaced() {}
+    qsizetype lineCountHint() const { return m_lineCountHint; }
 
 private:
     void decorateVisibleBlocks();
+    static void disposeOf(QTextDocument* document);
 
     std::vector<MarkSpan> m_marks;
     QTextDocument* m_ownedDocument = nullptr;
+    qsizetype m_lineCountHint = 1;
     int m_decoration = 1; // a block's userState equals this once its formats are applied
 };

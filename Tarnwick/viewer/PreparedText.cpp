@@ -1,7 +1,9 @@
 #include "viewer/PreparedText.h"
 
 #include <QPlainTextDocumentLayout>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QThread>
 
 PreparedText::PreparedText() = default;
@@ -23,6 +25,10 @@ PreparedText prepareText(const QString& text, const QFont& font, QThread* target
     document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
     document->setPlainText(display.text);
     display.text.clear();
+    // The view clears every block's layout whenever its width changes, creating the layout objects on
+    // first use: create them here, so that the UI thread only clears them.
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        block.layout();
     if (target && document->thread() != target)
         document->moveToThread(target);
     prepared.document = std::move(document);

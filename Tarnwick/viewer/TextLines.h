@@ -16,3 +16,7 @@ int lineNumberWidth(qsizetype lineCount);
 
 // printf "%<width>d" of a 1-based line number.
 QString formatLineNumber(qsizetype number, int width);
+
+// The first `lines` lines of `text` without the line feed after them; all of `text` when it has no
+// more. Also bounded to `maxChars` characters, cut after a whole line where there is one.
+QString openingLines(const QString& text, qsizetype lines, qsizetype maxChars = 1 << 20);

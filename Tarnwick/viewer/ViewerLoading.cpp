@@ -2,6 +2,7 @@
 
 #include "viewer/FileViewerView.h"
 #include "viewer/GitDiffLoader.h"
+#include "viewer/TextLines.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -22,9 +23,27 @@ void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<
         return;
     if (result->prepared.document)
         result->prepared.document->moveToThread(view->thread());
-    // Queued to the view: if the view is deleted before it runs, Qt drops the call with it.
+    // Queued to the view: if the view is deleted before it runs, Qt drops the call with it. Calls
+    // queued to one object run in the order they were queued.
     QMetaObject::invokeMethod(
         view, [view, result, onResult] { onResult(view, result); }, Qt::QueuedConnection);
+}
+
+// Delivers `text` prepared for display: its opening lines first when it is long, through `first`
+// (which also carries the rest of the result), then the whole document through `whole`.
+template <typename Result, typename First, typename Whole>
+void deliverText(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<Result> result,
+                 const QString& text, const QFont& font, const First& first, const Whole& whole)
+{
+    const QString opening = openingLines(text, kOpeningLines);
+    result->partial = opening.size() < text.size();
+    result->prepared = prepareText(opening, font, nullptr);
+    deliver(channel, std::move(result), first);
+    if (opening.size() == text.size() || channel->cancelled.load())
+        return;
+    auto display = std::make_shared<ViewerDisplayResult>();
+    display->prepared = prepareText(text, font, nullptr);
+    deliver(channel, std::move(display), whole);
 }
 
 } // namespace
@@ -51,20 +70,20 @@ QThreadPool* viewerThreadPool()
 }
 
 void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QString& path,
-                     const QFont& contentFont, const QFont& diffFont, ContentDelivery onContent,
-                     DiffDelivery onDiff)
+                     const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries)
 {
-    viewerThreadPool()->start([channel, path, contentFont, onContent = std::move(onContent)] {
+    viewerThreadPool()->start([channel, path, contentFont, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerContentResult>();
         result->content = readFileContent(path);
         if (channel->cancelled.load())
             return;
-        result->prepared = prepareText(result->content.text, contentFont, nullptr);
-        deliver(channel, std::move(result), onContent);
+        const QString text = result->content.text;
+        deliverText(channel, std::move(result), text, contentFont, deliveries.content,
+                    deliveries.contentDisplay);
     });
-    viewerThreadPool()->start([channel, path, diffFont, onDiff = std::move(onDiff)] {
+    viewerThreadPool()->start([channel, path, diffFont, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerDiffResult>();
@@ -73,8 +92,7 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QS
         result->diff = loadGitDiff(path, options);
         if (channel->cancelled.load())
             return;
-        if (!result->diff.isEmpty())
-            result->prepared = prepareText(result->diff, diffFont, nullptr);
-        deliver(channel, std::move(result), onDiff);
+        const QString text = result->diff;
+        deliverText(channel, std::move(result), text, diffFont, deliveries.diff, deliveries.diffDisplay);
     });
 }

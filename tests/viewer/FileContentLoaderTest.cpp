@@ -21,7 +21,7 @@ QString u16(const char16_t* text)
     return QStringView(text).toString();
 }
 
-class FileContentLoaderTest : public ::testing::Test
+class ViewerFileLoaderTest : public ::testing::Test
 {
 protected:
     QString write(const QString& name, const QByteArray& bytes)
@@ -36,7 +36,7 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(FileContentLoaderTest, ReadFailureTextIsExact)
+TEST_F(ViewerFileLoaderTest, ReadFailureTextIsExact)
 {
     const QString text = fileReadFailureText();
     EXPECT_EQ(text.size(), 57);
@@ -44,7 +44,7 @@ TEST_F(FileContentLoaderTest, ReadFailureTextIsExact)
     EXPECT_EQ(text, u16(u"(Could not read file \u2014 it may have been deleted or moved)"));
 }
 
-TEST_F(FileContentLoaderTest, TextIsReturnedAsStored)
+TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
 {
     struct Row
     {
@@ -73,7 +73,7 @@ TEST_F(FileContentLoaderTest, TextIsReturnedAsStored)
     }
 }
 
-TEST_F(FileContentLoaderTest, UnreadableInputGivesTheFailureText)
+TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
 {
     const QString invalid = write(QStringLiteral("latin1.txt"), "caf\xE9\n");
     const QString truncatedSequence = write(QStringLiteral("cut.txt"), "ok \xE2\x82");
@@ -100,7 +100,7 @@ TEST_F(FileContentLoaderTest, UnreadableInputGivesTheFailureText)
     EXPECT_EQ(readFileContent(unreadable).readFailed, !runningAsRoot);
 }
 
-TEST_F(FileContentLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
+TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
 {
     const QString lines = write(QStringLiteral("lines.txt"), "0123456789\nabcdefghij\nKLMNOPQRST\n");
     FileContent content = readFileContent(lines, 25);
@@ -121,7 +121,7 @@ TEST_F(FileContentLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     EXPECT_EQ(content.text, u16(u"aa\u20AC"));
 }
 
-TEST_F(FileContentLoaderTest, FollowsSymbolicLinksToRegularFiles)
+TEST_F(ViewerFileLoaderTest, FollowsSymbolicLinksToRegularFiles)
 {
     const QString target = write(QStringLiteral("target.txt"), "through the link\n");
     const QString link = m_dir.path() + QStringLiteral("/link.txt");

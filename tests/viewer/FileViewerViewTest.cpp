@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QThreadPool>
 #include <QToolButton>
 
@@ -76,6 +77,7 @@ private slots:
     void openButtonOpensTheFile();
     void invisibleCharactersAreMarkedInBothTabs();
     void hostileRepositoriesRunNothing();
+    void longTextsShowTheirOpeningLinesFirst();
 };
 
 void FileViewerViewTest::headerTexts()
@@ -372,6 +374,39 @@ void FileViewerViewTest::hostileRepositoriesRunNothing()
         setup.plainDiffInHostile();
         QVERIFY2(setup.markerExists(), c.name);
     }
+}
+
+void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
+{
+    TestRepo repo;
+    commitBase(repo);
+    QByteArray lines;
+    for (int i = 1; i <= 3 * kOpeningLines; ++i)
+        lines += "line " + QByteArray::number(i) + (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';
+    repo.write(QStringLiteral("long.txt"), lines);
+    FileViewerView view(repo.path(QStringLiteral("long.txt")), QStringLiteral("rule"));
+    view.resize(640, 480);
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    QSignalSpy whole(&view, &FileViewerView::fullyShown);
+    view.show();
+    QVERIFY(waitLoaded(loaded));
+    // The stored content is always the whole text, and the gutter is as wide as the whole needs.
+    QCOMPARE(view.content().toUtf8(), lines);
+    QCOMPARE(view.fileContentView()->lineNumberWidth(), 4);
+    if (view.isShowingOpeningLinesOnly()) {
+        QVERIFY(view.truncationNote()->isVisible());
+        QCOMPARE(view.fileContentView()->lineCount(), kOpeningLines);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return whole.count() == 1; }, 20000));
+    QVERIFY(!view.isShowingOpeningLinesOnly());
+    QVERIFY(!view.truncationNote()->isVisible());
+    QCOMPARE(view.fileContentView()->lineCount(), 3 * kOpeningLines + 1);
+    QCOMPARE(view.fileContentView()->lineNumberText(0), QStringLiteral("   1"));
+    QCOMPARE(view.fileContentView()->document()->findBlockByNumber(3999).text(),
+             QStringLiteral("line 4000 U+202E"));
+    QCOMPARE(view.fileContentView()->marks().size(), 1u);
+    QCOMPARE(view.fileContentView()->marks().front().line, 3999);
+    QCOMPARE(loaded.count(), 1);
 }
 
 QTEST_MAIN(FileViewerViewTest)

@@ -101,7 +101,7 @@ const std::vector<RepoCase>& repoCases()
     return cases;
 }
 
-TEST(GitDiffLoader, MatchesPlainGitDiffHead)
+TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
 {
     for (const RepoCase& c : repoCases()) {
         SCOPED_TRACE(c.name);
@@ -115,7 +115,7 @@ TEST(GitDiffLoader, MatchesPlainGitDiffHead)
     }
 }
 
-TEST(GitDiffLoader, NothingToShowGivesEmptyText)
+TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 {
     QTemporaryDir outside;
     QFile(outside.path() + QStringLiteral("/loose.txt")).open(QIODevice::WriteOnly);
@@ -135,7 +135,7 @@ TEST(GitDiffLoader, NothingToShowGivesEmptyText)
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
 }
 
-TEST(GitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
+TEST(ViewerGitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
 {
     TestRepo repo;
     commitBase(repo);
@@ -147,7 +147,7 @@ TEST(GitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("latin1.txt"))), QString());
 }
 
-TEST(GitDiffLoader, FileNamesAreNeverPatterns)
+TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
 {
     TestRepo repo;
     commitBase(repo);
@@ -163,7 +163,7 @@ TEST(GitDiffLoader, FileNamesAreNeverPatterns)
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("a*.txt"))).toUtf8().toStdString(), literal.toStdString());
 }
 
-TEST(GitDiffLoader, LargeSidesAreNotComparedButNamed)
+TEST(ViewerGitDiffLoader, LargeSidesAreNotComparedButNamed)
 {
     TestRepo repo;
     commitBase(repo);
@@ -178,7 +178,7 @@ TEST(GitDiffLoader, LargeSidesAreNotComparedButNamed)
               diffTooLargeNote(QStringLiteral("big.txt"), 1024) + QLatin1Char('\n'));
 }
 
-TEST(GitDiffLoader, LongDiffsEndWithANote)
+TEST(ViewerGitDiffLoader, LongDiffsEndWithANote)
 {
     TestRepo repo;
     commitBase(repo);
@@ -201,7 +201,7 @@ TEST(GitDiffLoader, LongDiffsEndWithANote)
     EXPECT_LE(kept.toUtf8().size(), 4096);
 }
 
-TEST(GitDiffLoader, MissingGitGivesEmptyText)
+TEST(ViewerGitDiffLoader, MissingGitGivesEmptyText)
 {
     TestRepo repo;
     commitBase(repo);
@@ -211,7 +211,7 @@ TEST(GitDiffLoader, MissingGitGivesEmptyText)
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
 }
 
-TEST(GitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
+TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
 {
     QTemporaryDir dir;
     const QString pidFile = dir.path() + QStringLiteral("/pid");
@@ -236,7 +236,7 @@ TEST(GitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
     EXPECT_NE(::kill(hung, 0), 0);
 }
 
-TEST(GitDiffLoader, CancellingStopsTheRun)
+TEST(ViewerGitDiffLoader, CancellingStopsTheRun)
 {
     TestRepo repo;
     commitBase(repo);

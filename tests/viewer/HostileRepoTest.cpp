@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(HostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
+TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
 {
     for (const HostileCase& c : hostileCases()) {
         SCOPED_TRACE(c.name);

@@ -37,7 +37,7 @@ struct KindRow
     DiffLineKind kind;
 };
 
-TEST(DiffLineKindTable, FirstMatchingTestDecides)
+TEST(ViewerDiffLineKindTable, FirstMatchingTestDecides)
 {
     const KindRow rows[] = {
         {u"+added", DiffLineKind::Added},
@@ -80,7 +80,7 @@ struct LinesRow
     const char* last;
 };
 
-TEST(LineNumbering, WidthAndGutterTextFollowTheLineCount)
+TEST(ViewerLineNumbering, WidthAndGutterTextFollowTheLineCount)
 {
     const LinesRow rows[] = {
         {"one line", 1, 1, "1", nullptr, "1"},
@@ -106,7 +106,7 @@ TEST(LineNumbering, WidthAndGutterTextFollowTheLineCount)
     }
 }
 
-TEST(LineSplitting, OnlyLineFeedsSeparate)
+TEST(ViewerLineSplitting, OnlyLineFeedsSeparate)
 {
     struct Row
     {
@@ -127,7 +127,33 @@ TEST(LineSplitting, OnlyLineFeedsSeparate)
     EXPECT_EQ(lineNumberWidth(500001), 6);
 }
 
-TEST(InvisibleMarks, EachHiddenCharacterBecomesAToken)
+TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
+{
+    struct Row
+    {
+        const char* name;
+        const char* text;
+        qsizetype lines;
+        qsizetype maxChars;
+        const char* opening;
+    };
+    const Row rows[] = {
+        {"fewer lines than asked", "a\nb", 5, 100, "a\nb"},
+        {"exactly the lines asked", "a\nb", 2, 100, "a\nb"},
+        {"more lines than asked", "a\nb\nc\n", 2, 100, "a\nb"},
+        {"trailing line feed kept when whole", "a\n", 5, 100, "a\n"},
+        {"character bound cuts after a whole line", "aaaa\nbbbb\ncccc", 10, 7, "aaaa"},
+        {"one giant line is cut at the bound", "aaaaaaaaaa", 10, 4, "aaaa"},
+        {"empty", "", 3, 100, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(openingLines(QString::fromUtf8(row.text), row.lines, row.maxChars),
+                  QString::fromUtf8(row.opening));
+    }
+}
+
+TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
 {
     struct Row
     {
@@ -174,7 +200,7 @@ TEST(InvisibleMarks, EachHiddenCharacterBecomesAToken)
     }
 }
 
-TEST(InvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
+TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
 {
     const char16_t* lines[] = {u"\u200B+x", u"+\u200B++", u"-\u202E--",
                                u"@\u2066@", u"+++\u200B", u"\u202E@@"};
@@ -195,7 +221,7 @@ TEST(ViewerTabNames, RawValuesAreExact)
         EXPECT_FALSE(viewerTabFromRawValue(QString::fromLatin1(other)).has_value()) << other;
 }
 
-TEST(GitPlumbing, ParsesLsTreeAndLsFilesRecords)
+TEST(ViewerGitPlumbing, ParsesLsTreeAndLsFilesRecords)
 {
     const QByteArray tree =
         nulTerminated({"100644 blob 3b18e512dba79e4c8300dd08aeb37f8e728b8dad      12\tdir/with space.txt",
@@ -223,7 +249,7 @@ TEST(GitPlumbing, ParsesLsTreeAndLsFilesRecords)
     EXPECT_TRUE(parseLsTree(QByteArray()).has_value());
 }
 
-TEST(GitPlumbing, OnlyPlainRelativePathsAreRecreated)
+TEST(ViewerGitPlumbing, OnlyPlainRelativePathsAreRecreated)
 {
     for (const char* good : {"a", "dir/file", "-x", "with space", ".hidden", "a/..b"})
         EXPECT_TRUE(isSafeRelativePath(good)) << good;
@@ -231,7 +257,7 @@ TEST(GitPlumbing, OnlyPlainRelativePathsAreRecreated)
         EXPECT_FALSE(isSafeRelativePath(bad)) << bad;
 }
 
-TEST(DiffHeaderRelabel, AddedAndDeletedFilesGetBothSides)
+TEST(ViewerDiffHeaderRelabel, AddedAndDeletedFilesGetBothSides)
 {
     struct Row
     {
@@ -253,7 +279,7 @@ TEST(DiffHeaderRelabel, AddedAndDeletedFilesGetBothSides)
         EXPECT_EQ(relabelNoIndexHeaders(row.in), QByteArray(row.out)) << row.in;
 }
 
-TEST(Utf8, StrictDecodingAndWholeCharacterCuts)
+TEST(ViewerUtf8, StrictDecodingAndWholeCharacterCuts)
 {
     EXPECT_TRUE(decodeUtf8Strictly("plain").has_value());
     EXPECT_EQ(decodeUtf8Strictly("\xEF\xBB\xBFx"), u16(u"\uFEFFx"));

@@ -1,0 +1,292 @@
+// How the file viewer copes with big inputs, headless (offscreen), against plain baselines run side by
+// side on the same files:
+//   1. a 500,000-line, ~50 MB file: time until the window paints its first lines, peak memory and the
+//      longest stall of the UI thread while loading, against the time to read the file into memory;
+//   2. a diff of 20,000 changed lines: time until the Diff tab paints it, against plain `git diff HEAD`.
+// Prints figures only; nothing is asserted.
+
+#include "viewer/DiffView.h"
+#include "viewer/FileContentView.h"
+#include "viewer/FileViewerView.h"
+#include "viewer/ViewerLoading.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+#include <sys/resource.h>
+
+namespace {
+
+long peakRssKiB()
+{
+    struct rusage usage
+    {
+    };
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long currentRssKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Records paint events of a widget.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Measures the longest gap between ticks of a 5 ms timer: how long the UI thread was unresponsive.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_clock.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_timer.start(5);
+    }
+    qint64 longestMs() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+bool spinUntil(const std::function<bool()>& done, int timeoutMs = 120000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void writeBigFile(const QString& path, int lines)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    QByteArray chunk;
+    for (int i = 1; i <= lines; ++i) {
+        QByteArray line = "line " + QByteArray::number(i).rightJustified(7, '0') + " ";
+        line += QByteArray(99 - line.size(), static_cast<char>('a' + i % 26));
+        chunk += line + '\n';
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk);
+}
+
+int runGit(const QString& dir, const QStringList& args, QByteArray* out = nullptr)
+{
+    QProcess git;
+    git.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
+    env.insert(QStringLiteral("GIT_CONFIG_GLOBAL"), QStringLiteral("/dev/null"));
+    env.insert(QStringLiteral("GIT_AUTHOR_NAME"), QStringLiteral("Bench"));
+    env.insert(QStringLiteral("GIT_AUTHOR_EMAIL"), QStringLiteral("bench@example.invalid"));
+    env.insert(QStringLiteral("GIT_COMMITTER_NAME"), QStringLiteral("Bench"));
+    env.insert(QStringLiteral("GIT_COMMITTER_EMAIL"), QStringLiteral("bench@example.invalid"));
+    git.setProcessEnvironment(env);
+    git.start(QStringLiteral("/usr/bin/git"), args);
+    git.waitForFinished(120000);
+    if (out)
+        *out = git.readAllStandardOutput();
+    return git.exitCode();
+}
+
+void benchBigFile(const QString& dir)
+{
+    const QString path = dir + QStringLiteral("/big.txt");
+    const int lines = 500000;
+    writeBigFile(path, lines);
+    const qint64 size = QFileInfo(path).size();
+
+    std::vector<double> reads;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        reads.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        if (bytes.size() != size)
+            std::printf("short read\n");
+    }
+    const double readMs = median(reads);
+
+    const long rssBefore = currentRssKiB();
+    FileViewerView view(path, QStringLiteral("bench"));
+    view.resize(640, 480);
+    PaintWatch paints(view.fileContentView()->viewport());
+    StallMeter stalls;
+    bool whole = false;
+    QObject::connect(&view, &FileViewerView::fullyShown, [&whole] { whole = true; });
+    QElapsedTimer timer;
+    timer.start();
+    view.show();
+    bool shown = spinUntil([&] { return view.selectedTab() == ViewerTab::File && !view.isLoading(); });
+    const int paintsAtLoad = paints.paints;
+    shown = shown && spinUntil([&] { return paints.paints > paintsAtLoad; });
+    const double firstLinesMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const bool wholeAtFirstPaint = whole;
+    spinUntil([&] { return whole; });
+    const int paintsAtWhole = paints.paints;
+    spinUntil([&] { return paints.paints > paintsAtWhole; });
+    const double wholeMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const qint64 longestStall = stalls.longestMs();
+
+    // Jumping to the last line lays out only what comes into view.
+    QElapsedTimer jump;
+    jump.start();
+    const int paintsBeforeJump = paints.paints;
+    view.fileContentView()->verticalScrollBar()->setValue(
+        view.fileContentView()->verticalScrollBar()->maximum());
+    spinUntil([&] { return paints.paints > paintsBeforeJump; });
+    const double jumpMs = static_cast<double>(jump.nsecsElapsed()) / 1e6;
+
+    std::printf("big file: %d lines, %.1f MB%s\n", view.fileContentView()->lineCount(),
+                static_cast<double>(size) / 1e6, shown ? "" : " (NOT SHOWN in time)");
+    std::printf("  read into memory (QFile::readAll, median of 5): %8.1f ms\n", readMs);
+    std::printf("  viewer, show() to first lines painted:          %8.1f ms  (ratio %.1fx)\n", firstLinesMs,
+                firstLinesMs / readMs);
+    std::printf("  whole document in place and painted:            %8.1f ms%s\n", wholeMs,
+                wholeAtFirstPaint ? " (shown whole at once)" : "");
+    std::printf("  longest UI-thread stall while loading:          %8lld ms\n",
+                static_cast<long long>(longestStall));
+    std::printf("  jump to the last line and paint:                %8.1f ms\n", jumpMs);
+    std::printf("  resident memory: before %ld MiB, after %ld MiB, peak %ld MiB (file %.0f MiB)\n",
+                rssBefore / 1024, currentRssKiB() / 1024, peakRssKiB() / 1024,
+                static_cast<double>(size) / (1024.0 * 1024.0));
+}
+
+void benchBigDiff(const QString& dir)
+{
+    const QString repo = dir + QStringLiteral("/repo");
+    QDir().mkpath(repo);
+    runGit(repo, {QStringLiteral("init"), QStringLiteral("-q")});
+    const int lines = 20000;
+    QByteArray before, after;
+    for (int i = 0; i < lines; ++i) {
+        before += "original line " + QByteArray::number(i) + " of the committed version\n";
+        after += "changed line " + QByteArray::number(i) + " of the working copy\n";
+    }
+    QFile file(repo + QStringLiteral("/changed.txt"));
+    file.open(QIODevice::WriteOnly);
+    file.write(before);
+    file.close();
+    runGit(repo, {QStringLiteral("add"), QStringLiteral(".")});
+    runGit(repo, {QStringLiteral("commit"), QStringLiteral("-qm"), QStringLiteral("base")});
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(after);
+    file.close();
+
+    std::vector<double> plain;
+    QByteArray plainOut;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        runGit(repo,
+               {QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"),
+                QStringLiteral("changed.txt")},
+               &plainOut);
+        plain.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    const double plainMs = median(plain);
+
+    std::vector<double> shownTimes;
+    std::vector<double> wholeTimes;
+    qint64 longestStall = 0;
+    int diffLines = 0;
+    bool same = true;
+    for (int i = 0; i < 3; ++i) {
+        FileViewerView view(repo + QStringLiteral("/changed.txt"), QStringLiteral("bench"));
+        view.resize(640, 480);
+        PaintWatch paints(view.diffView()->textView()->viewport());
+        StallMeter stalls;
+        QElapsedTimer timer;
+        timer.start();
+        view.show();
+        bool whole = false;
+        QObject::connect(&view, &FileViewerView::fullyShown, [&whole] { whole = true; });
+        spinUntil([&] { return !view.isLoading(); });
+        spinUntil([&] { return paints.paints > 0; });
+        shownTimes.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        spinUntil([&] { return whole; });
+        const int paintsAtWhole = paints.paints;
+        spinUntil([&] { return paints.paints > paintsAtWhole; });
+        wholeTimes.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        longestStall = std::max(longestStall, stalls.longestMs());
+        diffLines = view.diffView()->textView()->document()->blockCount();
+        same = same && view.diff().toUtf8() == plainOut;
+    }
+    const double shownMs = median(shownTimes);
+    std::printf("diff: %d changed lines, %d diff lines, %.1f MB of diff text, identical to plain git: %s\n",
+                2 * lines, diffLines, static_cast<double>(plainOut.size()) / 1e6, same ? "yes" : "NO");
+    std::printf("  plain `git diff HEAD -- changed.txt` (median of 5): %8.1f ms\n", plainMs);
+    std::printf("  viewer, show() to diff painted (median of 3):     %8.1f ms  (ratio %.1fx)\n", shownMs,
+                shownMs / plainMs);
+    std::printf("  whole diff in place and painted (median of 3):    %8.1f ms\n", median(wholeTimes));
+    std::printf("  longest UI-thread stall while loading:            %8lld ms\n",
+                static_cast<long long>(longestStall));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    benchBigDiff(dir.path());
+    benchBigFile(dir.path());
+    viewerThreadPool()->waitForDone();
+    return 0;
+}
