@@ -11,6 +11,8 @@ bool inRange(char32_t c, char32_t first, char32_t last)
 
 bool isInvisibleCodePoint(char32_t c, bool atStart)
 {
+    if (c >= 0x20 && c < 0x7F) // printable ASCII, most of any text
+        return false;
     if (c == U'\t' || c == U'\n')
         return false;
     // C0 and C1 controls and DEL: nothing sensible to draw; "\r" alone would end a line in the view.
@@ -61,6 +63,10 @@ DisplayText makeDisplayText(const QString& text)
 
     for (qsizetype i = 0; i < size;) {
         const QChar ch = text.at(i);
+        if (ch.unicode() >= 0x20 && ch.unicode() < 0x7F) {
+            ++i;
+            continue;
+        }
         char32_t cp = ch.unicode();
         qsizetype units = 1;
         if (ch.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {

@@ -21,6 +21,11 @@ PreparedText prepareText(const QString& text, const QFont& font, QThread* target
     document->setUndoRedoEnabled(false);
     document->setDefaultFont(font);
     document->setDocumentMargin(kTextMargin);
+    // The wrap mode the views use: set here, the view finds it unchanged and skips a pass over every
+    // line of the document.
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document->setDefaultTextOption(option);
     // The layout comes first so that the text is split into blocks once, lazily laid out later.
     document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
     document->setPlainText(display.text);
