@@ -236,6 +236,40 @@ TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
     EXPECT_NE(::kill(hung, 0), 0);
 }
 
+TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironment)
+{
+    QTemporaryDir dir;
+    const QString fake = dir.path() + QStringLiteral("/git");
+    {
+        QFile script(fake);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        // Prints its pid, its session id, whether stdin is at its end, and any GIT_ variable it got
+        // from outside.
+        script.write(
+            "#!/bin/sh\n"
+            "set -- $(cat /proc/$$/stat)\n"
+            "echo \"pid=$1 session=$6\"\n"
+            "if read line; then echo stdin=data; else echo stdin=eof; fi\n"
+            "echo \"dir=${GIT_DIR:-unset} ext=${GIT_EXTERNAL_DIFF:-unset} nosystem=$GIT_CONFIG_NOSYSTEM\"\n");
+    }
+    QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("GIT_DIR", "/somewhere/else");
+    qputenv("GIT_EXTERNAL_DIFF", "/bin/false");
+    GitRunLimits limits{std::chrono::steady_clock::now() + std::chrono::seconds(20), 1 << 16, nullptr};
+    const GitRunResult result = runGit(fake, {}, dir.path(), dir.path(), {}, limits);
+    qunsetenv("GIT_DIR");
+    qunsetenv("GIT_EXTERNAL_DIFF");
+    ASSERT_TRUE(result.finished);
+    const QList<QByteArray> lines = result.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3) << result.out.toStdString();
+    const QList<QByteArray> ids = lines[0].split(' ');
+    ASSERT_EQ(ids.size(), 2);
+    // Its own session: the session id is its own pid, so it has no controlling terminal of ours.
+    EXPECT_EQ(ids[0].mid(4), ids[1].mid(8));
+    EXPECT_EQ(lines[1], QByteArray("stdin=eof"));
+    EXPECT_EQ(lines[2], QByteArray("dir=unset ext=unset nosystem=1"));
+}
+
 TEST(ViewerGitDiffLoader, CancellingStopsTheRun)
 {
     TestRepo repo;
