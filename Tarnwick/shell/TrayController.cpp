@@ -47,7 +47,7 @@ TrayController::TrayController(ModelContainer* container, QObject* parent)
 
 TrayController::~TrayController()
 {
-    delete m_panel.data();
+    delete m_panel;
 }
 
 void TrayController::start()

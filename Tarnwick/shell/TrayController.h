@@ -49,7 +49,7 @@ private:
 
     QSystemTrayIcon m_icon;
     FindingListModel* m_model = nullptr;
-    QPointer<QWidget> m_panel;
+    QWidget* m_panel = nullptr; // owned; a top-level window has no parent to delete it
     FindingsView* m_view = nullptr;
     QTimer m_trayRetry;
     bool m_trayAvailable = false;

@@ -139,13 +139,14 @@ void AppDelegateTest::directoryWindowIsOneWindowShownAgain()
 {
     AppDelegate& delegate = makeDelegate();
     delegate.openDirectoryWindow();
-    QPointer<QWidget> window = delegate.directoryWindow();
+    QWidget* const window = delegate.directoryWindow();
     QVERIFY(window);
+    const QPointer<QWidget> alive(window);
     QVERIFY(window->close());
-    QVERIFY(window); // hidden, not destroyed
+    QVERIFY(!alive.isNull()); // hidden, not destroyed
     QVERIFY(!window->isVisible());
     delegate.openDirectoryWindow();
-    QCOMPARE(delegate.directoryWindow(), window.data());
+    QCOMPARE(delegate.directoryWindow(), window);
     QVERIFY(window->isVisible());
 }
 
@@ -155,12 +156,13 @@ void AppDelegateTest::sameFindingTwiceGivesOneWindow()
                                                 QStringLiteral("hook"), QStringLiteral("critical"));
     AppDelegate& delegate = makeDelegate();
     delegate.openFileViewer(finding);
-    QPointer<QWidget> window = delegate.fileViewerWindow(finding.id());
+    QWidget* const window = delegate.fileViewerWindow(finding.id());
     QVERIFY(window);
+    const QPointer<QWidget> alive(window);
     QVERIFY(window->isVisible());
     QCOMPARE(window->size(), QSize(640, 480));
     QCOMPARE(window->minimumSize(), QSize(400, 300));
-    auto* viewer = qobject_cast<FileViewerView*>(window.data());
+    auto* viewer = qobject_cast<FileViewerView*>(window);
     QVERIFY(viewer);
     QCOMPARE(viewer->path(), finding.path());
     QCOMPARE(viewer->ruleName(), finding.ruleName());
@@ -168,10 +170,10 @@ void AppDelegateTest::sameFindingTwiceGivesOneWindow()
     delegate.openFileViewer(finding);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
     QVERIFY(window->close());
-    QVERIFY(window);
+    QVERIFY(!alive.isNull()); // hidden, not destroyed
     delegate.openFileViewer(finding);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QCOMPARE(delegate.fileViewerWindow(finding.id()), window.data());
+    QCOMPARE(delegate.fileViewerWindow(finding.id()), window);
     QVERIFY(window->isVisible());
 }
 
@@ -333,13 +335,17 @@ void AppDelegateTest::activationRelaunchesAnEndedWatcher()
     delegate.applicationWillBecomeActive();
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
     QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QPointer<QProcess> first = m_supervisor->process();
+    QProcess* const first = m_supervisor->process();
     QVERIFY(first);
+    const qint64 firstPid = first->processId();
+    QVERIFY(firstPid > 0);
     first->closeWriteChannel(); // the stand-in ends at the end of its input
     QTRY_VERIFY(!WatcherStatus::shared().isRunning());
     delegate.applicationWillBecomeActive();
     QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QVERIFY(m_supervisor->process() != first.data());
+    // A new watcher: the old process object may be gone by now, so compare processes, not objects.
+    QVERIFY(m_supervisor->process());
+    QVERIFY(m_supervisor->process()->processId() != firstPid);
 }
 
 QTEST_MAIN(AppDelegateTest)

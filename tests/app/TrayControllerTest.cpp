@@ -62,10 +62,12 @@ void TrayControllerTest::withoutStatusAreaThePanelIsAWindow()
     QVERIFY(!tray.trayIcon()->icon().isNull());
 
     // Closing it only hides it; asking again shows the same one.
-    QPointer<QWidget> panel = tray.panel();
+    QWidget* const panel = tray.panel();
+    const QPointer<QWidget> alive(panel);
     QVERIFY(panel->close());
-    QVERIFY(panel);
+    QVERIFY(!alive.isNull());
     tray.showPanel();
+    QCOMPARE(tray.panel(), panel);
     QVERIFY(panel->isVisible());
 }
 
