@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sstream>
@@ -99,7 +100,16 @@ Watcher::Watcher(WatcherSetup setup)
         throw std::runtime_error("pipe failed");
     const int errFd = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     const std::string binary = (binDir() / "twwatch").string();
-    const std::string configEnv = "XDG_CONFIG_HOME=" + m_config.path().string();
+    // Everything the child needs is prepared here: between fork and exec it only calls what is safe.
+    std::vector<std::string> env{"XDG_CONFIG_HOME=" + m_config.path().string()};
+    for (char** e = environ; *e; ++e) {
+        if (std::string_view(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
+            env.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     m_pid = fork();
     if (m_pid < 0)
         throw std::runtime_error("fork failed");
@@ -110,8 +120,7 @@ Watcher::Watcher(WatcherSetup setup)
         if (dropRoot && (setgid(static_cast<gid_t>(setup.runAsUid)) != 0 ||
                          setuid(static_cast<uid_t>(setup.runAsUid)) != 0))
             _exit(125);
-        putenv(const_cast<char*>(configEnv.c_str()));
-        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        execle(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr), envp.data());
         _exit(127);
     }
     ::close(inPipe[0]);
@@ -124,6 +133,8 @@ Watcher::Watcher(WatcherSetup setup)
 
 Watcher::~Watcher()
 {
+    if (::testing::Test::HasFailure())
+        std::cerr << log();
     if (m_in >= 0)
         ::close(m_in);
     if (!waitExit(std::chrono::milliseconds(0))) {
@@ -282,7 +293,12 @@ void Watcher::signal(int sig) const
 
 std::string Watcher::log() const
 {
+    int status = 0;
+    if (!m_status && waitpid(m_pid, &status, WNOHANG) == m_pid)
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     std::ostringstream out;
+    out << "--- twwatch (pid " << m_pid << ") "
+        << (m_status ? "ended with status " + std::to_string(*m_status) : std::string("running")) << " ---\n";
     out << "--- twwatch stderr ---\n" << readFile(m_errFile);
     const auto all = lines();
     out << "--- last output lines (" << all.size() << " in all) ---\n";

@@ -72,7 +72,7 @@ public:
     bool waitForLine(const std::function<bool(const WatchLine&)>& match,
                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
     bool waitForPaths(const std::set<std::string>& paths,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                      std::chrono::milliseconds timeout = std::chrono::seconds(30),
                       const std::string& rule = matchEverything) const;
 
     // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
@@ -96,7 +96,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<WatchLine> m_lines;
-    std::optional<int> m_status;
+    mutable std::optional<int> m_status;
     unsigned m_probe = 0;
 };
 

@@ -137,6 +137,12 @@ std::unique_ptr<WatchTree::Node> WatchTree::detachChild(Node* parent, std::strin
 WatchTree::Node* WatchTree::hang(Node* parent, std::string_view name, std::unique_ptr<Node> child)
 {
     auto existing = parent->children.find(name);
+    if (existing != parent->children.end() && existing->second->wd == child->wd) {
+        // Already found here (a rescan after lost events got there first): keep that node; what is left
+        // of the incoming one is released, and the scan that follows re-finds whatever it still holds.
+        releaseSubtree(child.get());
+        return existing->second.get();
+    }
     if (existing != parent->children.end()) {
         // Another directory took this name (replaced); the old one's watches go with it.
         releaseSubtree(existing->second.get());
