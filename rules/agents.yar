@@ -4,6 +4,11 @@
 // sequences, U+FE0F after a symbol, the England, Scotland and Wales flags (built from tag characters),
 // U+200C in Persian, Arabic and Indic words, a byte-order mark at the very start, and one ideographic
 // variation selector after a Han character. What they flag is the invisible text those uses never make.
+//
+// twwatch-scope: AGENTS.md CLAUDE.md CLAUDE.local.md GEMINI.md CONVENTIONS.md .cursorrules .windsurfrules
+// twwatch-scope: .clinerules .aider.conf.yml */.claude/* */.gemini/* */.cursor/rules/*
+// twwatch-scope: */.github/copilot-instructions.md */.github/instructions/* */.github/prompts/*
+// twwatch-scope: */.windsurf/rules/* */.roo/rules/* */.continue/rules/* */.clinerules/*
 
 private rule agent_instruction_file
 {
@@ -81,8 +86,8 @@ private rule agent_injection_phrase
         $ignore = /\b(ignore|disregard|forget|override)\s+(all\s+|any\s+)?(of\s+)?(the\s+|your\s+)?(previous|prior|above|earlier|preceding|original|system)\s+(instructions|directions|rules|prompts?|guidelines)/ nocase
         $role = /\byou\s+are\s+(now\s+)?(no\s+longer\s+(an?\s+)?(assistant|bound)|in\s+developer\s+mode|an?\s+unrestricted|jailbroken)/ nocase
         $new_prompt = /\b(new|updated|real|actual)\s+system\s+(prompt|instructions)\b/ nocase
-        $fake_tag = /<\/?(system|system_prompt|sys|admin_instructions|developer_instructions)>/ nocase
-        $chatml = /<\|im_start\|>\s*system/ nocase
+        $fake_tag = /<\/?(system|system_prompt|sys|admin_instructions|developer_instructions)>/
+        $chatml = /<\|im_start\|>\s*system/
         $secrets = /\b(cat|read|print|dump|copy|upload|send|contents?\s+of)\s+[^\n]{0,40}(~\/\.ssh|\.ssh\/id_|id_rsa|id_ed25519|\.aws\/credentials|\.git-credentials|\.npmrc|\.env\b)/ nocase
         $conceal = /\b(do\s+not|don't|never)\s+(tell|mention|inform|show|reveal\s+\w+\s+to|alert|notify)\s+(this\s+to\s+)?(the\s+)?(user|human|developer|operator)/ nocase
         $auto = /\b(auto[\-\s]?approve|without\s+(asking|confirmation|approval|prompting)|--dangerously-skip-permissions|--yolo\b)/ nocase
@@ -94,7 +99,7 @@ private rule agent_injection_phrase
 private rule agent_exfiltration
 {
     strings:
-        $endpoint = /(webhook\.site|requestbin\.(net|com)|pipedream\.net|beeceptor\.com|ngrok(-free)?\.(io|app|dev)|trycloudflare\.com|loca\.lt|serveo\.net|interact\.sh|oast\.(fun|me|pro|live|site|online)|burpcollaborator\.net|discord\.com\/api\/webhooks)/ nocase
+        $endpoint = /(webhook\.site|requestbin\.(net|com)|pipedream\.net|beeceptor\.com|ngrok(-free)?\.(io|app|dev)|trycloudflare\.com|loca\.lt|serveo\.net|interact\.sh|oast\.(fun|me|pro|live|site|online)|burpcollaborator\.net|discord\.com\/api\/webhooks)/
         $send = /\b([Ss]end|[Pp]ost|[Uu]pload|[Ee]xfiltrate|[Tt]ransmit|[Ff]orward)\b[^\n]{0,80}\sto\s+(https?:\/\/|the\s+webhook)/
         $curl_data = /\bcurl\b[^\n]{0,200}\s(-d|--data(-binary|-raw)?|-F|--form|-T|--upload-file)\s/
     condition:

@@ -1,4 +1,6 @@
 // Build scripts and direnv files: they run with the developer's rights on the next build or cd.
+//
+// twwatch-scope: Makefile makefile GNUmakefile CMakeLists.txt configure *.mk *.cmake *.m4 .envrc
 
 private rule build_script
 {

@@ -1,4 +1,7 @@
 // CI workflows that a worm plants or rewrites, and the files a credential-harvesting worm leaves behind.
+//
+// twwatch-scope: */.github/workflows/* truffleSecrets.json actionsSecrets.json cloud.json
+// twwatch-scope: environment.json contents.json
 
 private rule workflow_file
 {
@@ -13,11 +16,11 @@ rule workflow_exfiltrates_secrets
         description = "A workflow dumps all secrets or sends data to a webhook catcher or tunnel"
     strings:
         $all_secrets = /toJSON\(\s*secrets\s*\)/ nocase
-        $webhook_site = "webhook.site" nocase
-        $requestbin = /requestbin\.(net|com)|pipedream\.net|beeceptor\.com|hookbin\.com|requestcatcher\.com/ nocase
-        $tunnel = /[a-z0-9\-]+\.(ngrok(-free)?\.(io|app|dev)|trycloudflare\.com|loca\.lt|serveo\.net|localhost\.run)/ nocase
-        $oast = /\.(oast\.(fun|me|pro|live|site|online)|interact\.sh|burpcollaborator\.net)/ nocase
-        $discord = "discord.com/api/webhooks" nocase
+        $webhook_site = "webhook.site"
+        $requestbin = /requestbin\.(net|com)|pipedream\.net|beeceptor\.com|hookbin\.com|requestcatcher\.com/
+        $tunnel = /[a-z0-9\-]+\.(ngrok(-free)?\.(io|app|dev)|trycloudflare\.com|loca\.lt|serveo\.net|localhost\.run)/
+        $oast = /\.(oast\.(fun|me|pro|live|site|online)|interact\.sh|burpcollaborator\.net)/
+        $discord = "discord.com/api/webhooks"
     condition:
         workflow_file and any of them
 }
@@ -28,8 +31,8 @@ rule workflow_known_worm
         severity = "critical"
         description = "A workflow carries the name or runner label of a known self-propagating worm"
     strings:
-        $shai = /shai[\-_ ]?hulud/ nocase
-        $sha1 = /sha1[\-_ ]?hulud/ nocase
+        $shai = /[Ss](hai|HAI)[\-_ ]?[Hh](ulud|ULUD)/
+        $sha1 = /[Ss](ha1|HA1)[\-_ ]?[Hh](ulud|ULUD)/
     condition:
         workflow_file and (any of them or filename == "shai-hulud-workflow.yml")
 }

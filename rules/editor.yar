@@ -1,4 +1,6 @@
 // Editor and dev-container configuration that runs code when a folder is opened.
+//
+// twwatch-scope: */.vscode/* *.code-workspace */.devcontainer/* .devcontainer.json
 
 private rule vscode_tasks_file
 {
@@ -11,11 +13,11 @@ private rule editor_payload
     strings:
         $pipe = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(ba|z|da|k)?sh\b/
         $pipe_interp = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby)\b/
-        $iwr = /\b(iwr|Invoke-WebRequest|irm|Invoke-RestMethod)\b[^\n]{0,300}\|\s*(iex|Invoke-Expression)\b/ nocase
+        $iwr = /\b(iwr|Invoke-WebRequest|irm|Invoke-RestMethod)\b[^\n]{0,300}\|\s*(iex|Invoke-Expression)\b/
         $b64 = /base64\s+(-d|--decode|-D)\b/
         $atob = /\batob\s*\(/
         $from_b64 = /Buffer\.from\([^)]{1,400}['"]base64['"]/
-        $frombase64 = "FromBase64String" nocase
+        $frombase64 = "FromBase64String"
         $enc = /powershell(\.exe)?\s[^\n]{0,40}-(e|enc|encodedcommand)\s+[A-Za-z0-9+\/=]{40}/ nocase
     condition:
         any of them

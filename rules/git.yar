@@ -4,6 +4,9 @@
 // change (a hook that gains the executable bit arrives as an "attributes" change). The samples git
 // ships (*.sample) never run. Configuration is never cloned: any key that makes git start a program was
 // written on this machine.
+//
+// twwatch-scope: */.git/hooks/* */.git/modules/* */.husky/* */.githooks/* */.git/config
+// twwatch-scope: .gitconfig */.config/git/config
 
 private rule git_hook_location
 {
@@ -82,10 +85,10 @@ rule git_config_runs_command
         $ssh = /\bsshcommand\s*=/ nocase
         $external = /\n\s*external\s*=/ nocase
         $textconv = /\btextconv\s*=/ nocase
-        $filter_cmd = /\n\s*(clean|smudge|process)\s*=/ nocase
-        $filter_lfs = /\n\s*(clean|smudge|process)\s*=\s*"?git-lfs\s/ nocase
+        $filter = /\[filter\s+"[^"\n]*"\]/ nocase
+        $filter_lfs = /\[filter\s+"lfs"\]/ nocase
     condition:
         git_config_location and not (filename == ".gitconfig" or filepath endswith "/.config/git/config") and
         (#hooks > #hooks_husky or $pager or $pager_section or $ssh or $external or $textconv or
-         #filter_cmd > #filter_lfs)
+         #filter > #filter_lfs)
 }

@@ -1,5 +1,8 @@
-// Package manifests and build hooks of npm and Python, tokens left in their configuration, and package
-// code that publishes itself onward.
+// Package manifests and build hooks of npm and Python, the payload files of npm worms, and tokens left
+// in package-manager configuration.
+//
+// twwatch-scope: package.json setup_bun.js bun_environment.js bundle.js .npmrc .pypirc setup.py
+// twwatch-scope: pyproject.toml
 
 private rule package_manifest
 {
@@ -56,24 +59,10 @@ rule worm_payload_file
         $webhook = "webhook.site"
         $publish = /npm\s+publish/
         $repos = "/user/repos"
-        $hulud = /sha[i1][\-_ ]?hulud/ nocase
+        $hulud = /[Ss]ha[i1][\-_ ]?[Hh]ulud/
     condition:
         ((filename == "setup_bun.js" or filename == "bun_environment.js") and any of them) or
         (filename == "bundle.js" and 2 of them)
-}
-
-rule package_self_propagation
-{
-    meta:
-        severity = "critical"
-        description = "Package code rewrites package.json and runs npm publish through a child process: a worm publishing itself"
-    strings:
-        $child = "child_process"
-        $publish = /(exec|execSync|spawn|spawnSync|execFile|execFileSync|execa|\$)\s*\(?\s*[`'"]npm\s+publish/
-        $write_manifest = /writeFile(Sync)?\s*\([^)\n]{0,200}package\.json/
-    condition:
-        (extension == "js" or extension == "cjs" or extension == "mjs" or extension == "ts") and
-        all of them
 }
 
 rule npmrc_literal_token

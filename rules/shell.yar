@@ -1,6 +1,9 @@
 // Shell start-up files and SSH authorized keys (when the user watches their home folder).
 //
 // A change of attributes alone (touch, chmod 600) is routine for both and is not reported.
+//
+// twwatch-scope: .bashrc .bash_profile .bash_login .profile .zshrc .zprofile .zlogin .zshenv
+// twwatch-scope: */.ssh/authorized_keys */.ssh/authorized_keys2
 
 private rule shell_startup_file
 {

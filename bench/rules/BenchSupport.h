@@ -14,7 +14,8 @@ struct RunResult
 {
     int exitCode = -1;
     double seconds = 0;
-    std::string out; // empty when discarded
+    double cpuSeconds = 0; // user + system time of the child
+    std::string out;       // empty when discarded
 };
 
 // Runs argv (PATH searched), standard error passed through, standard output captured or discarded.

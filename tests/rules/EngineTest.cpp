@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "rules/ExternalVariables.h"
 #include "rules/FileSnapshot.h"
+#include "rules/PathScope.h"
 #include "rules/RuleCompiler.h"
 #include "rules/YaraEvaluator.h"
 #include "rules/YaraRuntime.h"
@@ -43,7 +44,7 @@ protected:
         std::ostringstream diag;
         CompileOutcome outcome = compileRuleFiles({file}, diag);
         EXPECT_TRUE(outcome.allAccepted()) << diag.str();
-        m_engine = std::make_unique<YaraRuleEngine>(outcome.rules, bound);
+        m_engine = std::make_unique<YaraRuleEngine>(outcome.sets, bound);
         return m_engine->makeEvaluator();
     }
 
@@ -242,7 +243,7 @@ TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
     EXPECT_FALSE(outcome.allAccepted());
 
     writeFile(dir / "x", "x");
-    YaraRuleEngine engine(outcome.rules, kContentBound);
+    YaraRuleEngine engine(outcome.sets, kContentBound);
     EXPECT_EQ(names(engine.makeEvaluator()->evaluate({(dir / "x").string(), {}})),
               (std::set<std::string>{"fine"}));
 }
@@ -268,3 +269,67 @@ TEST(RulesFileSnapshot, ReusesOneBufferAndReportsKinds)
 }
 
 } // namespace
+
+TEST(RulesPathScope, PatternsMatchNamesAndPaths)
+{
+    const PathScope scope = PathScope::fromRuleText("// A pack about manifests\n"
+                                                    "//   twwatch-scope: package.json *.code-workspace\n"
+                                                    "rule x { condition: true } // twwatch-scope: Makefile\n"
+                                                    "// twwatch-scope:   */.github/workflows/*\n");
+    EXPECT_EQ(scope.describe(), "package.json *.code-workspace */.github/workflows/*");
+    struct Row
+    {
+        const char* path;
+        bool inside;
+    };
+    const Row rows[] = {
+        {"/p/package.json", true},
+        {"/p/node_modules/a/package.json", true},
+        {"/p/package.json.bak", false},
+        {"/p/app.code-workspace", true},
+        {"/p/.github/workflows/ci.yml", true},
+        {"/p/.github/workflows/deep/ci.yml", true},
+        {"/p/.github/ci.yml", false},
+        {"/p/Makefile", false}, // a scope line must be a comment line of its own
+        {"/p/Package.json", false},
+    };
+    for (const auto& row : rows) {
+        const FileFacts f = describePath(row.path);
+        EXPECT_EQ(scope.contains(f.path, f.name), row.inside) << row.path;
+    }
+    const PathScope exceptDocs = PathScope::fromRuleText("// twwatch-scope: !*.md !*/docs/*\n");
+    EXPECT_FALSE(exceptDocs.isEverything());
+    EXPECT_TRUE(exceptDocs.contains("/p/run.sh", "run.sh"));
+    EXPECT_FALSE(exceptDocs.contains("/p/README.md", "README.md"));
+    EXPECT_FALSE(exceptDocs.contains("/p/docs/run.sh", "run.sh"));
+    const PathScope jsNotMin = PathScope::fromRuleText("// twwatch-scope: *.js !*.min.js\n");
+    EXPECT_TRUE(jsNotMin.contains("/p/a.js", "a.js"));
+    EXPECT_FALSE(jsNotMin.contains("/p/a.min.js", "a.min.js"));
+    EXPECT_FALSE(jsNotMin.contains("/p/a.py", "a.py"));
+    EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").isEverything());
+    EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").contains("/any", "any"));
+}
+
+// A scoped file is only evaluated inside its scope; unscoped files everywhere; one read serves both.
+TEST_F(RulesEngine, ScopedRuleFilesSeeOnlyTheirPaths)
+{
+    const fs::path scoped = m_rules / "scoped.yar";
+    const fs::path everywhere = m_rules / "everywhere.yar";
+    writeFile(scoped, "// twwatch-scope: package.json\n"
+                      "rule in_scope { meta: severity = \"high\" condition: true }\n"
+                      "rule in_scope_refused { condition: true }\n");
+    writeFile(everywhere,
+              "rule anywhere { meta: severity = \"warning\" strings: $a = \"MARK\" condition: $a }\n");
+    std::ostringstream diag;
+    CompileOutcome outcome = compileRuleFiles({scoped, everywhere}, diag);
+    ASSERT_EQ(outcome.sets.size(), 2u);
+    EXPECT_EQ(outcome.files[0].scope.describe(), "package.json");
+    YaraRuleEngine engine(outcome.sets, kContentBound);
+    auto evaluator = engine.makeEvaluator();
+    writeFile(m_tree / "package.json", "MARK");
+    writeFile(m_tree / "other.json", "MARK");
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "package.json").string(), {}})),
+              (std::set<std::string>{"in_scope", "anywhere"}));
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "other.json").string(), {}})),
+              (std::set<std::string>{"anywhere"}));
+}

@@ -5,6 +5,8 @@
 #include <yara.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -76,13 +78,11 @@ std::string severityOf(const YR_RULE* rule)
     return {};
 }
 
-YR_RULES* emptyRules()
+PathScope scopeOf(const std::filesystem::path& file)
 {
-    CompilerHandle h;
-    YR_RULES* rules = nullptr;
-    if (h.compiler && declareExternals(h.compiler))
-        yr_compiler_get_rules(h.compiler, &rules);
-    return rules;
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return PathScope::fromRuleText(text);
 }
 
 } // namespace
@@ -156,11 +156,25 @@ CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files,
                             << "; it must be \"critical\", \"high\" or \"warning\"\n";
             }
         }
-        yr_rules_destroy(rules);
-        good.push_back(outcome.files.size());
+        report.scope = scopeOf(file);
+        if (report.scope.isEverything()) {
+            yr_rules_destroy(rules);
+            good.push_back(outcome.files.size());
+        } else {
+            YR_RULE* r;
+            yr_rules_foreach(rules, r)
+            {
+                for (const auto& refused : report.refusedRules)
+                    if (refused == r->identifier)
+                        yr_rule_disable(r);
+            }
+            outcome.sets.push_back({report.scope, std::make_shared<const CompiledRules>(rules)});
+        }
         outcome.files.push_back(std::move(report));
     }
 
+    if (good.empty())
+        return outcome;
     CompilerHandle h;
     CompilerMessages messages;
     YR_RULES* combined = nullptr;
@@ -184,17 +198,18 @@ CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files,
             // Each file compiled alone, so this takes a file that changed between the two passes.
             for (const auto& e : messages.errors)
                 diagnostics << "twwatch: " << e << "\n";
-            diagnostics << "twwatch: the rule files could not be compiled together; no rules loaded\n";
-            for (auto& f : outcome.files) {
-                f.compiled = false;
-                f.loadedRules.clear();
+            diagnostics
+                << "twwatch: the rule files without a scope could not be compiled together; skipped\n";
+            for (std::size_t i : good) {
+                outcome.files[i].compiled = false;
+                outcome.files[i].loadedRules.clear();
             }
             combined = nullptr;
         }
     }
-    if (!combined)
-        combined = emptyRules();
-    outcome.rules = std::make_shared<const CompiledRules>(combined);
+    if (combined)
+        outcome.sets.insert(outcome.sets.begin(),
+                            RuleSet{PathScope{}, std::make_shared<const CompiledRules>(combined)});
     return outcome;
 }
 

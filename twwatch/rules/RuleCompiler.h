@@ -1,11 +1,14 @@
 #pragma once
 
-// Turns rule files into one shared set of compiled rules.
+// Turns rule files into shared sets of compiled rules.
 //
 // Each file is first compiled on its own: libyara's compiler is unusable after its first error, so this
-// is how one broken file is named and skipped without costing the others. The files that pass are then
-// compiled together, each in its own namespace so that two files may reuse a rule name, and the rules
-// refused for their severity are disabled in the result.
+// is how one broken file is named and skipped without costing the others. A file that declares a path
+// scope (PathScope.h) keeps that compilation as a set of its own, evaluated only inside its scope. The
+// other files that pass are compiled together into one set, each in its own namespace so that two files
+// may reuse a rule name. Rules refused for their severity are disabled in the result.
+
+#include "rules/PathScope.h"
 
 #include <filesystem>
 #include <memory>
@@ -38,11 +41,18 @@ struct RuleFileReport
     bool compiled = false;
     std::vector<std::string> loadedRules;  // rules that will report, in file order
     std::vector<std::string> refusedRules; // rules disabled for a missing or unknown severity
+    PathScope scope;
+};
+
+struct RuleSet
+{
+    PathScope scope; // everything for the set of unscoped files
+    std::shared_ptr<const CompiledRules> rules;
 };
 
 struct CompileOutcome
 {
-    std::shared_ptr<const CompiledRules> rules; // never null once libyara is initialised
+    std::vector<RuleSet> sets; // none when no rule file loaded
     std::vector<RuleFileReport> files;
     std::size_t loadedRuleCount() const;
     bool allAccepted() const;

@@ -33,7 +33,7 @@ std::unique_ptr<RuleEngine> loadRuleEngine(const RuleLoadOptions& options, std::
     CompileOutcome outcome = compileRuleFiles(ruleFiles(options, diagnostics), diagnostics);
     if (outcome.loadedRuleCount() == 0)
         diagnostics << "twwatch: no rules loaded\n";
-    return std::make_unique<YaraRuleEngine>(outcome.rules, kContentBound);
+    return std::make_unique<YaraRuleEngine>(std::move(outcome.sets), kContentBound);
 }
 
 int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostream& err)
@@ -52,7 +52,8 @@ int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostrea
         out << f.loadedRules.size() << (f.loadedRules.size() == 1 ? " rule" : " rules") << " loaded";
         if (!f.refusedRules.empty())
             out << ", " << f.refusedRules.size() << " refused";
-        out << "\n";
+        out << (f.scope.isEverything() ? std::string(", every file") : ", scope: " + f.scope.describe())
+            << "\n";
         for (const auto& r : f.loadedRules)
             out << "  " << r << "\n";
         for (const auto& r : f.refusedRules)

@@ -40,29 +40,30 @@ int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
 
 } // namespace
 
-YaraEvaluator::YaraEvaluator(std::shared_ptr<const CompiledRules> rules, std::size_t contentBound)
-    : m_rules(std::move(rules))
-    , m_bound(contentBound)
+YaraEvaluator::YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t contentBound)
+    : m_bound(contentBound)
 {
-    if (m_rules && m_rules->rules && yr_scanner_create(m_rules->rules, &m_scanner) == ERROR_SUCCESS) {
-        yr_scanner_set_timeout(m_scanner, kScanTimeoutSeconds);
+    for (const auto& set : sets) {
+        YR_SCANNER* scanner = nullptr;
+        if (!set.rules || !set.rules->rules || yr_scanner_create(set.rules->rules, &scanner) != ERROR_SUCCESS)
+            continue;
+        yr_scanner_set_timeout(scanner, kScanTimeoutSeconds);
         // Fast mode only skips repeat matches of strings whose count and offsets no condition reads.
-        yr_scanner_set_flags(m_scanner, SCAN_FLAGS_FAST_MODE);
-    } else {
-        m_scanner = nullptr;
+        yr_scanner_set_flags(scanner, SCAN_FLAGS_FAST_MODE);
+        m_scanners.push_back({set.scope, set.rules, scanner});
     }
 }
 
 YaraEvaluator::~YaraEvaluator()
 {
-    if (m_scanner)
-        yr_scanner_destroy(m_scanner);
+    for (auto& s : m_scanners)
+        yr_scanner_destroy(s.scanner);
 }
 
 std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
 {
     std::vector<RuleMatch> matches;
-    if (!m_scanner)
+    if (m_scanners.empty())
         return matches;
     const FileSnapshot snap = readSnapshot(change.path, m_buffer, m_bound);
     // A file that is gone, or is not a regular file, has nothing left that could run; the rules
@@ -76,27 +77,30 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
     facts.size = snap.isTruncated ? std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(m_bound) + 1)
                                   : static_cast<std::int64_t>(snap.contentSize);
     facts.isTruncated = snap.isTruncated;
-    if (!setExternals(m_scanner, facts))
-        return matches;
 
-    yr_scanner_set_callback(m_scanner, onScanMessage, &matches);
-    const int rc = yr_scanner_scan_mem(m_scanner, m_buffer.data(), snap.contentSize);
-    if (rc != ERROR_SUCCESS) {
-        // Matches reported before a timeout stand; the line says which file was cut short.
-        std::fprintf(stderr, "twwatch: scanning %s stopped early (yara error %d)\n", change.path.c_str(), rc);
+    for (auto& s : m_scanners) {
+        if (!s.scope.contains(facts.path, facts.name) || !setExternals(s.scanner, facts))
+            continue;
+        yr_scanner_set_callback(s.scanner, onScanMessage, &matches);
+        const int rc = yr_scanner_scan_mem(s.scanner, m_buffer.data(), snap.contentSize);
+        if (rc != ERROR_SUCCESS) {
+            // Matches reported before a timeout stand; the line says which file was cut short.
+            std::fprintf(stderr, "twwatch: scanning %s stopped early (yara error %d)\n", change.path.c_str(),
+                         rc);
+        }
     }
     return matches;
 }
 
-YaraRuleEngine::YaraRuleEngine(std::shared_ptr<const CompiledRules> rules, std::size_t contentBound)
-    : m_rules(std::move(rules))
+YaraRuleEngine::YaraRuleEngine(std::vector<RuleSet> sets, std::size_t contentBound)
+    : m_sets(std::move(sets))
     , m_bound(contentBound)
 {
 }
 
 std::unique_ptr<Evaluator> YaraRuleEngine::makeEvaluator() const
 {
-    return std::make_unique<YaraEvaluator>(m_rules, m_bound);
+    return std::make_unique<YaraEvaluator>(m_sets, m_bound);
 }
 
 } // namespace tw

@@ -1,7 +1,8 @@
 #pragma once
 
-// The YARA evaluator: one per worker thread, each with its own scanner and read buffer over the shared
-// compiled rules, so evaluations on different threads never contend.
+// The YARA evaluator: one per worker thread, each with its own scanners (one per rule set) and read
+// buffer over the shared compiled rules, so evaluations on different threads never contend. A file is
+// read once and scanned by every set whose scope contains it.
 
 #include "rules/RuleCompiler.h"
 #include "watch/RuleEngine.h"
@@ -17,7 +18,7 @@ class YaraEvaluator : public Evaluator
 {
 public:
     // `contentBound`: how much of each file the content rules see (kContentBound unless testing).
-    YaraEvaluator(std::shared_ptr<const CompiledRules> rules, std::size_t contentBound);
+    YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t contentBound);
     ~YaraEvaluator() override;
     YaraEvaluator(const YaraEvaluator&) = delete;
     YaraEvaluator& operator=(const YaraEvaluator&) = delete;
@@ -25,20 +26,25 @@ public:
     std::vector<RuleMatch> evaluate(const Change& change) override;
 
 private:
-    std::shared_ptr<const CompiledRules> m_rules;
+    struct Scanner
+    {
+        PathScope scope;
+        std::shared_ptr<const CompiledRules> rules; // keeps the rules alive as long as the scanner
+        YR_SCANNER* scanner = nullptr;
+    };
+    std::vector<Scanner> m_scanners;
     std::size_t m_bound;
-    YR_SCANNER* m_scanner = nullptr;
     std::vector<unsigned char> m_buffer;
 };
 
 class YaraRuleEngine : public RuleEngine
 {
 public:
-    explicit YaraRuleEngine(std::shared_ptr<const CompiledRules> rules, std::size_t contentBound);
+    YaraRuleEngine(std::vector<RuleSet> sets, std::size_t contentBound);
     std::unique_ptr<Evaluator> makeEvaluator() const override;
 
 private:
-    std::shared_ptr<const CompiledRules> m_rules;
+    std::vector<RuleSet> m_sets;
     std::size_t m_bound;
 };
 
