@@ -109,6 +109,8 @@ TEST(TwwatchRoots, UnreadableDirectoryIsAWarningAndTheRestIsWatched)
         return l.path == (root / "closed").string() && l.rule == "permission_denied" &&
                l.severity == "warning";
     })) << watcher.log();
+    // The warning comes while the first walk is still going; wait until it has reached open/sub.
+    ASSERT_TRUE(watcher.sync(root / "open/sub")) << watcher.log();
     writeFile(root / "open/sub/seen", "x");
     ASSERT_TRUE(watcher.waitForPaths({(root / "open/sub/seen").string()})) << watcher.log();
     // Reported once, not again on every later change.
