@@ -1,18 +1,20 @@
 // `twwatch --scan DIR...`: an audit of trees that are already there, with the watcher's rules, pruning
-// and event lines. Files are evaluated by one worker per core; the lines come out in walk order, so
-// two audits of the same tree print the same thing.
+// and event lines. One thread walks the trees and hands out batches of files as it finds them, one
+// worker per core evaluates them, and the lines come out in walk order, so two audits of the same tree
+// print the same thing.
 
 #include "rules/RuleLoader.h"
 #include "rules/TreeWalk.h"
 #include "watch/EventWriter.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 
 namespace tw {
 
@@ -20,50 +22,80 @@ namespace {
 
 constexpr std::size_t kBatch = 64;
 
+using Batch = std::vector<std::string>;
+
 struct Finding
 {
-    std::size_t file;
+    std::size_t file; // index in its batch
     RuleMatch match;
 };
 
-class OrderedOutput
+// Batches in walk order: published by the walker, taken by workers, their findings written in order.
+class ScanQueue
 {
 public:
-    explicit OrderedOutput(const std::vector<std::string>& files, EventWriter& writer)
-        : m_files(files)
-        , m_writer(writer)
+    void publish(Batch batch)
     {
+        std::lock_guard lock(m_mutex);
+        m_batches.push_back(std::make_shared<const Batch>(std::move(batch)));
+        m_cv.notify_all();
+    }
+
+    void finishWalk()
+    {
+        std::lock_guard lock(m_mutex);
+        m_walkDone = true;
+        m_cv.notify_all();
+    }
+
+    // The next batch to evaluate and its number, or nothing once the walk is over and all are taken.
+    std::optional<std::pair<std::size_t, std::shared_ptr<const Batch>>> take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait(lock, [&] { return m_taken < m_batches.size() || m_walkDone; });
+        if (m_taken >= m_batches.size())
+            return std::nullopt;
+        const std::size_t n = m_taken++;
+        return std::make_pair(n, m_batches[n]);
     }
 
     void deliver(std::size_t batch, std::vector<Finding> findings)
     {
         std::lock_guard lock(m_mutex);
         m_ready.emplace(batch, std::move(findings));
-        m_cv.notify_one();
+        m_cv.notify_all();
     }
 
-    // Writes batches in order as they complete; returns when all `batches` have been written.
-    void drain(std::size_t batches)
+    // Writes the findings batch by batch in walk order; returns when every batch has been written.
+    void drain(EventWriter& writer)
     {
         const std::vector<std::string> noTypes;
-        for (std::size_t next = 0; next < batches; ++next) {
+        for (std::size_t next = 0;; ++next) {
             std::vector<Finding> findings;
+            std::shared_ptr<const Batch> batch;
             {
                 std::unique_lock lock(m_mutex);
-                m_cv.wait(lock, [&] { return m_ready.count(next) != 0; });
+                m_cv.wait(lock, [&] {
+                    return m_ready.count(next) != 0 || (m_walkDone && next >= m_batches.size());
+                });
+                if (m_ready.count(next) == 0)
+                    return;
                 findings = std::move(m_ready[next]);
                 m_ready.erase(next);
+                batch = m_batches[next];
+                m_batches[next].reset(); // written: its paths are no longer needed
             }
             for (const auto& f : findings)
-                m_writer.write(Change{m_files[f.file], noTypes}, f.match);
+                writer.write(Change{(*batch)[f.file], noTypes}, f.match);
         }
     }
 
 private:
-    const std::vector<std::string>& m_files;
-    EventWriter& m_writer;
     std::mutex m_mutex;
     std::condition_variable m_cv;
+    std::vector<std::shared_ptr<const Batch>> m_batches;
+    std::size_t m_taken = 0;
+    bool m_walkDone = false;
     std::map<std::size_t, std::vector<Finding>> m_ready;
 };
 
@@ -72,41 +104,51 @@ private:
 int runScan(const std::vector<std::string>& dirs, const RuleLoadOptions& options, std::ostream& err)
 {
     auto engine = loadRuleEngine(options, err);
-
-    bool allRead = true;
-    std::vector<std::string> files;
-    for (const auto& dir : dirs) {
-        std::error_code ec;
-        // Event paths are absolute, as the watcher's are.
-        const std::string root = std::filesystem::absolute(dir, ec).lexically_normal().string();
-        if (!walkTree(
-                ec ? dir : root, [&](std::string path) { files.push_back(std::move(path)); }, err))
-            allRead = false;
-    }
-
     ignoreSigpipe();
     EventWriter writer(1);
-    OrderedOutput output(files, writer);
-    const std::size_t batches = (files.size() + kBatch - 1) / kBatch;
-    std::atomic<std::size_t> nextBatch{0};
+    ScanQueue queue;
+
+    bool allRead = true;
+    std::thread walker([&] {
+        Batch batch;
+        for (const auto& dir : dirs) {
+            std::error_code ec;
+            // Event paths are absolute, as the watcher's are.
+            const std::string root = std::filesystem::absolute(dir, ec).lexically_normal().string();
+            const bool read = walkTree(
+                ec ? dir : root,
+                [&](std::string path) {
+                    batch.push_back(std::move(path));
+                    if (batch.size() == kBatch)
+                        queue.publish(std::exchange(batch, {}));
+                },
+                err);
+            allRead = allRead && read;
+        }
+        if (!batch.empty())
+            queue.publish(std::move(batch));
+        queue.finishWalk();
+    });
+
     const unsigned workers = std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 16);
     std::vector<std::thread> threads;
-    for (unsigned w = 0; w < std::min<std::size_t>(workers, std::max<std::size_t>(batches, 1)); ++w) {
+    for (unsigned w = 0; w < workers; ++w) {
         threads.emplace_back([&] {
             auto evaluator = engine->makeEvaluator();
-            for (std::size_t b; (b = nextBatch.fetch_add(1)) < batches;) {
+            while (auto job = queue.take()) {
                 std::vector<Finding> findings;
-                const std::size_t end = std::min(files.size(), (b + 1) * kBatch);
-                for (std::size_t i = b * kBatch; i < end; ++i) {
+                const Batch& files = *job->second;
+                for (std::size_t i = 0; i < files.size(); ++i) {
                     // In an audit nothing has changed: the change words are empty.
                     for (auto& m : evaluator->evaluate(Change{files[i], {}}))
                         findings.push_back({i, std::move(m)});
                 }
-                output.deliver(b, std::move(findings));
+                queue.deliver(job->first, std::move(findings));
             }
         });
     }
-    output.drain(batches);
+    queue.drain(writer);
+    walker.join();
     for (auto& t : threads)
         t.join();
     return allRead ? 0 : 2;
