@@ -9,6 +9,7 @@
 //   cmake --build build/rel --target twwatch_bench && build/rel/bench/twwatch_bench [--dirs N --files N]
 // twwatch loads a match-everything rule from a private $XDG_CONFIG_HOME so that every change is a line.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -31,6 +32,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -147,8 +149,8 @@ public:
     // Seconds since start when a path containing `needle` was first reported.
     std::optional<double> firstSeen(const std::string& needle)
     {
-        std::lock_guard lock(m_mutex);
-        for (const auto& [path, when] : m_seen) {
+        absorb();
+        for (const auto& [path, when] : m_firstSeen) {
             if (path.find(needle) != std::string::npos)
                 return std::chrono::duration<double>(when - m_started).count();
         }
@@ -158,14 +160,17 @@ public:
     // How many of `expected` were reported, and when the last of them arrived.
     std::pair<size_t, Clock::time_point> coverage(const std::unordered_set<std::string>& expected)
     {
-        std::lock_guard lock(m_mutex);
-        std::unordered_set<std::string> hit;
+        absorb();
+        size_t hit = 0;
         Clock::time_point last{};
-        for (const auto& [path, when] : m_seen) {
-            if (expected.count(path) && hit.insert(path).second)
-                last = std::max(last, when);
+        for (const auto& path : expected) {
+            const auto it = m_firstSeen.find(path);
+            if (it != m_firstSeen.end()) {
+                ++hit;
+                last = std::max(last, it->second);
+            }
         }
-        return {hit.size(), last};
+        return {hit, last};
     }
 
     Clock::time_point lastOutput()
@@ -182,25 +187,21 @@ public:
         return m_pid > 0 && waitpid(m_pid, &status, WNOHANG) == m_pid;
     }
 
-    // Lines whose text mentions `needle` (twwatch's warning lines name their rule).
-    size_t countRaw(const std::string& needle)
+    // twwatch's own warning lines that mention `needle` (their rule name).
+    size_t countWarnings(const std::string& needle)
     {
-        std::lock_guard lock(m_mutex);
-        size_t n = 0;
-        for (const auto& [raw, when] : m_raw)
-            n += raw.find(needle) != std::string::npos;
-        return n;
+        absorb();
+        return static_cast<size_t>(
+            std::count_if(m_warnings.begin(), m_warnings.end(),
+                          [&](const std::string& w) { return w.find(needle) != std::string::npos; }));
     }
 
     std::vector<std::string> missing(const std::unordered_set<std::string>& expected)
     {
-        std::lock_guard lock(m_mutex);
-        std::unordered_set<std::string> hit;
-        for (const auto& [path, when] : m_seen)
-            hit.insert(path);
+        absorb();
         std::vector<std::string> out;
         for (const auto& p : expected) {
-            if (!hit.count(p))
+            if (!m_firstSeen.count(p))
                 out.push_back(p);
         }
         return out;
@@ -222,12 +223,6 @@ public:
         return total;
     }
 
-    void clear()
-    {
-        std::lock_guard lock(m_mutex);
-        m_seen.clear();
-    }
-
     static long readStatus(pid_t pid, const char* key)
     {
         std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -240,6 +235,8 @@ public:
     }
 
 private:
+    // The reader only cuts lines, so that it never holds up the watcher's output; decoding happens
+    // on the measuring thread.
     void read()
     {
         std::string pending;
@@ -253,17 +250,30 @@ private:
                 return;
             const auto now = Clock::now();
             pending.append(buffer, static_cast<size_t>(n));
-            std::lock_guard lock(m_mutex);
+            std::vector<std::string> lines;
             size_t start = 0;
-            for (size_t lf; (lf = pending.find('\n', start)) != std::string::npos; start = lf + 1) {
-                std::string raw = pending.substr(start, lf - start);
-                if (raw.find("\"severity\":\"warning\"") != std::string::npos &&
-                    raw.find("match_everything") == std::string::npos)
-                    m_raw.emplace_back(raw, now);
-                m_seen.emplace_back(m_pathOf(raw), now);
-            }
+            for (size_t lf; (lf = pending.find('\n', start)) != std::string::npos; start = lf + 1)
+                lines.push_back(pending.substr(start, lf - start));
             pending.erase(0, start);
+            std::lock_guard lock(m_mutex);
+            for (auto& line : lines)
+                m_incoming.emplace_back(std::move(line), now);
             m_lastOutput = now;
+        }
+    }
+
+    void absorb()
+    {
+        std::vector<std::pair<std::string, Clock::time_point>> batch;
+        {
+            std::lock_guard lock(m_mutex);
+            batch.swap(m_incoming);
+        }
+        for (auto& [raw, when] : batch) {
+            if (raw.find("\"severity\":\"warning\"") != std::string::npos &&
+                raw.find("match_everything") == std::string::npos)
+                m_warnings.push_back(raw);
+            m_firstSeen.try_emplace(m_pathOf(raw), when);
         }
     }
 
@@ -278,9 +288,10 @@ private:
     std::thread m_reader;
     std::atomic<bool> m_stopReading{false};
     std::mutex m_mutex;
-    std::vector<std::pair<std::string, Clock::time_point>> m_seen;
-    std::vector<std::pair<std::string, Clock::time_point>> m_raw; // twwatch's own warning lines
-    Clock::time_point m_lastOutput{};
+    std::vector<std::pair<std::string, Clock::time_point>> m_incoming; // guarded by m_mutex
+    Clock::time_point m_lastOutput{};                                  // guarded by m_mutex
+    std::unordered_map<std::string, Clock::time_point> m_firstSeen;
+    std::vector<std::string> m_warnings;
 };
 
 struct Result
@@ -360,7 +371,7 @@ Result measure(Tool& tool, const fs::path& root, const std::vector<fs::path>& di
         r.lastArrivalSeconds = std::chrono::duration<double>(last - stormStart).count();
     r.stormPeakKiB = tool.statusValue("VmHWM:");
     r.exited = tool.exited();
-    r.overflowWarnings = tool.countRaw("watch_queue_overflow");
+    r.overflowWarnings = tool.countWarnings("watch_queue_overflow");
     if (const char* dump = std::getenv("TW_BENCH_MISSING")) {
         std::ofstream out(dump, std::ios::app);
         for (const auto& p : tool.missing(all))
