@@ -54,6 +54,20 @@ TEST(TwwatchProtocol, EndsWithinASecondAtEndOfInput)
     EXPECT_EQ(*status, 0) << watcher.log();
 }
 
+TEST(TwwatchProtocol, EndsAtEndOfInputEvenWhileItsOutputIsNotRead)
+{
+    // The application hangs, then goes: workers blocked on the full pipe must not keep the watcher alive.
+    TempDir dir;
+    Watcher watcher;
+    watcher.send({dir.path()});
+    ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
+    watcher.pauseReading();
+    makeFiles(dir.path(), 2000);
+    ASSERT_TRUE(waitUntil([&] { return watcher.blockedWriting(); }, 30s)) << watcher.log();
+    watcher.closeInput();
+    EXPECT_TRUE(watcher.waitExit(3000ms).has_value()) << watcher.log();
+}
+
 TEST(TwwatchProtocol, EndsOnTerminationSignals)
 {
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {

@@ -159,6 +159,10 @@ void Watcher::readOutput()
         }
         if (fd < 0)
             return;
+        if (m_paused) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 50) <= 0)
             continue;
@@ -180,6 +184,17 @@ void Watcher::readOutput()
         pending.erase(0, start);
         m_changed.notify_all();
     }
+}
+
+bool Watcher::blockedWriting() const
+{
+    std::error_code ec;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(m_pid) + "/task", ec)) {
+        if (readFile(task.path() / "wchan").find("pipe_write") != std::string::npos)
+            return true;
+    }
+    return false;
 }
 
 void Watcher::send(const std::vector<std::filesystem::path>& roots)

@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -60,6 +61,10 @@ public:
     void closeInput();
     // Closes the read end of the watcher's standard output (the application has gone).
     void closeOutput();
+    // Stops reading the watcher's output (the application hangs), so that the pipe fills up.
+    void pauseReading() { m_paused = true; }
+    // True when one of the watcher's threads sleeps in a write to the full output pipe.
+    bool blockedWriting() const;
 
     // Creates probe files in `dir` (a watched directory) until the watcher reports one: from then on the
     // watcher has finished setting up everything sent before.
@@ -98,6 +103,7 @@ private:
     std::vector<WatchLine> m_lines;
     mutable std::optional<int> m_status;
     unsigned m_probe = 0;
+    std::atomic<bool> m_paused{false};
 };
 
 // Creates `count` files named f<i> with a little content under `dir`.

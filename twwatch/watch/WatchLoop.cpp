@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <poll.h>
@@ -143,7 +144,10 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
         pool.submit(pending.takeDue(PendingChanges::Clock::now()));
         armTimer(timerFd.get(), pending.nextDue());
     }
-    pool.stop();
+    // The reader may be alive but no longer reading: a worker blocked on a full pipe must not keep the
+    // watcher from ending.
+    if (!pool.stop(std::chrono::seconds(1)))
+        std::_Exit(status);
     writer.setFailureHandler([] {});
     return status;
 }

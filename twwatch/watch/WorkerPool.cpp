@@ -20,8 +20,14 @@ void mergeWords(std::vector<std::string>& into, const std::vector<std::string>& 
 WorkerPool::WorkerPool(const RuleEngine& engine, EventWriter& writer, unsigned threads)
     : m_writer(writer)
 {
-    for (unsigned i = 0; i < std::max(1u, threads); ++i)
-        m_threads.emplace_back([this, &engine] { run(engine); });
+    m_running = std::max(1u, threads);
+    for (unsigned i = 0; i < m_running; ++i)
+        m_threads.emplace_back([this, &engine] {
+            run(engine);
+            std::lock_guard lock(m_mutex);
+            --m_running;
+            m_finished.notify_all();
+        });
 }
 
 WorkerPool::~WorkerPool()
@@ -53,20 +59,25 @@ void WorkerPool::submit(std::vector<Change> changes)
     m_wake.notify_all();
 }
 
-void WorkerPool::stop()
+bool WorkerPool::stop(std::chrono::milliseconds grace)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-        m_queue.clear();
-        m_waiting.clear();
-    }
+    std::unique_lock lock(m_mutex);
+    m_stopping = true;
+    m_queue.clear();
+    m_waiting.clear();
     m_wake.notify_all();
+    const bool done = grace == std::chrono::milliseconds::max()
+                          ? (m_finished.wait(lock, [this] { return m_running == 0; }), true)
+                          : m_finished.wait_for(lock, grace, [this] { return m_running == 0; });
+    lock.unlock();
+    if (!done)
+        return false;
     for (auto& thread : m_threads) {
         if (thread.joinable())
             thread.join();
     }
     m_threads.clear();
+    return true;
 }
 
 void WorkerPool::run(const RuleEngine& engine)

@@ -8,6 +8,7 @@
 #include "EventWriter.h"
 #include "RuleEngine.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -29,7 +30,9 @@ public:
 
     void submit(std::vector<Change> changes);
     // Stops the workers once their current evaluation is done; changes still queued are dropped.
-    void stop();
+    // False when a worker is still busy after `grace` (blocked writing to a reader that stopped
+    // reading, say): the caller should then end the process rather than wait for it.
+    bool stop(std::chrono::milliseconds grace = std::chrono::milliseconds::max());
 
     static unsigned defaultThreadCount();
 
@@ -43,6 +46,8 @@ private:
     std::unordered_set<std::string> m_inFlight;
     std::unordered_map<std::string, Change> m_waiting;
     bool m_stopping = false;
+    unsigned m_running = 0;
+    std::condition_variable m_finished;
     std::vector<std::thread> m_threads;
 };
 
