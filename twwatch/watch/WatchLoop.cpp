@@ -2,6 +2,7 @@
 
 #include "ConfigReader.h"
 #include "EventWriter.h"
+#include "WarningRules.h"
 #include "WatchTree.h"
 #include "WorkerPool.h"
 
@@ -85,11 +86,12 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     });
 
     PendingChanges pending(options.timing);
-    WatchTree tree(pending,
-                   [&writer](const std::string& path, std::string_view rule, const std::string& reason) {
-                       writer.writeWarning(path, rule, reason);
-                   });
     WorkerPool pool(engine, writer, options.threads ? options.threads : WorkerPool::defaultThreadCount());
+    // Warnings are written by the workers too, so that this thread never blocks on a full output pipe.
+    WatchTree tree(
+        pending, [&pool](const std::string& path, std::string_view rule, const std::string& reason) {
+            pool.submit(EventLine{path, {}, std::string(rule), std::string(warnings::severity), reason});
+        });
     ConfigReader reader;
 
     const bool stayAfterEof = isatty(options.outputFd);

@@ -59,11 +59,21 @@ void WorkerPool::submit(std::vector<Change> changes)
     m_wake.notify_all();
 }
 
+void WorkerPool::submit(EventLine line)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_lines.push_back(std::move(line));
+    }
+    m_wake.notify_one();
+}
+
 bool WorkerPool::stop(std::chrono::milliseconds grace)
 {
     std::unique_lock lock(m_mutex);
     m_stopping = true;
     m_queue.clear();
+    m_lines.clear();
     m_waiting.clear();
     m_wake.notify_all();
     const bool done = grace == std::chrono::milliseconds::max()
@@ -85,9 +95,17 @@ void WorkerPool::run(const RuleEngine& engine)
     std::unique_ptr<Evaluator> evaluator = engine.makeEvaluator();
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty() || !m_lines.empty(); });
         if (m_stopping)
             return;
+        if (!m_lines.empty()) {
+            EventLine line = std::move(m_lines.front());
+            m_lines.pop_front();
+            lock.unlock();
+            m_writer.write(line);
+            lock.lock();
+            continue;
+        }
         Change change = std::move(m_queue.front());
         m_queue.pop_front();
         // Same path already being evaluated (queued twice before either started): wait behind it.

@@ -29,6 +29,8 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     void submit(std::vector<Change> changes);
+    // A ready line (a warning), written by a worker so that the watching thread never blocks on output.
+    void submit(EventLine line);
     // Stops the workers once their current evaluation is done; changes still queued are dropped.
     // False when a worker is still busy after `grace` (blocked writing to a reader that stopped
     // reading, say): the caller should then end the process rather than wait for it.
@@ -43,6 +45,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Change> m_queue;
+    std::deque<EventLine> m_lines;
     std::unordered_set<std::string> m_inFlight;
     std::unordered_map<std::string, Change> m_waiting;
     bool m_stopping = false;
