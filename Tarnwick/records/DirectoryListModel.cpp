@@ -1,27 +1,17 @@
 #include "DirectoryListModel.h"
 
-#include "LiveRows.h"
-#include "ModelContainer.h"
-
 DirectoryListModel::DirectoryListModel(ModelContainer* container, QObject* parent)
-    : QAbstractListModel(parent)
-    , m_container(container)
+    : LiveListModel(
+          container, [](ModelContext& context) { return context.fetchDirectories(); }, parent)
 {
-    if (container)
-        connect(container, &ModelContainer::storeChanged, this, &DirectoryListModel::scheduleRefresh);
-    refresh();
-}
-
-int DirectoryListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 QVariant DirectoryListModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    const Directory* row = recordFor(index);
+    if (!row)
         return {};
-    const Directory& dir = m_rows.at(index.row());
+    const Directory& dir = *row;
     switch (role) {
     case Qt::DisplayRole:
     case PathRole:
@@ -53,32 +43,4 @@ QHash<int, QByteArray> DirectoryListModel::roleNames() const
             {IsRepositoryRole, "isRepository"},
             {IsPromptFolderRole, "isPromptFolder"},
             {IdRole, "id"}};
-}
-
-const Directory& DirectoryListModel::directoryAt(int row) const
-{
-    return m_rows.at(row);
-}
-
-void DirectoryListModel::scheduleRefresh()
-{
-    if (m_refreshScheduled)
-        return;
-    m_refreshScheduled = true;
-    QMetaObject::invokeMethod(this, &DirectoryListModel::refresh, Qt::QueuedConnection);
-}
-
-void DirectoryListModel::refresh()
-{
-    m_refreshScheduled = false;
-    if (!m_container)
-        return;
-    const auto next = m_container->mainContext().fetchDirectories();
-    if (!next)
-        return;
-    updateLiveRows(m_rows, *next,
-                   {[this](int first, int last) { beginRemoveRows({}, first, last); },
-                    [this] { endRemoveRows(); },
-                    [this](int first, int last) { beginInsertRows({}, first, last); },
-                    [this] { endInsertRows(); }, [this] { beginResetModel(); }, [this] { endResetModel(); }});
 }
