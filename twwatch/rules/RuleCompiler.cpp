@@ -6,9 +6,9 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace tw {
 
@@ -81,8 +81,9 @@ std::string severityOf(const YR_RULE* rule)
 PathScope scopeOf(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return PathScope::fromRuleText(text);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return PathScope::fromRuleText(text.str());
 }
 
 } // namespace
