@@ -1,8 +1,8 @@
 #include "FindingRow.h"
 
-#include "ElidedLabel.h"
 #include "RelativeAge.h"
 #include "shell/AppDelegate.h"
+#include "shell/ElidedLabel.h"
 #include "shell/TextStyles.h"
 
 #include <QCoreApplication>
@@ -52,6 +52,7 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     m_age = makeLabel(QString(), TextStyles::caption2(), this);
     TextStyles::makeSecondary(m_age);
     m_path = new ElidedLabel(finding.path(), this);
+    m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_path->setFont(TextStyles::caption());
     m_path->setAttribute(Qt::WA_TransparentForMouseEvents);
     TextStyles::makeSecondary(m_path);

@@ -1,7 +1,7 @@
 #include "viewer/FileViewerView.h"
 
+#include "shell/ElidedLabel.h"
 #include "viewer/DiffView.h"
-#include "viewer/ElidedPathLabel.h"
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
 #include "viewer/InvisibleMarks.h"
@@ -114,7 +114,7 @@ QWidget* FileViewerView::buildHeader()
     name->setObjectName(QStringLiteral("fileName"));
     name->setTextFormat(Qt::PlainText);
     name->setFont(scaledFont(font(), 1.1, true));
-    auto* pathLabel = new ElidedPathLabel(visibleOneLine(m_path), header);
+    auto* pathLabel = new ElidedLabel(visibleOneLine(m_path), header);
     pathLabel->setObjectName(QStringLiteral("path"));
     pathLabel->setFont(scaledFont(font(), 0.85, false));
     makeSecondary(pathLabel);

@@ -4,7 +4,6 @@
 
 #include "AppFixture.h"
 
-#include "panel/ElidedLabel.h"
 #include "panel/FindingRow.h"
 #include "panel/FindingsView.h"
 #include "records/FindingListModel.h"

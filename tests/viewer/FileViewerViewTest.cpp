@@ -2,8 +2,8 @@
 // it picks, tab switching, reloading when shown again, the open button, and hostile repositories.
 
 #include "viewer/FileViewerView.h"
+#include "shell/ElidedLabel.h"
 #include "viewer/DiffView.h"
-#include "viewer/ElidedPathLabel.h"
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
 #include "viewer/GitDiffLoader.h"
@@ -85,7 +85,7 @@ void FileViewerViewTest::headerTexts()
     const QString path = QStringLiteral("/home/dev/project/.git/hooks/pre-commit");
     FileViewerView view(path, QStringLiteral("git-hook-added"));
     QCOMPARE(view.findChild<QLabel*>(QStringLiteral("fileName"))->text(), QStringLiteral("pre-commit"));
-    QCOMPARE(view.findChild<ElidedPathLabel*>(QStringLiteral("path"))->fullText(), path);
+    QCOMPARE(view.findChild<ElidedLabel*>(QStringLiteral("path"))->fullText(), path);
     QCOMPARE(view.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("git-hook-added"));
     QCOMPARE(view.openButton()->toolTip(), QStringLiteral("Open in default editor"));
     QCOMPARE(view.tabButton(ViewerTab::Diff)->text(), QStringLiteral("Diff"));
@@ -138,7 +138,7 @@ void FileViewerViewTest::longPathIsElidedInTheMiddle()
     view.resize(640, 480);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    auto* label = view.findChild<ElidedPathLabel*>(QStringLiteral("path"));
+    auto* label = view.findChild<ElidedLabel*>(QStringLiteral("path"));
     QVERIFY(label->text().contains(QStringLiteral("…")));
     QVERIFY(label->text().startsWith(QStringLiteral("/start/")));
     QVERIFY(label->text().endsWith(QStringLiteral("end.txt")));

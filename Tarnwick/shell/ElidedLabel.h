@@ -4,6 +4,8 @@
 
 // One line of text that, when too wide, keeps its start and its end and drops the middle ("…"), so
 // both the folder and the file name of a long path stay visible. The full text is the tooltip.
+// It asks for the width of the whole text and can shrink to a few characters; a row that should take
+// only the width it is given sets a horizontal size policy of Ignored.
 class ElidedLabel : public QLabel
 {
     Q_OBJECT
@@ -14,6 +16,7 @@ public:
     QString fullText() const { return m_fullText; }
 
     QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,4 +1,4 @@
-#include "ElidedLabel.h"
+#include "shell/ElidedLabel.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -8,7 +8,6 @@ ElidedLabel::ElidedLabel(const QString& text, QWidget* parent)
 {
     setTextFormat(Qt::PlainText);
     setWordWrap(false);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     setFullText(text);
 }
 
@@ -21,7 +20,12 @@ void ElidedLabel::setFullText(const QString& text)
 
 QSize ElidedLabel::minimumSizeHint() const
 {
-    return {0, QLabel::minimumSizeHint().height()};
+    return {fontMetrics().horizontalAdvance(QStringLiteral("…")) * 4, QLabel::minimumSizeHint().height()};
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    return {fontMetrics().horizontalAdvance(m_fullText) + 2, QLabel::sizeHint().height()};
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event)
@@ -33,9 +37,8 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 void ElidedLabel::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange) {
+    if (event->type() == QEvent::FontChange)
         updateElision();
-    }
 }
 
 void ElidedLabel::updateElision()
@@ -43,7 +46,6 @@ void ElidedLabel::updateElision()
     const int available = contentsRect().width();
     const QString shown =
         available > 0 ? fontMetrics().elidedText(m_fullText, Qt::ElideMiddle, available) : m_fullText;
-    if (shown != text()) {
+    if (shown != text())
         setText(shown);
-    }
 }
