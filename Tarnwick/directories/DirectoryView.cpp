@@ -4,6 +4,7 @@
 #include "records/DirectoryListModel.h"
 #include "records/ModelContainer.h"
 #include "shell/ActivationPolicy.h"
+#include "shell/Divider.h"
 #include "shell/SymbolIcons.h"
 #include "shell/TextStyles.h"
 #include "watcher/Notifier.h"
@@ -29,15 +30,6 @@ void printLine(const QString& text)
     std::fputs(text.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-}
-
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
-    return line;
 }
 
 } // namespace

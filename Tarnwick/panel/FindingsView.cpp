@@ -3,6 +3,7 @@
 #include "FindingRow.h"
 #include "records/FindingListModel.h"
 #include "shell/AppDelegate.h"
+#include "shell/Divider.h"
 #include "shell/SymbolIcons.h"
 #include "shell/TextStyles.h"
 #include "watcher/WatcherStatus.h"
@@ -20,15 +21,6 @@
 namespace {
 
 constexpr int HeaderButtonSize = 26;
-
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
-    return line;
-}
 
 QToolButton* iconButton(const QString& symbol, const QString& accessibleName, QWidget* parent)
 {
