@@ -112,19 +112,6 @@ void AppDelegate::openDirectoryWindow()
     ActivationPolicyController::bringToFront(m_directoryWindow);
 }
 
-QString AppDelegate::windowTitleForPath(const QString& path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/'))) {
-        trimmed.chop(1);
-    }
-    const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0 || trimmed == QLatin1String("/")) {
-        return trimmed;
-    }
-    return trimmed.mid(slash + 1);
-}
-
 void AppDelegate::openFileViewer(const Finding& finding)
 {
     const PersistentIdentifier id = finding.id();
@@ -134,7 +121,7 @@ void AppDelegate::openFileViewer(const Finding& finding)
     }
     auto* view = new FileViewerView(finding.path(), finding.ruleName(), nullptr);
     view->setWindowFlags(Qt::Window);
-    view->setWindowTitle(windowTitleForPath(finding.path()));
+    view->setWindowTitle(FileViewerView::fileNameOfPath(finding.path()));
     view->setWindowIcon(gnomeIcon());
     view->resize(ViewerWindowSize);
     view->setMinimumSize(ViewerWindowMinimum);

@@ -46,9 +46,6 @@ public:
     QWidget* fileViewerWindow(const PersistentIdentifier& id) const { return m_fileViewerWindows.value(id); }
     qsizetype fileViewerWindowCount() const { return m_fileViewerWindows.size(); }
 
-    // The title of a viewer window: the file's name (after the last slash, a trailing slash ignored).
-    static QString windowTitleForPath(const QString& path);
-
 signals:
     // The findings panel should be shown (summary notification clicked, another start handed over).
     void showPanelRequested();

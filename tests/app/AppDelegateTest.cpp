@@ -29,8 +29,6 @@ private slots:
     void sameFindingTwiceGivesOneWindow();
     void twoFindingsOfOneFileGiveTwoWindowsWithOneTitle();
     void rowClickOpensTheViewer();
-    void windowTitle_data();
-    void windowTitle();
     void clearFindingsEmptiesTheStoreAndKeepsWindows();
     void clearFindingsOnEmptyStoreChangesNothing();
     void notificationClickOpensNewestMatchingFinding();
@@ -211,29 +209,6 @@ void AppDelegateTest::rowClickOpensTheViewer()
     QCOMPARE(window->windowTitle(), QStringLiteral("tasks.json"));
     QTest::mouseClick(row, Qt::LeftButton);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
-}
-
-void AppDelegateTest::windowTitle_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("file") << "/a/b/c.txt"
-                          << "c.txt";
-    QTest::newRow("trailing slash") << "/a/b/"
-                                    << "b";
-    QTest::newRow("root") << "/"
-                          << "/";
-    QTest::newRow("no slash") << "name"
-                              << "name";
-    QTest::newRow("hidden file") << "/repo/.env"
-                                 << ".env";
-}
-
-void AppDelegateTest::windowTitle()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, title);
-    QCOMPARE(AppDelegate::windowTitleForPath(path), title);
 }
 
 void AppDelegateTest::clearFindingsEmptiesTheStoreAndKeepsWindows()

@@ -121,6 +121,8 @@ void FileViewerViewTest::fileNameOfPath_data()
                                << "name";
     QTest::newRow("spaces") << "/a/with space.txt"
                             << "with space.txt";
+    QTest::newRow("hidden file") << "/repo/.env"
+                                 << ".env";
 }
 
 void FileViewerViewTest::fileNameOfPath()
