@@ -7,9 +7,9 @@
 // Each step leaves a screenshot in the test's output folder (TW_E2E_OUTPUT_DIR).
 
 #include "DesktopSession.h"
+#include "WatcherProcesses.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -42,30 +42,6 @@ struct Geometry
     int height = 0;
     bool valid = false;
 };
-
-QList<qint64> watchersFor(const QString& dataHome)
-{
-    QList<qint64> pids;
-    const QByteArray marker = "XDG_DATA_HOME=" + dataHome.toLocal8Bit();
-    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        bool isPid = false;
-        const qint64 pid = it.fileName().toLongLong(&isPid);
-        if (!isPid) {
-            continue;
-        }
-        QFile comm(it.filePath() + QStringLiteral("/comm"));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "twwatch") {
-            continue;
-        }
-        QFile environ(it.filePath() + QStringLiteral("/environ"));
-        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(marker)) {
-            pids.append(pid);
-        }
-    }
-    return pids;
-}
 
 } // namespace
 

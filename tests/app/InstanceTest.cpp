@@ -2,10 +2,10 @@
 // a second start hands over to the first and never starts a second watcher, and the watcher goes
 // when the application goes.
 
+#include "WatcherProcesses.h"
 #include "shell/SingleInstance.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
@@ -17,31 +17,6 @@
 namespace {
 
 const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
-
-// The twwatch processes started for this test's data folder (their environment names it).
-QList<qint64> watchersFor(const QString& dataHome)
-{
-    QList<qint64> pids;
-    const QByteArray marker = "XDG_DATA_HOME=" + dataHome.toLocal8Bit();
-    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        bool isPid = false;
-        const qint64 pid = it.fileName().toLongLong(&isPid);
-        if (!isPid) {
-            continue;
-        }
-        QFile comm(it.filePath() + QStringLiteral("/comm"));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "twwatch") {
-            continue;
-        }
-        QFile environ(it.filePath() + QStringLiteral("/environ"));
-        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(marker)) {
-            pids.append(pid);
-        }
-    }
-    return pids;
-}
 
 } // namespace
 
