@@ -52,9 +52,8 @@ void AppDelegateTest::init()
     QApplication::setQuitOnLastWindowClosed(false);
     m_store = std::make_unique<StoreFixture>();
     m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
-    m_script->exportToEnvironment();
     m_supervisor = std::make_unique<WatcherSupervisor>();
-    m_supervisor->setExecutable(tw::test::scriptedWatcherPath());
+    m_script->runBy(*m_supervisor);
     m_notifier = std::make_unique<StubNotifier>();
 }
 

@@ -107,9 +107,8 @@ void SupervisorTest::configurationBytes()
     openStore(directories);
 
     WatcherScript script({});
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
     supervisor.launchWatcher();
     QTRY_COMPARE(launched.size(), 1);
@@ -161,9 +160,8 @@ void SupervisorTest::exitMakesNotRunningAndRelaunchSendsAgain()
     openStore({{"file:///w", true, false}});
     // The first watcher takes its configuration and then ends, as a crash would.
     WatcherScript script({QStringLiteral("await 4"), QStringLiteral("exit 3")});
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
     QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
 
@@ -187,9 +185,8 @@ void SupervisorTest::runningWatcherIsNotLaunchedAgain()
 {
     openStore({{"file:///w", true, false}});
     WatcherScript script({}); // runs until its input ends
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
     supervisor.launchUnlessRunning();
     supervisor.launchUnlessRunning(); // while the first is still starting
@@ -209,9 +206,8 @@ void SupervisorTest::lateEndOfOldWatcherLeavesNewOneRunning()
 {
     openStore({});
     WatcherScript script({});
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
     supervisor.launchWatcher();
     QTRY_COMPARE(launched.size(), 1);
@@ -234,9 +230,8 @@ void SupervisorTest::nothingIsWrittenToAnEndedWatcher()
 {
     openStore({});
     WatcherScript script({QStringLiteral("await 2"), QStringLiteral("exit 0")});
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     supervisor.launchWatcher();
     QTRY_VERIFY(supervisor.process() && supervisor.process()->state() == QProcess::NotRunning);
     QTRY_VERIFY(!WatcherStatus::shared().isRunning());
@@ -258,9 +253,8 @@ void SupervisorTest::eventsFromTheWatcherReachTheSignal()
          QStringLiteral("sleep 50"),
          QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/y"))),
          QStringLiteral("exit 0")});
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     QList<QString> paths;
     connect(&supervisor, &WatcherSupervisor::eventsRead, this, [&](const QList<WatchEvent>& events) {
         for (const WatchEvent& event : events)
@@ -275,9 +269,8 @@ void SupervisorTest::watcherThatStopsReadingRaisesNoSignal()
     openStore({});
     // It takes the first configuration, closes its input and keeps running.
     WatcherScript script({QStringLiteral("stdin-limit 2"), QStringLiteral("sleep 8000")});
-    script.exportToEnvironment();
     WatcherSupervisor supervisor;
-    supervisor.setExecutable(scriptedWatcherPath());
+    script.runBy(supervisor);
     supervisor.launchWatcher();
     QTRY_COMPARE(script.recordedStdin(), QByteArray("\n\n"));
 

@@ -2,6 +2,8 @@
 
 // Helpers for tests that run the scripted stand-in watcher (ScriptedWatcher.cpp).
 
+#include "watcher/WatcherSupervisor.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -49,6 +51,13 @@ public:
     {
         qputenv("TW_SCRIPT", m_dir.filePath(QStringLiteral("script")).toLocal8Bit());
         qputenv("TW_STDIN", stdinRecordPath().toLocal8Bit());
+    }
+
+    // Makes `supervisor` start the scripted watcher, running this script.
+    void runBy(WatcherSupervisor& supervisor) const
+    {
+        exportToEnvironment();
+        supervisor.setExecutable(scriptedWatcherPath());
     }
 
 private:
