@@ -42,7 +42,9 @@ Options:
 std::unique_ptr<tw::RuleEngine> loadEngine()
 {
     try {
-        return tw::loadRuleEngine(tw::RuleLoadOptions{}, std::cerr);
+        tw::RuleLoadOptions options;
+        options.grouping = tw::RuleGrouping::OneSet; // resident for as long as the watcher runs
+        return tw::loadRuleEngine(options, std::cerr);
     } catch (const std::exception& e) {
         // Still watch, with the few rules built in, rather than watch nothing.
         std::cerr << "twwatch: cannot load the YARA rules (" << e.what() << "), using built-in rules\n";

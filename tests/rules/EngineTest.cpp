@@ -310,26 +310,48 @@ TEST(RulesPathScope, PatternsMatchNamesAndPaths)
     EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").contains("/any", "any"));
 }
 
-// A scoped file is only evaluated inside its scope; unscoped files everywhere; one read serves both.
+// A scoped file's rules speak only inside its scope and unscoped files everywhere, in the same order,
+// whether each scoped file has a set of its own or all files share one; two scoped files may share a
+// rule name, and refused rules stay silent.
 TEST_F(RulesEngine, ScopedRuleFilesSeeOnlyTheirPaths)
 {
     const fs::path scoped = m_rules / "scoped.yar";
+    const fs::path locks = m_rules / "locks.yar";
     const fs::path everywhere = m_rules / "everywhere.yar";
     writeFile(scoped, "// twwatch-scope: package.json\n"
                       "rule in_scope { meta: severity = \"high\" condition: true }\n"
-                      "rule in_scope_refused { condition: true }\n");
+                      "rule in_scope_refused { condition: true }\n"
+                      "rule same_name { meta: severity = \"high\" condition: true }\n");
+    writeFile(locks, "// twwatch-scope: *.lock\n"
+                     "rule same_name { meta: severity = \"warning\" condition: true }\n");
     writeFile(everywhere,
               "rule anywhere { meta: severity = \"warning\" strings: $a = \"MARK\" condition: $a }\n");
-    std::ostringstream diag;
-    CompileOutcome outcome = compileRuleFiles({scoped, everywhere}, diag);
-    ASSERT_EQ(outcome.sets.size(), 2u);
-    EXPECT_EQ(outcome.files[0].scope.describe(), "package.json");
-    YaraRuleEngine engine(outcome.sets, kContentBound);
-    auto evaluator = engine.makeEvaluator();
-    writeFile(m_tree / "package.json", "MARK");
-    writeFile(m_tree / "other.json", "MARK");
-    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "package.json").string(), {}})),
-              (std::set<std::string>{"in_scope", "anywhere"}));
-    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "other.json").string(), {}})),
-              (std::set<std::string>{"anywhere"}));
+    for (const auto& name : {"package.json", "yarn.lock", "other.json"})
+        writeFile(m_tree / name, "MARK");
+    const auto found = [&](Evaluator& e, const char* name) {
+        std::vector<std::string> out;
+        for (const auto& m : e.evaluate({(m_tree / name).string(), {}}))
+            out.push_back(m.rule + " " + m.severity);
+        return out;
+    };
+    struct Row
+    {
+        RuleGrouping grouping;
+        std::size_t sets;
+    };
+    for (const Row row : {Row{RuleGrouping::PerScope, 3}, Row{RuleGrouping::OneSet, 1}}) {
+        SCOPED_TRACE(row.sets);
+        std::ostringstream diag;
+        CompileOutcome outcome = compileRuleFiles({scoped, locks, everywhere}, diag, row.grouping);
+        EXPECT_EQ(outcome.sets.size(), row.sets);
+        EXPECT_EQ(outcome.files[0].scope.describe(), "package.json");
+        EXPECT_EQ(outcome.files[0].refusedRules, std::vector<std::string>{"in_scope_refused"});
+        YaraRuleEngine engine(outcome.sets, kContentBound);
+        auto evaluator = engine.makeEvaluator();
+        EXPECT_EQ(found(*evaluator, "package.json"),
+                  (std::vector<std::string>{"anywhere warning", "in_scope high", "same_name high"}));
+        EXPECT_EQ(found(*evaluator, "yarn.lock"),
+                  (std::vector<std::string>{"anywhere warning", "same_name warning"}));
+        EXPECT_EQ(found(*evaluator, "other.json"), std::vector<std::string>{"anywhere warning"});
+    }
 }

@@ -1,10 +1,13 @@
 // The rule pack through the live watcher: change words reach the rules (a hook that gains the
-// executable bit, a touch that changes only attributes), and an editor's save-by-rename gives one
-// finding per rule.
+// executable bit, a touch that changes only attributes), an editor's save-by-rename gives one finding
+// per rule, and the watcher finds on the pack's samples exactly what an audit finds.
 
 #include "LiveWatcher.h"
+#include "RuleCases.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace fs = std::filesystem;
 using namespace tw::test;
@@ -102,6 +105,68 @@ TEST_F(RulesLive, HiddenTagCharactersInANewAgentFile)
     fs::copy_file(testDataDir() / "rules" / "samples" / "agents" / "AGENTS-tags.md", agents);
     ASSERT_TRUE(m_watcher->waitFor(agents, "agent_rules_hidden_tag_characters")) << m_watcher->errors();
     EXPECT_EQ(m_watcher->eventsFor(agents, "agent_rules_hidden_tag_characters")[0].severity, "critical");
+}
+
+// "path rule (severity)" for each finding, the probe's left out.
+std::set<std::string> findings(const std::vector<Event>& events)
+{
+    std::set<std::string> out;
+    for (const auto& e : events)
+        if (e.rule != "live_probe")
+            out.insert(e.path + " " + e.rule + " (" + e.severity + ")");
+    return out;
+}
+
+// The entries of `from` that `without` lacks, one per line, the first twenty of them.
+std::string lines(const std::set<std::string>& from, const std::set<std::string>& without)
+{
+    std::string s;
+    int n = 0;
+    for (const auto& f : from)
+        if (!without.count(f) && n++ < 20)
+            s += "  " + f + "\n";
+    return n > 20 ? s + "  ... " + std::to_string(n - 20) + " more\n" : s;
+}
+
+// The watcher compiles the whole pack into one set and keeps a match only inside its own file's scope;
+// an audit compiles a set per scope. Both must find the same on every sample of the pack.
+TEST(RulesModes, WatcherFindsWhatAnAuditFinds)
+{
+    TempDir config;
+    TempDir tree;
+    TempDir staging;
+    useConfigHome(config.path());
+    // The pack's conditions check paths themselves; this file's rules rely on its scope alone.
+    writeUserRule(config.path(), "scoped.yar",
+                  "// twwatch-scope: package.json */.git/hooks/*\n"
+                  "rule user_scoped { meta: severity = \"high\" condition: true }\n"
+                  "rule user_scoped_refused { condition: true }\n");
+    // The folders are there before the watcher starts, and each sample arrives whole by a rename, so
+    // the watcher never evaluates a half-copied file.
+    for (const auto& c : ruleCases())
+        fs::create_directories((tree / c.name / c.destination).parent_path());
+    LiveWatcher watcher(config.path());
+    watcher.watch(tree.path());
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.errors();
+    for (const auto& c : ruleCases()) {
+        plantSample(c, staging / c.name);
+        fs::rename(staging / c.name, tree / c.name / c.destination);
+    }
+
+    const ScanResult audit = runTwwatch({"--scan", tree.path().string()});
+    ASSERT_EQ(audit.process.exitCode, 0) << audit.process.err;
+    const std::set<std::string> expected = findings(audit.events);
+    const auto attacks =
+        std::count_if(ruleCases().begin(), ruleCases().end(), [](auto& c) { return c.fires; });
+    ASSERT_GE(expected.size(), static_cast<std::size_t>(attacks)) << lines(expected, {});
+    ASSERT_TRUE(std::any_of(expected.begin(), expected.end(),
+                            [](auto& f) { return f.ends_with("package.json user_scoped (high)"); }));
+
+    waitUntil([&] { return lines(expected, findings(watcher.events())).empty(); }, std::chrono::seconds(40));
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.errors(); // a late extra finding would be in by now
+    const std::set<std::string> live = findings(watcher.events());
+    EXPECT_EQ(lines(expected, live), "") << "found by the audit only";
+    EXPECT_EQ(lines(live, expected), "") << "found by the watcher only";
 }
 
 } // namespace

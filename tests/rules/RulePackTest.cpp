@@ -2,6 +2,7 @@
 // benign look-alike) where it would land in a developer's tree, runs `twwatch --scan` on the tree and
 // checks which rules fire at which severity. The cases live in tests/data/rules/cases.tsv.
 
+#include "RuleCases.h"
 #include "ScanRunner.h"
 
 #include <fstream>
@@ -13,58 +14,6 @@ namespace fs = std::filesystem;
 using namespace tw::test;
 
 namespace {
-
-struct RuleCase
-{
-    std::string name;
-    bool fires = false;
-    std::string rule;
-    std::string severity;
-    fs::perms mode{};
-    std::string sample;
-    std::string destination;
-    std::set<std::string> alsoAllowed;
-};
-
-std::set<std::string> splitList(const std::string& s)
-{
-    std::set<std::string> out;
-    if (s == "-")
-        return out;
-    std::istringstream in(s);
-    for (std::string item; std::getline(in, item, ',');)
-        out.insert(item);
-    return out;
-}
-
-std::vector<RuleCase> loadCases()
-{
-    std::vector<RuleCase> cases;
-    std::ifstream in(testDataDir() / "rules" / "cases.tsv");
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> f;
-        std::istringstream cols(line);
-        for (std::string c; std::getline(cols, c, '\t');)
-            f.push_back(c);
-        if (f.size() != 8)
-            continue; // caught by CasesTableIsWellFormed
-        cases.push_back({f[0], f[1] == "fires", f[2], f[3],
-                         static_cast<fs::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6], splitList(f[7])});
-    }
-    return cases;
-}
-
-// Names the case in test output instead of dumping its bytes.
-void PrintTo(const RuleCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-const std::vector<RuleCase>& cases()
-{
-    static const std::vector<RuleCase> all = loadCases();
-    return all;
-}
 
 class RulesPack : public ::testing::TestWithParam<RuleCase>
 {
@@ -86,9 +35,7 @@ TEST_P(RulesPack, FiresOnlyWhereItShould)
 {
     const RuleCase& c = GetParam();
     const fs::path target = m_tree / c.destination;
-    fs::create_directories(target.parent_path());
-    fs::copy_file(testDataDir() / "rules" / "samples" / c.sample, target);
-    fs::permissions(target, c.mode);
+    plantSample(c, target);
 
     const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
     ASSERT_EQ(r.process.exitCode, 0) << r.process.err;
@@ -115,7 +62,7 @@ TEST_P(RulesPack, FiresOnlyWhereItShould)
         EXPECT_TRUE(rules.insert(e.rule).second) << found;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(cases()),
+INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(ruleCases()),
                          [](const ::testing::TestParamInfo<RuleCase>& info) { return info.param.name; });
 
 TEST(RulesPackTable, CasesTableIsWellFormed)
@@ -127,8 +74,8 @@ TEST(RulesPackTable, CasesTableIsWellFormed)
         const auto tabs = std::count(line.begin(), line.end(), '\t');
         EXPECT_EQ(tabs, 7) << line;
     }
-    EXPECT_EQ(static_cast<size_t>(rows), cases().size());
-    for (const auto& c : cases()) {
+    EXPECT_EQ(static_cast<size_t>(rows), ruleCases().size());
+    for (const auto& c : ruleCases()) {
         EXPECT_TRUE(names.insert(c.name).second) << "duplicate case " << c.name;
         EXPECT_TRUE(fs::is_regular_file(testDataDir() / "rules" / "samples" / c.sample)) << c.sample;
         if (c.fires) {
@@ -153,7 +100,7 @@ TEST(RulesPackTable, EveryRuleHasAnAttackAndALookAlike)
     }
     ASSERT_GE(loaded.size(), 40u) << r.process.out;
     std::set<std::string> attacked, lookAlike;
-    for (const auto& c : cases())
+    for (const auto& c : ruleCases())
         (c.fires ? attacked : lookAlike).insert(c.rule);
     for (const auto& rule : loaded) {
         EXPECT_TRUE(attacked.count(rule)) << rule << " has no attack sample";

@@ -5,9 +5,10 @@
 //     // twwatch-scope: package.json .npmrc */.github/workflows/*
 //
 // Every string of every rule is searched in every file it is evaluated on, whatever its condition says
-// about the path, and that search is most of the cost of a scan. A file that declares a scope is only
-// evaluated on paths inside it; a file without one is evaluated on every file. The rules' own
-// conditions still decide; the scope only spares the search where they could never match.
+// about the path, and that search is most of the cost of a scan. A file that declares a scope only
+// reports on paths inside it; a file without one on every file. The rules' own conditions still
+// decide. Where a scoped file has a compiled set of its own, the scope also spares the search where
+// its rules could never match (RuleCompiler.h).
 //
 // Patterns are separated by white space, one or more scope lines per file. A pattern with a slash is
 // matched against the whole path, one without against the file name; `*`, `?` and `[...]` are shell

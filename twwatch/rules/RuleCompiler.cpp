@@ -4,10 +4,10 @@
 
 #include <yara.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <map>
-#include <set>
+#include <optional>
 #include <sstream>
 
 namespace tw {
@@ -86,6 +86,102 @@ PathScope scopeOf(const std::filesystem::path& file)
     return PathScope::fromRuleText(text.str());
 }
 
+// Refused rules stay compiled, so that rules naming them still compile, but never report.
+void disableRefused(YR_RULES* rules, const std::map<std::string, const RuleFileReport*>& byNamespace)
+{
+    YR_RULE* rule;
+    yr_rules_foreach(rules, rule)
+    {
+        const auto file = byNamespace.find(rule->ns->name);
+        if (file == byNamespace.end())
+            continue;
+        const auto& refused = file->second->refusedRules;
+        if (std::find(refused.begin(), refused.end(), rule->identifier) != refused.end())
+            yr_rule_disable(rule);
+    }
+}
+
+// Compiles `report.file` alone and lists its loaded and refused rules; null when it does not compile.
+YR_RULES* compileAlone(RuleFileReport& report, std::ostream& diagnostics)
+{
+    const std::string file = report.file.string();
+    CompilerHandle h;
+    CompilerMessages messages;
+    if (!h.compiler || !declareExternals(h.compiler)) {
+        diagnostics << "twwatch: " << file << ": the rule compiler could not be set up; skipped\n";
+        return nullptr;
+    }
+    yr_compiler_set_callback(h.compiler, onCompilerMessage, &messages);
+    YR_RULES* rules = nullptr;
+    if (addFile(h.compiler, report.file, "probe", messages) != 0 ||
+        yr_compiler_get_rules(h.compiler, &rules) != ERROR_SUCCESS) {
+        for (const auto& e : messages.errors)
+            diagnostics << "twwatch: " << e << "\n";
+        diagnostics << "twwatch: " << file << ": does not compile; skipped\n";
+        return nullptr;
+    }
+    report.compiled = true;
+    const YR_RULE* rule;
+    yr_rules_foreach(rules, rule)
+    {
+        if (RULE_IS_PRIVATE(rule))
+            continue;
+        const std::string severity = severityOf(rule);
+        if (isKnownSeverity(severity)) {
+            report.loadedRules.emplace_back(rule->identifier);
+        } else {
+            report.refusedRules.emplace_back(rule->identifier);
+            diagnostics << "twwatch: " << file << ": rule " << rule->identifier << " refused: "
+                        << (severity.empty() ? std::string("no \"severity\" meta")
+                                             : "severity \"" + severity + "\"")
+                        << "; it must be \"critical\", \"high\" or \"warning\"\n";
+        }
+    }
+    report.scope = scopeOf(report.file);
+    return rules;
+}
+
+// Compiles the files at `indices` into one set, each in a namespace of its own; when that fails (a file
+// changed since it compiled alone) they are reported and marked as not loaded.
+std::optional<RuleSet> compileTogether(std::vector<RuleFileReport>& files,
+                                       const std::vector<std::size_t>& indices, std::ostream& diagnostics)
+{
+    CompilerHandle h;
+    CompilerMessages messages;
+    RuleSet set;
+    std::map<std::string, const RuleFileReport*> byNamespace;
+    const bool ready = h.compiler && declareExternals(h.compiler);
+    int errors = 0;
+    if (ready) {
+        yr_compiler_set_callback(h.compiler, onCompilerMessage, &messages);
+        // libyara takes no more files after one that failed.
+        for (auto i = indices.begin(); i != indices.end() && errors == 0; ++i) {
+            const std::string ns = "file" + std::to_string(*i);
+            errors += addFile(h.compiler, files[*i].file, ns, messages);
+            byNamespace[ns] = &files[*i];
+            if (!files[*i].scope.isEverything())
+                set.namespaceScopes.emplace(ns, files[*i].scope);
+        }
+    }
+    YR_RULES* rules = nullptr;
+    if (!ready || errors != 0 || yr_compiler_get_rules(h.compiler, &rules) != ERROR_SUCCESS) {
+        for (const auto& e : messages.errors)
+            diagnostics << "twwatch: " << e << "\n";
+        const bool anyScoped = std::any_of(indices.begin(), indices.end(),
+                                           [&](std::size_t i) { return !files[i].scope.isEverything(); });
+        diagnostics << "twwatch: the rule files" << (anyScoped ? "" : " without a scope")
+                    << " could not be compiled together; skipped\n";
+        for (std::size_t i : indices) {
+            files[i].compiled = false;
+            files[i].loadedRules.clear();
+        }
+        return std::nullopt;
+    }
+    disableRefused(rules, byNamespace);
+    set.rules = std::make_shared<const CompiledRules>(rules);
+    return set;
+}
+
 } // namespace
 
 bool isKnownSeverity(const std::string& severity)
@@ -115,102 +211,33 @@ bool CompileOutcome::allAccepted() const
     return true;
 }
 
-CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files, std::ostream& diagnostics)
+CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files, std::ostream& diagnostics,
+                                RuleGrouping grouping)
 {
     CompileOutcome outcome;
-    std::vector<std::size_t> good;
+    std::vector<std::size_t> together;
     for (const auto& file : files) {
         RuleFileReport report;
         report.file = file;
-        CompilerHandle h;
-        CompilerMessages messages;
-        if (!h.compiler || !declareExternals(h.compiler)) {
-            diagnostics << "twwatch: " << file.string()
-                        << ": the rule compiler could not be set up; skipped\n";
-            outcome.files.push_back(std::move(report));
-            continue;
-        }
-        yr_compiler_set_callback(h.compiler, onCompilerMessage, &messages);
-        YR_RULES* rules = nullptr;
-        if (addFile(h.compiler, file, "probe", messages) != 0 ||
-            yr_compiler_get_rules(h.compiler, &rules) != ERROR_SUCCESS) {
-            for (const auto& e : messages.errors)
-                diagnostics << "twwatch: " << e << "\n";
-            diagnostics << "twwatch: " << file.string() << ": does not compile; skipped\n";
-            outcome.files.push_back(std::move(report));
-            continue;
-        }
-        report.compiled = true;
-        const YR_RULE* rule;
-        yr_rules_foreach(rules, rule)
-        {
-            if (RULE_IS_PRIVATE(rule))
-                continue;
-            const std::string severity = severityOf(rule);
-            if (isKnownSeverity(severity)) {
-                report.loadedRules.emplace_back(rule->identifier);
+        if (YR_RULES* rules = compileAlone(report, diagnostics)) {
+            if (grouping == RuleGrouping::PerScope && !report.scope.isEverything()) {
+                disableRefused(rules, {{"probe", &report}});
+                outcome.sets.push_back({report.scope, std::make_shared<const CompiledRules>(rules), {}});
             } else {
-                report.refusedRules.emplace_back(rule->identifier);
-                diagnostics << "twwatch: " << file.string() << ": rule " << rule->identifier << " refused: "
-                            << (severity.empty() ? std::string("no \"severity\" meta")
-                                                 : "severity \"" + severity + "\"")
-                            << "; it must be \"critical\", \"high\" or \"warning\"\n";
+                yr_rules_destroy(rules);
+                together.push_back(outcome.files.size());
             }
-        }
-        report.scope = scopeOf(file);
-        if (report.scope.isEverything()) {
-            yr_rules_destroy(rules);
-            good.push_back(outcome.files.size());
-        } else {
-            YR_RULE* r;
-            yr_rules_foreach(rules, r)
-            {
-                for (const auto& refused : report.refusedRules)
-                    if (refused == r->identifier)
-                        yr_rule_disable(r);
-            }
-            outcome.sets.push_back({report.scope, std::make_shared<const CompiledRules>(rules)});
         }
         outcome.files.push_back(std::move(report));
     }
-
-    if (good.empty())
+    if (together.empty())
         return outcome;
-    CompilerHandle h;
-    CompilerMessages messages;
-    YR_RULES* combined = nullptr;
-    if (h.compiler && declareExternals(h.compiler)) {
-        yr_compiler_set_callback(h.compiler, onCompilerMessage, &messages);
-        std::map<std::string, std::set<std::string>> refused; // namespace -> rule names
-        int errors = 0;
-        for (std::size_t i : good) {
-            const std::string ns = "file" + std::to_string(i);
-            errors += addFile(h.compiler, outcome.files[i].file, ns, messages);
-            refused[ns].insert(outcome.files[i].refusedRules.begin(), outcome.files[i].refusedRules.end());
-        }
-        if (errors == 0 && yr_compiler_get_rules(h.compiler, &combined) == ERROR_SUCCESS) {
-            YR_RULE* rule;
-            yr_rules_foreach(combined, rule)
-            {
-                if (refused[rule->ns->name].count(rule->identifier))
-                    yr_rule_disable(rule);
-            }
-        } else {
-            // Each file compiled alone, so this takes a file that changed between the two passes.
-            for (const auto& e : messages.errors)
-                diagnostics << "twwatch: " << e << "\n";
-            diagnostics
-                << "twwatch: the rule files without a scope could not be compiled together; skipped\n";
-            for (std::size_t i : good) {
-                outcome.files[i].compiled = false;
-                outcome.files[i].loadedRules.clear();
-            }
-            combined = nullptr;
-        }
-    }
-    if (combined)
-        outcome.sets.insert(outcome.sets.begin(),
-                            RuleSet{PathScope{}, std::make_shared<const CompiledRules>(combined)});
+    // Unscoped files first: libyara reports matches in compilation order, so a file's findings come
+    // in the same order as from a set per scope, where the unscoped set is scanned first.
+    std::stable_partition(together.begin(), together.end(),
+                          [&](std::size_t i) { return outcome.files[i].scope.isEverything(); });
+    if (auto set = compileTogether(outcome.files, together, diagnostics))
+        outcome.sets.insert(outcome.sets.begin(), std::move(*set));
     return outcome;
 }
 

@@ -3,14 +3,18 @@
 // Turns rule files into shared sets of compiled rules.
 //
 // Each file is first compiled on its own: libyara's compiler is unusable after its first error, so this
-// is how one broken file is named and skipped without costing the others. A file that declares a path
-// scope (PathScope.h) keeps that compilation as a set of its own, evaluated only inside its scope. The
-// other files that pass are compiled together into one set, each in its own namespace so that two files
-// may reuse a rule name. Rules refused for their severity are disabled in the result.
+// is how one broken file is named and skipped without costing the others. The files that pass are then
+// grouped into sets (RuleGrouping), each file in its own namespace so that two files may reuse a rule
+// name. Rules refused for their severity are disabled in the result.
+//
+// Every compiled set costs libyara about 9 MiB whatever it holds, and each worker keeps a scanner per
+// set: a set per scoped file buys speed with memory, which a short audit can afford and the
+// long-running watcher cannot.
 
 #include "rules/PathScope.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -44,10 +48,20 @@ struct RuleFileReport
     PathScope scope;
 };
 
+enum class RuleGrouping {
+    // A set of its own for each file that declares a path scope (PathScope.h), searched only inside
+    // that scope, and one set for the other files: no file is searched by rules that cannot apply.
+    PerScope,
+    // One set for all files; a match of a scoped file's rule counts only inside that file's scope.
+    OneSet,
+};
+
 struct RuleSet
 {
-    PathScope scope; // everything for the set of unscoped files
+    PathScope scope; // the paths the set is evaluated on: everything for a set of several files
     std::shared_ptr<const CompiledRules> rules;
+    // The scopes of the scoped files inside a set of several, by their namespace (YR_NAMESPACE name).
+    std::map<std::string, PathScope> namespaceScopes;
 };
 
 struct CompileOutcome
@@ -59,6 +73,7 @@ struct CompileOutcome
 };
 
 // Problems go to `diagnostics`, one line each, naming the file (and line) and YARA's message.
-CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files, std::ostream& diagnostics);
+CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files, std::ostream& diagnostics,
+                                RuleGrouping grouping = RuleGrouping::PerScope);
 
 } // namespace tw

@@ -30,7 +30,7 @@ std::unique_ptr<RuleEngine> loadRuleEngine(const RuleLoadOptions& options, std::
         diagnostics << "twwatch: libyara could not be initialised; no rules loaded\n";
         return std::make_unique<NoRules>();
     }
-    CompileOutcome outcome = compileRuleFiles(ruleFiles(options, diagnostics), diagnostics);
+    CompileOutcome outcome = compileRuleFiles(ruleFiles(options, diagnostics), diagnostics, options.grouping);
     if (outcome.loadedRuleCount() == 0)
         diagnostics << "twwatch: no rules loaded\n";
     return std::make_unique<YaraRuleEngine>(std::move(outcome.sets), kContentBound);
@@ -42,7 +42,7 @@ int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostrea
         err << "twwatch: libyara could not be initialised\n";
         return 1;
     }
-    const CompileOutcome outcome = compileRuleFiles(ruleFiles(options, err), err);
+    const CompileOutcome outcome = compileRuleFiles(ruleFiles(options, err), err, options.grouping);
     for (const auto& f : outcome.files) {
         out << f.file.string() << ": ";
         if (!f.compiled) {

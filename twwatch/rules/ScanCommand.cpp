@@ -103,7 +103,9 @@ private:
 
 int runScan(const std::vector<std::string>& dirs, const RuleLoadOptions& options, std::ostream& err)
 {
-    auto engine = loadRuleEngine(options, err);
+    RuleLoadOptions perScope = options;
+    perScope.grouping = RuleGrouping::PerScope; // throughput over memory: the process is short-lived
+    auto engine = loadRuleEngine(perScope, err);
     ignoreSigpipe();
     EventWriter writer(1);
     ScanQueue queue;

@@ -26,15 +26,26 @@ std::string severityOf(const YR_RULE* rule)
     return {};
 }
 
+struct MatchSink
+{
+    const std::map<std::string, PathScope>& namespaceScopes;
+    const FileFacts& facts;
+    std::vector<RuleMatch>& matches;
+};
+
 int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
 {
-    if (message == CALLBACK_MSG_RULE_MATCHING) {
-        const auto* rule = static_cast<const YR_RULE*>(data);
-        if (!RULE_IS_PRIVATE(rule)) {
-            auto* matches = static_cast<std::vector<RuleMatch>*>(userData);
-            matches->push_back({rule->identifier, severityOf(rule)});
-        }
-    }
+    if (message != CALLBACK_MSG_RULE_MATCHING)
+        return CALLBACK_CONTINUE;
+    const auto* rule = static_cast<const YR_RULE*>(data);
+    auto* sink = static_cast<MatchSink*>(userData);
+    if (RULE_IS_PRIVATE(rule))
+        return CALLBACK_CONTINUE;
+    // In a set of several files, a scoped file's rule speaks only for the paths of its scope.
+    const auto scope = sink->namespaceScopes.find(rule->ns->name);
+    if (scope != sink->namespaceScopes.end() && !scope->second.contains(sink->facts.path, sink->facts.name))
+        return CALLBACK_CONTINUE;
+    sink->matches.push_back({rule->identifier, severityOf(rule)});
     return CALLBACK_CONTINUE;
 }
 
@@ -50,7 +61,7 @@ YaraEvaluator::YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t conte
         yr_scanner_set_timeout(scanner, kScanTimeoutSeconds);
         // Fast mode only skips repeat matches of strings whose count and offsets no condition reads.
         yr_scanner_set_flags(scanner, SCAN_FLAGS_FAST_MODE);
-        m_scanners.push_back({set.scope, set.rules, scanner});
+        m_scanners.push_back({set.scope, set.namespaceScopes, set.rules, scanner});
     }
 }
 
@@ -81,7 +92,8 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
     for (auto& s : m_scanners) {
         if (!s.scope.contains(facts.path, facts.name) || !setExternals(s.scanner, facts))
             continue;
-        yr_scanner_set_callback(s.scanner, onScanMessage, &matches);
+        MatchSink sink{s.namespaceScopes, facts, matches};
+        yr_scanner_set_callback(s.scanner, onScanMessage, &sink);
         const int rc = yr_scanner_scan_mem(s.scanner, m_buffer.data(), snap.contentSize);
         if (rc != ERROR_SUCCESS) {
             // Matches reported before a timeout stand; the line says which file was cut short.

@@ -2,12 +2,15 @@
 
 // The YARA evaluator: one per worker thread, each with its own scanners (one per rule set) and read
 // buffer over the shared compiled rules, so evaluations on different threads never contend. A file is
-// read once and scanned by every set whose scope contains it.
+// read once and scanned by every set whose scope contains it; a set of several files keeps only the
+// matches of rules whose own file's scope contains it.
 
 #include "rules/RuleCompiler.h"
 #include "watch/RuleEngine.h"
 
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 typedef struct YR_SCAN_CONTEXT YR_SCANNER;
@@ -29,6 +32,7 @@ private:
     struct Scanner
     {
         PathScope scope;
+        std::map<std::string, PathScope> namespaceScopes;
         std::shared_ptr<const CompiledRules> rules; // keeps the rules alive as long as the scanner
         YR_SCANNER* scanner = nullptr;
     };
