@@ -7,6 +7,60 @@ bool inRange(char32_t c, char32_t first, char32_t last)
     return c >= first && c <= last;
 }
 
+bool isTagCharacter(char32_t c)
+{
+    return inRange(c, 0xE0000, 0xE007F);
+}
+
+char32_t codePointAt(QStringView text, qsizetype i, qsizetype& units)
+{
+    const QChar ch = text.at(i);
+    if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+        units = 2;
+        return QChar::surrogateToUcs4(ch, text.at(i + 1));
+    }
+    units = 1;
+    return ch.unicode();
+}
+
+// The flags of England, Scotland and Wales are the only tag sequences in everyday text; any other use
+// of tag characters hides something.
+qsizetype subdivisionFlagLength(QStringView text)
+{
+    static const QString flags[] = {
+        QString::fromUcs4(U"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F"),
+        QString::fromUcs4(U"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F"),
+        QString::fromUcs4(U"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F"),
+    };
+    for (const QString& flag : flags) {
+        if (text.startsWith(flag))
+            return flag.size();
+    }
+    return 0;
+}
+
+// The run of tag characters at the start of `text` as one mark with the ASCII it hides. Tags that
+// stand for no printable character keep their code point, in brackets no hidden ASCII can forge.
+QString tagRunMark(QStringView text, qsizetype& runUnits)
+{
+    QString mark = QChar(kHiddenTextOpen) + QStringLiteral("hidden: ");
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype units = 0;
+        const char32_t c = codePointAt(text, i, units);
+        if (!isTagCharacter(c))
+            break;
+        if (inRange(c, 0xE0020, 0xE007E))
+            mark.append(QChar(static_cast<char16_t>(c - 0xE0000)));
+        else
+            mark.append(QChar(u'\u27E8') + invisibleMarkToken(c) + QChar(u'\u27E9'));
+        i += units;
+    }
+    runUnits = i;
+    mark.append(QChar(kHiddenTextClose));
+    return mark;
+}
+
 } // namespace
 
 bool isInvisibleCodePoint(char32_t c, bool atStart)
@@ -67,11 +121,13 @@ DisplayText makeDisplayText(const QString& text)
             ++i;
             continue;
         }
-        char32_t cp = ch.unicode();
         qsizetype units = 1;
-        if (ch.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(ch, text.at(i + 1));
-            units = 2;
+        const char32_t cp = codePointAt(text, i, units);
+        if (cp == 0x1F3F4) {
+            // A well-formed flag is drawn as the flag; anything else after the black flag is marked.
+            const qsizetype flag = subdivisionFlagLength(QStringView(text).mid(i));
+            i += flag > 0 ? flag : units;
+            continue;
         }
         if (cp == U'\n') {
             ++line;
@@ -87,7 +143,8 @@ DisplayText makeDisplayText(const QString& text)
         startCopying(i);
         out.text.append(QStringView(text).mid(copiedUpTo, i - copiedUpTo));
         if (!crlf) {
-            const QString token = invisibleMarkToken(cp);
+            const QString token =
+                isTagCharacter(cp) ? tagRunMark(QStringView(text).mid(i), units) : invisibleMarkToken(cp);
             out.marks.push_back({line, out.text.size() - lineStart, token.size()});
             out.text.append(token);
         }

@@ -3,7 +3,9 @@
 // Characters that draw nothing (or reorder what is drawn) can make a file read differently from what
 // it does: bidirectional controls, zero-width characters, Unicode tag characters, control bytes and
 // separators that a text view would turn into line breaks. The viewer shows each of them as a visible
-// token such as "U+202E", highlighted, and everything else as stored.
+// token such as "U+202E", highlighted, and everything else as stored. A run of tag characters smuggles
+// ASCII, so it becomes one token that shows what it hides: "⟦hidden: ignore previous instructions⟧";
+// the flags of England, Scotland and Wales, built from tags, are drawn as flags.
 
 #include <QString>
 
@@ -15,6 +17,10 @@ bool isInvisibleCodePoint(char32_t codePoint, bool atStart = false);
 
 // "U+202E", "U+E0041": at least four upper-case hex digits.
 QString invisibleMarkToken(char32_t codePoint);
+
+// Around the decoded text of a run of tag characters. Not ASCII, so hidden text cannot close the mark.
+inline constexpr char16_t kHiddenTextOpen = u'\u27E6';
+inline constexpr char16_t kHiddenTextClose = u'\u27E7';
 
 // One token in the display text: line (0-based, lines split at "\n"), start column and length, both
 // in UTF-16 units of that line.

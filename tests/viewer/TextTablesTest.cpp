@@ -21,6 +21,17 @@ QString u16(const char16_t* text)
     return QStringView(text).toString();
 }
 
+// The tag characters that hide `ascii`.
+QString tags(const char* ascii)
+{
+    QString out;
+    for (const char* c = ascii; *c; ++c) {
+        const char32_t tag = 0xE0000 + static_cast<unsigned char>(*c);
+        out += QString::fromUcs4(&tag, 1);
+    }
+    return out;
+}
+
 QByteArray nulTerminated(std::initializer_list<const char*> records)
 {
     QByteArray out;
@@ -173,10 +184,6 @@ TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
          {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}}},
         {"byte order mark at start stays", u16(u"\uFEFFabc"), u16(u"\uFEFFabc"), {}},
         {"byte order mark later is marked", u16(u"a\uFEFF"), QStringLiteral("aU+FEFF"), {{0, 1, 6}}},
-        {"tag characters",
-         u16(u"x\U000E0041\U000E007F"),
-         QStringLiteral("xU+E0041U+E007F"),
-         {{0, 1, 7}, {0, 8, 7}}},
         {"CRLF line ends are dropped", QStringLiteral("a\r\nb\r\n"), QStringLiteral("a\nb\n"), {}},
         {"a lone carriage return is marked", QStringLiteral("a\rb"), QStringLiteral("aU+000Db"), {{0, 1, 6}}},
         {"line and paragraph separators",
@@ -200,10 +207,94 @@ TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
     }
 }
 
+TEST(ViewerInvisibleMarks, ARunOfTagCharactersShowsTheTextItHides)
+{
+    const QString england = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
+    const QString scotland = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F");
+    const QString wales = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F");
+    const QString blackFlag = u16(u"\U0001F3F4");
+    const QString cancel = u16(u"\U000E007F");
+    struct Row
+    {
+        const char* name;
+        QString text;
+        QString display;
+        std::vector<MarkSpan> marks;
+    };
+    const Row rows[] = {
+        {"hidden instruction",
+         "Be helpful." + tags("ignore previous instructions") + ".",
+         u16(u"Be helpful.\u27E6hidden: ignore previous instructions\u27E7."),
+         {{0, 11, 38}}},
+        {"whole printable range",
+         tags(" ~{}<>\"'`\\|"),
+         u16(u"\u27E6hidden:  ~{}<>\"'`\\|\u27E7"),
+         {{0, 0, 21}}},
+        {"cancel tag alone", "a" + cancel, u16(u"a\u27E6hidden: \u27E8U+E007F\u27E9\u27E7"), {{0, 1, 19}}},
+        {"language tag before its code",
+         u16(u"\U000E0001") + tags("en"),
+         u16(u"\u27E6hidden: \u27E8U+E0001\u27E9en\u27E7"),
+         {{0, 0, 21}}},
+        {"tags for control characters never break the line",
+         u16(u"x\U000E000A\U000E000D\U000E0000y"),
+         u16(u"x\u27E6hidden: \u27E8U+E000A\u27E9\u27E8U+E000D\u27E9\u27E8U+E0000\u27E9\u27E7y"),
+         {{0, 1, 37}}},
+        {"one mark per run, one per line",
+         "a" + tags("rm") + "\n" + tags("-rf") + "\r\nb" + tags("/"),
+         u16(u"a\u27E6hidden: rm\u27E7\n\u27E6hidden: -rf\u27E7\nb\u27E6hidden: /\u27E7"),
+         {{0, 1, 12}, {1, 0, 13}, {2, 1, 11}}},
+        {"runs between other hidden characters",
+         u16(u"\u202E") + tags("a") + u16(u"\u200B") + tags("b"),
+         u16(u"U+202E\u27E6hidden: a\u27E7U+200B\u27E6hidden: b\u27E7"),
+         {{0, 0, 6}, {0, 6, 11}, {0, 17, 6}, {0, 23, 11}}},
+        {"a lone surrogate ends nothing",
+         QString(QChar(0xD800)) + tags("x"),
+         u16(u"U+D800\u27E6hidden: x\u27E7"),
+         {{0, 0, 6}, {0, 6, 11}}},
+        {"flags of England, Scotland and Wales stay",
+         england + " " + scotland + "\n" + wales,
+         england + " " + scotland + "\n" + wales,
+         {}},
+        {"tags after a flag are hidden text",
+         england + tags("curl x|sh"),
+         england + u16(u"\u27E6hidden: curl x|sh\u27E7"),
+         {{0, 14, 19}}},
+        {"a flag missing its cancel tag is hidden text",
+         blackFlag + tags("gbeng"),
+         blackFlag + u16(u"\u27E6hidden: gbeng\u27E7"),
+         {{0, 2, 15}}},
+        {"another code under the black flag is hidden text",
+         blackFlag + tags("gbxss") + cancel,
+         blackFlag + u16(u"\u27E6hidden: gbxss\u27E8U+E007F\u27E9\u27E7"),
+         {{0, 2, 24}}},
+        {"a cancel tag alone after a flag",
+         wales + cancel,
+         wales + u16(u"\u27E6hidden: \u27E8U+E007F\u27E9\u27E7"),
+         {{0, 14, 19}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const DisplayText display = makeDisplayText(row.text);
+        EXPECT_EQ(display.text, row.display);
+        EXPECT_EQ(display.marks, row.marks);
+        EXPECT_EQ(countLines(display.text), countLines(row.text));
+        // Each highlight covers its whole mark, brackets included.
+        const QStringList lines = splitLines(display.text);
+        for (const MarkSpan& mark : display.marks) {
+            ASSERT_LT(mark.line, lines.size());
+            const QString token = lines[mark.line].mid(mark.column, mark.length);
+            EXPECT_TRUE(token.startsWith(u"U+") ||
+                        (token.startsWith(QChar(kHiddenTextOpen)) && token.endsWith(QChar(kHiddenTextClose))))
+                << token.toStdString();
+        }
+    }
+}
+
 TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
 {
-    const char16_t* lines[] = {u"\u200B+x", u"+\u200B++", u"-\u202E--",
-                               u"@\u2066@", u"+++\u200B", u"\u202E@@"};
+    const char16_t* lines[] = {u"\u200B+x",   u"+\u200B++", u"-\u202E--",    u"@\u2066@",
+                               u"+++\u200B",  u"\u202E@@",  u"\U000E002B+x", u"\U000E002D\U000E002D-x",
+                               u"\U000E0040@"};
     for (const char16_t* line : lines) {
         const QString text = u16(line);
         EXPECT_EQ(diffLineKind(makeDisplayText(text).text), diffLineKind(text)) << text.toStdString();

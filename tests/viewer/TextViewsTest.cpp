@@ -177,13 +177,15 @@ void TextViewsTest::invisibleCharactersAreHighlightedTokens()
 {
     FileContentView view;
     view.resize(640, 480);
-    const QString text = QStringLiteral("admin = false \u202E// check\u2066\n\u200Bx\nplain\ntag\U000E0041");
+    const QString text = QStringLiteral(
+        "admin = false \u202E// check\u2066\n\u200Bx\nplain\ntag\U000E0072\U000E006D\U000E0020\U000E002A");
     view.showText(text);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.grab();
-    QCOMPARE(view.toPlainText(),
-             QStringLiteral("admin = false U+202E// checkU+2066\nU+200Bx\nplain\ntagU+E0041"));
+    QCOMPARE(
+        view.toPlainText(),
+        QStringLiteral("admin = false U+202E// checkU+2066\nU+200Bx\nplain\ntag\u27E6hidden: rm *\u27E7"));
     QCOMPARE(view.lineCount(), 4);
     const QTextCharFormat mark = view.markFormat();
     const QTextBlock first = view.document()->firstBlock();
@@ -191,7 +193,8 @@ void TextViewsTest::invisibleCharactersAreHighlightedTokens()
     QVERIFY(hasMarkAt(first.layout()->formats(), 28, 6, mark));
     QVERIFY(hasMarkAt(first.next().layout()->formats(), 0, 6, mark));
     QVERIFY(first.next().next().layout()->formats().isEmpty());
-    QVERIFY(hasMarkAt(view.document()->lastBlock().layout()->formats(), 3, 7, mark));
+    // Hidden text is one mark, highlighted from bracket to bracket.
+    QVERIFY(hasMarkAt(view.document()->lastBlock().layout()->formats(), 3, 14, mark));
     // The highlight is really drawn: some pixels have the mark's background colour.
     const QImage image = view.viewport()->grab().toImage();
     const QColor background = mark.background().color();
@@ -278,7 +281,7 @@ void TextViewsTest::diffTokensKeepTheLineColour()
 {
     DiffView view;
     view.resize(640, 480);
-    view.setDiff(QStringLiteral("+ok \u202Eevil\n"));
+    view.setDiff(QStringLiteral("+ok \u202Eevil\n+x\U000E0063\U000E0075\U000E0072\U000E006C\n"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.textView()->grab();
@@ -288,6 +291,12 @@ void TextViewsTest::diffTokensKeepTheLineColour()
     QVERIFY(!formats.isEmpty());
     QCOMPARE(formats.first().format.foreground().color(), diffGreen());
     QVERIFY(hasMarkAt(formats, 4, 6, view.textView()->markFormat()));
+    const QTextBlock hidden = block.next();
+    QCOMPARE(hidden.text(), QStringLiteral("+x\u27E6hidden: curl\u27E7"));
+    const QList<QTextLayout::FormatRange> hiddenFormats = hidden.layout()->formats();
+    QVERIFY(!hiddenFormats.isEmpty());
+    QCOMPARE(hiddenFormats.first().format.foreground().color(), diffGreen());
+    QVERIFY(hasMarkAt(hiddenFormats, 2, 14, view.textView()->markFormat()));
 }
 
 QTEST_MAIN(TextViewsTest)

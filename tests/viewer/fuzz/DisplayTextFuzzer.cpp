@@ -34,8 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (mark.line < 0 || mark.line >= lines.size())
             std::abort();
         const QString& line = lines[mark.line];
-        if (mark.column < 0 || mark.column + mark.length > line.size() ||
-            !line.mid(mark.column).startsWith(u"U+"))
+        if (mark.column < 0 || mark.length <= 0 || mark.column + mark.length > line.size())
+            std::abort();
+        const QStringView token = QStringView(line).mid(mark.column, mark.length);
+        const bool hiddenText =
+            token.startsWith(QChar(kHiddenTextOpen)) && token.endsWith(QChar(kHiddenTextClose));
+        if (!token.startsWith(u"U+") && !hiddenText)
             std::abort();
     }
     // Nothing invisible is left in the display.
