@@ -1,35 +1,13 @@
 #include "rules/FileSnapshot.h"
 
+#include "watch/Fd.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tw {
-
-namespace {
-
-class Fd
-{
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
 
 FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound)
 {

@@ -2,6 +2,7 @@
 
 #include "ConfigReader.h"
 #include "EventWriter.h"
+#include "Fd.h"
 #include "WarningRules.h"
 #include "WatchTree.h"
 #include "WorkerPool.h"
@@ -21,26 +22,6 @@
 
 namespace tw {
 namespace {
-
-class Fd
-{
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 void armTimer(int timerFd, std::optional<PendingChanges::Clock::time_point> due)
 {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <unistd.h>
+
+namespace tw {
+
+// Owns one file descriptor and closes it when it goes; -1 means none.
+class Fd
+{
+public:
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace tw
