@@ -13,14 +13,14 @@
 
 using namespace tw::test;
 
-struct DirectorySpec
+struct StoredDirectory
 {
     QString url;
     bool files;
     bool directories;
 };
-using DirectorySpecs = QList<DirectorySpec>;
-Q_DECLARE_METATYPE(DirectorySpecs)
+using StoredDirectories = QList<StoredDirectory>;
+Q_DECLARE_METATYPE(StoredDirectories)
 
 // Supervision of a scripted stand-in watcher that records its standard input.
 class SupervisorTest : public QObject
@@ -41,7 +41,7 @@ private slots:
     void watcherThatStopsReadingRaisesNoSignal();
 
 private:
-    void openStore(const DirectorySpecs& directories);
+    void openStore(const StoredDirectories& directories);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ModelContainer> m_store;
@@ -62,15 +62,15 @@ void SupervisorTest::cleanup()
     m_store.reset();
 }
 
-void SupervisorTest::openStore(const DirectorySpecs& directories)
+void SupervisorTest::openStore(const StoredDirectories& directories)
 {
     QString error;
     m_store = ModelContainer::open(m_dir->filePath(QStringLiteral("store.sqlite")), &error);
     QVERIFY2(m_store, qPrintable(error));
     auto context = m_store->newContext();
-    for (const DirectorySpec& spec : directories) {
-        Directory directory = Directory::materialize(PersistentIdentifier::create(), QUrl(spec.url),
-                                                     spec.files, spec.directories, false, false);
+    for (const StoredDirectory& stored : directories) {
+        Directory directory = Directory::materialize(PersistentIdentifier::create(), QUrl(stored.url),
+                                                     stored.files, stored.directories, false, false);
         context->insert(directory);
     }
     QVERIFY(context->save());
@@ -79,30 +79,31 @@ void SupervisorTest::openStore(const DirectorySpecs& directories)
 
 void SupervisorTest::configurationBytes_data()
 {
-    QTest::addColumn<DirectorySpecs>("directories");
+    QTest::addColumn<StoredDirectories>("directories");
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("one watched, one with both flags off")
-        << DirectorySpecs{{"file:///a", true, false}, {"file:///b", false, false}} << QByteArray("/a\n\n");
+        << StoredDirectories{{"file:///a", true, false}, {"file:///b", false, false}} << QByteArray("/a\n\n");
     QTest::newRow("two watched, store order")
-        << DirectorySpecs{{"file:///a", true, false}, {"file:///c", true, false}} << QByteArray("/a\n/c\n\n");
-    QTest::newRow("none stored") << DirectorySpecs{} << QByteArray("\n\n");
-    QTest::newRow("none selected") << DirectorySpecs{{"file:///b", false, false}} << QByteArray("\n\n");
+        << StoredDirectories{{"file:///a", true, false}, {"file:///c", true, false}}
+        << QByteArray("/a\n/c\n\n");
+    QTest::newRow("none stored") << StoredDirectories{} << QByteArray("\n\n");
+    QTest::newRow("none selected") << StoredDirectories{{"file:///b", false, false}} << QByteArray("\n\n");
     QTest::newRow("only new directories watched")
-        << DirectorySpecs{{"file:///d", false, true}} << QByteArray("/d\n\n");
+        << StoredDirectories{{"file:///d", false, true}} << QByteArray("/d\n\n");
     QTest::newRow("unescaped, no trailing slash")
-        << DirectorySpecs{{"file:///home/u/my%20code/", true, false}, {"file:///h%C3%A9", true, false}}
+        << StoredDirectories{{"file:///home/u/my%20code/", true, false}, {"file:///h%C3%A9", true, false}}
         << QByteArray("/home/u/my code\n/h\xc3\xa9\n\n");
     // A line feed cannot be written in this format: that directory is left out, the others are sent.
-    QTest::newRow("path with a line feed left out") << DirectorySpecs{{"file:///a", true, false},
-                                                                      {"file:///x%0Ay", true, false},
-                                                                      {"file:///c", true, false}}
+    QTest::newRow("path with a line feed left out") << StoredDirectories{{"file:///a", true, false},
+                                                                         {"file:///x%0Ay", true, false},
+                                                                         {"file:///c", true, false}}
                                                     << QByteArray("/a\n/c\n\n");
 }
 
 void SupervisorTest::configurationBytes()
 {
-    QFETCH(DirectorySpecs, directories);
+    QFETCH(StoredDirectories, directories);
     QFETCH(QByteArray, bytes);
     openStore(directories);
 

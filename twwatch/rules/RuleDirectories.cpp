@@ -44,7 +44,7 @@ fs::path bundledRuleDir()
 fs::path userRuleDir()
 {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    // The base directory specification says a relative value is invalid and must be ignored.
+    // XDG base directories: a relative value is invalid and must be ignored.
     if (xdg && xdg[0] == '/')
         return fs::path(xdg) / "tarnwick" / "rules";
     const char* home = std::getenv("HOME");

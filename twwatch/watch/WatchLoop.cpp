@@ -25,15 +25,15 @@ namespace {
 
 void armTimer(int timerFd, std::optional<PendingChanges::Clock::time_point> due)
 {
-    itimerspec spec = {};
+    itimerspec dueAt = {};
     if (due) {
         const auto left =
             std::max(*due - PendingChanges::Clock::now(), PendingChanges::Clock::duration(1000));
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+        dueAt.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        dueAt.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
     }
-    timerfd_settime(timerFd, 0, &spec, nullptr);
+    timerfd_settime(timerFd, 0, &dueAt, nullptr);
 }
 
 void drain(int fd)
