@@ -1,9 +1,8 @@
 #include "FindingRow.h"
 
 #include "RelativeAge.h"
-#include "shell/AppDelegate.h"
-#include "shell/ElidedLabel.h"
-#include "shell/TextStyles.h"
+#include "ui/ElidedLabel.h"
+#include "ui/TextStyles.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -107,7 +106,5 @@ void FindingRow::paintEvent(QPaintEvent*)
 
 void FindingRow::open()
 {
-    if (AppDelegate* delegate = AppDelegate::shared()) {
-        delegate->openFileViewer(m_finding);
-    }
+    emit openRequested(m_finding);
 }
