@@ -1,6 +1,7 @@
 #include "FindingRow.h"
 
 #include "RelativeAge.h"
+#include "records/Severity.h"
 #include "ui/ElidedLabel.h"
 #include "ui/TextStyles.h"
 
@@ -25,11 +26,14 @@ QLabel* makeLabel(const QString& text, const QFont& font, QWidget* parent)
 
 QString FindingRow::severityMarker(const QString& severity)
 {
-    if (severity == QLatin1String("critical")) {
+    switch (severityOf(severity)) {
+    case Severity::Critical:
         return QCoreApplication::translate("FindingRow", "⛔CRITICAL:");
-    }
-    if (severity == QLatin1String("high")) {
+    case Severity::High:
         return QCoreApplication::translate("FindingRow", "❗");
+    case Severity::Warning:
+    case Severity::Other:
+        break;
     }
     return QCoreApplication::translate("FindingRow", "⚠️");
 }

@@ -2,6 +2,7 @@
 
 #include "FindingRow.h"
 #include "records/FindingListModel.h"
+#include "records/Severity.h"
 #include "ui/Divider.h"
 #include "ui/SymbolIcons.h"
 #include "ui/TextStyles.h"
@@ -48,12 +49,12 @@ QPixmap dot(const QColor& color)
 
 bool isAlert(const Finding& finding)
 {
-    return finding.severity() == QLatin1String("critical") || finding.severity() == QLatin1String("high");
+    return ::isAlert(severityOf(finding.severity()));
 }
 
 bool isWarning(const Finding& finding)
 {
-    return finding.severity() == QLatin1String("warning");
+    return severityOf(finding.severity()) == Severity::Warning;
 }
 
 } // namespace
