@@ -1,9 +1,9 @@
 #include "DirectoryView.h"
 
 #include "WrappedPathLabel.h"
+#include "desktop/ActivationPolicy.h"
 #include "records/DirectoryListModel.h"
 #include "records/ModelContainer.h"
-#include "desktop/ActivationPolicy.h"
 #include "ui/Divider.h"
 #include "ui/SymbolIcons.h"
 #include "ui/TextStyles.h"
