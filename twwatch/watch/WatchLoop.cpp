@@ -102,7 +102,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     bool moreScans = false;
     while (running) {
         fds[Input].fd = inputOpen ? options.inputFd : -1;
-        // Folders still to be list go on as soon as nothing else is waiting.
+        // Folders still to be listed go on as soon as nothing else is waiting.
         if (::poll(fds.data(), fds.size(), moreScans ? 0 : -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -139,7 +139,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
         if (fds[Pool].revents)
             drain(poolFd.get());
         tree.retryLater(pool.takeRetries());
-        moreScans = tree.continueScans(scanSlice);
+        tree.continueScans(scanSlice);
         // The workers' queue is bounded: what does not fit stays pending (bounded too) until they call.
         const size_t room = pool.room();
         auto due = pending.takeDue(PendingChanges::Clock::now(), room);
@@ -148,7 +148,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
         if (filled)
             pool.wantRoom();
         armTimer(timerFd.get(), filled ? std::nullopt : pending.nextDue());
-        moreScans = moreScans && !pending.full();
+        moreScans = tree.hasScanWork() && !pending.full();
     }
     // The reader may be alive but no longer reading: a worker blocked on a full pipe must not keep the
     // watcher from ending.

@@ -73,8 +73,9 @@ public:
     // Reads and handles every queued event, until the queue is empty.
     void handleEvents();
     // Lists up to `budget` entries of the folders waiting to be listed, while the pending changes have
-    // room. True while work is left that could go on now.
-    bool continueScans(size_t budget);
+    // room.
+    void continueScans(size_t budget);
+    bool hasScanWork() const { return !m_scans.empty() || !m_deferred.empty(); }
     // Files that exist but could not be read: read again when a folder above them opens.
     void retryLater(const std::vector<std::string>& paths);
 

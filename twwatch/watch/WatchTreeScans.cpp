@@ -55,7 +55,7 @@ void WatchTree::scan(Node* start, const ScanMode& mode)
     runScans(walk, unlimited);
 }
 
-bool WatchTree::continueScans(size_t budget)
+void WatchTree::continueScans(size_t budget)
 {
     beginPass();
     if (!m_deferred.empty() && !m_pending.full()) {
@@ -65,7 +65,6 @@ bool WatchTree::continueScans(size_t budget)
     }
     runScans(m_scans, budget);
     endPass();
-    return !m_scans.empty() && !m_pending.full();
 }
 
 void WatchTree::runScans(std::deque<ScanWork>& queue, size_t& budget)

@@ -77,7 +77,11 @@ size_t WorkerPool::room()
 void WorkerPool::wantRoom()
 {
     std::lock_guard lock(m_mutex);
-    m_wantRoom = true;
+    // The workers may have drained the queue already: then no later pop would ever call.
+    if (queuedLocked() <= m_capacity / 2)
+        m_notify();
+    else
+        m_wantRoom = true;
 }
 
 std::vector<std::string> WorkerPool::takeRetries()
