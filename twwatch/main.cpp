@@ -5,6 +5,7 @@
 #include "watch/RuleEngine.h"
 #include "watch/WatchLoop.h"
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -77,5 +78,9 @@ int main(int argc, char** argv)
     }
     const auto engine = loadEngine();
     tw::EventWriter writer(1);
-    return tw::runWatcher(*engine, writer, tw::WatchOptions{});
+    tw::WatchOptions options;
+    // A small bound lets the tests and benchmarks reach it without a million files.
+    if (const char* limit = std::getenv("TWWATCH_PENDING_LIMIT"); limit && std::atol(limit) > 0)
+        options.pendingLimit = static_cast<size_t>(std::atol(limit));
+    return tw::runWatcher(*engine, writer, options);
 }

@@ -71,7 +71,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
         [[maybe_unused]] const auto ignored = ::write(fd, &one, sizeof one);
     });
 
-    PendingChanges pending(options.timing);
+    PendingChanges pending(options.timing, options.pendingLimit);
     WorkerPool pool(engine, writer, options.threads ? options.threads : WorkerPool::defaultThreadCount(),
                     [fd = poolFd.get()] {
                         const uint64_t one = 1;
