@@ -5,6 +5,7 @@
 #include "watch/ExitCode.h"
 #include "watch/WatchLoop.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -67,9 +68,13 @@ int main(int argc, char** argv)
         std::cerr << "twwatch: unknown or incomplete arguments: " << arg << "\n\n" << usage;
         return tw::exitStatus(tw::ExitCode::Usage);
     }
-    tw::RuleLoadOptions options;
-    options.grouping = tw::RuleGrouping::OneSet; // resident for as long as the watcher runs
-    const auto engine = tw::loadRuleEngine(options, std::cerr);
+    tw::RuleLoadOptions ruleOptions;
+    ruleOptions.grouping = tw::RuleGrouping::OneSet; // resident for as long as the watcher runs
+    const auto engine = tw::loadRuleEngine(ruleOptions, std::cerr);
     tw::EventWriter writer(1);
-    return tw::runWatcher(*engine, writer, tw::WatchOptions{});
+    tw::WatchOptions options;
+    // A small bound lets the tests and benchmarks reach it without a million files.
+    if (const char* limit = std::getenv("TWWATCH_PENDING_LIMIT"); limit && std::atol(limit) > 0)
+        options.pendingLimit = static_cast<size_t>(std::atol(limit));
+    return tw::runWatcher(*engine, writer, options);
 }

@@ -140,16 +140,17 @@ rule exact { meta: severity = "warning" condition: file_size == 4096 and not is_
               (std::set<std::string>{"exact"}));
 }
 
-TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothing)
+TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothingLinksOnlyByPath)
 {
     auto evaluator = evaluatorFor("rule any_file { meta: severity = \"warning\" condition: true }\n");
     ASSERT_EQ(::mkfifo((m_tree / "fifo").c_str(), 0644), 0);
     fs::create_directories(m_tree / "dir");
     fs::create_symlink(m_tree / "missing", m_tree / "dangling");
-    const std::vector<fs::path> paths{m_tree / "gone", m_tree / "fifo", m_tree / "dir", m_tree / "dangling",
-                                      "/dev/zero"};
+    const std::vector<fs::path> paths{m_tree / "gone", m_tree / "fifo", m_tree / "dir", "/dev/zero"};
     for (const auto& p : paths)
         EXPECT_TRUE(evaluator->evaluate({p.string(), {"deleted"}}).empty()) << p;
+    // A link is judged by its own path, whatever it points at (nothing, here).
+    EXPECT_EQ(evaluator->evaluate({(m_tree / "dangling").string(), {"created"}}).size(), 1u);
     writeFile(m_tree / "real", "");
     EXPECT_EQ(evaluator->evaluate({(m_tree / "real").string(), {"created"}}).size(), 1u)
         << "an empty file is a file";

@@ -12,6 +12,27 @@
 namespace tw {
 namespace {
 
+TEST(TwwatchUtf8, NamesForTheTerminalHaveControlsEscaped)
+{
+    struct Case
+    {
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"plain caf\xc3\xa9.txt", "plain caf\xc3\xa9.txt"},
+        {"line\nfeed", "line\\u{0a}feed"},
+        {"title\x1b]0;x\x07", "title\\u{1b}]0;x\\u{07}"},
+        {"c1 \xc2\x9b"
+         "2J",
+         "c1 \\u{9b}2J"},
+        {"lone \x9b byte", "lone \\x9b byte"},
+        {"rlo \xe2\x80\xae", "rlo \\u{202e}"},
+        {"back\\slash", "back\\\\slash"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(escapeForTerminal(c.name), c.shown) << c.shown;
+}
+
 TEST(TwwatchEventWriter, LinesAreEscapedJsonWithTheFourKeys)
 {
     struct Case

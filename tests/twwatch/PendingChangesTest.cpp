@@ -1,5 +1,6 @@
 #include "watch/PendingChanges.h"
 #include "watch/Exclusions.h"
+#include "watch/UrgentPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,53 @@ TEST(TwwatchPendingChanges, WordsMergeInFirstSeenOrderAndTakeRemoves)
     const auto due = pending.takeDue(t0 + 1s);
     EXPECT_EQ(paths(due), (std::vector<std::string>{"/b"}));
     EXPECT_EQ(due[0].types, (std::vector<std::string>{"attributes", "modified"}));
+}
+
+TEST(TwwatchPendingChanges, BoundedAndUrgentPathsFirst)
+{
+    PendingChanges pending({100ms, 2000ms, 10000ms}, 4);
+    const auto t0 = Clock::now();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(pending.note("/bulk/" + std::to_string(i), "created", Writing::Unchanged, t0));
+    EXPECT_TRUE(pending.full());
+    EXPECT_FALSE(pending.note("/bulk/4", "created", Writing::Unchanged, t0));
+    EXPECT_FALSE(pending.contains("/bulk/4"));
+    // A path already waiting takes no room.
+    EXPECT_TRUE(pending.note("/bulk/0", "modified", Writing::Unchanged, t0));
+    // Urgent paths have a reserve of a quarter on top, and no more.
+    EXPECT_TRUE(pending.note("/r/.git/hooks/pre-commit", "created", Writing::Unchanged, t0 + 50ms, true));
+    EXPECT_FALSE(pending.note("/r/package.json", "created", Writing::Unchanged, t0 + 50ms, true));
+
+    const auto first = pending.takeDue(t0 + 1s, 2);
+    EXPECT_EQ(paths(first), (std::vector<std::string>{"/r/.git/hooks/pre-commit", "/bulk/1"}));
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_TRUE(first[0].urgent);
+    EXPECT_FALSE(first[1].urgent);
+    EXPECT_EQ(paths(pending.takeDue(t0 + 1s)), (std::vector<std::string>{"/bulk/2", "/bulk/3", "/bulk/0"}));
+    EXPECT_FALSE(pending.full());
+}
+
+TEST(TwwatchUrgentPaths, HooksConfigAndManifestsOnly)
+{
+    struct Case
+    {
+        const char* path;
+        bool urgent;
+    } cases[] = {
+        {"/p/.git/hooks/pre-commit", true},
+        {"/p/.git/config", true},
+        {"/p/.git/modules/m/hooks/post-checkout", true},
+        {"/p/package.json", true},
+        {"/p/.vscode/tasks.json", true},
+        {"/p/.github/workflows/ci.yml", true},
+        {"/p/CLAUDE.md", true},
+        {"/p/src/index.js", false},
+        {"/p/node_modules/x/lib/a.js", false},
+        {"/p/.git/refs/heads/main", false},
+        {"/p/README.md", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isUrgentPath(c.path), c.urgent) << c.path;
 }
 
 TEST(TwwatchExclusions, PrunedDirectories)

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,22 +13,36 @@ namespace tw {
 FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound)
 {
     FileSnapshot snap;
-    // O_NONBLOCK so that a FIFO planted under a watched folder cannot hang a worker in open().
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) {
+    // An O_PATH handle opens nothing: the type is checked on it before anything is opened for reading.
+    Fd handle(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st
+    {
+    };
+    if (handle.get() < 0 || ::fstat(handle.get(), &st) != 0) {
+        snap.error = errno;
         snap.kind = (errno == ENOENT || errno == ENOTDIR) ? FileSnapshot::Kind::Missing
                                                           : FileSnapshot::Kind::Unreadable;
         return snap;
     }
-    struct stat st
-    {
-    };
-    if (::fstat(fd.get(), &st) != 0) {
-        snap.kind = FileSnapshot::Kind::Unreadable;
+    if (S_ISLNK(st.st_mode)) {
+        snap.kind = FileSnapshot::Kind::Link;
+        snap.size = static_cast<std::int64_t>(st.st_size);
         return snap;
     }
     if (!S_ISREG(st.st_mode)) {
         snap.kind = FileSnapshot::Kind::NotRegular;
+        return snap;
+    }
+    // Reopening through the handle reaches the same inode whatever has been renamed meanwhile.
+    const std::string self = "/proc/self/fd/" + std::to_string(handle.get());
+    Fd fd(::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat opened
+    {
+    };
+    if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0 || opened.st_ino != st.st_ino ||
+        opened.st_dev != st.st_dev) {
+        snap.error = fd.get() < 0 ? errno : ESTALE;
+        snap.kind = FileSnapshot::Kind::Unreadable;
         return snap;
     }
     snap.kind = FileSnapshot::Kind::Regular;

@@ -1,4 +1,5 @@
 #include "rules/RuleCompiler.h"
+#include "watch/Utf8.h"
 
 #include "rules/ExternalVariables.h"
 
@@ -26,7 +27,7 @@ void onCompilerMessage(int level, const char* fileName, int line, const YR_RULE*
     if (level != YARA_ERROR_LEVEL_ERROR)
         return;
     auto* messages = static_cast<CompilerMessages*>(userData);
-    std::string text = fileName ? fileName : "?";
+    std::string text = escapeForTerminal(fileName ? fileName : "?");
     if (line > 0) {
         text += ':';
         text += std::to_string(line);
@@ -59,7 +60,7 @@ int addFile(YR_COMPILER* compiler, const std::filesystem::path& file, const std:
 {
     FILE* fp = std::fopen(file.c_str(), "re");
     if (!fp) {
-        messages.errors.push_back(file.string() + ": cannot be opened");
+        messages.errors.push_back(escapeForTerminal(file.string()) + ": cannot be opened");
         return 1;
     }
     const int errors = yr_compiler_add_file(compiler, fp, ns.c_str(), file.c_str());
@@ -104,7 +105,7 @@ void disableRefused(YR_RULES* rules, const std::map<std::string, const RuleFileR
 // Compiles `report.file` alone and lists its loaded and refused rules; null when it does not compile.
 YR_RULES* compileAlone(RuleFileReport& report, std::ostream& diagnostics)
 {
-    const std::string file = report.file.string();
+    const std::string file = escapeForTerminal(report.file.string());
     CompilerHandle h;
     CompilerMessages messages;
     if (!h.compiler || !declareExternals(h.compiler)) {

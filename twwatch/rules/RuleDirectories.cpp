@@ -1,4 +1,5 @@
 #include "rules/RuleDirectories.h"
+#include "watch/Utf8.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,7 +16,7 @@ void collect(const fs::path& dir, bool reportMissing, std::vector<fs::path>& out
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
         if (reportMissing)
-            diagnostics << "twwatch: no rule folder at " << dir.string() << "\n";
+            diagnostics << "twwatch: no rule folder at " << escapeForTerminal(dir.string()) << "\n";
         return;
     }
     std::vector<fs::path> found;
@@ -25,7 +26,8 @@ void collect(const fs::path& dir, bool reportMissing, std::vector<fs::path>& out
             found.push_back(it->path());
     }
     if (ec)
-        diagnostics << "twwatch: cannot read rule folder " << dir.string() << ": " << ec.message() << "\n";
+        diagnostics << "twwatch: cannot read rule folder " << escapeForTerminal(dir.string()) << ": "
+                    << ec.message() << "\n";
     std::sort(found.begin(), found.end());
     out.insert(out.end(), found.begin(), found.end());
 }

@@ -1,4 +1,5 @@
 #include "rules/TreeWalk.h"
+#include "watch/Utf8.h"
 
 #include "watch/Exclusions.h"
 
@@ -30,7 +31,8 @@ bool walk(const std::string& root, const std::function<void(std::string)>& onFil
         pending.pop_back();
         std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
         if (!d) {
-            diagnostics << "twwatch: cannot read " << dir << ": " << std::strerror(errno) << "\n";
+            diagnostics << "twwatch: cannot read " << escapeForTerminal(dir) << ": " << std::strerror(errno)
+                        << "\n";
             if (dir == root)
                 rootRead = false;
             continue;

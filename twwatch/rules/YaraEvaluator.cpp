@@ -2,10 +2,13 @@
 
 #include "rules/ExternalVariables.h"
 #include "rules/FileSnapshot.h"
+#include "watch/Utf8.h"
+#include "watch/WarningRules.h"
 
 #include <yara.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace tw {
 
@@ -14,6 +17,12 @@ namespace {
 // A runaway rule (a regular expression that backtracks on hostile input) must not hold a worker for
 // long; what matched before the limit is still reported.
 constexpr int kScanTimeoutSeconds = 10;
+
+RuleMatch unreadable(int error)
+{
+    return {std::string(warnings::ruleForErrno(error)), std::string(warnings::severity),
+            std::string("cannot read file: ") + std::strerror(error)};
+}
 
 std::string severityOf(const YR_RULE* rule)
 {
@@ -77,9 +86,12 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
     if (m_scanners.empty())
         return matches;
     const FileSnapshot snap = readSnapshot(change.path, m_buffer, m_bound);
+    if (snap.kind == FileSnapshot::Kind::Unreadable)
+        return {unreadable(snap.error)};
     // A file that is gone, or is not a regular file, has nothing left that could run; the rules
-    // describe content and executable files, so there is nothing to match.
-    if (snap.kind != FileSnapshot::Kind::Regular)
+    // describe content and executable files, so there is nothing to match. A link is judged by its own
+    // path alone: its target may lie outside the watched tree and is never read.
+    if (snap.kind != FileSnapshot::Kind::Regular && snap.kind != FileSnapshot::Kind::Link)
         return matches;
 
     FileFacts facts = describePath(change.path);
@@ -94,11 +106,13 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
             continue;
         MatchSink sink{s.namespaceScopes, facts, matches};
         yr_scanner_set_callback(s.scanner, onScanMessage, &sink);
-        const int rc = yr_scanner_scan_mem(s.scanner, m_buffer.data(), snap.contentSize);
+        static const unsigned char nothing = 0; // a link has no content; the buffer may not exist yet
+        const int rc =
+            yr_scanner_scan_mem(s.scanner, snap.contentSize ? m_buffer.data() : &nothing, snap.contentSize);
         if (rc != ERROR_SUCCESS) {
             // Matches reported before a timeout stand; the line says which file was cut short.
-            std::fprintf(stderr, "twwatch: scanning %s stopped early (yara error %d)\n", change.path.c_str(),
-                         rc);
+            std::fprintf(stderr, "twwatch: scanning %s stopped early (yara error %d)\n",
+                         escapeForTerminal(change.path).c_str(), rc);
         }
     }
     return matches;

@@ -41,7 +41,7 @@ bool EventWriter::write(const EventLine& line)
 
 bool EventWriter::write(const Change& change, const RuleMatch& match)
 {
-    return write(EventLine{change.path, change.types, match.rule, match.severity, {}});
+    return write(EventLine{change.path, change.types, match.rule, match.severity, match.readFailure});
 }
 
 bool EventWriter::writeWarning(const std::string& path, std::string_view rule, const std::string& reason)

@@ -35,15 +35,21 @@ PendingChanges::Clock::time_point PendingChanges::dueTime(const Entry& entry, Cl
     return std::min(quiet, entry.first + m_timing.maxDelay);
 }
 
-void PendingChanges::note(const std::string& path, std::string_view word, Writing writing,
-                          Clock::time_point now)
+bool PendingChanges::note(const std::string& path, std::string_view word, Writing writing,
+                          Clock::time_point now, bool urgent)
 {
-    auto [it, inserted] = m_entries.try_emplace(path);
+    auto it = m_entries.find(path);
+    if (it == m_entries.end()) {
+        // Urgent paths may use a quarter more, so that a flood of them is bounded too.
+        if (m_entries.size() >= (urgent ? m_capacity + m_capacity / 4 : m_capacity))
+            return false;
+        it = m_entries.try_emplace(path).first;
+        it->second.first = now;
+        it->second.urgent = urgent;
+    } else {
+        dueOf(it->second).erase(it->second.due);
+    }
     Entry& entry = it->second;
-    if (inserted)
-        entry.first = now;
-    else
-        m_due.erase(entry.due);
     const int code = codeOf(word);
     const auto used = entry.words.begin() + entry.wordCount;
     if (code >= 0 && entry.wordCount < maxWords && std::find(entry.words.begin(), used, code) == used)
@@ -52,7 +58,8 @@ void PendingChanges::note(const std::string& path, std::string_view word, Writin
         entry.writing = true;
     else if (writing == Writing::Finished)
         entry.writing = false;
-    entry.due = m_due.emplace(dueTime(entry, now), &it->first);
+    entry.due = dueOf(entry).emplace(dueTime(entry, now), &it->first);
+    return true;
 }
 
 std::optional<std::vector<std::string>> PendingChanges::take(const std::string& path)
@@ -60,7 +67,7 @@ std::optional<std::vector<std::string>> PendingChanges::take(const std::string& 
     const auto it = m_entries.find(path);
     if (it == m_entries.end())
         return std::nullopt;
-    m_due.erase(it->second.due);
+    dueOf(it->second).erase(it->second.due);
     auto words = wordsOf(it->second);
     m_entries.erase(it);
     return words;
@@ -76,23 +83,27 @@ bool PendingChanges::hasWord(const std::string& path, std::string_view word) con
     return std::find(it->second.words.begin(), used, code) != used;
 }
 
-std::vector<Change> PendingChanges::takeDue(Clock::time_point now)
+std::vector<Change> PendingChanges::takeDue(Clock::time_point now, size_t limit)
 {
     std::vector<Change> due;
-    while (!m_due.empty() && m_due.begin()->first <= now) {
-        const auto it = m_entries.find(*m_due.begin()->second);
-        due.push_back(Change{it->first, wordsOf(it->second)});
-        m_due.erase(m_due.begin());
-        m_entries.erase(it);
+    for (DueMap* map : {&m_urgentDue, &m_due}) {
+        while (due.size() < limit && !map->empty() && map->begin()->first <= now) {
+            const auto it = m_entries.find(*map->begin()->second);
+            due.push_back(Change{it->first, wordsOf(it->second), it->second.urgent});
+            map->erase(map->begin());
+            m_entries.erase(it);
+        }
     }
     return due;
 }
 
 std::optional<PendingChanges::Clock::time_point> PendingChanges::nextDue() const
 {
-    if (m_due.empty())
+    if (m_due.empty() && m_urgentDue.empty())
         return std::nullopt;
-    return m_due.begin()->first;
+    if (m_due.empty() || m_urgentDue.empty())
+        return (m_due.empty() ? m_urgentDue : m_due).begin()->first;
+    return std::min(m_due.begin()->first, m_urgentDue.begin()->first);
 }
 
 } // namespace tw

@@ -34,12 +34,16 @@ struct Change
 {
     std::string path;               // absolute; raw bytes of the file name, not necessarily UTF-8
     std::vector<std::string> types; // change words, see tw::words
+    bool urgent = false;            // a hook, config or manifest path: evaluated before bulk changes
 };
 
 struct RuleMatch
 {
     std::string rule;
     std::string severity;
+    // Set when the file could not be read: the match is the watcher's own warning (rule names in
+    // WarningRules.h) with the system's explanation, and the path is tried again later.
+    std::string readFailure{};
 };
 
 class Evaluator
@@ -47,7 +51,8 @@ class Evaluator
 public:
     virtual ~Evaluator() = default;
     // Called from one thread only. The file may already be gone (a "deleted" change, or a race with the
-    // writer); an evaluator matches what it can and never throws for an unreadable file.
+    // writer); an evaluator matches what it can and never throws for an unreadable file. A file that
+    // exists but cannot be read is never passed over in silence: it yields a match with readFailure.
     virtual std::vector<RuleMatch> evaluate(const Change& change) = 0;
 };
 

@@ -70,3 +70,77 @@ std::string base64Encode(std::string_view bytes)
 }
 
 } // namespace tw
+
+namespace tw {
+namespace {
+
+size_t sequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+uint32_t decodeValid(std::string_view seq)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(seq.data());
+    if (seq.size() == 1)
+        return p[0];
+    uint32_t cp = p[0] & (0xFFu >> (seq.size() + 1));
+    for (size_t i = 1; i < seq.size(); ++i)
+        cp = (cp << 6) | (p[i] & 0x3Fu);
+    return cp;
+}
+
+bool needsEscape(uint32_t cp)
+{
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x200E || cp == 0x200F ||
+           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+} // namespace
+
+std::string escapeForTerminal(std::string_view bytes)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const size_t length = sequenceLength(lead);
+        const std::string_view seq = bytes.substr(i, length ? length : 1);
+        if (length == 0 || seq.size() < length || !isValidUtf8(seq)) {
+            out += "\\x";
+            out += hex[lead >> 4];
+            out += hex[lead & 0xF];
+            ++i;
+            continue;
+        }
+        const uint32_t cp = decodeValid(seq);
+        if (cp == '\\') {
+            out += "\\\\";
+        } else if (needsEscape(cp)) {
+            out += "\\u{";
+            bool started = false;
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                const unsigned digit = (cp >> shift) & 0xF;
+                started = started || digit != 0 || shift <= 4;
+                if (started)
+                    out += hex[digit];
+            }
+            out += '}';
+        } else {
+            out.append(seq);
+        }
+        i += length;
+    }
+    return out;
+}
+
+} // namespace tw

@@ -4,6 +4,7 @@
 #include "EventWriter.h"
 #include "ExitCode.h"
 #include "Fd.h"
+#include "Utf8.h"
 #include "WarningRules.h"
 #include "WatchTree.h"
 #include "WorkerPool.h"
@@ -37,6 +38,9 @@ void armTimer(int timerFd, std::optional<PendingChanges::Clock::time_point> due)
     timerfd_settime(timerFd, 0, &dueAt, nullptr);
 }
 
+// Folder entries listed per turn of the loop, between reads of the event queue.
+constexpr size_t scanSlice = 4096;
+
 void drain(int fd)
 {
     uint64_t value;
@@ -58,7 +62,8 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     Fd signalFd(signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
     Fd timerFd(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
     Fd wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (signalFd.get() < 0 || timerFd.get() < 0 || wakeFd.get() < 0) {
+    Fd poolFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (signalFd.get() < 0 || timerFd.get() < 0 || wakeFd.get() < 0 || poolFd.get() < 0) {
         std::cerr << "twwatch: cannot set up the event loop\n";
         return exitStatus(ExitCode::SystemFailure);
     }
@@ -67,8 +72,12 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
         [[maybe_unused]] const auto ignored = ::write(fd, &one, sizeof one);
     });
 
-    PendingChanges pending(options.timing);
-    WorkerPool pool(engine, writer, options.threads ? options.threads : WorkerPool::defaultThreadCount());
+    PendingChanges pending(options.timing, options.pendingLimit);
+    WorkerPool pool(engine, writer, options.threads ? options.threads : WorkerPool::defaultThreadCount(),
+                    [fd = poolFd.get()] {
+                        const uint64_t one = 1;
+                        [[maybe_unused]] const auto ignored = ::write(fd, &one, sizeof one);
+                    });
     // Warnings are written by the workers too, so that this thread never blocks on a full output pipe.
     WatchTree tree(
         pending, [&pool](const std::string& path, std::string_view rule, const std::string& reason) {
@@ -78,7 +87,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
 
     const bool stayAfterEof = isatty(options.outputFd);
     bool inputOpen = true;
-    enum Slot { Input, Inotify, Signal, Timer, Wake, Output, SlotCount };
+    enum Slot { Input, Inotify, Signal, Timer, Wake, Output, Pool, SlotCount };
     std::array<pollfd, SlotCount> fds{};
     fds[Input] = {options.inputFd, POLLIN, 0};
     fds[Inotify] = {tree.fd(), POLLIN, 0};
@@ -87,12 +96,15 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     fds[Wake] = {wakeFd.get(), POLLIN, 0};
     // Asking for no event still reports POLLERR when the reader of a pipe has gone.
     fds[Output] = {stayAfterEof ? -1 : options.outputFd, 0, 0};
+    fds[Pool] = {poolFd.get(), POLLIN, 0};
 
     ExitCode status = ExitCode::Ok;
     bool running = true;
+    bool moreScans = false;
     while (running) {
         fds[Input].fd = inputOpen ? options.inputFd : -1;
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
+        // Folders still to be listed go on as soon as nothing else is waiting.
+        if (::poll(fds.data(), fds.size(), moreScans ? 0 : -1) < 0) {
             if (errno == EINTR)
                 continue;
             std::cerr << "twwatch: poll failed\n";
@@ -114,7 +126,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
                 for (const auto& message : messages) {
                     for (const auto& line : message.rejected)
                         std::cerr << "twwatch: ignoring configuration line that is not an absolute path: "
-                                  << line << '\n';
+                                  << escapeForTerminal(line) << '\n';
                 }
                 // Each message replaces the whole set, so only the newest of a batch matters.
                 if (!messages.empty())
@@ -125,8 +137,19 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
             tree.handleEvents();
         if (fds[Timer].revents)
             drain(timerFd.get());
-        pool.submit(pending.takeDue(PendingChanges::Clock::now()));
-        armTimer(timerFd.get(), pending.nextDue());
+        if (fds[Pool].revents)
+            drain(poolFd.get());
+        tree.retryLater(pool.takeRetries());
+        tree.continueScans(scanSlice);
+        // The workers' queue is bounded: what does not fit stays pending (bounded too) until they call.
+        const size_t room = pool.room();
+        auto due = pending.takeDue(PendingChanges::Clock::now(), room);
+        const bool filled = due.size() == room;
+        pool.submit(std::move(due));
+        if (filled)
+            pool.wantRoom();
+        armTimer(timerFd.get(), filled ? std::nullopt : pending.nextDue());
+        moreScans = tree.hasScanWork() && !pending.full();
     }
     // The reader may be alive but no longer reading: a worker blocked on a full pipe must not keep the
     // watcher from ending.

@@ -22,6 +22,8 @@ struct WatchOptions
 {
     PendingChanges::Timing timing;
     unsigned threads = 0; // 0: WorkerPool::defaultThreadCount()
+    // Changes kept waiting at most (urgent ones have a quarter more); past it, folders are rescanned.
+    size_t pendingLimit = PendingChanges::defaultCapacity;
     int inputFd = 0;
     int outputFd = 1;
 };

@@ -21,11 +21,6 @@ constexpr uint32_t treeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE
 // huge tree cannot flood the reader.
 constexpr size_t maxWarningsPerPass = 50;
 
-long long ctimeNs(const struct stat& st)
-{
-    return static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
-}
-
 } // namespace
 
 WatchTree::WatchTree(PendingChanges& pending, WarningSink warn)
@@ -162,83 +157,6 @@ WatchTree::Node* WatchTree::attachChild(Node* parent, std::string_view name, int
 bool WatchTree::isTop(const Node* node)
 {
     return node->root && node->root->top.get() == node;
-}
-
-void WatchTree::scan(Node* start, const ScanMode& mode)
-{
-    std::vector<ScanItem> stack{{start, mode}};
-    while (!stack.empty()) {
-        const ScanItem item = stack.back();
-        stack.pop_back();
-        scanOne(item.node, item.mode, stack);
-    }
-}
-
-void WatchTree::scanOne(Node* node, const ScanMode& mode, std::vector<ScanItem>& stack)
-{
-    const std::string dirPath = pathOf(node);
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node->parent ? O_NOFOLLOW : 0);
-    const int dirFd = ::open(dirPath.c_str(), flags);
-    DIR* dir = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
-    if (!dir) {
-        const int error = errno;
-        if (dirFd >= 0)
-            ::close(dirFd);
-        // Gone meanwhile: its own events (or its parent's) tell the rest.
-        if (error != ENOENT && error != ENOTDIR && error != ELOOP)
-            warn(dirPath, error, "cannot read directory");
-        return;
-    }
-    const unsigned generation = ++m_generation;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        unsigned char type = entry->d_type;
-        struct stat st;
-        bool haveStat = false;
-        if (type == DT_UNKNOWN || mode.kind == Scan::Rescan) {
-            if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            haveStat = true;
-            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-        }
-        const std::string path = join(dirPath, name);
-        if (type == DT_DIR) {
-            if (isPrunedDirectory(dirPath, name))
-                continue;
-            const int wd = addWatch(path, false);
-            if (wd < 0) {
-                if (-wd != ENOENT && -wd != ENOTDIR)
-                    warn(path, -wd, "cannot watch directory");
-                continue;
-            }
-            const auto existing = node->children.find(name);
-            const bool known = existing != node->children.end() && existing->second->wd == wd;
-            Node* child = attachChild(node, name, wd);
-            child->seen = generation;
-            // A directory that appeared (or moved here) while events were lost: everything in it is
-            // new here, whatever its files' status-change times say.
-            const bool fresh = mode.kind == Scan::Rescan && !known;
-            stack.push_back({child, fresh ? ScanMode{Scan::Report, words::rescanned, 0} : mode});
-            continue;
-        }
-        if (mode.kind == Scan::Report)
-            m_pending.note(path, mode.word, PendingChanges::Writing::Unchanged, PendingChanges::Clock::now());
-        else if (mode.kind == Scan::Rescan && haveStat && ctimeNs(st) >= mode.sinceNs)
-            m_pending.note(path, words::rescanned, PendingChanges::Writing::Unchanged,
-                           PendingChanges::Clock::now());
-    }
-    closedir(dir);
-    // Directories that are no longer there (their events may have been lost) are released.
-    for (auto it = node->children.begin(); it != node->children.end();) {
-        if (it->second->seen != generation) {
-            releaseSubtree(it->second.get());
-            it = node->children.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }
 
 void WatchTree::warn(const std::string& path, int error, std::string_view context)

@@ -11,6 +11,15 @@
 // A root that does not exist yet, or that disappears, waits on its deepest existing ancestor and becomes
 // active as soon as it appears; everything found in it is then reported as "created" (or "moved").
 //
+// Folders that appear (made, moved in, found after lost events) are listed a slice at a time
+// (continueScans()), and only while the pending changes have room: a million files moved in at once
+// neither fill memory nor keep the events of a hook written meanwhile waiting. A live event that finds no
+// room is not dropped either: its folder is rescanned for what changed once there is room again.
+//
+// A folder that closes to the watcher (its mode changes so that the watcher can no longer enter it) is
+// remembered; when it opens again, its subtree is rescanned for everything that changed while it was
+// closed, and the files that could not be read meanwhile (retryLater()) are read again.
+//
 // Kernel quirks that shape this code:
 //  - IN_MOVED_FROM / IN_MOVED_TO of one rename share a cookie and are queued back to back, but a read
 //    may end between them. An unpaired IN_MOVED_FROM is only settled when the queue has been drained.
@@ -25,9 +34,12 @@
 
 #include "PendingChanges.h"
 
+#include <deque>
+#include <dirent.h>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,6 +52,8 @@ namespace tw {
 class WatchTree
 {
 public:
+    static constexpr size_t maxRetries = 4096;
+
     using WarningSink =
         std::function<void(const std::string& path, std::string_view rule, const std::string& reason)>;
 
@@ -58,6 +72,12 @@ public:
 
     // Reads and handles every queued event, until the queue is empty.
     void handleEvents();
+    // Lists up to `budget` entries of the folders waiting to be listed, while the pending changes have
+    // room.
+    void continueScans(size_t budget);
+    bool hasScanWork() const { return !m_scans.empty() || !m_deferred.empty(); }
+    // Files that exist but could not be read: read again when a folder above them opens.
+    void retryLater(const std::vector<std::string>& paths);
 
 private:
     struct Root;
@@ -69,6 +89,8 @@ private:
         std::string name; // the root's node holds the root's full path
         std::map<std::string, std::unique_ptr<Node>, std::less<>> children;
         unsigned seen = 0;
+        unsigned listing = 0;        // the generation of a listing in progress
+        long long closedSinceNs = 0; // when the folder was seen closing to the watcher
     };
     struct Root
     {
@@ -102,13 +124,23 @@ private:
     Node* attachChild(Node* parent, std::string_view name, int wd);
     Node* hang(Node* parent, std::string_view name, std::unique_ptr<Node> child);
     static bool isTop(const Node* node);
-    void scan(Node* start, const ScanMode& mode);
-    struct ScanItem
+    struct DirCloser
     {
-        Node* node;
-        ScanMode mode;
+        void operator()(DIR* dir) const;
     };
-    void scanOne(Node* node, const ScanMode& mode, std::vector<ScanItem>& stack);
+    struct ScanWork
+    {
+        int wd = -1; // the folder's node is looked up again each time: it may have gone meanwhile
+        ScanMode mode;
+        std::unique_ptr<DIR, DirCloser> dir;
+        unsigned generation = 0;
+    };
+    void scan(Node* start, const ScanMode& mode);
+    void runScans(std::deque<ScanWork>& queue, size_t& budget);
+    bool listSome(ScanWork& work, std::deque<ScanWork>& queue, size_t& budget);
+    void noteEvent(const Node* node, const std::string& path, std::string_view word,
+                   PendingChanges::Writing writing);
+    void folderModeChanged(Node* node);
 
     void activateOrWait(Root& root, const ScanMode& mode);
     void waitForAncestor(Root& root, bool recheck);
@@ -121,7 +153,7 @@ private:
     void handleEvent(const inotify_event& event);
     void handleTreeEvent(Node* node, const inotify_event& event);
     void handleDirectoryEntry(Node* node, const inotify_event& event, const std::string& path);
-    void handleFileEntry(const inotify_event& event, const std::string& path);
+    void handleFileEntry(const Node* node, const inotify_event& event, const std::string& path);
     void settleMoves();
     void recoverFromOverflow();
 
@@ -137,6 +169,9 @@ private:
     std::unordered_map<int, WatchUse> m_watches;
     std::unordered_map<uint32_t, std::unique_ptr<Node>> m_movedDirs;
     std::unordered_map<uint32_t, std::vector<std::string>> m_movedFiles;
+    std::deque<ScanWork> m_scans;
+    std::map<int, long long> m_deferred; // folders with changes that found no room, and since when
+    std::set<std::string> m_retry;
     unsigned m_generation = 0;
     bool m_overflow = false;
     long long m_lastDrainedNs = 0;

@@ -129,13 +129,17 @@ void WatchTree::handleTreeEvent(Node* node, const inotify_event& event)
             rootLost(*node->root);
         return;
     }
-    if (event.len == 0)
+    if (event.len == 0) {
+        // The folder's own mode, owner or times changed: it may have closed to us, or opened again.
+        if (event.mask & IN_ATTRIB)
+            folderModeChanged(node);
         return;
+    }
     const std::string path = join(pathOf(node), std::string_view(event.name, strnlen(event.name, event.len)));
     if (event.mask & IN_ISDIR)
         handleDirectoryEntry(node, event, path);
     else
-        handleFileEntry(event, path);
+        handleFileEntry(node, event, path);
 }
 
 void WatchTree::handleDirectoryEntry(Node* node, const inotify_event& event, const std::string& path)
@@ -151,11 +155,16 @@ void WatchTree::handleDirectoryEntry(Node* node, const inotify_event& event, con
             releaseSubtree(child.get());
         return;
     }
-    if (!(event.mask & (IN_CREATE | IN_MOVED_TO)))
+    // A folder that could not be watched (it was closed to us) may have just opened: all in it is new.
+    const bool opened = !(event.mask & (IN_CREATE | IN_MOVED_TO)) && (event.mask & IN_ATTRIB) &&
+                        node->children.find(name) == node->children.end();
+    if (!(event.mask & (IN_CREATE | IN_MOVED_TO)) && !opened)
         return;
     if (isPrunedDirectory(pathOf(node), name))
         return;
-    const std::string_view word = (event.mask & IN_MOVED_TO) ? words::moved : words::created;
+    const std::string_view word = opened                       ? words::rescanned
+                                  : (event.mask & IN_MOVED_TO) ? words::moved
+                                                               : words::created;
     if (event.mask & IN_MOVED_TO) {
         const auto moved = m_movedDirs.find(event.cookie);
         if (moved != m_movedDirs.end()) {
@@ -163,7 +172,9 @@ void WatchTree::handleDirectoryEntry(Node* node, const inotify_event& event, con
             // again, since every file in it now has a new path.
             auto child = std::move(moved->second);
             m_movedDirs.erase(moved);
-            scan(hang(node, name, std::move(child)), ScanMode{Scan::Report, word, 0});
+            Node* hung = hang(node, name, std::move(child));
+            hung->seen = node->listing; // a listing of the parent in progress must not drop it
+            scan(hung, ScanMode{Scan::Report, word, 0});
             return;
         }
     }
@@ -171,34 +182,36 @@ void WatchTree::handleDirectoryEntry(Node* node, const inotify_event& event, con
     // listing, whatever comes after arrives as events.
     const int wd = addWatch(path, false);
     if (wd < 0) {
-        if (-wd != ENOENT && -wd != ENOTDIR)
+        // Still closed: that was said when it was first found.
+        if (-wd != ENOENT && -wd != ENOTDIR && !(opened && (-wd == EACCES || -wd == EPERM)))
             warn(path, -wd, "cannot watch directory");
         return;
     }
     Node* child = attachChild(node, name, wd);
+    child->seen = node->listing;
     scan(child, ScanMode{Scan::Report, word, 0});
 }
 
-void WatchTree::handleFileEntry(const inotify_event& event, const std::string& path)
+void WatchTree::handleFileEntry(const Node* node, const inotify_event& event, const std::string& path)
 {
-    const auto now = PendingChanges::Clock::now();
     const uint32_t mask = event.mask;
+    const auto note = [&](std::string_view word, Writing writing) { noteEvent(node, path, word, writing); };
     if (mask & IN_CREATE) {
         // A file made by open(O_CREAT) is usually still being written; wait for its close. A symlink or
         // a hard link is complete the moment it appears.
         struct stat st;
         const bool opened = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-        m_pending.note(path, words::created, opened ? Writing::Started : Writing::Unchanged, now);
+        note(words::created, opened ? Writing::Started : Writing::Unchanged);
     }
     if (mask & IN_MODIFY)
-        m_pending.note(path, words::modified, Writing::Started, now);
+        note(words::modified, Writing::Started);
     if (mask & IN_ATTRIB)
-        m_pending.note(path, words::attributes, Writing::Unchanged, now);
+        note(words::attributes, Writing::Unchanged);
     if (mask & IN_CLOSE_WRITE) {
         // Writes through a shared mapping raise no IN_MODIFY; the close is the only sign of them.
         const bool known =
             m_pending.hasWord(path, words::created) || m_pending.hasWord(path, words::modified);
-        m_pending.note(path, known ? std::string_view{} : words::modified, Writing::Finished, now);
+        note(known ? std::string_view{} : words::modified, Writing::Finished);
     }
     if (mask & IN_MOVED_FROM) {
         // A file born moments ago and renamed away (an editor's or git's temporary file) is not a change
@@ -206,21 +219,21 @@ void WatchTree::handleFileEntry(const inotify_event& event, const std::string& p
         if (m_pending.hasWord(path, words::created) && event.cookie != 0)
             m_movedFiles[event.cookie] = m_pending.take(path).value_or(std::vector<std::string>{});
         else
-            m_pending.note(path, words::deleted, Writing::Finished, now);
+            note(words::deleted, Writing::Finished);
     }
     if (mask & IN_MOVED_TO) {
         const auto carried = m_movedFiles.find(event.cookie);
         if (carried != m_movedFiles.end()) {
             for (const auto& word : carried->second) {
                 if (word != words::deleted)
-                    m_pending.note(path, word, Writing::Unchanged, now);
+                    note(word, Writing::Unchanged);
             }
             m_movedFiles.erase(carried);
         }
-        m_pending.note(path, words::moved, Writing::Finished, now);
+        note(words::moved, Writing::Finished);
     }
     if (mask & IN_DELETE)
-        m_pending.note(path, words::deleted, Writing::Finished, now);
+        note(words::deleted, Writing::Finished);
 }
 
 void WatchTree::settleMoves()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <iostream>
+#include <utility>
 
 namespace tw {
 namespace {
@@ -17,8 +18,11 @@ void mergeWords(std::vector<std::string>& into, const std::vector<std::string>& 
 
 } // namespace
 
-WorkerPool::WorkerPool(const RuleEngine& engine, EventWriter& writer, unsigned threads)
+WorkerPool::WorkerPool(const RuleEngine& engine, EventWriter& writer, unsigned threads,
+                       std::function<void()> notify, size_t capacity)
     : m_writer(writer)
+    , m_notify(std::move(notify))
+    , m_capacity(std::max<size_t>(1, capacity))
 {
     m_running = std::max(1u, threads);
     for (unsigned i = 0; i < m_running; ++i)
@@ -52,11 +56,38 @@ void WorkerPool::submit(std::vector<Change> changes)
                 if (!inserted)
                     mergeWords(it->second.types, change.types);
             } else {
-                m_queue.push_back(std::move(change));
+                queueLocked(std::move(change));
             }
         }
     }
     m_wake.notify_all();
+}
+
+void WorkerPool::queueLocked(Change change)
+{
+    (change.urgent ? m_urgent : m_queue).push_back(std::move(change));
+}
+
+size_t WorkerPool::room()
+{
+    std::lock_guard lock(m_mutex);
+    return m_capacity - std::min(m_capacity, queuedLocked());
+}
+
+void WorkerPool::wantRoom()
+{
+    std::lock_guard lock(m_mutex);
+    // The workers may have drained the queue already: then no later pop would ever call.
+    if (queuedLocked() <= m_capacity / 2)
+        m_notify();
+    else
+        m_wantRoom = true;
+}
+
+std::vector<std::string> WorkerPool::takeRetries()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_retries, {});
 }
 
 void WorkerPool::submit(EventLine line)
@@ -72,6 +103,7 @@ bool WorkerPool::stop(std::chrono::milliseconds grace)
 {
     std::unique_lock lock(m_mutex);
     m_stopping = true;
+    m_urgent.clear();
     m_queue.clear();
     m_lines.clear();
     m_waiting.clear();
@@ -95,7 +127,7 @@ void WorkerPool::run(const RuleEngine& engine)
     std::unique_ptr<Evaluator> evaluator = engine.makeEvaluator();
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty() || !m_lines.empty(); });
+        m_wake.wait(lock, [this] { return m_stopping || queuedLocked() != 0 || !m_lines.empty(); });
         if (m_stopping)
             return;
         if (!m_lines.empty()) {
@@ -106,8 +138,13 @@ void WorkerPool::run(const RuleEngine& engine)
             lock.lock();
             continue;
         }
-        Change change = std::move(m_queue.front());
-        m_queue.pop_front();
+        auto& from = m_urgent.empty() ? m_queue : m_urgent;
+        Change change = std::move(from.front());
+        from.pop_front();
+        if (m_wantRoom && queuedLocked() <= m_capacity / 2) {
+            m_wantRoom = false;
+            m_notify();
+        }
         // Same path already being evaluated (queued twice before either started): wait behind it.
         if (m_inFlight.count(change.path)) {
             auto [it, inserted] = m_waiting.try_emplace(change.path, change);
@@ -124,16 +161,22 @@ void WorkerPool::run(const RuleEngine& engine)
         } catch (const std::exception& e) {
             std::cerr << "twwatch: evaluating a change failed: " << e.what() << '\n';
         }
+        bool readFailed = false;
         for (const auto& match : matches) {
+            readFailed = readFailed || !match.readFailure.empty();
             if (!m_writer.write(change, match))
                 break;
         }
 
         lock.lock();
+        if (readFailed && m_retries.size() < maxRetries) {
+            m_retries.push_back(change.path);
+            m_notify();
+        }
         m_inFlight.erase(change.path);
         const auto next = m_waiting.find(change.path);
         if (next != m_waiting.end()) {
-            m_queue.push_back(std::move(next->second));
+            queueLocked(std::move(next->second));
             m_waiting.erase(next);
             m_wake.notify_one();
         }

