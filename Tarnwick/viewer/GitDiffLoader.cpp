@@ -3,6 +3,7 @@
 #include "viewer/DiffHeaders.h"
 #include "viewer/GitBlobHash.h"
 #include "viewer/GitTreeEntries.h"
+#include "viewer/ScratchTree.h"
 #include "viewer/Utf8.h"
 
 #include <QDir>
@@ -23,6 +24,7 @@ namespace {
 struct Context
 {
     const GitDiffOptions& options;
+    const ScratchTree& work;
     std::chrono::steady_clock::time_point deadline;
     QString home;
     QString scratch;
@@ -75,19 +77,6 @@ std::optional<WorkSide> statWorkFile(const QString& path)
     return std::nullopt; // a directory or device where a file is tracked: git shows it deleted
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes, const QByteArray& mode)
-{
-    if (!QDir().mkpath(QFileInfo(path).path()))
-        return false;
-    if (mode == "120000")
-        return ::symlink(bytes.constData(), QFile::encodeName(path).constData()) == 0;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return false;
-    file.close();
-    return mode != "100755" || file.setPermissions(file.permissions() | QFile::ExeOwner);
-}
-
 // Reads a regular file without following a link swapped in since lstat, at most `limit` bytes.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
 {
@@ -126,9 +115,9 @@ struct PathEntry
 enum class Prepared { Unchanged, Written, TooLarge, Failed };
 
 // Puts the committed side under a/ and the current side under b/ of the scratch work folder, unless
-// both are the same.
-Prepared preparePath(const Context& ctx, const QString& work, const QByteArray& repoPath,
-                     const PathEntry& entry, const QString& workFile, int hexLength)
+// both are the same. A link's target is written as the text of a regular file, and noted in `links`.
+Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathEntry& entry,
+                     const QString& workFile, int hexLength, std::map<QByteArray, LinkSides>& links)
 {
     const GitTreeEntry* head = entry.head && entry.head->type == "blob" ? &*entry.head : nullptr;
     std::optional<WorkSide> current;
@@ -148,19 +137,22 @@ Prepared preparePath(const Context& ctx, const QString& work, const QByteArray& 
     if ((head && head->size > limit) || (current && current->size > limit))
         return Prepared::TooLarge;
 
-    const QString rel = QFile::decodeName(repoPath);
     if (head) {
         const GitRunResult blob =
             git(ctx, {QStringLiteral("cat-file"), QStringLiteral("blob"), QString::fromLatin1(head->oid)},
                 ctx.repoDir, limit);
-        if (!succeeded(blob) || !writeFile(work + QStringLiteral("/a/") + rel, blob.out, head->mode))
+        if (!succeeded(blob) || !ctx.work.writeFile("a/" + repoPath, blob.out, head->mode == "100755"))
             return Prepared::Failed;
+        if (head->mode == "120000")
+            links[repoPath].a = true;
     }
     if (current) {
         const std::optional<QByteArray> bytes =
             current->mode == "120000" ? std::optional(current->linkTarget) : readRegularFile(workFile, limit);
-        if (!bytes || !writeFile(work + QStringLiteral("/b/") + rel, *bytes, current->mode))
+        if (!bytes || !ctx.work.writeFile("b/" + repoPath, *bytes, current->mode == "100755"))
             return Prepared::Failed;
+        if (current->mode == "120000")
+            links[repoPath].b = true;
     }
     return Prepared::Written;
 }
@@ -179,6 +171,15 @@ QString diffCutShortNote(qint64 maxDiffBytes)
     return QStringLiteral("(Diff cut short: it is longer than %1 MiB)").arg(maxDiffBytes / (1024 * 1024));
 }
 
+QString nestedTreeNote(const QString& repoPath)
+{
+    return QStringLiteral(
+               "(Diff not shown: the repository lists \u201c%1\u201d both as a file and as a folder. "
+               "git cannot check out such a tree; it is damaged or made to attack tools that "
+               "read it.)\n")
+        .arg(repoPath);
+}
+
 QString loadGitDiff(const QString& path, const GitDiffOptions& options)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -193,7 +194,11 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
     const QString home = scratch.path() + QStringLiteral("/home");
     if (!scratch.isValid() || !QDir().mkpath(work) || !QDir().mkpath(home))
         return {};
-    const Context ctx{options, std::chrono::steady_clock::now() + options.timeout, home, scratch.path(), dir};
+    const ScratchTree workTree(work);
+    if (!workTree.isValid())
+        return {};
+    const Context ctx{options, workTree,       std::chrono::steady_clock::now() + options.timeout,
+                      home,    scratch.path(), dir};
 
     const GitRunResult top = git(ctx,
                                  {QStringLiteral("rev-parse"), QStringLiteral("--is-inside-work-tree"),
@@ -233,14 +238,28 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
     }
     if (paths.size() > static_cast<size_t>(options.maxPaths))
         return {};
+    // Each side on its own: a file in HEAD that became a folder in the index is an ordinary change.
+    std::vector<QByteArray> headPaths;
+    std::vector<QByteArray> indexPaths;
+    for (const auto& [repoPath, entry] : paths) {
+        if (entry.head)
+            headPaths.push_back(repoPath);
+        if (entry.index)
+            indexPaths.push_back(repoPath);
+    }
+    for (const auto* side : {&headPaths, &indexPaths}) {
+        if (const std::optional<QByteArray> nested = pathHoldingAnother(*side))
+            return nestedTreeNote(QFile::decodeName(*nested));
+    }
 
     QStringList notes;
+    std::map<QByteArray, LinkSides> links;
     int written = 0;
     for (const auto& [repoPath, entry] : paths) {
         if (!isSafeRelativePath(repoPath) || !repoPath.startsWith(prefix))
             return {};
         const QString workFile = dir + QLatin1Char('/') + QFile::decodeName(repoPath.mid(prefix.size()));
-        switch (preparePath(ctx, work, repoPath, entry, workFile, hexLength)) {
+        switch (preparePath(ctx, repoPath, entry, workFile, hexLength, links)) {
         case Prepared::Unchanged:
             break;
         case Prepared::Written:
@@ -269,20 +288,19 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
                             QStringLiteral("--no-ext-diff"), QStringLiteral("--no-textconv")};
         if (single) {
             auto exists = [&](const QString& rel) {
-                return QFileInfo(work + QLatin1Char('/') + rel).exists() ||
-                       QFileInfo(work + QLatin1Char('/') + rel).isSymLink();
+                return QFileInfo::exists(work + QLatin1Char('/') + rel);
             };
             args << (exists(a) ? a : QStringLiteral("/dev/null"))
                  << (exists(b) ? b : QStringLiteral("/dev/null"));
         } else {
-            QDir().mkpath(work + QLatin1Char('/') + a);
-            QDir().mkpath(work + QLatin1Char('/') + b);
+            if (!workTree.makeFolders(QFile::encodeName(a)) || !workTree.makeFolders(QFile::encodeName(b)))
+                return {};
             args << a << b;
         }
         const GitRunResult diff = git(ctx, args, work, options.maxDiffBytes, scratch.path());
         if (!diff.finished && !diff.overflow)
             return {};
-        diffBytes = relabelNoIndexHeaders(diff.out);
+        diffBytes = relabelNoIndexHeaders(restoreLinkModes(diff.out, links));
         if (diff.overflow) {
             diffBytes.truncate(diffBytes.lastIndexOf('\n') + 1);
             notes.prepend(diffCutShortNote(options.maxDiffBytes));
