@@ -1,5 +1,6 @@
 #include "viewer/GitDiffLoader.h"
 
+#include "viewer/BoundedFile.h"
 #include "viewer/DiffHeaders.h"
 #include "viewer/GitBlobHash.h"
 #include "viewer/GitTreeEntries.h"
@@ -14,9 +15,6 @@
 #include <map>
 #include <optional>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -48,62 +46,29 @@ bool succeeded(const GitRunResult& r)
     return r.finished && r.exitCode == 0 && !r.overflow;
 }
 
-// The current file as git would record it: mode, and bytes or link target.
+// The current file as git would record it: mode, and the opened file or the link's target. Every
+// later look at a regular file goes through the descriptor opened here.
 struct WorkSide
 {
     QByteArray mode;
     qint64 size = 0;
     QByteArray linkTarget;
+    std::optional<BoundedFile> file;
 };
 
-std::optional<WorkSide> statWorkFile(const QString& path)
+std::optional<WorkSide> openWorkFile(const QString& path)
 {
+    if (std::optional<BoundedFile> file = BoundedFile::open(path, BoundedFile::Links::Refuse)) {
+        const qint64 size = file->size();
+        return WorkSide{file->executable() ? "100755" : "100644", size, {}, std::move(file)};
+    }
     const QByteArray native = QFile::encodeName(path);
-    struct stat info
-    {
-    };
-    if (::lstat(native.constData(), &info) != 0)
-        return std::nullopt;
-    if (S_ISREG(info.st_mode))
-        return WorkSide{(info.st_mode & S_IXUSR) ? "100755" : "100644", info.st_size, {}};
-    if (S_ISLNK(info.st_mode)) {
-        QByteArray target(4096, Qt::Uninitialized);
-        const ssize_t n = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
-        if (n < 0 || n >= target.size())
-            return std::nullopt;
-        target.truncate(n);
-        return WorkSide{"120000", n, target};
-    }
-    return std::nullopt; // a directory or device where a file is tracked: git shows it deleted
-}
-
-// Reads a regular file without following a link swapped in since lstat, at most `limit` bytes.
-std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    ::close(fd);
-    bytes.truncate(done);
-    return bytes;
+    QByteArray target(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
+    if (n < 0 || n >= target.size())
+        return std::nullopt; // missing, or a directory or device where a file is tracked: deleted for git
+    target.truncate(n);
+    return WorkSide{"120000", n, target, std::nullopt};
 }
 
 struct PathEntry
@@ -122,14 +87,16 @@ Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathE
     const GitTreeEntry* head = entry.head && entry.head->type == "blob" ? &*entry.head : nullptr;
     std::optional<WorkSide> current;
     if (entry.index && entry.index->mode != "160000")
-        current = statWorkFile(workFile);
+        current = openWorkFile(workFile);
     if (!head && !current)
         return Prepared::Unchanged;
 
+    // Hashing an unchanged side reads it whole, however large, within the run's deadline.
+    const ReadBounds bounds{ctx.deadline, ctx.options.cancelled};
     if (head && current && head->mode == current->mode && head->size == current->size) {
         const std::optional<QByteArray> id =
-            current->mode == "120000" ? std::optional(gitBlobIdOfBytes(current->linkTarget, hexLength))
-                                      : gitBlobIdOfFile(workFile, hexLength, ctx.options.cancelled);
+            current->file ? gitBlobIdOfFile(*current->file, hexLength, bounds)
+                          : std::optional(gitBlobIdOfBytes(current->linkTarget, hexLength));
         if (id && *id == head->oid)
             return Prepared::Unchanged;
     }
@@ -147,9 +114,10 @@ Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathE
             links[repoPath].a = true;
     }
     if (current) {
-        const std::optional<QByteArray> bytes =
-            current->mode == "120000" ? std::optional(current->linkTarget) : readRegularFile(workFile, limit);
-        if (!bytes || !ctx.work.writeFile("b/" + repoPath, *bytes, current->mode == "100755"))
+        QByteArray bytes = current->linkTarget;
+        if (current->file && current->file->readAll(limit, bounds, bytes) != ReadEnd::Whole)
+            return Prepared::Failed;
+        if (!ctx.work.writeFile("b/" + repoPath, bytes, current->mode == "100755"))
             return Prepared::Failed;
         if (current->mode == "120000")
             links[repoPath].b = true;
