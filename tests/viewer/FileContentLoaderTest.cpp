@@ -148,8 +148,9 @@ TEST_F(ViewerFileLoaderTest, HashingRefusesAFifoAndEndsAtTheDeadline)
     for (const QString& path : {fifo, sparse}) {
         SCOPED_TRACE(path.toStdString());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-        auto hashing = std::async(std::launch::async,
-                                  [&] { return gitBlobIdOfFile(path, 40, ReadBounds{deadline, nullptr}); });
+        auto hashing = std::async(std::launch::async, [&] {
+            return gitBlobIdOfFile(path, 40, ReadBounds{deadline, nullptr});
+        });
         const bool ended = hashing.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         if (!ended) {
             // Let a blocked open return so that the test can end and report.
@@ -163,4 +164,3 @@ TEST_F(ViewerFileLoaderTest, HashingRefusesAFifoAndEndsAtTheDeadline)
 }
 
 } // namespace
-
