@@ -2,12 +2,10 @@
 
 #include "rules/RuleLoader.h"
 #include "watch/EventWriter.h"
-#include "watch/RuleEngine.h"
+#include "watch/ExitCode.h"
 #include "watch/WatchLoop.h"
 
-#include <exception>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,20 +35,14 @@ Options:
   --version       show the version
   --check-rules   compile every rule file and report what loads and what is refused
   --scan DIR...   evaluate every file under the directories once and print the matches
-)";
 
-std::unique_ptr<tw::RuleEngine> loadEngine()
-{
-    try {
-        tw::RuleLoadOptions options;
-        options.grouping = tw::RuleGrouping::OneSet; // resident for as long as the watcher runs
-        return tw::loadRuleEngine(options, std::cerr);
-    } catch (const std::exception& e) {
-        // Still watch, with the few rules built in, rather than watch nothing.
-        std::cerr << "twwatch: cannot load the YARA rules (" << e.what() << "), using built-in rules\n";
-        return tw::makeBuiltinRuleEngine();
-    }
-}
+Exit status:
+  0  done: ended as asked, every scanned folder walked, every rule loaded
+  1  --check-rules: a rule file or rule was refused, or no rule loaded
+  2  unknown or incomplete arguments
+  3  --scan: a folder could not be read (the others were still scanned)
+  4  the system refused what the work needs (event loop, libyara)
+)";
 
 } // namespace
 
@@ -61,11 +53,11 @@ int main(int argc, char** argv)
         const std::string_view arg = argv[1];
         if (arg == "--help" || arg == "-h") {
             std::cout << usage;
-            return 0;
+            return tw::exitStatus(tw::ExitCode::Ok);
         }
         if (arg == "--version") {
             std::cout << "twwatch " << TW_VERSION << '\n';
-            return 0;
+            return tw::exitStatus(tw::ExitCode::Ok);
         }
         if (arg == "--check-rules" && argc == 2)
             return tw::runCheckRules(tw::RuleLoadOptions{}, std::cout, std::cerr);
@@ -73,9 +65,11 @@ int main(int argc, char** argv)
             return tw::runScan(std::vector<std::string>(argv + 2, argv + argc), tw::RuleLoadOptions{},
                                std::cerr);
         std::cerr << "twwatch: unknown or incomplete arguments: " << arg << "\n\n" << usage;
-        return 2;
+        return tw::exitStatus(tw::ExitCode::Usage);
     }
-    const auto engine = loadEngine();
+    tw::RuleLoadOptions options;
+    options.grouping = tw::RuleGrouping::OneSet; // resident for as long as the watcher runs
+    const auto engine = tw::loadRuleEngine(options, std::cerr);
     tw::EventWriter writer(1);
     return tw::runWatcher(*engine, writer, tw::WatchOptions{});
 }

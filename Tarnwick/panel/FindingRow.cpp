@@ -1,9 +1,9 @@
 #include "FindingRow.h"
 
 #include "RelativeAge.h"
-#include "shell/AppDelegate.h"
-#include "shell/ElidedLabel.h"
-#include "shell/TextStyles.h"
+#include "records/Severity.h"
+#include "ui/ElidedLabel.h"
+#include "ui/TextStyles.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -26,11 +26,14 @@ QLabel* makeLabel(const QString& text, const QFont& font, QWidget* parent)
 
 QString FindingRow::severityMarker(const QString& severity)
 {
-    if (severity == QLatin1String("critical")) {
+    switch (severityOf(severity)) {
+    case Severity::Critical:
         return QCoreApplication::translate("FindingRow", "⛔CRITICAL:");
-    }
-    if (severity == QLatin1String("high")) {
+    case Severity::High:
         return QCoreApplication::translate("FindingRow", "❗");
+    case Severity::Warning:
+    case Severity::Other:
+        break;
     }
     return QCoreApplication::translate("FindingRow", "⚠️");
 }
@@ -107,7 +110,5 @@ void FindingRow::paintEvent(QPaintEvent*)
 
 void FindingRow::open()
 {
-    if (AppDelegate* delegate = AppDelegate::shared()) {
-        delegate->openFileViewer(m_finding);
-    }
+    emit openRequested(m_finding);
 }

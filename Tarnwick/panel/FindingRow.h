@@ -9,7 +9,7 @@ class QLabel;
 class ElidedLabel;
 
 // One finding in the panel's list: severity marker, rule name, age, and the path on a second line. The
-// whole row is one flat button; a click anywhere in it opens the finding's viewer window.
+// whole row is one flat button; a click anywhere in it asks for the finding's viewer window.
 class FindingRow : public QAbstractButton
 {
     Q_OBJECT
@@ -29,6 +29,10 @@ public:
     QString ruleText() const;
     QString ageText() const;
     QString pathText() const;
+
+signals:
+    // The row was clicked: the application opens the finding's viewer window.
+    void openRequested(const Finding& finding);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,10 +2,10 @@
 
 #include "FindingRow.h"
 #include "records/FindingListModel.h"
-#include "shell/AppDelegate.h"
-#include "shell/Divider.h"
-#include "shell/SymbolIcons.h"
-#include "shell/TextStyles.h"
+#include "records/Severity.h"
+#include "ui/Divider.h"
+#include "ui/SymbolIcons.h"
+#include "ui/TextStyles.h"
 #include "watcher/WatcherStatus.h"
 
 #include <QApplication>
@@ -49,12 +49,12 @@ QPixmap dot(const QColor& color)
 
 bool isAlert(const Finding& finding)
 {
-    return finding.severity() == QLatin1String("critical") || finding.severity() == QLatin1String("high");
+    return ::isAlert(severityOf(finding.severity()));
 }
 
 bool isWarning(const Finding& finding)
 {
-    return finding.severity() == QLatin1String("warning");
+    return severityOf(finding.severity()) == Severity::Warning;
 }
 
 } // namespace
@@ -137,20 +137,14 @@ QWidget* FindingsView::buildHeader()
 
     m_trashButton = iconButton(QStringLiteral("trash"), tr("Clear findings"), header);
     m_trashButton->setObjectName(QStringLiteral("trashButton"));
-    connect(m_trashButton, &QToolButton::clicked, this, [] {
-        if (AppDelegate* delegate = AppDelegate::shared()) {
-            delegate->clearFindings();
-        }
-    });
+    connect(m_trashButton, &QToolButton::clicked, this, &FindingsView::clearRequested);
     row->addWidget(m_trashButton);
 
     m_folderButton = iconButton(QStringLiteral("folder"), tr("Watched Directories"), header);
     m_folderButton->setObjectName(QStringLiteral("folderButton"));
     connect(m_folderButton, &QToolButton::clicked, this, [this] {
         emit windowRequested();
-        if (AppDelegate* delegate = AppDelegate::shared()) {
-            delegate->openDirectoryWindow();
-        }
+        emit directoriesRequested();
     });
     row->addWidget(m_folderButton);
 
@@ -248,6 +242,7 @@ void FindingsView::rebuild()
         FindingRow* row = m_rows.take(finding.id());
         if (!row) {
             row = new FindingRow(finding, m_listLayout->parentWidget());
+            connect(row, &FindingRow::openRequested, this, &FindingsView::findingOpenRequested);
             connect(row, &QAbstractButton::clicked, this, &FindingsView::windowRequested);
         }
         row->refreshAge(now);

@@ -16,7 +16,8 @@ class QVBoxLayout;
 
 // The tray panel: a header with the title, the watcher's state and four buttons, and below it the
 // newest findings: the alerts ("critical", "high") or, with the warnings switch on, the warnings.
-// The view writes nothing to the store; its trash button asks the application to clear the findings.
+// The view writes nothing to the store and knows nothing of the application: it asks through its
+// signals (clear the findings, open a finding, open the directories window).
 class FindingsView : public QWidget
 {
     Q_OBJECT
@@ -40,6 +41,9 @@ public:
 signals:
     // A row or the folder button asked for a window; a popup panel gets out of its way.
     void windowRequested();
+    void findingOpenRequested(const Finding& finding);
+    void directoriesRequested();
+    void clearRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

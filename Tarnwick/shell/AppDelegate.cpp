@@ -1,8 +1,9 @@
 #include "AppDelegate.h"
 
-#include "SymbolIcons.h"
 #include "directories/DirectoryView.h"
+#include "panel/FindingsView.h"
 #include "records/ModelContainer.h"
+#include "ui/SymbolIcons.h"
 #include "viewer/FileViewerView.h"
 #include "watcher/Notifier.h"
 #include "watcher/WatcherStatus.h"
@@ -14,19 +15,12 @@
 
 namespace {
 
-AppDelegate* g_shared = nullptr;
-
 constexpr QSize DirectoryWindowSize(420, 280);
 constexpr QSize DirectoryWindowMinimum(380, 220);
 constexpr QSize ViewerWindowSize(640, 480);
 constexpr QSize ViewerWindowMinimum(400, 300);
 
 } // namespace
-
-AppDelegate* AppDelegate::shared()
-{
-    return g_shared;
-}
 
 AppDelegate::AppDelegate(WatcherSupervisor* supervisor, Notifier* notifier, QObject* parent)
     : QObject(parent)
@@ -38,18 +32,21 @@ AppDelegate::AppDelegate(WatcherSupervisor* supervisor, Notifier* notifier, QObj
             applicationWillBecomeActive();
         }
     });
-    g_shared = this;
 }
 
 AppDelegate::~AppDelegate()
 {
-    if (g_shared == this) {
-        g_shared = nullptr;
-    }
     // Windows have no parent (they are top-level); they go with the delegate that keeps them.
     for (const QPointer<QWidget>& window : std::as_const(m_windows)) {
         delete window.data();
     }
+}
+
+void AppDelegate::servePanel(FindingsView* panel)
+{
+    connect(panel, &FindingsView::findingOpenRequested, this, &AppDelegate::openFileViewer);
+    connect(panel, &FindingsView::directoriesRequested, this, &AppDelegate::openDirectoryWindow);
+    connect(panel, &FindingsView::clearRequested, this, &AppDelegate::clearFindings);
 }
 
 void AppDelegate::applicationDidFinishLaunching()

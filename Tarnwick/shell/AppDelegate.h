@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ActivationPolicy.h"
+#include "desktop/ActivationPolicy.h"
 #include "records/Finding.h"
 #include "records/PersistentIdentifier.h"
 
@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class FindingsView;
 class Notifier;
 class WatcherSupervisor;
 
@@ -20,9 +21,6 @@ class AppDelegate : public QObject
 {
     Q_OBJECT
 public:
-    // The one live delegate, or null. Views reach the delegate only through this.
-    static AppDelegate* shared();
-
     AppDelegate(WatcherSupervisor* supervisor, Notifier* notifier, QObject* parent = nullptr);
     ~AppDelegate() override;
 
@@ -31,6 +29,9 @@ public:
     void applicationDidFinishLaunching();
     // Each time the application is about to become active.
     void applicationWillBecomeActive();
+
+    // Answers the panel's requests: open a finding, open the directories window, clear the findings.
+    void servePanel(FindingsView* panel);
 
     void openDirectoryWindow();
     void openFileViewer(const Finding& finding);

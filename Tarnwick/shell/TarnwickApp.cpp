@@ -1,14 +1,14 @@
 #include "TarnwickApp.h"
 
 #include "AppDelegate.h"
-#include "FallbackNotifier.h"
-#include "SingleInstance.h"
-#include "SymbolIcons.h"
 #include "TrayController.h"
-#include "TrayNotifier.h"
+#include "desktop/DBusNotifier.h"
+#include "desktop/FallbackNotifier.h"
+#include "desktop/SingleInstance.h"
+#include "desktop/TrayNotifier.h"
 #include "records/ModelContainer.h"
 #include "records/OpenStore.h"
-#include "watcher/DBusNotifier.h"
+#include "ui/SymbolIcons.h"
 #include "watcher/Intake.h"
 #include "watcher/WatcherStatus.h"
 #include "watcher/WatcherSupervisor.h"
@@ -38,6 +38,7 @@ TarnwickApp::TarnwickApp(std::unique_ptr<ModelContainer> container)
     m_intake = std::make_unique<Intake>(m_notifier.get());
     m_supervisor = std::make_unique<WatcherSupervisor>(m_intake.get());
     m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
+    m_delegate->servePanel(m_tray->findingsView());
     QObject::connect(m_delegate.get(), &AppDelegate::showPanelRequested, m_tray.get(),
                      &TrayController::showPanel);
 }

@@ -1,8 +1,8 @@
 #include "TrayController.h"
 
-#include "SymbolIcons.h"
 #include "panel/FindingsView.h"
 #include "records/FindingListModel.h"
+#include "ui/SymbolIcons.h"
 
 #include <QCursor>
 #include <QFrame>

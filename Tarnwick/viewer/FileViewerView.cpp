@@ -1,6 +1,6 @@
 #include "viewer/FileViewerView.h"
 
-#include "shell/ElidedLabel.h"
+#include "ui/ElidedLabel.h"
 #include "viewer/DiffView.h"
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"

@@ -1,5 +1,7 @@
 #include "AlertFlood.h"
 
+#include "records/Severity.h"
+
 AlertFlood::AlertFlood(int maxAlerts, qint64 windowMs)
     : m_maxAlerts(maxAlerts > 0 ? maxAlerts : 1)
     , m_windowMs(windowMs)
@@ -24,7 +26,7 @@ bool AlertFlood::admit(const QString& severity, const QString& rule, const QStri
         m_summary = Summary{0, 0, 0, {}, {}, m_summary.sequence + 1};
     }
     ++m_summary.gathered;
-    if (severity == QLatin1String("critical"))
+    if (severityOf(severity) == Severity::Critical)
         ++m_summary.critical;
     else
         ++m_summary.high;

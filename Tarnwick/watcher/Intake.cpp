@@ -5,6 +5,7 @@
 
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
+#include "records/Severity.h"
 
 #include <QDateTime>
 
@@ -12,9 +13,6 @@ namespace {
 
 // Summary bubbles are refreshed at most this often while a flood lasts.
 constexpr qint64 summaryIntervalMs = 1000;
-
-const QString criticalWord = QStringLiteral("critical");
-const QString highWord = QStringLiteral("high");
 
 } // namespace
 
@@ -51,10 +49,15 @@ void Intake::ingest(const QList<WatchEvent>& events)
 QString Intake::alertTitle(const QString& severity, const QString& rule)
 {
     // No variation selectors: U+26D4 and U+2757 as they are.
-    if (severity == criticalWord)
+    switch (severityOf(severity)) {
+    case Severity::Critical:
         return QStringLiteral("\u26D4 Critical: ") + rule;
-    if (severity == highWord)
+    case Severity::High:
         return QStringLiteral("\u2757 High: ") + rule;
+    case Severity::Warning:
+    case Severity::Other:
+        break;
+    }
     return {};
 }
 
@@ -66,13 +69,13 @@ void Intake::postAlert(const QString& rule, const QString& severity, const QStri
     const qint64 now = m_clock.elapsed();
     if (m_flood.admit(severity, rule, path, now)) {
         if (Notifier* notifier = m_notifier) {
-            notifier->notify(
-                {title,
-                 path,
-                 severity == criticalWord ? Notifier::Urgency::Critical : Notifier::Urgency::Normal,
-                 path,
-                 rule,
-                 {}});
+            notifier->notify({title,
+                              path,
+                              severityOf(severity) == Severity::Critical ? Notifier::Urgency::Critical
+                                                                         : Notifier::Urgency::Normal,
+                              path,
+                              rule,
+                              {}});
         }
         return;
     }

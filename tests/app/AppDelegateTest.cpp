@@ -6,9 +6,6 @@
 #include "WatcherScript.h"
 
 #include "directories/DirectoryView.h"
-#include "panel/FindingRow.h"
-#include "panel/FindingsView.h"
-#include "records/FindingListModel.h"
 #include "shell/AppDelegate.h"
 #include "viewer/FileViewerView.h"
 #include "watcher/WatcherSupervisor.h"
@@ -28,7 +25,6 @@ private slots:
     void directoryWindowIsOneWindowShownAgain();
     void sameFindingTwiceGivesOneWindow();
     void twoFindingsOfOneFileGiveTwoWindowsWithOneTitle();
-    void rowClickOpensTheViewer();
     void clearFindingsEmptiesTheStoreAndKeepsWindows();
     void clearFindingsOnEmptyStoreChangesNothing();
     void notificationClickOpensNewestMatchingFinding();
@@ -60,7 +56,6 @@ void AppDelegateTest::init()
 void AppDelegateTest::cleanup()
 {
     m_delegate.reset();
-    QVERIFY(AppDelegate::shared() == nullptr);
     m_supervisor.reset();
     WatcherStatus::shared().setRunning(false);
     m_notifier.reset();
@@ -77,7 +72,6 @@ AppDelegate& AppDelegateTest::makeDelegate()
 void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
 {
     AppDelegate& delegate = makeDelegate();
-    QCOMPARE(AppDelegate::shared(), &delegate);
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
     delegate.applicationDidFinishLaunching();
 
@@ -188,26 +182,6 @@ void AppDelegateTest::twoFindingsOfOneFileGiveTwoWindowsWithOneTitle()
     QVERIFY(a && b && a != b);
     QCOMPARE(a->windowTitle(), QStringLiteral("package.json"));
     QCOMPARE(b->windowTitle(), QStringLiteral("package.json"));
-}
-
-void AppDelegateTest::rowClickOpensTheViewer()
-{
-    const Finding finding = m_store->addFinding(QStringLiteral("/srv/repo/.vscode/tasks.json"),
-                                                QStringLiteral("vscode_task"), QStringLiteral("critical"));
-    AppDelegate& delegate = makeDelegate();
-    FindingListModel model(m_store->container.get());
-    FindingsView view(&model);
-    view.resize(420, 360);
-    view.show();
-    QTRY_COMPARE(view.rows().size(), 1);
-    FindingRow* row = view.rows().first();
-    // A click in the blank middle of the first line counts too.
-    QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(row->width() / 2, 6));
-    QWidget* window = delegate.fileViewerWindow(finding.id());
-    QVERIFY(window);
-    QCOMPARE(window->windowTitle(), QStringLiteral("tasks.json"));
-    QTest::mouseClick(row, Qt::LeftButton);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
 }
 
 void AppDelegateTest::clearFindingsEmptiesTheStoreAndKeepsWindows()

@@ -5,7 +5,7 @@
 #include "DesktopSession.h"
 #include "StubNotifier.h"
 
-#include "shell/FallbackNotifier.h"
+#include "desktop/FallbackNotifier.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>

@@ -7,9 +7,9 @@
 #include "panel/FindingRow.h"
 #include "panel/FindingsView.h"
 #include "records/FindingListModel.h"
-#include "shell/AppDelegate.h"
 
 #include <QApplication>
+#include <QSignalSpy>
 #include <QToolButton>
 
 class FindingsViewTest : public QObject
@@ -28,7 +28,7 @@ private slots:
     void rowShowsRuleAgeAndPath();
     void longPathKeepsStartAndEnd();
     void newFindingAppearsAtTheTopKeepingRows();
-    void trashEmptiesTheList();
+    void buttonsAndRowsAskTheApplication();
 };
 
 void FindingsViewTest::emptyStates_data()
@@ -261,20 +261,27 @@ void FindingsViewTest::newFindingAppearsAtTheTopKeepingRows()
     QCOMPARE(view.rows().last(), older);
 }
 
-void FindingsViewTest::trashEmptiesTheList()
+void FindingsViewTest::buttonsAndRowsAskTheApplication()
 {
     StoreFixture store;
-    store.addFindings(
-        {findingAged(30, QStringLiteral("critical")), findingAged(20, QStringLiteral("warning"))});
+    store.addFindings({findingAged(30, QStringLiteral("critical"))});
     FindingListModel model(store.container.get());
-    AppDelegate delegate(nullptr, nullptr);
     FindingsView view(&model);
     view.show();
     QTRY_COMPARE(view.rows().size(), 1);
+    QSignalSpy clear(&view, &FindingsView::clearRequested);
+    QSignalSpy directories(&view, &FindingsView::directoriesRequested);
+    QStringList opened;
+    connect(&view, &FindingsView::findingOpenRequested, this,
+            [&opened](const Finding& finding) { opened.append(finding.path()); });
     QTest::mouseClick(view.trashButton(), Qt::LeftButton);
-    QTRY_COMPARE(view.emptyStateText(), QStringLiteral("No findings yet"));
-    QCOMPARE(view.warningsButton()->text(), QString());
-    QCOMPARE(store.storedFindingCount(), 0);
+    QTest::mouseClick(view.folderButton(), Qt::LeftButton);
+    QTest::mouseClick(view.rows().first(), Qt::LeftButton);
+    QCOMPARE(clear.count(), 1);
+    QCOMPARE(directories.count(), 1);
+    QCOMPARE(opened, QStringList{QStringLiteral("/work/project/.git/hooks/pre-commit")});
+    // The view writes nothing itself.
+    QCOMPARE(store.storedFindingCount(), 1);
 }
 
 QTEST_MAIN(FindingsViewTest)

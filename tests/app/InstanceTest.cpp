@@ -3,7 +3,7 @@
 // when the application goes.
 
 #include "WatcherProcesses.h"
-#include "shell/SingleInstance.h"
+#include "desktop/SingleInstance.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Every symbol the views use has a drawing of our own that renders, the tint really colours it, and
 // "GnomeIcon" is there for the tray.
 
-#include "shell/SymbolIcons.h"
+#include "ui/SymbolIcons.h"
 
 #include <QApplication>
 #include <QFile>

@@ -4,11 +4,11 @@
 
 #include "AppFixture.h"
 
+#include "desktop/TrayNotifier.h"
 #include "panel/FindingRow.h"
 #include "panel/FindingsView.h"
 #include "shell/AppDelegate.h"
 #include "shell/TrayController.h"
-#include "shell/TrayNotifier.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -93,6 +93,7 @@ void TrayControllerTest::popupGetsOutOfTheWayOfTheWindowsItOpens()
                                              QStringLiteral("high"));
     AppDelegate delegate(nullptr, nullptr);
     TrayController tray(store.container.get());
+    delegate.servePanel(tray.findingsView());
 
     tray.showAsPopup();
     QVERIFY(tray.isPanelPopup());

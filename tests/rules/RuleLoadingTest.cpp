@@ -185,7 +185,7 @@ TEST_F(RulesLoading, NoRuleFolderIsReportedAndNothingMatches)
 TEST_F(RulesLoading, ScanGoesOnPastAMissingDirectory)
 {
     const ScanResult r = runTwwatch({"--scan", (m_tree / "nowhere").string(), m_tree.path().string()});
-    EXPECT_EQ(r.process.exitCode, 2);
+    EXPECT_EQ(r.process.exitCode, 3) << "a folder that cannot be read, not a usage error";
     EXPECT_NE(r.process.err.find("nowhere"), std::string::npos) << r.process.err;
     EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
 }

@@ -25,7 +25,7 @@ TEST(TwwatchProtocol, HelpVersionAndBadArguments)
         std::string expectErr;
     } cases[] = {
         {{"--help"}, 0, "Standard input carries the directories to watch", ""},
-        {{"-h"}, 0, "Usage: twwatch", ""},
+        {{"-h"}, 0, "3  --scan: a folder could not be read", ""},
         {{"--version"}, 0, "twwatch " TW_TEST_VERSION "\n", ""},
         {{"--frobnicate"}, 2, "", "unknown or incomplete arguments: --frobnicate"},
         {{"--scan"}, 2, "", "Usage: twwatch"},

@@ -2,7 +2,7 @@
 // it picks, tab switching, reloading when shown again, the open button, and hostile repositories.
 
 #include "viewer/FileViewerView.h"
-#include "shell/ElidedLabel.h"
+#include "ui/ElidedLabel.h"
 #include "viewer/DiffView.h"
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"

@@ -1,5 +1,5 @@
 #include "DesktopSession.h"
-#include "watcher/DBusNotifier.h"
+#include "desktop/DBusNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

@@ -5,6 +5,7 @@
 #include "rules/RuleDirectories.h"
 #include "rules/YaraEvaluator.h"
 #include "rules/YaraRuntime.h"
+#include "watch/ExitCode.h"
 
 namespace tw {
 
@@ -40,7 +41,7 @@ int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostrea
 {
     if (!yara::ensureInitialized()) {
         err << "twwatch: libyara could not be initialised\n";
-        return 1;
+        return exitStatus(ExitCode::SystemFailure);
     }
     const CompileOutcome outcome = compileRuleFiles(ruleFiles(options, err), err, options.grouping);
     for (const auto& f : outcome.files) {
@@ -60,7 +61,8 @@ int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostrea
             out << "  " << r << " (refused)\n";
     }
     out << outcome.loadedRuleCount() << " rules loaded from " << outcome.files.size() << " files\n";
-    return outcome.allAccepted() && outcome.loadedRuleCount() > 0 ? 0 : 1;
+    return exitStatus(outcome.allAccepted() && outcome.loadedRuleCount() > 0 ? ExitCode::Ok
+                                                                             : ExitCode::RulesRefused);
 }
 
 } // namespace tw

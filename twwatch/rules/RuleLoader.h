@@ -36,13 +36,14 @@ struct RuleLoadOptions
 std::unique_ptr<RuleEngine> loadRuleEngine(const RuleLoadOptions& options, std::ostream& diagnostics);
 
 // `twwatch --check-rules`: compiles everything and reports, per file, what loaded and what was refused.
-// Returns the process exit code: 0 when every file and rule loaded, 1 when something was refused or
-// nothing loaded at all.
+// Returns the process exit code: Ok when every file and rule loaded, RulesRefused when something was
+// refused or nothing loaded at all, SystemFailure when libyara did not start.
 int runCheckRules(const RuleLoadOptions& options, std::ostream& out, std::ostream& err);
 
 // `twwatch --scan DIR...`: evaluates every file under the directories once, with the same rules and
 // pruning as the watcher, writes one event line per match to standard output and returns the exit code:
-// 0 when every directory was walked, 2 when one could not be read (the others are still scanned).
+// Ok when every directory was walked, FolderUnreadable when one could not be read (the others are
+// still scanned).
 // An audit is short and reads every file, so it always compiles a set per scope, whatever `grouping`.
 int runScan(const std::vector<std::string>& dirs, const RuleLoadOptions& options, std::ostream& err);
 

@@ -6,6 +6,7 @@
 #include "rules/RuleLoader.h"
 #include "rules/TreeWalk.h"
 #include "watch/EventWriter.h"
+#include "watch/ExitCode.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -153,7 +154,7 @@ int runScan(const std::vector<std::string>& dirs, const RuleLoadOptions& options
     walker.join();
     for (auto& t : threads)
         t.join();
-    return allRead ? 0 : 2;
+    return exitStatus(allRead ? ExitCode::Ok : ExitCode::FolderUnreadable);
 }
 
 } // namespace tw

@@ -59,8 +59,4 @@ public:
     virtual std::unique_ptr<Evaluator> makeEvaluator() const = 0;
 };
 
-// A small table of path rules built into the watcher, used only when the YARA engine cannot be loaded,
-// so the watcher still reports the attacks it knows best.
-std::unique_ptr<RuleEngine> makeBuiltinRuleEngine();
-
 } // namespace tw

@@ -2,6 +2,7 @@
 
 #include "ConfigReader.h"
 #include "EventWriter.h"
+#include "ExitCode.h"
 #include "Fd.h"
 #include "WarningRules.h"
 #include "WatchTree.h"
@@ -59,7 +60,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     Fd wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (signalFd.get() < 0 || timerFd.get() < 0 || wakeFd.get() < 0) {
         std::cerr << "twwatch: cannot set up the event loop\n";
-        return 1;
+        return exitStatus(ExitCode::SystemFailure);
     }
     writer.setFailureHandler([fd = wakeFd.get()] {
         const uint64_t one = 1;
@@ -87,7 +88,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     // Asking for no event still reports POLLERR when the reader of a pipe has gone.
     fds[Output] = {stayAfterEof ? -1 : options.outputFd, 0, 0};
 
-    int status = 0;
+    ExitCode status = ExitCode::Ok;
     bool running = true;
     while (running) {
         fds[Input].fd = inputOpen ? options.inputFd : -1;
@@ -95,7 +96,7 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
             if (errno == EINTR)
                 continue;
             std::cerr << "twwatch: poll failed\n";
-            status = 1;
+            status = ExitCode::SystemFailure;
             break;
         }
         if (fds[Signal].revents || fds[Wake].revents ||
@@ -130,9 +131,9 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
     // The reader may be alive but no longer reading: a worker blocked on a full pipe must not keep the
     // watcher from ending.
     if (!pool.stop(std::chrono::seconds(1)))
-        std::_Exit(status);
+        std::_Exit(exitStatus(status));
     writer.setFailureHandler([] {});
-    return status;
+    return exitStatus(status);
 }
 
 } // namespace tw

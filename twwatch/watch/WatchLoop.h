@@ -4,7 +4,7 @@
 // descriptor, a timer for changes that have settled, and a signal descriptor; worker threads evaluate.
 // There is no periodic wake-up: while nothing happens, the process sleeps in poll().
 //
-// It ends, with status 0, on:
+// It ends with ExitCode::Ok on the events below (SystemFailure when the loop cannot be set up or fails):
 //   - end of standard input (the application has gone), unless standard output is a terminal: then a
 //     person runs it by hand (printf '/dir\n\n' | twwatch) and ends it with Ctrl-C;
 //   - SIGTERM, SIGINT or SIGHUP;

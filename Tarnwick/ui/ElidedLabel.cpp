@@ -1,4 +1,4 @@
-#include "shell/ElidedLabel.h"
+#include "ui/ElidedLabel.h"
 
 #include <QEvent>
 #include <QFontMetrics>
