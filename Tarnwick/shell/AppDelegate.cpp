@@ -116,7 +116,7 @@ void AppDelegate::openFileViewer(const Finding& finding)
         ActivationPolicyController::bringToFront(existing);
         return;
     }
-    auto* view = new FileViewerView(finding.path(), finding.ruleName(), nullptr);
+    auto* view = new FileViewerView(finding.path(), finding.ruleName(), nullptr, finding.nativePath());
     view->setWindowFlags(Qt::Window);
     view->setWindowTitle(FileViewerView::fileNameOfPath(finding.path()));
     view->setWindowIcon(gnomeIcon());

@@ -17,10 +17,15 @@ bool ReadBounds::over() const
 
 std::optional<BoundedFile> BoundedFile::open(const QString& path, Links links)
 {
+    return open(QFile::encodeName(path), links);
+}
+
+std::optional<BoundedFile> BoundedFile::open(const QByteArray& nativePath, Links links)
+{
     int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     if (links == Links::Refuse)
         flags |= O_NOFOLLOW;
-    BoundedFile file(::open(QFile::encodeName(path).constData(), flags));
+    BoundedFile file(::open(nativePath.constData(), flags));
     struct stat info
     {
     };

@@ -34,6 +34,7 @@ public:
     enum class Links { Follow, Refuse };
 
     // A regular file, or nullopt (missing, unreadable, a link when refused, anything not regular).
+    static std::optional<BoundedFile> open(const QByteArray& nativePath, Links links);
     static std::optional<BoundedFile> open(const QString& path, Links links);
 
     BoundedFile(BoundedFile&& other) noexcept;

@@ -3,6 +3,7 @@
 #include "viewer/Utf8.h"
 
 #include <QByteArray>
+#include <QFile>
 
 QString fileReadFailureText()
 {
@@ -10,6 +11,11 @@ QString fileReadFailureText()
 }
 
 FileContent readFileContent(const QString& path, qint64 limit, const ReadBounds& bounds)
+{
+    return readFileContent(QFile::encodeName(path), limit, bounds);
+}
+
+FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const ReadBounds& bounds)
 {
     FileContent result;
     auto fail = [&result] {
@@ -21,7 +27,7 @@ FileContent readFileContent(const QString& path, qint64 limit, const ReadBounds&
 
     // Refused before a byte is read: anything but a regular file (a FIFO planted under the watched
     // name would otherwise stall the open or the read).
-    const std::optional<BoundedFile> file = BoundedFile::open(path, BoundedFile::Links::Follow);
+    const std::optional<BoundedFile> file = BoundedFile::open(nativePath, BoundedFile::Links::Follow);
     if (!file)
         return fail();
     result.fileSize = file->size();

@@ -28,6 +28,9 @@ struct FileContent
 // `bounds` fails.
 FileContent readFileContent(const QString& path, qint64 limit = kFileContentLimit,
                             const ReadBounds& bounds = {});
+// The same for a path given as its exact bytes (a name that is not UTF-8 has no QString that opens it).
+FileContent readFileContent(const QByteArray& nativePath, qint64 limit = kFileContentLimit,
+                            const ReadBounds& bounds = {});
 
 // The text only: the file's text or the read-failure text.
 QString loadFileContent(const QString& path);

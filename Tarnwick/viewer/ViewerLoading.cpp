@@ -5,6 +5,7 @@
 #include "viewer/TextLines.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMetaObject>
 #include <QTextDocument>
 #include <QThreadPool>
@@ -104,29 +105,33 @@ QThreadPool* viewerThreadPool()
     return pool;
 }
 
-void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QString& path,
+void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QByteArray& nativePath,
                      const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries)
 {
     openChannels().add(channel);
-    viewerThreadPool()->start([channel, path, contentFont, deliveries] {
+    viewerThreadPool()->start([channel, nativePath, contentFont, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerContentResult>();
         const ReadBounds bounds{std::chrono::steady_clock::now() + kViewerReadTimeout, &channel->cancelled};
-        result->content = readFileContent(path, kFileContentLimit, bounds);
+        result->content = readFileContent(nativePath, kFileContentLimit, bounds);
         if (channel->cancelled.load())
             return;
         const QString text = result->content.text;
         deliverText(channel, std::move(result), text, contentFont, deliveries.content,
                     deliveries.contentDisplay);
     });
-    viewerThreadPool()->start([channel, path, diffFont, deliveries] {
+    viewerThreadPool()->start([channel, nativePath, diffFont, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerDiffResult>();
         GitDiffOptions options;
         options.cancelled = &channel->cancelled;
-        result->diff = loadGitDiff(path, options);
+        // git takes names as arguments, which pass through QString: a name that is not UTF-8 would
+        // reach it changed, naming another file. Such a file gets no diff rather than another's.
+        const QString path = QFile::decodeName(nativePath);
+        if (QFile::encodeName(path) == nativePath)
+            result->diff = loadGitDiff(path, options);
         if (channel->cancelled.load())
             return;
         const QString text = result->diff;

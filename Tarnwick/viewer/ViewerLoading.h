@@ -70,6 +70,7 @@ struct ViewerDeliveries
     std::function<void(FileViewerView*, const std::shared_ptr<ViewerDisplayResult>&)> diffDisplay;
 };
 
-// Starts both loads for `path`. The texts are prepared with the given fonts for the view's thread.
-void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QString& path,
+// Starts both loads for the file at `nativePath` (its exact bytes). The texts are prepared with the given
+// fonts for the view's thread.
+void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QByteArray& nativePath,
                      const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries);

@@ -37,7 +37,7 @@ void Intake::ingest(const QList<WatchEvent>& events)
         return;
     ModelContext& context = container->mainContext();
     for (const WatchEvent& event : events) {
-        Finding finding(event.path, event.rule, event.severity, event.types);
+        Finding finding(event.path, event.rule, event.severity, event.types, event.pathBytes);
         context.insert(finding);
         postAlert(event.rule, event.severity, event.path);
     }

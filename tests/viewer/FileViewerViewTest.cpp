@@ -458,7 +458,8 @@ void FileViewerViewTest::aLongLineNeverHoldsUpIntake()
             intake.ingest({WatchEvent{QStringLiteral("/w/.git/hooks/pre-commit"),
                                       {QStringLiteral("created")},
                                       QStringLiteral("git_hook"),
-                                      QStringLiteral("critical")}});
+                                      QStringLiteral("critical"),
+                                      {}}});
             storedAfterMs = clock.elapsed();
         });
     });

@@ -29,7 +29,7 @@ private:
                             const QString& rule = QStringLiteral("r"),
                             const QStringList& types = {QStringLiteral("created")})
     {
-        return WatchEvent{path, types, rule, severity};
+        return WatchEvent{path, types, rule, severity, {}};
     }
     QList<Finding> savedFindings();
 
