@@ -9,11 +9,7 @@ ActivationPolicyController::ActivationPolicyController(QObject* parent)
 
 void ActivationPolicyController::setActivationPolicy(ActivationPolicy policy)
 {
-    if (policy == m_policy) {
-        return;
-    }
     m_policy = policy;
-    emit activationPolicyChanged(policy);
 }
 
 void ActivationPolicyController::bringToFront(QWidget* window)

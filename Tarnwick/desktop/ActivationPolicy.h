@@ -23,9 +23,6 @@ public:
     // Brings `window` to the front as the key window and activates the application.
     static void bringToFront(QWidget* window);
 
-signals:
-    void activationPolicyChanged(ActivationPolicy policy);
-
 private:
     // Before the first event the application is a tray application.
     ActivationPolicy m_policy = ActivationPolicy::Accessory;

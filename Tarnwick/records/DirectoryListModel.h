@@ -10,20 +10,9 @@ class DirectoryListModel : public LiveListModel<Directory>
     Q_OBJECT
 
 public:
-    enum Role {
-        UrlRole = Qt::UserRole + 1,
-        PathRole,
-        WatchNewFilesRole,
-        WatchNewDirectoriesRole,
-        IsRepositoryRole,
-        IsPromptFolderRole,
-        IdRole,
-    };
-
     explicit DirectoryListModel(ModelContainer* container, QObject* parent = nullptr);
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     const Directory& directoryAt(int row) const { return recordAt(row); }
 };

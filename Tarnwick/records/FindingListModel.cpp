@@ -8,36 +8,9 @@ FindingListModel::FindingListModel(ModelContainer* container, QObject* parent)
 
 QVariant FindingListModel::data(const QModelIndex& index, int role) const
 {
+    // The views read whole records (findingAt); the path is the text for item views and tests.
     const Finding* row = recordFor(index);
-    if (!row)
+    if (!row || role != Qt::DisplayRole)
         return {};
-    const Finding& f = *row;
-    switch (role) {
-    case Qt::DisplayRole:
-    case PathRole:
-        return f.path();
-    case RuleNameRole:
-        return f.ruleName();
-    case SeverityRole:
-        return f.severity();
-    case EventTypesRole:
-        return f.eventTypes();
-    case TimestampRole:
-        return f.timestamp();
-    case IdRole:
-        return f.id().toString();
-    default:
-        return {};
-    }
-}
-
-QHash<int, QByteArray> FindingListModel::roleNames() const
-{
-    return {{Qt::DisplayRole, "display"},
-            {PathRole, "path"},
-            {RuleNameRole, "ruleName"},
-            {SeverityRole, "severity"},
-            {EventTypesRole, "eventTypes"},
-            {TimestampRole, "timestamp"},
-            {IdRole, "id"}};
+    return row->path();
 }

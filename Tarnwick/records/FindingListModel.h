@@ -12,19 +12,9 @@ class FindingListModel : public LiveListModel<Finding>
 public:
     static constexpr int Limit = 100;
 
-    enum Role {
-        PathRole = Qt::UserRole + 1,
-        RuleNameRole,
-        SeverityRole,
-        EventTypesRole,
-        TimestampRole,
-        IdRole,
-    };
-
     explicit FindingListModel(ModelContainer* container, QObject* parent = nullptr);
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     const Finding& findingAt(int row) const { return recordAt(row); }
 };

@@ -2,10 +2,8 @@
 
 #include "AppDelegate.h"
 #include "TrayController.h"
-#include "desktop/DBusNotifier.h"
-#include "desktop/FallbackNotifier.h"
+#include "desktop/DesktopNotifications.h"
 #include "desktop/SingleInstance.h"
-#include "desktop/TrayNotifier.h"
 #include "records/ModelContainer.h"
 #include "records/OpenStore.h"
 #include "ui/SymbolIcons.h"
@@ -14,7 +12,6 @@
 #include "watcher/WatcherSupervisor.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QTimer>
 #include <cstdio>
 
@@ -23,21 +20,10 @@ TarnwickApp::TarnwickApp(std::unique_ptr<ModelContainer> container)
 {
     WatcherStatus::shared().setModelContainer(m_container.get());
     m_tray = std::make_unique<TrayController>(m_container.get());
-    // Freedesktop notifications while a notification service is on the session bus; the tray's
-    // balloons without a bus or without a service.
-    m_trayNotifier = std::make_unique<TrayNotifier>(m_tray->trayIcon());
-    if (QDBusConnection::sessionBus().isConnected()) {
-        m_busNotifier = std::make_unique<DBusNotifier>(QDBusConnection::sessionBus());
-        m_serviceWatch = std::make_unique<NotificationServiceWatch>(QDBusConnection::sessionBus());
-        NotificationServiceWatch* watch = m_serviceWatch.get();
-        m_notifier = std::make_unique<FallbackNotifier>(m_busNotifier.get(), m_trayNotifier.get(),
-                                                        [watch] { return watch->isServiceUp(); });
-    } else {
-        m_notifier = std::make_unique<FallbackNotifier>(nullptr, m_trayNotifier.get(), [] { return false; });
-    }
-    m_intake = std::make_unique<Intake>(m_notifier.get());
+    m_notifications = std::make_unique<DesktopNotifications>(m_tray->trayIcon());
+    m_intake = std::make_unique<Intake>(m_notifications->notifier());
     m_supervisor = std::make_unique<WatcherSupervisor>(m_intake.get());
-    m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
+    m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifications->notifier());
     m_delegate->servePanel(m_tray->findingsView());
     QObject::connect(m_delegate.get(), &AppDelegate::showPanelRequested, m_tray.get(),
                      &TrayController::showPanel);
@@ -50,10 +36,7 @@ TarnwickApp::~TarnwickApp()
     m_tray.reset();
     m_supervisor.reset();
     m_intake.reset();
-    m_notifier.reset();
-    m_serviceWatch.reset();
-    m_busNotifier.reset();
-    m_trayNotifier.reset();
+    m_notifications.reset();
     if (WatcherStatus::shared().modelContainer() == m_container.get()) {
         WatcherStatus::shared().setModelContainer(nullptr);
     }

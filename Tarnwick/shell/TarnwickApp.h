@@ -7,8 +7,7 @@
 class AppDelegate;
 class Intake;
 class ModelContainer;
-class NotificationServiceWatch;
-class Notifier;
+class DesktopNotifications;
 class SingleInstance;
 class TrayController;
 class WatcherSupervisor;
@@ -27,7 +26,6 @@ public:
     TarnwickApp(const TarnwickApp&) = delete;
     TarnwickApp& operator=(const TarnwickApp&) = delete;
 
-    ModelContainer* sharedModelContainer() const { return m_container.get(); }
     AppDelegate* appDelegate() const { return m_delegate.get(); }
     TrayController* tray() const { return m_tray.get(); }
 
@@ -37,10 +35,7 @@ public:
 private:
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<TrayController> m_tray;
-    std::unique_ptr<Notifier> m_busNotifier;
-    std::unique_ptr<Notifier> m_trayNotifier;
-    std::unique_ptr<NotificationServiceWatch> m_serviceWatch;
-    std::unique_ptr<Notifier> m_notifier;
+    std::unique_ptr<DesktopNotifications> m_notifications;
     std::unique_ptr<Intake> m_intake;
     std::unique_ptr<WatcherSupervisor> m_supervisor;
     std::unique_ptr<AppDelegate> m_delegate;

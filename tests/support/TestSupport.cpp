@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -37,8 +38,8 @@ TempDir::~TempDir()
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add, ec);
     }
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ec);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
 }
 
@@ -70,37 +71,74 @@ std::string readFile(const std::filesystem::path& path)
     return ss.str();
 }
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input,
-                         const std::filesystem::path& cwd, std::chrono::milliseconds timeout)
+Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options)
 {
-    int inPipe[2], outPipe[2], errPipe[2];
-    if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC))
+    int inPipe[2], outPipe[2], errPipe[2] = {-1, -1};
+    if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC))
         throw std::runtime_error("pipe failed");
+    if (options.errFile.empty() ? pipe2(errPipe, O_CLOEXEC) != 0
+                                : (errPipe[1] = ::open(options.errFile.c_str(),
+                                                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) < 0)
+        throw std::runtime_error("cannot set up standard error");
 
+    std::vector<std::string> env = options.env;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const auto named = [&](const std::string& set) {
+            return entry.starts_with(set.substr(0, set.find('=') + 1));
+        };
+        if (std::none_of(options.env.begin(), options.env.end(), named))
+            env.emplace_back(entry);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    const bool dropRoot = options.runAsUid >= 0 && geteuid() == 0;
 
-    const pid_t pid = fork();
-    if (pid < 0)
+    Child child;
+    child.pid = fork();
+    if (child.pid < 0)
         throw std::runtime_error("fork failed");
-    if (pid == 0) {
+    if (child.pid == 0) {
         dup2(inPipe[0], 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
-        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+        if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)
             _exit(126);
-        execvp(args[0], args.data());
+        if (dropRoot && (setgid(static_cast<gid_t>(options.runAsUid)) != 0 ||
+                         setuid(static_cast<uid_t>(options.runAsUid)) != 0))
+            _exit(125);
+        execvpe(args[0], args.data(), envp.data());
         _exit(127);
     }
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
+    child.in = inPipe[1];
+    child.out = outPipe[0];
+    child.err = errPipe[0];
+    return child;
+}
+
+int exitCodeOf(int waitStatus)
+{
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input,
+                         const std::filesystem::path& cwd, std::chrono::milliseconds timeout)
+{
+    const Child child = spawn(argv, {.cwd = cwd});
+    const pid_t pid = child.pid;
 
     ProcessResult result;
     size_t written = 0;
-    int inFd = inPipe[1];
+    int inFd = child.in;
     fcntl(inFd, F_SETFL, O_NONBLOCK);
     if (input.empty()) {
         close(inFd);
@@ -111,15 +149,14 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     bool timedOut = false;
     signal(SIGPIPE, SIG_IGN);
     while (outOpen || errOpen) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
             break;
         }
-        pollfd fds[3] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
-                         {errOpen ? errPipe[0] : -1, POLLIN, 0},
-                         {inFd, POLLOUT, 0}};
+        pollfd fds[3] = {
+            {outOpen ? child.out : -1, POLLIN, 0}, {errOpen ? child.err : -1, POLLIN, 0}, {inFd, POLLOUT, 0}};
         if (poll(fds, 3, static_cast<int>(std::min<long>(left.count(), 100))) < 0 && errno != EINTR)
             break;
         char buf[65536];
@@ -146,18 +183,13 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     }
     if (inFd >= 0)
         close(inFd);
-    close(outPipe[0]);
-    close(errPipe[0]);
+    close(child.out);
+    close(child.err);
     if (timedOut)
         kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (timedOut)
-        result.exitCode = -1;
-    else if (WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        result.exitCode = 128 + WTERMSIG(status);
+    result.exitCode = timedOut ? -1 : exitCodeOf(status);
     return result;
 }
 

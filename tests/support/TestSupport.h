@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace tw::test {
@@ -40,6 +41,30 @@ struct ProcessResult
     std::string out;
     std::string err;
 };
+
+struct SpawnOptions
+{
+    std::filesystem::path cwd;     // empty: the current directory
+    std::vector<std::string> env;  // NAME=value, set over this process's environment
+    std::filesystem::path errFile; // standard error into this file; empty: a pipe
+    int runAsUid = -1;             // when running as root: this user and group for the child
+};
+
+// A started child and our ends of its standard input, output and error (-1 where not a pipe).
+struct Child
+{
+    pid_t pid = -1;
+    int in = -1;
+    int out = -1;
+    int err = -1;
+};
+
+// The tests' one fork and exec. argv[0] is searched on PATH when it has no slash. Everything the
+// child needs is prepared before fork, so between fork and exec it calls only what is safe there.
+Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+
+// Exit status, or 128 + signal number, of a child that has ended.
+int exitCodeOf(int waitStatus);
 
 // Runs argv[0] (searched on PATH when it has no slash) with the given stdin, waits at most `timeout`
 // (then kills it and reports exit code -1). `cwd` empty means the current directory.

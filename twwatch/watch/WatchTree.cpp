@@ -46,12 +46,6 @@ WatchTree::~WatchTree()
         ::close(m_fd);
 }
 
-size_t WatchTree::activeRootCount() const
-{
-    return static_cast<size_t>(std::count_if(m_roots.begin(), m_roots.end(),
-                                             [](const auto& r) { return r.second->top != nullptr; }));
-}
-
 std::string WatchTree::join(const std::string& dir, std::string_view name)
 {
     std::string path;

@@ -59,9 +59,6 @@ public:
     // Reads and handles every queued event, until the queue is empty.
     void handleEvents();
 
-    size_t watchCount() const { return m_watches.size(); }
-    size_t activeRootCount() const;
-
 private:
     struct Root;
     struct Node

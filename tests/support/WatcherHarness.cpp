@@ -14,8 +14,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace tw::test {
 
 bool WatchLine::hasType(std::string_view word) const
@@ -89,45 +87,17 @@ Watcher::Watcher(WatcherSetup setup)
     for (const auto& [name, text] : setup.rules)
         writeFile(rulesDir / name, text);
     m_errFile = m_config / "stderr.log";
-    const bool dropRoot = setup.runAsUid >= 0 && geteuid() == 0;
-    if (dropRoot) {
+    if (setup.runAsUid >= 0 && geteuid() == 0) {
         for (const auto& p : {m_config.path(), m_config / "tarnwick", rulesDir})
             std::filesystem::permissions(p, std::filesystem::perms(0755));
     }
-
-    int inPipe[2], outPipe[2];
-    if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    const int errFd = ::open(m_errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    const std::string binary = (binDir() / "twwatch").string();
-    // Everything the child needs is prepared here: between fork and exec it only calls what is safe.
-    std::vector<std::string> env{"XDG_CONFIG_HOME=" + m_config.path().string()};
-    for (char** e = environ; *e; ++e) {
-        if (std::string_view(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
-            env.emplace_back(*e);
-    }
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    m_pid = fork();
-    if (m_pid < 0)
-        throw std::runtime_error("fork failed");
-    if (m_pid == 0) {
-        dup2(inPipe[0], 0);
-        dup2(outPipe[1], 1);
-        dup2(errFd, 2);
-        if (dropRoot && (setgid(static_cast<gid_t>(setup.runAsUid)) != 0 ||
-                         setuid(static_cast<uid_t>(setup.runAsUid)) != 0))
-            _exit(125);
-        execle(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr), envp.data());
-        _exit(127);
-    }
-    ::close(inPipe[0]);
-    ::close(outPipe[1]);
-    ::close(errFd);
-    m_in = inPipe[1];
-    m_out = outPipe[0];
+    const Child child =
+        spawn({(binDir() / "twwatch").string()}, {.env = {"XDG_CONFIG_HOME=" + m_config.path().string()},
+                                                  .errFile = m_errFile,
+                                                  .runAsUid = setup.runAsUid});
+    m_pid = child.pid;
+    m_in = child.in;
+    m_out = child.out;
     m_reader = std::thread([this] { readOutput(); });
 }
 
@@ -294,7 +264,7 @@ std::optional<int> Watcher::waitExit(std::chrono::milliseconds timeout)
         [&] {
             int status = 0;
             if (waitpid(m_pid, &status, WNOHANG) == m_pid)
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                m_status = exitCodeOf(status);
             return m_status.has_value();
         },
         timeout);
@@ -310,7 +280,7 @@ std::string Watcher::log() const
 {
     int status = 0;
     if (!m_status && waitpid(m_pid, &status, WNOHANG) == m_pid)
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_status = exitCodeOf(status);
     std::ostringstream out;
     out << "--- twwatch (pid " << m_pid << ") "
         << (m_status ? "ended with status " + std::to_string(*m_status) : std::string("running")) << " ---\n";
