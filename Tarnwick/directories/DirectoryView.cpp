@@ -1,7 +1,6 @@
 #include "DirectoryView.h"
 
 #include "WrappedPathLabel.h"
-
 #include "desktop/ActivationPolicy.h"
 #include "records/DirectoryListModel.h"
 #include "records/ModelContainer.h"

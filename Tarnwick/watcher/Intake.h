@@ -18,7 +18,6 @@ class Intake : public QObject
 public:
     explicit Intake(Notifier* notifier = nullptr, QObject* parent = nullptr);
 
-
     // One finding per event, inserted in list order into the main context of WatcherStatus's
     // container, then one save. Without a container the list is dropped.
     void ingest(const QList<WatchEvent>& events);

@@ -72,7 +72,6 @@ private:
     void windowShot(const QString& window, const QString& name);
     int storedRows(const QString& table);
     QString diagnostics();
-    void stop(QProcess& process);
 
     std::unique_ptr<DesktopSession> m_desktop;
     QTemporaryDir m_dir;
@@ -122,7 +121,7 @@ QString EndToEndTest::trayWindow()
 
 void EndToEndTest::startApp(const QString& name)
 {
-    stop(m_app);
+    DesktopSession::stop(m_app, 5000);
     const QString home = m_dir.filePath(name);
     m_dataHome = home + QStringLiteral("/data");
     for (const QString& dir : {m_dataHome, home + QStringLiteral("/config"), home + QStringLiteral("/run")}) {
@@ -187,7 +186,7 @@ void EndToEndTest::lateTrayIsPickedUp()
 void EndToEndTest::cleanup()
 {
     // Whatever a failed step left running goes, by pid.
-    stop(m_app);
+    DesktopSession::stop(m_app, 5000);
     if (!m_dataHome.isEmpty()) {
         for (qint64 pid : watchersFor(m_dataHome)) {
             ::kill(static_cast<pid_t>(pid), SIGKILL);
@@ -198,20 +197,8 @@ void EndToEndTest::cleanup()
 void EndToEndTest::cleanupTestCase()
 {
     cleanup();
-    stop(m_trayer);
+    DesktopSession::stop(m_trayer, 5000);
     m_desktop.reset();
-}
-
-void EndToEndTest::stop(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning) {
-        return;
-    }
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
 }
 
 QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments, int* exitCode)

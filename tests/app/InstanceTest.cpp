@@ -2,6 +2,7 @@
 // a second start hands over to the first and never starts a second watcher, and the watcher goes
 // when the application goes.
 
+#include "DesktopSession.h"
 #include "WatcherProcesses.h"
 #include "desktop/SingleInstance.h"
 
@@ -61,15 +62,8 @@ void InstanceTest::init()
 void InstanceTest::cleanup()
 {
     // Everything this test started goes, by pid, TERM first.
-    for (const auto& process : m_started) {
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(5000)) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
+    for (const auto& process : m_started)
+        tw::test::DesktopSession::stop(*process, 5000);
     m_started.clear();
     for (qint64 pid : watchersFor(m_dir->filePath(QStringLiteral("data")))) {
         ::kill(static_cast<pid_t>(pid), SIGKILL);

@@ -40,18 +40,6 @@ namespace {
 
 using RepoSetUp = std::function<QString(TestRepo&)>; // returns the path to open
 
-void commitBase(TestRepo& repo)
-{
-    repo.init();
-    repo.write(QStringLiteral("notes.txt"), "one\ntwo\nthree\n");
-    repo.write(QStringLiteral("with space.txt"), "alpha\n");
-    repo.write(QStringLiteral("-dash.txt"), "dash\n");
-    repo.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 0; }\n");
-    repo.write(QStringLiteral("latin1.txt"), "caf\xE9\n");
-    repo.write(QStringLiteral("empty.txt"), "");
-    repo.commitAll();
-}
-
 // Receives what the open button hands to the desktop.
 class UrlSink : public QObject
 {
@@ -226,7 +214,7 @@ void FileViewerViewTest::loadingPicksTheTab()
     QFETCH(ViewerTab, tab);
     QFETCH(bool, readFails);
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     const QString path = setUp(repo);
 
     FileViewerView view(path, QStringLiteral("rule"));
@@ -253,7 +241,7 @@ void FileViewerViewTest::loadingPicksTheTab()
 void FileViewerViewTest::aTabPickedWhileLoadingStaysWhenThereIsADiff()
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
     FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
     QSignalSpy loaded(&view, &FileViewerView::loaded);
@@ -269,7 +257,7 @@ void FileViewerViewTest::aTabPickedWhileLoadingStaysWhenThereIsADiff()
 void FileViewerViewTest::tabButtonsSwitchTheContent()
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
     FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
     view.resize(640, 480);
@@ -298,7 +286,7 @@ void FileViewerViewTest::tabButtonsSwitchTheContent()
 void FileViewerViewTest::showingAgainLoadsAgain()
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     const QString path = repo.path(QStringLiteral("notes.txt"));
     FileViewerView view(path, QStringLiteral("rule"));
     QSignalSpy loaded(&view, &FileViewerView::loaded);
@@ -319,7 +307,7 @@ void FileViewerViewTest::showingAgainLoadsAgain()
 void FileViewerViewTest::deletingWhileLoadingIsSafe()
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
     for (int i = 0; i < 5; ++i) {
         auto* view = new FileViewerView(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
@@ -347,7 +335,7 @@ void FileViewerViewTest::openButtonOpensTheFile()
 void FileViewerViewTest::invisibleCharactersAreMarkedInBothTabs()
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     const QByteArray hidden =
         "access = \"user\xE2\x80\xAE \xE2\x81\xA6// admin\xE2\x81\xA9\"\nok\xE2\x80\x8B\n";
     repo.write(QStringLiteral("notes.txt"), hidden);
@@ -397,7 +385,7 @@ void FileViewerViewTest::hostileRepositoriesRunNothing()
 void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     QByteArray lines;
     for (int i = 1; i <= 3 * kOpeningLines; ++i)
         lines += "line " + QByteArray::number(i) + (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';

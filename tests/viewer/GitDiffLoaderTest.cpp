@@ -28,19 +28,6 @@ struct RepoCase
     bool expectChanges;
 };
 
-void commitBase(TestRepo& repo)
-{
-    repo.init();
-    repo.write(QStringLiteral("notes.txt"), "one\ntwo\nthree\n");
-    repo.write(QStringLiteral("with space.txt"), "alpha\n");
-    repo.write(QStringLiteral("-dash.txt"), "dash\n");
-    repo.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 0; }\n");
-    repo.write(QStringLiteral("src/other.c"), "other\n");
-    repo.write(QStringLiteral("gone.txt"), "will be deleted\n");
-    repo.write(QStringLiteral("tool.sh"), "echo hi\n");
-    repo.commitAll();
-}
-
 const std::vector<RepoCase>& repoCases()
 {
     static const std::vector<RepoCase> cases = {
@@ -116,7 +103,7 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
     for (const RepoCase& c : repoCases()) {
         SCOPED_TRACE(c.name);
         TestRepo repo;
-        commitBase(repo);
+        repo.commitBase();
         c.setUp(repo);
         const QByteArray expected = repo.plainDiff(QString::fromUtf8(c.file));
         ASSERT_EQ(!expected.isEmpty(), c.expectChanges) << "the case does not set up what it says";
@@ -141,16 +128,14 @@ TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 
     // Inside the .git folder there is no work tree.
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
 }
 
 TEST(ViewerGitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
 {
     TestRepo repo;
-    commitBase(repo);
-    repo.write(QStringLiteral("latin1.txt"), "caf\xE9\n");
-    repo.commitAll();
+    repo.commitBase(); // latin1.txt holds "caf\xE9"
     repo.write(QStringLiteral("latin1.txt"), "th\xE9\n");
     const QByteArray plain = repo.plainDiff(QStringLiteral("latin1.txt"));
     ASSERT_TRUE(plain.contains("th\xE9"));
@@ -160,7 +145,7 @@ TEST(ViewerGitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
 TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("a*.txt"), "star\n");
     repo.write(QStringLiteral("ab.txt"), "b\n");
     repo.commitAll();
@@ -176,7 +161,7 @@ TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
 TEST(ViewerGitDiffLoader, LargeSidesAreNotComparedButNamed)
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'x'));
     repo.commitAll();
     GitDiffOptions options;
@@ -191,7 +176,7 @@ TEST(ViewerGitDiffLoader, LargeSidesAreNotComparedButNamed)
 TEST(ViewerGitDiffLoader, LongDiffsEndWithANote)
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     QByteArray before, after;
     for (int i = 0; i < 2000; ++i) {
         before += "line " + QByteArray::number(i) + '\n';
@@ -214,7 +199,7 @@ TEST(ViewerGitDiffLoader, LongDiffsEndWithANote)
 TEST(ViewerGitDiffLoader, MissingGitGivesEmptyText)
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
     GitDiffOptions options;
     options.gitProgram = QStringLiteral("/nonexistent/git");
@@ -233,7 +218,7 @@ TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
     }
     QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     GitDiffOptions options;
     options.gitProgram = fake;
     options.timeout = std::chrono::milliseconds(300);
@@ -283,7 +268,7 @@ TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironmen
 TEST(ViewerGitDiffLoader, CancellingStopsTheRun)
 {
     TestRepo repo;
-    commitBase(repo);
+    repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
     std::atomic<bool> cancelled{true};
     GitDiffOptions options;

@@ -94,6 +94,21 @@ QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) con
     return r.out.trimmed();
 }
 
+void TestRepo::commitBase()
+{
+    init();
+    write(QStringLiteral("notes.txt"), "one\ntwo\nthree\n");
+    write(QStringLiteral("with space.txt"), "alpha\n");
+    write(QStringLiteral("-dash.txt"), "dash\n");
+    write(QStringLiteral("src/deep/main.c"), "int main(void) { return 0; }\n");
+    write(QStringLiteral("src/other.c"), "other\n");
+    write(QStringLiteral("latin1.txt"), "caf\xE9\n");
+    write(QStringLiteral("empty.txt"), "");
+    write(QStringLiteral("gone.txt"), "will be deleted\n");
+    write(QStringLiteral("tool.sh"), "echo hi\n");
+    commitAll();
+}
+
 void TestRepo::commitAll(const QString& message)
 {
     git({QStringLiteral("add"), QStringLiteral("-A")});

@@ -35,6 +35,9 @@ public:
     // A git command that must succeed; its output without the final line feed.
     QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;
     void commitAll(const QString& message = QStringLiteral("commit"));
+    // init() and one commit of the files the viewer tests change: names with a space, a leading dash
+    // and a deep folder, a Latin-1 file, an empty one, one to delete and a script.
+    void commitBase();
 
     // What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output
     // for repositories that configure nothing of their own.

@@ -1,5 +1,5 @@
 #include "watcher/Intake.h"
-#include "RecordingNotifier.h"
+#include "StubNotifier.h"
 #include "watcher/WatcherStatus.h"
 
 #include "records/ModelContainer.h"
@@ -37,7 +37,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ModelContainer> m_store;
-    RecordingNotifier m_notifier;
+    StubNotifier m_notifier;
 };
 
 void IntakeTest::init()

@@ -65,16 +65,20 @@ DesktopSession::~DesktopSession()
 
 void DesktopSession::stop(std::unique_ptr<QProcess>& process)
 {
-    if (!process)
-        return;
-    if (process->state() != QProcess::NotRunning) {
-        process->terminate();
-        if (!process->waitForFinished(3000)) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
+    if (process)
+        stop(*process);
     process.reset();
+}
+
+void DesktopSession::stop(QProcess& process, int graceMs)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(graceMs)) {
+        process.kill();
+        process.waitForFinished(graceMs);
+    }
 }
 
 bool DesktopSession::startXvfb()

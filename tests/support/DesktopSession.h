@@ -65,6 +65,9 @@ public:
     // The logs of Xvfb, dbus-daemon and dunst, for failure messages.
     QString logs() const;
 
+    // Ends `process` if it runs: TERM, then KILL after `graceMs`.
+    static void stop(QProcess& process, int graceMs = 3000);
+
 private:
     bool startXvfb();
     bool startBus();

@@ -1,7 +1,8 @@
 #pragma once
 
-// A notifier whose answers the test chooses, for the directories window's permission row. The real
-// freedesktop backend runs against dunst in the end-to-end test.
+// A notifier that keeps what it is asked to show and answers as the test chooses, for the decisions
+// above the notifier seam (intake, delegate, fallback, the permission row). The real freedesktop
+// backend runs against dunst in its own tests.
 
 #include "watcher/Notifier.h"
 
