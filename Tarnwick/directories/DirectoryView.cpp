@@ -4,6 +4,7 @@
 #include "desktop/ActivationPolicy.h"
 #include "records/DirectoryListModel.h"
 #include "records/ModelContainer.h"
+#include "records/VisibleName.h"
 #include "ui/Divider.h"
 #include "ui/SymbolIcons.h"
 #include "ui/TextStyles.h"
@@ -183,13 +184,24 @@ void DirectoryView::rebuildRows()
         auto* rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(12, 4, 8, 4);
         // Long paths wrap onto as many lines as they need; the remove button stays at the right end.
-        auto* path = new WrappedPathLabel(directory.path(), row);
-        rowLayout->addWidget(path, 1, Qt::AlignVCenter);
+        auto* text = new QVBoxLayout;
+        text->setSpacing(2);
+        text->addWidget(new WrappedPathLabel(visibleName(directory.path()), row));
+        if (!isSendablePath(directory.path())) {
+            auto* note = new QLabel(tr("Not watched: the folder's name contains a line break, which the "
+                                       "watcher cannot be given. Rename the folder and add it again."),
+                                    row);
+            note->setObjectName(QStringLiteral("unwatchableNote"));
+            note->setTextFormat(Qt::PlainText);
+            note->setWordWrap(true);
+            text->addWidget(note);
+        }
+        rowLayout->addLayout(text, 1);
         auto* remove = new QToolButton(row);
         remove->setAutoRaise(true);
         remove->setIcon(symbolIcon(QStringLiteral("trash")));
         remove->setProperty("symbol", QStringLiteral("trash"));
-        remove->setAccessibleName(tr("Remove %1").arg(directory.path()));
+        remove->setAccessibleName(tr("Remove %1").arg(visibleName(directory.path())));
         connect(remove, &QToolButton::clicked, this, [this, directory] { removeDirectory(directory); });
         rowLayout->addWidget(remove, 0, Qt::AlignVCenter);
         m_rowsLayout->insertWidget(index++, row);

@@ -2,6 +2,7 @@
 
 #include "RelativeAge.h"
 #include "records/Severity.h"
+#include "records/VisibleName.h"
 #include "ui/ElidedLabel.h"
 #include "ui/TextStyles.h"
 
@@ -49,12 +50,12 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     m_marker = makeLabel(severityMarker(finding.severity()), font(), this);
     QFont ruleFont = TextStyles::subheadline();
     ruleFont.setWeight(QFont::Medium);
-    m_rule = makeLabel(finding.ruleName(), ruleFont, this);
+    m_rule = makeLabel(visibleName(finding.ruleName()), ruleFont, this);
     m_rule->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_rule->setMinimumWidth(40);
     m_age = makeLabel(QString(), TextStyles::caption2(), this);
     TextStyles::makeSecondary(m_age);
-    m_path = new ElidedLabel(finding.path(), this);
+    m_path = new ElidedLabel(visibleName(finding.path()), this);
     m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_path->setFont(TextStyles::caption());
     m_path->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -73,7 +74,7 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     column->addWidget(m_path);
 
     setAccessibleName(QStringLiteral("%1 %2").arg(m_marker->text(), finding.ruleName()));
-    setAccessibleDescription(finding.path());
+    setAccessibleDescription(visibleName(finding.path()));
     refreshAge();
     connect(this, &QAbstractButton::clicked, this, &FindingRow::open);
 }

@@ -2,9 +2,11 @@
 
 #include <utility>
 
-Finding::Finding(QString path, QString ruleName, QString severity, QStringList eventTypes)
+Finding::Finding(QString path, QString ruleName, QString severity, QStringList eventTypes,
+                 QByteArray pathBytes)
     : m_id(PersistentIdentifier::create())
     , m_path(std::move(path))
+    , m_pathBytes(std::move(pathBytes))
     , m_ruleName(std::move(ruleName))
     , m_severity(std::move(severity))
     , m_eventTypes(std::move(eventTypes))
@@ -13,11 +15,12 @@ Finding::Finding(QString path, QString ruleName, QString severity, QStringList e
 }
 
 Finding Finding::materialize(const PersistentIdentifier& id, QString path, QString ruleName, QString severity,
-                             QStringList eventTypes, QDateTime timestamp)
+                             QStringList eventTypes, QDateTime timestamp, QByteArray pathBytes)
 {
     Finding f;
     f.m_id = id;
     f.m_path = std::move(path);
+    f.m_pathBytes = std::move(pathBytes);
     f.m_ruleName = std::move(ruleName);
     f.m_severity = std::move(severity);
     f.m_eventTypes = std::move(eventTypes);

@@ -14,14 +14,21 @@ class Finding
 public:
     Finding() = default; // a null record (invalid id); only useful as a placeholder
     // Stamps timestamp() with the current time (UTC, millisecond precision).
-    Finding(QString path, QString ruleName, QString severity, QStringList eventTypes);
+    // `pathBytes`: the exact bytes of a path that is not UTF-8 (`path` holds U+FFFD in their place).
+    Finding(QString path, QString ruleName, QString severity, QStringList eventTypes,
+            QByteArray pathBytes = {});
 
     // For the store: a record read back from the file, with its kept identity and time of intake.
     static Finding materialize(const PersistentIdentifier& id, QString path, QString ruleName,
-                               QString severity, QStringList eventTypes, QDateTime timestamp);
+                               QString severity, QStringList eventTypes, QDateTime timestamp,
+                               QByteArray pathBytes = {});
 
     const PersistentIdentifier& id() const { return m_id; }
+    // For showing; a name that is not UTF-8 has U+FFFD in place of its odd bytes.
     const QString& path() const { return m_path; }
+    // The file's name as bytes, exactly as the watcher saw it: what opening the file must use.
+    QByteArray nativePath() const { return m_pathBytes.isEmpty() ? m_path.toUtf8() : m_pathBytes; }
+    const QByteArray& pathBytes() const { return m_pathBytes; }
     const QString& ruleName() const { return m_ruleName; }
     const QString& severity() const { return m_severity; }
     const QStringList& eventTypes() const { return m_eventTypes; }
@@ -34,6 +41,7 @@ public:
 private:
     PersistentIdentifier m_id;
     QString m_path;
+    QByteArray m_pathBytes;
     QString m_ruleName;
     QString m_severity;
     QStringList m_eventTypes;

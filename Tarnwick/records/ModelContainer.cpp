@@ -116,6 +116,11 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString& filePath, QS
         container.reset();
         return failCreated(QStringLiteral("could not be initialised (%1)").arg(reason));
     }
+    if (inspection.state == StoreSchema::State::Older && !StoreSchema::upgrade(db, &reason)) {
+        container.reset();
+        return failCreated(QStringLiteral("could not be upgraded to schema version %1 (%2)")
+                               .arg(QLatin1String(StoreSchema::VersionText), reason));
+    }
 
     StoreFiles::restrictFile(path);
     if (QDir(info.absolutePath()) == QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)))

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -69,13 +70,22 @@ bool createFile(const QString& path, QString* error)
 
 void restrictFile(const QString& path)
 {
+    // SQLite follows a link to the store, and keeps its companions beside the file it reached: tighten
+    // that file, through a descriptor, so that nothing swapped in meanwhile is changed instead.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString file = canonical.isEmpty() ? path : canonical;
     for (const char* suffix : Companions) {
-        const QByteArray native = QFile::encodeName(path + QLatin1String(suffix));
+        const QByteArray native = QFile::encodeName(file + QLatin1String(suffix));
+        const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
         struct stat st
         {
         };
-        if (::lstat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0077) != 0)
-            ::chmod(native.constData(), 0600);
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+            (st.st_mode & 0077) != 0)
+            ::fchmod(fd, 0600);
+        ::close(fd);
     }
 }
 

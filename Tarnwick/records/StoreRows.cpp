@@ -52,6 +52,9 @@ void bind(QSqlQuery& q, const Finding& f)
     q.bindValue(3, text(f.severity()));
     q.bindValue(4, QString::fromUtf8(encodeTypes(f.eventTypes())));
     q.bindValue(5, f.timestamp().toMSecsSinceEpoch());
+    // NULL for the usual name that is UTF-8, which `path` already holds exactly.
+    q.bindValue(6, f.pathBytes().isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray))
+                                           : QVariant(f.pathBytes()));
 }
 
 Directory readDirectory(const QSqlQuery& q)
@@ -64,10 +67,10 @@ Directory readDirectory(const QSqlQuery& q)
 
 Finding readFinding(const QSqlQuery& q)
 {
-    return Finding::materialize(PersistentIdentifier::fromBytes(q.value(0).toByteArray()),
-                                q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                                decodeTypes(q.value(4).toString().toUtf8()),
-                                QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong(), Qt::UTC));
+    return Finding::materialize(
+        PersistentIdentifier::fromBytes(q.value(0).toByteArray()), q.value(1).toString(),
+        q.value(2).toString(), q.value(3).toString(), decodeTypes(q.value(4).toString().toUtf8()),
+        QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong(), Qt::UTC), q.value(6).toByteArray());
 }
 
 } // namespace StoreRows

@@ -12,7 +12,8 @@ namespace StoreRows {
 
 inline constexpr const char* DirectoryColumns =
     "uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder";
-inline constexpr const char* FindingColumns = "uid, path, ruleName, severity, eventTypes, timestamp";
+inline constexpr const char* FindingColumns =
+    "uid, path, ruleName, severity, eventTypes, timestamp, pathBytes";
 
 void bind(QSqlQuery& q, const Directory& directory);
 void bind(QSqlQuery& q, const Finding& finding);

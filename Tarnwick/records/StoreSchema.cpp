@@ -27,8 +27,9 @@ const char* const CreateStatements[] = {
     " path TEXT NOT NULL,"
     " ruleName TEXT NOT NULL,"
     " severity TEXT NOT NULL,"
-    " eventTypes TEXT NOT NULL,"    // JSON array of strings
-    " timestamp INTEGER NOT NULL)", // milliseconds since 1970-01-01 UTC
+    " eventTypes TEXT NOT NULL,"   // JSON array of strings
+    " timestamp INTEGER NOT NULL," // milliseconds since 1970-01-01 UTC
+    " pathBytes BLOB)",            // NULL unless the path is not UTF-8
     "CREATE INDEX finding_by_timestamp ON finding (timestamp)",
     "CREATE INDEX finding_by_path_rule ON finding (path, ruleName, timestamp)",
 };
@@ -94,7 +95,9 @@ Inspection inspect(QSqlDatabase& db)
         result.reason = QStringLiteral("is an SQLite database of another application (no Tarnwick schema)");
         return result;
     }
-    if (userVersion != UserVersion) {
+    constexpr int olderVersion = 10000; // 1.0.0
+    const bool older = userVersion == olderVersion;
+    if (userVersion != UserVersion && !older) {
         result.reason = QStringLiteral("carries schema version %1, expected %2")
                             .arg(versionText(userVersion), QLatin1String(VersionText));
         return result;
@@ -105,7 +108,7 @@ Inspection inspect(QSqlDatabase& db)
         return result;
     }
     const QString recorded = q.value(0).toString();
-    if (recorded != QLatin1String(VersionText)) {
+    if (recorded != versionText(userVersion)) {
         result.reason = QStringLiteral("carries schema version %1, expected %2")
                             .arg(recorded, QLatin1String(VersionText));
         return result;
@@ -115,28 +118,24 @@ Inspection inspect(QSqlDatabase& db)
     for (const char* probe :
          {"SELECT uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder, id"
           " FROM directory LIMIT 0",
-          "SELECT uid, path, ruleName, severity, eventTypes, timestamp, id FROM finding LIMIT 0"}) {
+          older ? "SELECT uid, path, ruleName, severity, eventTypes, timestamp, id FROM finding LIMIT 0"
+                : "SELECT uid, path, ruleName, severity, eventTypes, timestamp, pathBytes, id FROM finding "
+                  "LIMIT 0"}) {
         if (!q.exec(QString::fromLatin1(probe))) {
             result.reason = QStringLiteral("does not have the tables of schema version %1 (%2)")
                                 .arg(QLatin1String(VersionText), q.lastError().databaseText());
             return result;
         }
     }
-    result.state = State::Current;
+    result.state = older ? State::Older : State::Current;
     return result;
 }
 
-bool create(QSqlDatabase& db, QString* error)
+namespace {
+
+bool runInTransaction(QSqlDatabase& db, const QStringList& statements, QString* error)
 {
     QSqlQuery q(db);
-    QStringList statements;
-    for (const char* statement : CreateStatements)
-        statements << QString::fromLatin1(statement);
-    statements << QStringLiteral("INSERT INTO metadata (key, value) VALUES ('schemaVersion', '%1')")
-                      .arg(QLatin1String(VersionText))
-               << QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId)
-               << QStringLiteral("PRAGMA user_version = %1").arg(UserVersion);
-
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         *error = q.lastError().text();
         return false;
@@ -154,6 +153,34 @@ bool create(QSqlDatabase& db, QString* error)
         return false;
     }
     return true;
+}
+
+QStringList versionMarks(const char* metadataStatement)
+{
+    return {QString::fromLatin1(metadataStatement).arg(QLatin1String(VersionText)),
+            QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId),
+            QStringLiteral("PRAGMA user_version = %1").arg(UserVersion)};
+}
+
+} // namespace
+
+bool upgrade(QSqlDatabase& db, QString* error)
+{
+    // Adding a column rewrites no row: the existing findings keep every value, pathBytes NULL.
+    return runInTransaction(db,
+                            QStringList{QStringLiteral("ALTER TABLE finding ADD COLUMN pathBytes BLOB")} +
+                                versionMarks("UPDATE metadata SET value = '%1' WHERE key = 'schemaVersion'"),
+                            error);
+}
+
+bool create(QSqlDatabase& db, QString* error)
+{
+    QStringList statements;
+    for (const char* statement : CreateStatements)
+        statements << QString::fromLatin1(statement);
+    return runInTransaction(
+        db, statements + versionMarks("INSERT INTO metadata (key, value) VALUES ('schemaVersion', '%1')"),
+        error);
 }
 
 } // namespace StoreSchema

@@ -3,13 +3,14 @@
 #include <QSqlDatabase>
 #include <QString>
 
-// The layout of the store file, version 1.0.0, and the check that a file carries it.
+// The layout of the store file, version 1.1.0, the check that a file carries it, and the upgrade of a
+// 1.0.0 store. 1.1.0 adds finding.pathBytes: the exact bytes of a path that is not UTF-8.
 namespace StoreSchema {
 
 inline constexpr int Major = 1;
-inline constexpr int Minor = 0;
+inline constexpr int Minor = 1;
 inline constexpr int Patch = 0;
-inline constexpr const char* VersionText = "1.0.0";
+inline constexpr const char* VersionText = "1.1.0";
 // PRAGMA application_id: "Trnw". Marks the file as ours, so a foreign database is told apart from an
 // older or newer Tarnwick store.
 inline constexpr int ApplicationId = 0x54726e77;
@@ -17,7 +18,8 @@ inline constexpr int UserVersion = Major * 10000 + Minor * 100 + Patch;
 
 enum class State {
     Empty,   // a database with nothing in it (a new file): create the schema
-    Current, // our schema, version 1.0.0
+    Current, // our schema, this version
+    Older,   // our schema, version 1.0.0: upgrade() brings it to this version
     Invalid, // anything else; `reason` says what
 };
 
@@ -35,5 +37,9 @@ QString describeOpenFailure(const QString& driverText);
 
 // Creates the tables, indexes and version marks in one transaction. False and `error` on failure.
 bool create(QSqlDatabase& db, QString* error);
+
+// Brings a 1.0.0 store to this version in one transaction, every row kept. False and `error` on
+// failure, the file unchanged.
+bool upgrade(QSqlDatabase& db, QString* error);
 
 } // namespace StoreSchema

@@ -3,6 +3,7 @@
 #include "directories/DirectoryView.h"
 #include "panel/FindingsView.h"
 #include "records/ModelContainer.h"
+#include "records/VisibleName.h"
 #include "ui/SymbolIcons.h"
 #include "viewer/FileViewerView.h"
 #include "watcher/Notifier.h"
@@ -116,9 +117,9 @@ void AppDelegate::openFileViewer(const Finding& finding)
         ActivationPolicyController::bringToFront(existing);
         return;
     }
-    auto* view = new FileViewerView(finding.path(), finding.ruleName(), nullptr);
+    auto* view = new FileViewerView(finding.path(), finding.ruleName(), nullptr, finding.nativePath());
     view->setWindowFlags(Qt::Window);
-    view->setWindowTitle(FileViewerView::fileNameOfPath(finding.path()));
+    view->setWindowTitle(visibleName(FileViewerView::fileNameOfPath(finding.path())));
     view->setWindowIcon(gnomeIcon());
     view->resize(ViewerWindowSize);
     view->setMinimumSize(ViewerWindowMinimum);

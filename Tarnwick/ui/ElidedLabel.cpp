@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QTextDocument>
 
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent)
     : QLabel(parent)
@@ -14,7 +15,8 @@ ElidedLabel::ElidedLabel(const QString& text, QWidget* parent)
 void ElidedLabel::setFullText(const QString& text)
 {
     m_fullText = text;
-    setToolTip(text);
+    // Tooltips take text that looks like markup for rich text: a name such as "<b>x</b>" stays text.
+    setToolTip(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
     updateElision();
 }
 

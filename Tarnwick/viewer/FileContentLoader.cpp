@@ -5,56 +5,17 @@
 #include <QByteArray>
 #include <QFile>
 
-#include <algorithm>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-// Reads up to `limit` bytes from `fd`, plus one more to know whether the file goes on.
-bool readBounded(int fd, qint64 limit, qint64 sizeHint, QByteArray& bytes, bool& more)
-{
-    bytes.clear();
-    more = false;
-    qint64 want = limit + 1;
-    bytes.reserve(static_cast<qsizetype>(std::clamp<qint64>(sizeHint, 0, limit) + 1));
-    for (;;) {
-        const qsizetype step = static_cast<qsizetype>(std::min<qint64>(want, 1 << 20));
-        const qsizetype old = bytes.size();
-        bytes.resize(old + step);
-        const ssize_t got = ::read(fd, bytes.data() + old, static_cast<size_t>(step));
-        if (got < 0) {
-            if (errno == EINTR) {
-                bytes.resize(old);
-                continue;
-            }
-            return false;
-        }
-        bytes.resize(old + got);
-        if (got == 0)
-            break;
-        want -= got;
-        if (want == 0)
-            break;
-    }
-    if (bytes.size() > limit) {
-        more = true;
-        bytes.resize(limit);
-    }
-    return true;
-}
-
-} // namespace
-
 QString fileReadFailureText()
 {
     return QStringLiteral("(Could not read file \u2014 it may have been deleted or moved)");
 }
 
-FileContent readFileContent(const QString& path, qint64 limit)
+FileContent readFileContent(const QString& path, qint64 limit, const ReadBounds& bounds)
+{
+    return readFileContent(QFile::encodeName(path), limit, bounds);
+}
+
+FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const ReadBounds& bounds)
 {
     FileContent result;
     auto fail = [&result] {
@@ -64,26 +25,17 @@ FileContent readFileContent(const QString& path, qint64 limit)
         return result;
     };
 
-    // O_NONBLOCK keeps a FIFO planted under the watched name from stalling the open; anything but a
-    // regular file is refused before a byte is read.
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
+    // Refused before a byte is read: anything but a regular file (a FIFO planted under the watched
+    // name would otherwise stall the open or the read).
+    const std::optional<BoundedFile> file = BoundedFile::open(nativePath, BoundedFile::Links::Follow);
+    if (!file)
         return fail();
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return fail();
-    }
-    result.fileSize = info.st_size;
+    result.fileSize = file->size();
     QByteArray bytes;
-    bool more = false;
-    const bool ok = readBounded(fd, limit, info.st_size, bytes, more);
-    ::close(fd);
-    if (!ok)
+    const ReadEnd end = file->readAll(limit, bounds, bytes);
+    if (end != ReadEnd::Whole && end != ReadEnd::Truncated)
         return fail();
+    const bool more = end == ReadEnd::Truncated;
 
     if (more) {
         result.truncated = true;

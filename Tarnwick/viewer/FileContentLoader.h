@@ -2,6 +2,8 @@
 
 // Reads the file a finding names, as UTF-8 text, for the File tab. Safe to call on any thread.
 
+#include "viewer/BoundedFile.h"
+
 #include <QString>
 
 // What the viewer shows for a file it cannot read or decode. The dash is U+2014.
@@ -22,8 +24,13 @@ struct FileContent
 
 // Reads a regular file (following symbolic links) without blocking on FIFOs or devices. A file whose
 // bytes are not valid UTF-8 fails as a whole; a file larger than `limit` is cut after its last line
-// feed within the limit (or, for one giant line, at the last whole character).
-FileContent readFileContent(const QString& path, qint64 limit = kFileContentLimit);
+// feed within the limit (or, for one giant line, at the last whole character). Reading stopped by
+// `bounds` fails.
+FileContent readFileContent(const QString& path, qint64 limit = kFileContentLimit,
+                            const ReadBounds& bounds = {});
+// The same for a path given as its exact bytes (a name that is not UTF-8 has no QString that opens it).
+FileContent readFileContent(const QByteArray& nativePath, qint64 limit = kFileContentLimit,
+                            const ReadBounds& bounds = {});
 
 // The text only: the file's text or the read-failure text.
 QString loadFileContent(const QString& path);

@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -58,9 +59,11 @@ QString mebibytes(qint64 bytes)
 
 } // namespace
 
-FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWidget* parent)
+FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWidget* parent,
+                               const QByteArray& nativePath)
     : QWidget(parent)
     , m_path(path)
+    , m_nativePath(nativePath.isEmpty() ? QFile::encodeName(path) : nativePath)
     , m_ruleName(ruleName)
 {
     auto* layout = new QVBoxLayout(this);
@@ -225,7 +228,8 @@ void FileViewerView::startLoading()
                                           const std::shared_ptr<ViewerDisplayResult>& r) {
         view->applyDiffDisplay(generation, r);
     };
-    startViewerLoad(m_channel, m_path, m_contentView->font(), m_diffView->textView()->font(), deliveries);
+    startViewerLoad(m_channel, m_nativePath, m_contentView->font(), m_diffView->textView()->font(),
+                    deliveries);
 }
 
 void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result)
@@ -308,5 +312,6 @@ void FileViewerView::updateNote()
 
 void FileViewerView::openInDefaultApplication()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(m_path));
+    // From the exact bytes, percent-encoded: a name that is not UTF-8 stays the same name.
+    QDesktopServices::openUrl(QUrl::fromEncoded("file://" + m_nativePath.toPercentEncoding("/")));
 }

@@ -29,7 +29,9 @@ class FileViewerView : public QWidget
 {
     Q_OBJECT
 public:
-    FileViewerView(const QString& path, const QString& ruleName, QWidget* parent = nullptr);
+    // `nativePath`: the file's exact bytes when `path` cannot say them (a name that is not UTF-8).
+    FileViewerView(const QString& path, const QString& ruleName, QWidget* parent = nullptr,
+                   const QByteArray& nativePath = {});
     ~FileViewerView() override;
 
     QString path() const { return m_path; }
@@ -76,6 +78,7 @@ private:
     void openInDefaultApplication();
 
     QString m_path;
+    QByteArray m_nativePath;
     QString m_ruleName;
     QString m_content;
     QString m_diff;

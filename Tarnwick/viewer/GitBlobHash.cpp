@@ -1,7 +1,6 @@
 #include "viewer/GitBlobHash.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 
 namespace {
 
@@ -17,31 +16,27 @@ QByteArray blobHeader(qint64 size)
 
 } // namespace
 
-std::optional<QByteArray> gitBlobIdOfFile(const QString& path, int hexLength,
-                                          const std::atomic<bool>* cancelled)
+std::optional<QByteArray> gitBlobIdOfFile(const BoundedFile& file, int hexLength, const ReadBounds& bounds)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return std::nullopt;
     QCryptographicHash hash(algorithmFor(hexLength));
     hash.addData(blobHeader(file.size()));
     qint64 total = 0;
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        if (cancelled && cancelled->load())
-            return std::nullopt;
-        const qint64 got = file.read(chunk.data(), chunk.size());
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        hash.addData(QByteArrayView(chunk.constData(), got));
-        total += got;
-    }
-    // The file changed size while it was read: the header no longer describes it.
-    if (total != file.size())
+    const ReadEnd end = file.read(file.size(), bounds, [&](QByteArrayView part) {
+        hash.addData(part);
+        total += part.size();
+    });
+    // A file that changed size while it was read no longer matches the header.
+    if (end != ReadEnd::Whole || total != file.size())
         return std::nullopt;
     return hash.result().toHex();
+}
+
+std::optional<QByteArray> gitBlobIdOfFile(const QString& path, int hexLength, const ReadBounds& bounds)
+{
+    const std::optional<BoundedFile> file = BoundedFile::open(path, BoundedFile::Links::Refuse);
+    if (!file)
+        return std::nullopt;
+    return gitBlobIdOfFile(*file, hexLength, bounds);
 }
 
 QByteArray gitBlobIdOfBytes(const QByteArray& bytes, int hexLength)

@@ -1,8 +1,10 @@
 #include "viewer/GitDiffLoader.h"
 
+#include "viewer/BoundedFile.h"
 #include "viewer/DiffHeaders.h"
 #include "viewer/GitBlobHash.h"
 #include "viewer/GitTreeEntries.h"
+#include "viewer/ScratchTree.h"
 #include "viewer/Utf8.h"
 
 #include <QDir>
@@ -13,9 +15,6 @@
 #include <map>
 #include <optional>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +22,7 @@ namespace {
 struct Context
 {
     const GitDiffOptions& options;
+    const ScratchTree& work;
     std::chrono::steady_clock::time_point deadline;
     QString home;
     QString scratch;
@@ -46,75 +46,29 @@ bool succeeded(const GitRunResult& r)
     return r.finished && r.exitCode == 0 && !r.overflow;
 }
 
-// The current file as git would record it: mode, and bytes or link target.
+// The current file as git would record it: mode, and the opened file or the link's target. Every
+// later look at a regular file goes through the descriptor opened here.
 struct WorkSide
 {
     QByteArray mode;
     qint64 size = 0;
     QByteArray linkTarget;
+    std::optional<BoundedFile> file;
 };
 
-std::optional<WorkSide> statWorkFile(const QString& path)
+std::optional<WorkSide> openWorkFile(const QString& path)
 {
+    if (std::optional<BoundedFile> file = BoundedFile::open(path, BoundedFile::Links::Refuse)) {
+        const qint64 size = file->size();
+        return WorkSide{file->executable() ? "100755" : "100644", size, {}, std::move(file)};
+    }
     const QByteArray native = QFile::encodeName(path);
-    struct stat info
-    {
-    };
-    if (::lstat(native.constData(), &info) != 0)
-        return std::nullopt;
-    if (S_ISREG(info.st_mode))
-        return WorkSide{(info.st_mode & S_IXUSR) ? "100755" : "100644", info.st_size, {}};
-    if (S_ISLNK(info.st_mode)) {
-        QByteArray target(4096, Qt::Uninitialized);
-        const ssize_t n = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
-        if (n < 0 || n >= target.size())
-            return std::nullopt;
-        target.truncate(n);
-        return WorkSide{"120000", n, target};
-    }
-    return std::nullopt; // a directory or device where a file is tracked: git shows it deleted
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes, const QByteArray& mode)
-{
-    if (!QDir().mkpath(QFileInfo(path).path()))
-        return false;
-    if (mode == "120000")
-        return ::symlink(bytes.constData(), QFile::encodeName(path).constData()) == 0;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return false;
-    file.close();
-    return mode != "100755" || file.setPermissions(file.permissions() | QFile::ExeOwner);
-}
-
-// Reads a regular file without following a link swapped in since lstat, at most `limit` bytes.
-std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    ::close(fd);
-    bytes.truncate(done);
-    return bytes;
+    QByteArray target(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
+    if (n < 0 || n >= target.size())
+        return std::nullopt; // missing, or a directory or device where a file is tracked: deleted for git
+    target.truncate(n);
+    return WorkSide{"120000", n, target, std::nullopt};
 }
 
 struct PathEntry
@@ -126,21 +80,23 @@ struct PathEntry
 enum class Prepared { Unchanged, Written, TooLarge, Failed };
 
 // Puts the committed side under a/ and the current side under b/ of the scratch work folder, unless
-// both are the same.
-Prepared preparePath(const Context& ctx, const QString& work, const QByteArray& repoPath,
-                     const PathEntry& entry, const QString& workFile, int hexLength)
+// both are the same. A link's target is written as the text of a regular file, and noted in `links`.
+Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathEntry& entry,
+                     const QString& workFile, int hexLength, std::map<QByteArray, LinkSides>& links)
 {
     const GitTreeEntry* head = entry.head && entry.head->type == "blob" ? &*entry.head : nullptr;
     std::optional<WorkSide> current;
     if (entry.index && entry.index->mode != "160000")
-        current = statWorkFile(workFile);
+        current = openWorkFile(workFile);
     if (!head && !current)
         return Prepared::Unchanged;
 
+    // Hashing an unchanged side reads it whole, however large, within the run's deadline.
+    const ReadBounds bounds{ctx.deadline, ctx.options.cancelled};
     if (head && current && head->mode == current->mode && head->size == current->size) {
         const std::optional<QByteArray> id =
-            current->mode == "120000" ? std::optional(gitBlobIdOfBytes(current->linkTarget, hexLength))
-                                      : gitBlobIdOfFile(workFile, hexLength, ctx.options.cancelled);
+            current->file ? gitBlobIdOfFile(*current->file, hexLength, bounds)
+                          : std::optional(gitBlobIdOfBytes(current->linkTarget, hexLength));
         if (id && *id == head->oid)
             return Prepared::Unchanged;
     }
@@ -148,19 +104,23 @@ Prepared preparePath(const Context& ctx, const QString& work, const QByteArray& 
     if ((head && head->size > limit) || (current && current->size > limit))
         return Prepared::TooLarge;
 
-    const QString rel = QFile::decodeName(repoPath);
     if (head) {
         const GitRunResult blob =
             git(ctx, {QStringLiteral("cat-file"), QStringLiteral("blob"), QString::fromLatin1(head->oid)},
                 ctx.repoDir, limit);
-        if (!succeeded(blob) || !writeFile(work + QStringLiteral("/a/") + rel, blob.out, head->mode))
+        if (!succeeded(blob) || !ctx.work.writeFile("a/" + repoPath, blob.out, head->mode == "100755"))
             return Prepared::Failed;
+        if (head->mode == "120000")
+            links[repoPath].a = true;
     }
     if (current) {
-        const std::optional<QByteArray> bytes =
-            current->mode == "120000" ? std::optional(current->linkTarget) : readRegularFile(workFile, limit);
-        if (!bytes || !writeFile(work + QStringLiteral("/b/") + rel, *bytes, current->mode))
+        QByteArray bytes = current->linkTarget;
+        if (current->file && current->file->readAll(limit, bounds, bytes) != ReadEnd::Whole)
             return Prepared::Failed;
+        if (!ctx.work.writeFile("b/" + repoPath, bytes, current->mode == "100755"))
+            return Prepared::Failed;
+        if (current->mode == "120000")
+            links[repoPath].b = true;
     }
     return Prepared::Written;
 }
@@ -179,6 +139,15 @@ QString diffCutShortNote(qint64 maxDiffBytes)
     return QStringLiteral("(Diff cut short: it is longer than %1 MiB)").arg(maxDiffBytes / (1024 * 1024));
 }
 
+QString nestedTreeNote(const QString& repoPath)
+{
+    return QStringLiteral(
+               "(Diff not shown: the repository lists \u201c%1\u201d both as a file and as a folder. "
+               "git cannot check out such a tree; it is damaged or made to attack tools that "
+               "read it.)\n")
+        .arg(repoPath);
+}
+
 QString loadGitDiff(const QString& path, const GitDiffOptions& options)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -193,7 +162,11 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
     const QString home = scratch.path() + QStringLiteral("/home");
     if (!scratch.isValid() || !QDir().mkpath(work) || !QDir().mkpath(home))
         return {};
-    const Context ctx{options, std::chrono::steady_clock::now() + options.timeout, home, scratch.path(), dir};
+    const ScratchTree workTree(work);
+    if (!workTree.isValid())
+        return {};
+    const Context ctx{options, workTree,       std::chrono::steady_clock::now() + options.timeout,
+                      home,    scratch.path(), dir};
 
     const GitRunResult top = git(ctx,
                                  {QStringLiteral("rev-parse"), QStringLiteral("--is-inside-work-tree"),
@@ -233,14 +206,28 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
     }
     if (paths.size() > static_cast<size_t>(options.maxPaths))
         return {};
+    // Each side on its own: a file in HEAD that became a folder in the index is an ordinary change.
+    std::vector<QByteArray> headPaths;
+    std::vector<QByteArray> indexPaths;
+    for (const auto& [repoPath, entry] : paths) {
+        if (entry.head)
+            headPaths.push_back(repoPath);
+        if (entry.index)
+            indexPaths.push_back(repoPath);
+    }
+    for (const auto* side : {&headPaths, &indexPaths}) {
+        if (const std::optional<QByteArray> nested = pathHoldingAnother(*side))
+            return nestedTreeNote(QFile::decodeName(*nested));
+    }
 
     QStringList notes;
+    std::map<QByteArray, LinkSides> links;
     int written = 0;
     for (const auto& [repoPath, entry] : paths) {
         if (!isSafeRelativePath(repoPath) || !repoPath.startsWith(prefix))
             return {};
         const QString workFile = dir + QLatin1Char('/') + QFile::decodeName(repoPath.mid(prefix.size()));
-        switch (preparePath(ctx, work, repoPath, entry, workFile, hexLength)) {
+        switch (preparePath(ctx, repoPath, entry, workFile, hexLength, links)) {
         case Prepared::Unchanged:
             break;
         case Prepared::Written:
@@ -269,20 +256,19 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
                             QStringLiteral("--no-ext-diff"), QStringLiteral("--no-textconv")};
         if (single) {
             auto exists = [&](const QString& rel) {
-                return QFileInfo(work + QLatin1Char('/') + rel).exists() ||
-                       QFileInfo(work + QLatin1Char('/') + rel).isSymLink();
+                return QFileInfo::exists(work + QLatin1Char('/') + rel);
             };
             args << (exists(a) ? a : QStringLiteral("/dev/null"))
                  << (exists(b) ? b : QStringLiteral("/dev/null"));
         } else {
-            QDir().mkpath(work + QLatin1Char('/') + a);
-            QDir().mkpath(work + QLatin1Char('/') + b);
+            if (!workTree.makeFolders(QFile::encodeName(a)) || !workTree.makeFolders(QFile::encodeName(b)))
+                return {};
             args << a << b;
         }
         const GitRunResult diff = git(ctx, args, work, options.maxDiffBytes, scratch.path());
         if (!diff.finished && !diff.overflow)
             return {};
-        diffBytes = relabelNoIndexHeaders(diff.out);
+        diffBytes = relabelNoIndexHeaders(restoreLinkModes(diff.out, links));
         if (diff.overflow) {
             diffBytes.truncate(diffBytes.lastIndexOf('\n') + 1);
             notes.prepend(diffCutShortNote(options.maxDiffBytes));

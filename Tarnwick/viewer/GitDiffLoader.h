@@ -44,3 +44,6 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options = {});
 // The notes the loader appends in place of what it does not show.
 QString diffTooLargeNote(const QString& repoPath, qint64 maxFileBytes);
 QString diffCutShortNote(qint64 maxDiffBytes);
+// In place of the diff when the commit's tree or the index lists `repoPath` both as a file and as a
+// folder: no checkout of it is possible, and recreating it is how such a tree attacks.
+QString nestedTreeNote(const QString& repoPath);

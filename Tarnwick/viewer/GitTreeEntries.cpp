@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <set>
+
 namespace {
 
 QList<QByteArray> records(const QByteArray& output)
@@ -68,4 +70,16 @@ bool isSafeRelativePath(const QByteArray& path)
             return false;
     }
     return true;
+}
+
+std::optional<QByteArray> pathHoldingAnother(const std::vector<QByteArray>& paths)
+{
+    const std::set<QByteArray> all(paths.begin(), paths.end());
+    for (const QByteArray& path : paths) {
+        for (qsizetype slash = path.indexOf('/'); slash > 0; slash = path.indexOf('/', slash + 1)) {
+            if (all.count(path.left(slash)))
+                return path.left(slash);
+        }
+    }
+    return std::nullopt;
 }

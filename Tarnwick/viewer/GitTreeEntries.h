@@ -32,3 +32,7 @@ std::optional<std::vector<GitIndexEntry>> parseLsFiles(const QByteArray& output)
 
 // A path that can be recreated under a scratch folder: relative, no empty, "." or ".." component.
 bool isSafeRelativePath(const QByteArray& path);
+
+// The first path (in `paths`, sorted or not) that is also a folder of another path ("x" with "x/y"):
+// a tree git cannot check out, and whose recreation would go through whatever "x" became.
+std::optional<QByteArray> pathHoldingAnother(const std::vector<QByteArray>& paths);

@@ -37,3 +37,37 @@ QString openingLines(const QString& text, qsizetype lines, qsizetype maxChars)
     }
     return text.left(end);
 }
+
+CutText cutLongLines(const QString& text, qsizetype maxLength)
+{
+    CutText result;
+    qsizetype copied = 0;
+    qsizetype line = 0;
+    for (qsizetype start = 0; start <= text.size(); ++line) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        if (end - start > maxLength) {
+            qsizetype keep = start + maxLength;
+            if (text[keep - 1].isHighSurrogate())
+                --keep;
+            result.text += QStringView(text).sliced(copied, keep - copied);
+            copied = end;
+            result.cuts.push_back({line, end - start});
+        }
+        start = end + 1;
+    }
+    if (result.cuts.empty()) {
+        result.text = text;
+        return result;
+    }
+    result.text += QStringView(text).sliced(copied);
+    return result;
+}
+
+QString lineCutNote(qsizetype fullLength, qsizetype maxLength)
+{
+    return QStringLiteral("  \u27EAline cut: %1 characters, the first %2 shown\u27EB")
+        .arg(fullLength)
+        .arg(maxLength);
+}

@@ -5,9 +5,12 @@
 #include "viewer/TextLines.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMetaObject>
 #include <QTextDocument>
 #include <QThreadPool>
+
+#include <vector>
 
 namespace {
 
@@ -55,41 +58,80 @@ void ViewerLoadChannel::close()
     cancelled = true;
 }
 
+// Every load not yet finished, so that quitting can cancel them all.
+struct OpenChannels
+{
+    std::mutex mutex;
+    std::vector<std::weak_ptr<ViewerLoadChannel>> channels;
+
+    void add(const std::shared_ptr<ViewerLoadChannel>& channel)
+    {
+        std::lock_guard lock(mutex);
+        std::erase_if(channels, [](const auto& weak) { return weak.expired(); });
+        channels.push_back(channel);
+    }
+
+    void cancelAll()
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& weak : channels) {
+            if (const auto channel = weak.lock())
+                channel->cancelled = true;
+        }
+    }
+};
+
+OpenChannels& openChannels()
+{
+    static OpenChannels* all = new OpenChannels;
+    return *all;
+}
+
 QThreadPool* viewerThreadPool()
 {
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
-        p->setMaxThreadCount(4);
+        p->setMaxThreadCount(kViewerThreads);
         p->setExpiryTimeout(10000);
-        // Work still running when the application ends must not touch fonts or documents after
-        // the application object is gone; cancelled loads end within a fraction of a second.
-        qAddPostRoutine([] { viewerThreadPool()->waitForDone(); });
+        // Work still running when the application ends must not touch fonts or documents after the
+        // application object is gone. Every load stops within a fraction of a second of its cancel
+        // (reads, hashing and git all poll it), and quitting waits no longer than a bound for that.
+        qAddPostRoutine([] {
+            openChannels().cancelAll();
+            viewerThreadPool()->waitForDone(static_cast<int>(kViewerQuitWait.count()));
+        });
         return p;
     }();
     return pool;
 }
 
-void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QString& path,
+void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QByteArray& nativePath,
                      const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries)
 {
-    viewerThreadPool()->start([channel, path, contentFont, deliveries] {
+    openChannels().add(channel);
+    viewerThreadPool()->start([channel, nativePath, contentFont, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerContentResult>();
-        result->content = readFileContent(path);
+        const ReadBounds bounds{std::chrono::steady_clock::now() + kViewerReadTimeout, &channel->cancelled};
+        result->content = readFileContent(nativePath, kFileContentLimit, bounds);
         if (channel->cancelled.load())
             return;
         const QString text = result->content.text;
         deliverText(channel, std::move(result), text, contentFont, deliveries.content,
                     deliveries.contentDisplay);
     });
-    viewerThreadPool()->start([channel, path, diffFont, deliveries] {
+    viewerThreadPool()->start([channel, nativePath, diffFont, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerDiffResult>();
         GitDiffOptions options;
         options.cancelled = &channel->cancelled;
-        result->diff = loadGitDiff(path, options);
+        // git takes names as arguments, which pass through QString: a name that is not UTF-8 would
+        // reach it changed, naming another file. Such a file gets no diff rather than another's.
+        const QString path = QFile::decodeName(nativePath);
+        if (QFile::encodeName(path) == nativePath)
+            result->diff = loadGitDiff(path, options);
         if (channel->cancelled.load())
             return;
         const QString text = result->diff;

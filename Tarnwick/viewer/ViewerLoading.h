@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -53,7 +54,12 @@ struct ViewerDisplayResult
     PreparedText prepared;
 };
 
-// Pool for the viewer's work; a few threads, shared by all viewer windows.
+// Pool for the viewer's work, shared by all viewer windows. Every task ends by its deadline, so a
+// hostile file holds a thread for seconds at most.
+inline constexpr int kViewerThreads = 8;
+inline constexpr std::chrono::milliseconds kViewerReadTimeout{15000};
+// Quitting cancels every load and waits this long at most for the pool's threads.
+inline constexpr std::chrono::milliseconds kViewerQuitWait{2000};
 QThreadPool* viewerThreadPool();
 
 struct ViewerDeliveries
@@ -64,6 +70,7 @@ struct ViewerDeliveries
     std::function<void(FileViewerView*, const std::shared_ptr<ViewerDisplayResult>&)> diffDisplay;
 };
 
-// Starts both loads for `path`. The texts are prepared with the given fonts for the view's thread.
-void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QString& path,
+// Starts both loads for the file at `nativePath` (its exact bytes). The texts are prepared with the given
+// fonts for the view's thread.
+void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QByteArray& nativePath,
                      const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries);

@@ -4,11 +4,19 @@
 #include "records/Directory.h"
 #include "records/ModelContainer.h"
 
+bool isSendablePath(const QString& path)
+{
+    return !path.contains(QLatin1Char('\n'));
+}
+
 QStringList selectedDirectoryPaths(const QList<Directory>& directories)
 {
     QStringList paths;
     for (const Directory& directory : directories) {
-        if (directory.watchNewFiles() || directory.watchNewDirectories())
+        // The watcher reads one path a line: a line feed in a name cannot be sent (the directories
+        // window says so on the folder's row).
+        if ((directory.watchNewFiles() || directory.watchNewDirectories()) &&
+            isSendablePath(directory.path()))
             paths.append(directory.path());
     }
     return paths;

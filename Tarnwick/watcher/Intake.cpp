@@ -6,6 +6,7 @@
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
 #include "records/Severity.h"
+#include "records/VisibleName.h"
 
 #include <QDateTime>
 
@@ -32,7 +33,7 @@ void Intake::ingest(const QList<WatchEvent>& events)
         return;
     ModelContext& context = container->mainContext();
     for (const WatchEvent& event : events) {
-        Finding finding(event.path, event.rule, event.severity, event.types);
+        Finding finding(event.path, event.rule, event.severity, event.types, event.pathBytes);
         context.insert(finding);
         postAlert(event.rule, event.severity, event.path);
     }
@@ -58,14 +59,14 @@ QString Intake::alertTitle(const QString& severity, const QString& rule)
 
 void Intake::postAlert(const QString& rule, const QString& severity, const QString& path)
 {
-    const QString title = alertTitle(severity, rule);
+    const QString title = alertTitle(severity, visibleName(rule));
     if (title.isEmpty())
         return;
     const qint64 now = m_clock.elapsed();
     if (m_flood.admit(severity, rule, path, now)) {
         if (Notifier* notifier = m_notifier) {
             notifier->notify({title,
-                              path,
+                              visibleName(path),
                               severityOf(severity) == Severity::Critical ? Notifier::Urgency::Critical
                                                                          : Notifier::Urgency::Normal,
                               path,
@@ -95,7 +96,7 @@ void Intake::showSummary()
     notification.body = tr("%1 critical, %2 high. Latest: %3 on %4. Every finding is in the findings list.")
                             .arg(summary.critical)
                             .arg(summary.high)
-                            .arg(summary.lastRule, summary.lastPath);
+                            .arg(visibleName(summary.lastRule), visibleName(summary.lastPath));
     notification.urgency = anyCritical ? Notifier::Urgency::Critical : Notifier::Urgency::Normal;
     notification.replaceKey = QStringLiteral("flood-%1").arg(summary.sequence);
     m_notifier->notify(notification);

@@ -78,5 +78,14 @@ std::optional<WatchEvent> decodeWatchEvent(QByteArrayView line)
     auto severity = stringField(object, QLatin1StringView("severity"));
     if (!path || !types || !rule || !severity)
         return std::nullopt;
-    return WatchEvent{std::move(*path), std::move(*types), std::move(*rule), std::move(*severity)};
+    QByteArray exact;
+    if (const auto bytes = stringField(object, QLatin1StringView("pathBytes"))) {
+        const QByteArray::FromBase64Result decoded =
+            QByteArray::fromBase64Encoding(bytes->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (decoded && !decoded.decoded.isEmpty() && !decoded.decoded.contains('\0') &&
+            decoded.decoded != path->toUtf8())
+            exact = decoded.decoded;
+    }
+    return WatchEvent{std::move(*path), std::move(*types), std::move(*rule), std::move(*severity),
+                      std::move(exact)};
 }

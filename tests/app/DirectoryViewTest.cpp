@@ -70,6 +70,7 @@ private slots:
     void cancelledChooserChangesNothing();
     void storedDirectoriesAreListedAndPushedInStoreOrder();
     void longPathWrapsAndKeepsTheButtonAtTheEnd();
+    void aFolderNameWithALineFeedIsShownAsNotWatched();
     void permissionRow_data();
     void permissionRow();
     void allowNotificationsPrintsTheAnswer_data();
@@ -220,6 +221,31 @@ void DirectoryViewTest::storedDirectoriesAreListedAndPushedInStoreOrder()
     view.show();
     QTRY_COMPARE(view.listedPaths(), paths);
     QTRY_COMPARE(m_script->recordedStdin(), message + message);
+}
+
+// The watcher reads one path a line: such a folder cannot be sent, and its row says so instead of the
+// folder silently going unwatched. Its name shows the line feed as a token, on one line.
+void DirectoryViewTest::aFolderNameWithALineFeedIsShownAsNotWatched()
+{
+    auto context = m_store->container->newContext();
+    for (const QString& path : {QStringLiteral("/srv/a"), QStringLiteral("/srv/x\n/etc")}) {
+        Directory directory(QUrl::fromLocalFile(path));
+        context->insert(directory);
+    }
+    QVERIFY(context->save());
+    startWatcher();
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/a\n\n"));
+    StubNotifier notifier;
+    DirectoryView view(m_store->container.get(), &notifier);
+    view.show();
+    QTRY_COMPARE(view.listedPaths().size(), 2);
+    const QList<QLabel*> notes = view.findChildren<QLabel*>(QStringLiteral("unwatchableNote"));
+    QCOMPARE(notes.size(), 1);
+    QVERIFY(notes.first()->isVisible());
+    QStringList shown;
+    for (const WrappedPathLabel* label : view.findChildren<WrappedPathLabel*>())
+        shown << label->text();
+    QVERIFY(shown.contains(QStringLiteral("/srv/x\u27E8U+000A\u27E9/etc")));
 }
 
 void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()

@@ -6,14 +6,19 @@
 #include "WatcherProcesses.h"
 #include "desktop/SingleInstance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,11 +36,14 @@ private slots:
     void secondStartHandsOverAndStartsNoWatcher();
     void handOverReachesTheRunningInstance();
     void strangerOnTheSocketIsDropped();
+    void anotherUsersSquatterIsNeverHandedTo_data();
+    void anotherUsersSquatterIsNeverHandedTo();
 
 private:
     QProcessEnvironment environment() const;
     // Starts Tarnwick; the process is kept (and ended) by the test.
     QProcess* start();
+    QProcess* start(const QProcessEnvironment& env);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::vector<std::unique_ptr<QProcess>> m_started;
@@ -79,8 +87,13 @@ QProcessEnvironment InstanceTest::environment() const
 
 QProcess* InstanceTest::start()
 {
+    return start(environment());
+}
+
+QProcess* InstanceTest::start(const QProcessEnvironment& env)
+{
     auto* process = m_started.emplace_back(std::make_unique<QProcess>()).get();
-    process->setProcessEnvironment(environment());
+    process->setProcessEnvironment(env);
     process->setProgram(Tarnwick);
     process->start();
     if (!process->waitForStarted(10000)) {
@@ -180,6 +193,88 @@ void InstanceTest::strangerOnTheSocketIsDropped()
     QCOMPARE(requests.first().first().toString(), QStringLiteral("directories"));
     QTRY_VERIFY(friendly.canReadLine());
     QCOMPARE(friendly.readLine(), QByteArray("ok\n"));
+}
+
+void InstanceTest::anotherUsersSquatterIsNeverHandedTo_data()
+{
+    QTest::addColumn<bool>("inPrivateFolder");
+    // Without XDG_RUNTIME_DIR: the names a shared temporary folder would give, taken first.
+    QTest::newRow("shared temporary folder") << false;
+    // Root can put another user's socket even in the private folder: the peer's uid still tells.
+    QTest::newRow("inside the private folder") << true;
+}
+
+// Another user pre-creates the lock and a socket that answers "ok". Tarnwick must not take that for
+// itself running: it either becomes the instance or refuses, never exits 0 without a watcher.
+void InstanceTest::anotherUsersSquatterIsNeverHandedTo()
+{
+    QFETCH(bool, inPrivateFolder);
+    if (::geteuid() != 0)
+        QSKIP("running the squatter as another user needs root");
+    constexpr uid_t nobody = 65534;
+    const QString tmp = m_dir->filePath(QStringLiteral("tmp"));
+    const QString home = m_dir->filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(home));
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0711) == 0); // the squatter reaches tmp/
+    QVERIFY(::chmod(QFile::encodeName(tmp).constData(), 01777) == 0);
+    // The runtime folder Qt would make in the temporary folder is the squatter's, so Qt gives none.
+    QVERIFY(QDir().mkpath(tmp + QStringLiteral("/runtime-root")));
+    QVERIFY(::chown(QFile::encodeName(tmp + QStringLiteral("/runtime-root")).constData(), nobody, nobody) ==
+            0);
+
+    const QString dataHome = m_dir->filePath(QStringLiteral("data"));
+    const QString store = dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
+    QString socketPath =
+        tmp + QStringLiteral("/tarnwick-0-") +
+        QString::fromLatin1(
+            QCryptographicHash::hash(store.toUtf8(), QCryptographicHash::Sha256).toHex().left(16)) +
+        QStringLiteral(".sock");
+    if (inPrivateFolder) {
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
+        socketPath = SingleInstance(store).socketPath();
+        QVERIFY(QDir().mkpath(QFileInfo(socketPath).path()));
+        QVERIFY(::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700) == 0);
+    }
+
+    QProcess squatter;
+    const QString bound = tmp + QStringLiteral("/squat.sock");
+    squatter.start(QStringLiteral("setpriv"),
+                   {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                    QStringLiteral("--clear-groups"), QStringLiteral(TW_TEST_BIN_DIR "/tw_instance_squatter"),
+                    bound});
+    const auto stop = qScopeGuard([&] {
+        squatter.kill();
+        squatter.waitForFinished(5000);
+    });
+    QVERIFY(squatter.waitForReadyRead(10000));
+    QVERIFY(QFile::rename(bound, socketPath));
+    QString lockPath = socketPath;
+    lockPath.replace(QStringLiteral(".sock"), QStringLiteral(".lock"));
+    QFile lock(lockPath);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(squatter.processId()) + "\ntw_instance_squatter\n" +
+               QSysInfo::machineHostName().toUtf8() + '\n');
+    lock.close();
+
+    QProcessEnvironment env = environment();
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("XDG_CACHE_HOME"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+    QProcess& victim = *start(env);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return victim.state() == QProcess::NotRunning || !watchersFor(dataHome).isEmpty(); }, 20000));
+    if (inPrivateFolder) {
+        // Refused with a message, not a silent success.
+        QTRY_COMPARE_WITH_TIMEOUT(victim.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(victim.exitCode(), 1);
+        QVERIFY(victim.readAllStandardError().contains("not handing over"));
+    } else {
+        QCOMPARE(victim.state(), QProcess::Running);
+        QCOMPARE(watchersFor(dataHome).size(), 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(InstanceTest)

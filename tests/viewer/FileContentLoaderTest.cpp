@@ -2,6 +2,7 @@
 // bound for huge files, and no hang on files that are not regular.
 
 #include "viewer/FileContentLoader.h"
+#include "viewer/GitBlobHash.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,10 @@
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <future>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -129,6 +134,33 @@ TEST_F(ViewerFileLoaderTest, FollowsSymbolicLinksToRegularFiles)
     EXPECT_EQ(loadFileContent(link), QStringLiteral("through the link\n"));
     QFile::remove(target);
     EXPECT_EQ(loadFileContent(link), fileReadFailureText());
+}
+
+// The diff loader hashes the current file to tell whether it changed. A FIFO put in its place must
+// not block the worker, and a huge sparse file must not hold it past the loader's deadline.
+TEST_F(ViewerFileLoaderTest, HashingRefusesAFifoAndEndsAtTheDeadline)
+{
+    const QString fifo = m_dir.path() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString sparse = write(QStringLiteral("sparse"), {});
+    ASSERT_EQ(::truncate(QFile::encodeName(sparse).constData(), 100LL << 30), 0);
+
+    for (const QString& path : {fifo, sparse}) {
+        SCOPED_TRACE(path.toStdString());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        auto hashing = std::async(std::launch::async, [&] {
+            return gitBlobIdOfFile(path, 40, ReadBounds{deadline, nullptr});
+        });
+        const bool ended = hashing.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!ended) {
+            // Let a blocked open return so that the test can end and report.
+            const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(hashing.get(), std::nullopt);
+    }
 }
 
 } // namespace

@@ -78,6 +78,16 @@ const std::vector<RepoCase>& repoCases()
              QFile::link(QStringLiteral("with space.txt"), r.path(QStringLiteral("link")));
          },
          true},
+        {"symbolic links in a folder, names git quotes", "src",
+         [](TestRepo& r) {
+             QFile::link(QStringLiteral("other.c"), r.path(QStringLiteral("src/lien \u00e9")));
+             QFile::link(QStringLiteral("deep"), r.path(QStringLiteral("src/old\tlink")));
+             r.commitAll();
+             QFile::remove(r.path(QStringLiteral("src/old\tlink")));
+             QFile::link(QStringLiteral("main.c"), r.path(QStringLiteral("src/deep/new \"link\"")));
+             r.git({QStringLiteral("add"), QStringLiteral("-A")});
+         },
+         true},
         {"index says removed, disk still has it", "notes.txt",
          [](TestRepo& r) {
              r.git({QStringLiteral("rm"), QStringLiteral("-q"), QStringLiteral("--cached"),

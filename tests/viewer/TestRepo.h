@@ -16,8 +16,8 @@ struct GitOutput
     QByteArray err;
 };
 
-// Runs /usr/bin/git with `args` in `dir` (30 s bound).
-GitOutput runTestGit(const QString& dir, const QStringList& args);
+// Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input.
+GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input = {});
 
 class TestRepo
 {
@@ -32,6 +32,8 @@ public:
     void write(const QString& relative, const QByteArray& content);
     void remove(const QString& relative);
     GitOutput git(const QStringList& args, const QString& subdir = {}) const;
+    // A git command that must succeed; its output without the final line feed.
+    QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;
     void commitAll(const QString& message = QStringLiteral("commit"));
     // init() and one commit of the files the viewer tests change: names with a space, a leading dash
     // and a deep folder, a Latin-1 file, an empty one, one to delete and a script.

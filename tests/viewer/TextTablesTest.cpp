@@ -164,6 +164,32 @@ TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
     }
 }
 
+TEST(ViewerLineSplitting, LongLinesAreCutWithTheirFullLength)
+{
+    struct Row
+    {
+        const char* name;
+        const char* text;
+        const char* cut;
+        std::vector<LineCut> cuts;
+    };
+    const Row rows[] = {
+        {"no line too long", "abcd\nab", "abcd\nab", {}},
+        {"each long line cut, the others kept", "abcdef\nab\nabcde", "abcd\nab\nabcd", {{0, 6}, {2, 5}}},
+        {"a pair of surrogates stays whole", "abc\xF0\x9F\x98\x80x", "abc", {{0, 6}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CutText cut = cutLongLines(QString::fromUtf8(row.text), 4);
+        EXPECT_EQ(cut.text, QString::fromUtf8(row.cut));
+        ASSERT_EQ(cut.cuts.size(), row.cuts.size());
+        for (size_t i = 0; i < row.cuts.size(); ++i) {
+            EXPECT_EQ(cut.cuts[i].line, row.cuts[i].line);
+            EXPECT_EQ(cut.cuts[i].fullLength, row.cuts[i].fullLength);
+        }
+    }
+}
+
 TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
 {
     struct Row

@@ -23,13 +23,15 @@ private slots:
     void identicalEventsGiveTwoFindingsAndTwoAlerts();
     void withoutStoreNothingHappens();
     void floodKeepsEveryFinding();
+    void namesAreShownWithHiddenCharactersAsTokens_data();
+    void namesAreShownWithHiddenCharactersAsTokens();
 
 private:
     static WatchEvent event(const QString& path, const QString& severity = QStringLiteral("critical"),
                             const QString& rule = QStringLiteral("r"),
                             const QStringList& types = {QStringLiteral("created")})
     {
-        return WatchEvent{path, types, rule, severity};
+        return WatchEvent{path, types, rule, severity, {}};
     }
     QList<Finding> savedFindings();
 
@@ -161,6 +163,36 @@ void IntakeTest::floodKeepsEveryFinding()
     QVERIFY(summary.body.contains(QStringLiteral("/f199")));
     QVERIFY(!summary.replaceKey.isEmpty());
     QVERIFY(summary.path.isEmpty() && summary.rule.isEmpty());
+}
+
+void IntakeTest::namesAreShownWithHiddenCharactersAsTokens_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("line feed") << QStringLiteral("/w/a\nScan complete: no threats found.")
+                               << QStringLiteral("/w/a\u27E8U+000A\u27E9Scan complete: no threats found.");
+    QTest::newRow("bidi override") << QStringLiteral("/w/\u202Ehs.txt")
+                                   << QStringLiteral("/w/\u27E8U+202E\u27E9hs.txt");
+    QTest::newRow("zero width and tag") << QStringLiteral("/w/a\u200B\U000E0041")
+                                        << QStringLiteral("/w/a\u27E8U+200B\u27E9\u27E8U+E0041\u27E9");
+    QTest::newRow("no-break space, escape, DEL")
+        << QStringLiteral("/w/a\u00A0\x1B[2J\x7F")
+        << QStringLiteral("/w/a\u27E8U+00A0\u27E9\u27E8U+001B\u27E9[2J\u27E8U+007F\u27E9");
+    QTest::newRow("letters of any script stay") << QStringLiteral("/w/caf\u00E9 \u65E5\u672C \U0001F600")
+                                                << QStringLiteral("/w/caf\u00E9 \u65E5\u672C \U0001F600");
+}
+
+// The notification shows a name on one line, in stored order; the stored finding keeps it exactly.
+void IntakeTest::namesAreShownWithHiddenCharactersAsTokens()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, shown);
+    Intake intake(&m_notifier);
+    intake.ingest({event(path)});
+    QCOMPARE(m_notifier.shown.size(), 1);
+    QCOMPARE(m_notifier.shown[0].body, shown);
+    QCOMPARE(m_notifier.shown[0].path, path);
+    QCOMPARE(savedFindings().first().path(), path);
 }
 
 QTEST_GUILESS_MAIN(IntakeTest)

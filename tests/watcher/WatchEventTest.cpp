@@ -8,6 +8,8 @@ class WatchEventTest : public QObject
 private slots:
     void decode_data();
     void decode();
+    void pathBytesGiveTheExactName_data();
+    void pathBytesGiveTheExactName();
 };
 
 void WatchEventTest::decode_data()
@@ -114,6 +116,29 @@ void WatchEventTest::decode()
     QCOMPARE(event->types, types);
     QCOMPARE(event->rule, rule);
     QCOMPARE(event->severity, severity);
+}
+
+void WatchEventTest::pathBytesGiveTheExactName_data()
+{
+    QTest::addColumn<QByteArray>("pathBytes");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::newRow("not UTF-8") << QByteArray("L2NhZuk=") << QByteArray("/caf\xE9");
+    QTest::newRow("same as the path") << QByteArray("L2NhZu+/vQ==") << QByteArray();
+    QTest::newRow("not base64") << QByteArray("!!") << QByteArray();
+    QTest::newRow("holds a NUL byte") << QByteArray("L2EAYg==") << QByteArray();
+}
+
+// The event stays whatever pathBytes holds; only sound exact bytes that say more than "path" are kept.
+void WatchEventTest::pathBytesGiveTheExactName()
+{
+    QFETCH(QByteArray, pathBytes);
+    QFETCH(QByteArray, kept);
+    const std::optional<WatchEvent> event =
+        decodeWatchEvent(R"({"path":"/caf\uFFFD","types":[],"rule":"r","severity":"critical","pathBytes":")" +
+                         pathBytes + R"("})");
+    QVERIFY(event);
+    QCOMPARE(event->path, QStringLiteral("/caf\uFFFD"));
+    QCOMPARE(event->pathBytes, kept);
 }
 
 QTEST_GUILESS_MAIN(WatchEventTest)
