@@ -1,6 +1,6 @@
 #include "UrgentPaths.h"
 
-#include "rules/PathScope.h"
+#include "watch/PathScope.h"
 
 namespace tw {
 

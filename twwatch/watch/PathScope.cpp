@@ -1,4 +1,4 @@
-#include "rules/PathScope.h"
+#include "watch/PathScope.h"
 
 #include <fnmatch.h>
 #include <sstream>
