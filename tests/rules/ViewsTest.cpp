@@ -189,6 +189,7 @@ TEST(RulesConfigView, HostileInputStaysWithinBounds)
              }() +
              "]}"},
         {"deep JSON", "/p/d.json", std::string(100000, '[') + std::string(100000, ']')},
+        {"YAML that makes yaml-cpp report nulls without end", "/p/c.yml", ","},
         {"deep YAML", "/p/d.yaml", std::string(5000, '[') + std::string(5000, ']')},
         {"deep TOML", "/p/d.toml", "a = " + std::string(5000, '[') + std::string(5000, ']')},
     };
