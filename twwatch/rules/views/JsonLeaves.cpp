@@ -37,7 +37,13 @@ public:
     }
     bool end_object() { return close("{}"); }
     bool end_array() { return close("[]"); }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception&)
+    {
+        m_errorAt = position;
+        return false;
+    }
+    // How many bytes were read when the reading failed (the offending one included).
+    std::size_t errorAt() const { return m_errorAt; }
 
 private:
     struct Level
@@ -97,9 +103,11 @@ private:
     std::vector<Level> m_levels;
     std::vector<std::string> m_key;
     bool m_stopped = false;
+    std::size_t m_errorAt = 0;
 };
 
-bool readOnce(std::string_view text, LeafSink& sink, bool& stopped)
+// 0 when the text was read (or the sink stopped it), else how far the reader got.
+std::size_t readOnce(std::string_view text, LeafSink& sink)
 {
     LeafSax sax(sink);
     bool ok = false;
@@ -108,8 +116,7 @@ bool readOnce(std::string_view text, LeafSink& sink, bool& stopped)
     } catch (const std::exception&) {
         ok = false;
     }
-    stopped = sax.stopped();
-    return ok || stopped;
+    return ok || sax.stopped() ? 0 : std::max<std::size_t>(sax.errorAt(), 1);
 }
 
 // Drops every comma that only white space or comments separate from a closing bracket.
@@ -149,11 +156,19 @@ std::string withoutTrailingCommas(std::string_view text)
 
 bool readJsonLeaves(std::string_view text, LeafSink& sink)
 {
-    bool stopped = false;
-    if (readOnce(text, sink, stopped))
+    // Configuration documents are objects or arrays; anything else is not worth a reading.
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos || (text[first] != '{' && text[first] != '[' && text[first] != '/'))
+        return false;
+    const std::size_t failedAt = readOnce(text, sink);
+    if (failedAt == 0)
         return true;
+    // Read again without trailing commas only when that is what stopped the reader.
+    const char offending = text[std::min(failedAt, text.size()) - 1];
+    if (offending != '}' && offending != ']')
+        return false;
     sink.reset();
-    return readOnce(withoutTrailingCommas(text), sink, stopped);
+    return readOnce(withoutTrailingCommas(text), sink) == 0;
 }
 
 } // namespace tw

@@ -26,6 +26,9 @@ bool startsWith(std::string_view s, std::string_view prefix)
 Detected detectWithoutMark(std::string_view raw)
 {
     const std::size_t sample = std::min<std::size_t>(raw.size(), 4096);
+    // Most files hold no NUL at all; they cost one search.
+    if (std::memchr(raw.data(), 0, sample) == nullptr)
+        return {};
     const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
     if (sample >= 8) {
         std::size_t le = 0, be = 0;
