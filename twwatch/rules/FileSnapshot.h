@@ -12,9 +12,19 @@
 
 namespace tw {
 
-// How much of a file the content rules see. Larger files are scanned over their first part only;
-// rules that look at the path, the size or the change still see the whole picture.
-inline constexpr std::size_t kContentBound = 1024 * 1024;
+// How much of a file the content rules see. Worm bodies ship as multi-megabyte bundles, so anything
+// that may hold script is read whole up to kContentBound; binary assets (fonts, images, media, archives,
+// compiled code) only carry a payload that some script must still unpack, so their head is enough.
+// Past the bound a file is scanned over its first part only; rules that look at the path, the size or
+// the change still see the whole picture.
+inline constexpr std::size_t kContentBound = 32 * 1024 * 1024;
+// A file is read and scanned in windows of this size, each starting with the last kWindowOverlap
+// bytes of the one before, so that the watcher's memory does not grow with the largest bundle.
+inline constexpr std::size_t kHeadBound = 1024 * 1024;
+inline constexpr std::size_t kWindowOverlap = 64 * 1024;
+
+// Whether a file with this (lower-case) extension is read over its first kHeadBound bytes only.
+bool readsHeadOnly(const std::string& extension);
 
 struct FileSnapshot
 {
@@ -23,16 +33,32 @@ struct FileSnapshot
     int error = 0; // errno when Unreadable
     bool isExecutable = false;
     std::int64_t size = 0;       // size when opened, which may differ from what was read
-    std::size_t contentSize = 0; // bytes of `buffer` that hold the content
-    bool isTruncated = false;    // the file goes on past `contentSize`
+    std::size_t contentSize = 0; // bytes of `buffer` that hold the first window
+    bool isTruncated = false;    // the file goes on past `limit`
+    bool goesOn = false;         // more windows follow, to be read from `*rest`
 };
 
-// Reads at most `bound` bytes of `path` into `buffer` (grown once to `bound`, then reused). Never
-// follows a symbolic link (a link is a Link, its target is never read: it may lie outside the watched
-// tree) and opens nothing for reading that is not a regular file: a FIFO would block, a device may act
-// on being opened. The type is taken from the handle that is then read, so nothing can be swapped in
-// between. Never throws for file-system reasons.
+// Reads the first window (at most `window` bytes) of `path` into `buffer`, which grows only as far as
+// the file needs and is reused from one read to the next. When the file goes on and `limit` allows
+// more, `*rest` receives a descriptor (the caller's to close) to read the next windows from; compiled
+// executables never go on past their head. Never follows a symbolic link (a link is a Link, its target
+// is never read: it may lie outside the watched tree) and opens nothing for reading that is not a
+// regular file: a FIFO would block, a device may act on being opened. The type is taken from the handle
+// that is then read, so nothing can be swapped in between. Never throws for file-system reasons.
 FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer,
-                          std::size_t bound = kContentBound);
+                          std::size_t window = kHeadBound, std::size_t limit = 0, int* rest = nullptr);
+
+// The next window: keeps the last `overlap` of the `length` bytes in `buffer`, appends at most `maxNew`
+// new bytes from `fd` and updates `length`. Returns the number of new bytes, 0 at the end.
+std::size_t readNextWindow(int fd, std::vector<unsigned char>& buffer, std::size_t& length,
+                           std::size_t overlap, std::size_t maxNew);
+
+// After a large file, gives the memory back so that it does not stay resident per worker.
+template <typename Buffer>
+void releaseIfLarge(Buffer& buffer, std::size_t keep = kHeadBound)
+{
+    if (buffer.capacity() > keep)
+        Buffer().swap(buffer);
+}
 
 } // namespace tw

@@ -2,11 +2,14 @@
 
 #include "rules/ExternalVariables.h"
 #include "rules/FileSnapshot.h"
+#include "watch/Fd.h"
 #include "watch/Utf8.h"
 #include "watch/WarningRules.h"
 
 #include <yara.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -17,12 +20,6 @@ namespace {
 // A runaway rule (a regular expression that backtracks on hostile input) must not hold a worker for
 // long; what matched before the limit is still reported.
 constexpr int kScanTimeoutSeconds = 10;
-
-RuleMatch unreadable(int error)
-{
-    return {std::string(warnings::ruleForErrno(error)), std::string(warnings::severity),
-            std::string("cannot read file: ") + std::strerror(error)};
-}
 
 std::string severityOf(const YR_RULE* rule)
 {
@@ -35,11 +32,18 @@ std::string severityOf(const YR_RULE* rule)
     return {};
 }
 
+RuleMatch unreadable(int error)
+{
+    return {std::string(warnings::ruleForErrno(error)), std::string(warnings::severity),
+            std::string("cannot read file: ") + std::strerror(error)};
+}
+
 struct MatchSink
 {
     const std::map<std::string, PathScope>& namespaceScopes;
     const FileFacts& facts;
     std::vector<RuleMatch>& matches;
+    std::vector<const YR_RULE*>& seen;
 };
 
 int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
@@ -54,6 +58,11 @@ int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
     const auto scope = sink->namespaceScopes.find(rule->ns->name);
     if (scope != sink->namespaceScopes.end() && !scope->second.contains(sink->facts.path, sink->facts.name))
         return CALLBACK_CONTINUE;
+    // One line per rule per change, whichever views it matched in. Two rule files may still each have
+    // a rule of the same name, and both report.
+    if (std::find(sink->seen.begin(), sink->seen.end(), rule) != sink->seen.end())
+        return CALLBACK_CONTINUE;
+    sink->seen.push_back(rule);
     sink->matches.push_back({rule->identifier, severityOf(rule)});
     return CALLBACK_CONTINUE;
 }
@@ -70,7 +79,7 @@ YaraEvaluator::YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t conte
         yr_scanner_set_timeout(scanner, kScanTimeoutSeconds);
         // Fast mode only skips repeat matches of strings whose count and offsets no condition reads.
         yr_scanner_set_flags(scanner, SCAN_FLAGS_FAST_MODE);
-        m_scanners.push_back({set.scope, set.namespaceScopes, set.rules, scanner});
+        m_scanners.push_back({&set, scanner});
     }
 }
 
@@ -80,41 +89,86 @@ YaraEvaluator::~YaraEvaluator()
         yr_scanner_destroy(s.scanner);
 }
 
+void YaraEvaluator::scanView(Scanner& s, const FileFacts& facts, const char* view, std::string_view content,
+                             std::vector<RuleMatch>& matches)
+{
+    if (!setExternals(s.scanner, facts, view))
+        return;
+    MatchSink sink{s.set->namespaceScopes, facts, matches, m_seen};
+    yr_scanner_set_callback(s.scanner, onScanMessage, &sink);
+    static const std::uint8_t nothing = 0; // a link has no content
+    const int rc = yr_scanner_scan_mem(
+        s.scanner, content.empty() ? &nothing : reinterpret_cast<const std::uint8_t*>(content.data()),
+        content.size());
+    if (rc != ERROR_SUCCESS) {
+        // Matches reported before a timeout stand; the line says which file was cut short.
+        std::fprintf(stderr, "twwatch: scanning %s (%s view) stopped early (yara error %d)\n",
+                     escapeForTerminal(facts.path).c_str(), view, rc);
+    }
+}
+
 std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
 {
     std::vector<RuleMatch> matches;
-    if (m_scanners.empty())
+    FileFacts facts = describePath(change.path);
+    m_applying.clear();
+    m_seen.clear();
+    for (auto& s : m_scanners)
+        if (s.set->appliesTo(facts.path, facts.name))
+            m_applying.push_back(&s);
+    // Nothing could report here: the file is not even opened, which is most of a dependency tree.
+    if (m_applying.empty())
         return matches;
-    const FileSnapshot snap = readSnapshot(change.path, m_buffer, m_bound);
+
+    const std::size_t window = std::min(m_bound, kHeadBound);
+    const std::size_t limit = readsHeadOnly(facts.extension) ? window : m_bound;
+    int restFd = -1;
+    const FileSnapshot snap = readSnapshot(change.path, m_buffer, window, limit, &restFd);
+    const Fd rest(restFd);
     if (snap.kind == FileSnapshot::Kind::Unreadable)
         return {unreadable(snap.error)};
+    // A link is judged by its own path alone: its target may lie outside the watched tree and is never
+    // read.
+    if (snap.kind == FileSnapshot::Kind::Link) {
+        facts.changes = joinChanges(change.types);
+        facts.size = snap.size;
+        for (Scanner* s : m_applying)
+            scanView(*s, facts, kRawView, std::string_view(), matches);
+    }
     // A file that is gone, or is not a regular file, has nothing left that could run; the rules
-    // describe content and executable files, so there is nothing to match. A link is judged by its own
-    // path alone: its target may lie outside the watched tree and is never read.
-    if (snap.kind != FileSnapshot::Kind::Regular && snap.kind != FileSnapshot::Kind::Link)
-        return matches;
+    // describe content and executable files, so there is nothing to match.
+    if (snap.kind == FileSnapshot::Kind::Regular) {
+        facts.changes = joinChanges(change.types);
+        facts.isExecutable = snap.isExecutable;
+        facts.isTruncated = snap.isTruncated;
+        if (snap.isTruncated)
+            facts.size = std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(limit) + 1);
+        else if (snap.goesOn)
+            facts.size = std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(snap.contentSize) + 1);
+        else
+            facts.size = static_cast<std::int64_t>(snap.contentSize);
 
-    FileFacts facts = describePath(change.path);
-    facts.changes = joinChanges(change.types);
-    facts.isExecutable = snap.isExecutable;
-    facts.size = snap.isTruncated ? std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(m_bound) + 1)
-                                  : static_cast<std::int64_t>(snap.contentSize);
-    facts.isTruncated = snap.isTruncated;
-
-    for (auto& s : m_scanners) {
-        if (!s.scope.contains(facts.path, facts.name) || !setExternals(s.scanner, facts))
-            continue;
-        MatchSink sink{s.namespaceScopes, facts, matches};
-        yr_scanner_set_callback(s.scanner, onScanMessage, &sink);
-        static const unsigned char nothing = 0; // a link has no content; the buffer may not exist yet
-        const int rc =
-            yr_scanner_scan_mem(s.scanner, snap.contentSize ? m_buffer.data() : &nothing, snap.contentSize);
-        if (rc != ERROR_SUCCESS) {
-            // Matches reported before a timeout stand; the line says which file was cut short.
-            std::fprintf(stderr, "twwatch: scanning %s stopped early (yara error %d)\n",
-                         escapeForTerminal(change.path).c_str(), rc);
+        std::string_view raw(reinterpret_cast<const char*>(m_buffer.data()), snap.contentSize);
+        for (Scanner* s : m_applying)
+            scanView(*s, facts, kRawView, raw, matches);
+        // Views come from the first window: the files they are about are far smaller.
+        m_views.derive(facts, raw, !snap.goesOn && !snap.isTruncated);
+        for (const auto& view : m_views.views())
+            for (Scanner* s : m_applying)
+                scanView(*s, facts, view.name, view.content, matches);
+        // The rest of a large file, window by window.
+        std::size_t length = snap.contentSize;
+        for (std::size_t total = length; snap.goesOn && total < limit;) {
+            const std::size_t n = readNextWindow(rest.get(), m_buffer, length, kWindowOverlap, limit - total);
+            if (n == 0)
+                break;
+            total += n;
+            raw = std::string_view(reinterpret_cast<const char*>(m_buffer.data()), length);
+            for (Scanner* s : m_applying)
+                scanView(*s, facts, kRawView, raw, matches);
         }
     }
+    m_views.release();
     return matches;
 }
 

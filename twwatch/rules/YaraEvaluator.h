@@ -1,11 +1,15 @@
 #pragma once
 
 // The YARA evaluator: one per worker thread, each with its own scanners (one per rule set) and read
-// buffer over the shared compiled rules, so evaluations on different threads never contend. A file is
-// read once and scanned by every set whose scope contains it; a set of several files keeps only the
-// matches of rules whose own file's scope contains it.
+// buffer over the shared compiled rules, so evaluations on different threads never contend. A file that
+// no set applies to is not even opened. Otherwise it is read once, its views derived (views/), and each
+// view scanned by every set whose scope contains it; a set of several files keeps only the matches of
+// rules whose own file's scope contains it. A rule reports once per file, from the first view it
+// matches in. A file larger than one window (FileSnapshot.h) is scanned raw window by window, so each
+// worker's memory stays at one window whatever the file.
 
 #include "rules/RuleCompiler.h"
+#include "rules/views/DerivedViews.h"
 #include "watch/RuleEngine.h"
 
 #include <map>
@@ -14,6 +18,7 @@
 #include <vector>
 
 typedef struct YR_SCAN_CONTEXT YR_SCANNER;
+typedef struct YR_RULE YR_RULE;
 
 namespace tw {
 
@@ -31,14 +36,18 @@ public:
 private:
     struct Scanner
     {
-        PathScope scope;
-        std::map<std::string, PathScope> namespaceScopes;
-        std::shared_ptr<const CompiledRules> rules; // keeps the rules alive as long as the scanner
+        const RuleSet* set; // the engine's, which outlives its evaluators
         YR_SCANNER* scanner = nullptr;
     };
+    void scanView(Scanner& s, const FileFacts& facts, const char* view, std::string_view content,
+                  std::vector<RuleMatch>& matches);
+
     std::vector<Scanner> m_scanners;
+    std::vector<Scanner*> m_applying;
+    std::vector<const YR_RULE*> m_seen;
     std::size_t m_bound;
     std::vector<unsigned char> m_buffer;
+    DerivedViews m_views;
 };
 
 class YaraRuleEngine : public RuleEngine
