@@ -40,6 +40,8 @@ public:
 
 private:
     std::string m_text;
+    std::string m_config;
+    std::string m_commands;
     std::vector<ViewText> m_views;
 };
 
