@@ -154,6 +154,12 @@ rule cut { meta: severity = "warning" condition: is_truncated }
               (std::set<std::string>{"late"}));
     EXPECT_EQ(names(evaluator->evaluate({(m_tree / "image.png").string(), {}})),
               (std::set<std::string>{"cut"}));
+    std::string straddling(3 * kHeadBound, 'x');
+    straddling.replace(kHeadBound - 4, 9, "LATE_MARK");
+    writeFile(m_tree / "straddling.js", straddling);
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "straddling.js").string(), {}})),
+              (std::set<std::string>{"late"}))
+        << "windows overlap, so a string across their boundary is found";
     content.replace(0, 4,
                     "\x7f"
                     "ELF");

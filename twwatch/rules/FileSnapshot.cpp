@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <iterator>
 #include <string_view>
@@ -41,9 +42,10 @@ bool isCompiledCode(const unsigned char* head, std::size_t size)
 
 } // namespace
 
-FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound,
-                          std::unique_lock<std::mutex>* largeRead)
+FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t window,
+                          std::size_t limit, int* rest)
 {
+    limit = std::max(limit, window);
     FileSnapshot snap;
     // O_NONBLOCK so that a FIFO planted under a watched folder cannot hang a worker in open().
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -67,29 +69,19 @@ FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& b
     snap.isExecutable = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
     snap.size = static_cast<std::int64_t>(st.st_size);
 
-    // Sized for what fstat saw plus one byte, so that the common case is one read. A larger file is
-    // read over its head first: a compiled executable (which may have no extension) stops there, and
-    // anything else then grows the buffer to what is left, or doubles it for a file that is growing.
+    // Sized for what fstat saw plus one byte, so that the common case is one read; a file that grows
+    // meanwhile doubles the buffer up to the window.
     const auto expected = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
-    const auto grow = [&](std::size_t size) {
-        if (size > kHeadBound && largeRead && !largeRead->owns_lock())
-            largeRead->lock();
-        if (buffer.size() < size)
-            buffer.resize(size);
-    };
-    std::size_t room = std::min({bound, kHeadBound, std::max<std::size_t>(expected + 1, 4096)});
-    grow(room);
-    room = std::min(bound, buffer.size());
-    // One byte past the bound tells a file that is exactly `bound` long from one that goes on.
+    std::size_t room = std::min(window, std::max<std::size_t>(expected + 1, 4096));
+    if (buffer.size() < room)
+        buffer.resize(room);
+    room = std::min(window, buffer.size());
     std::size_t got = 0;
-    while (got < bound) {
+    while (got < window) {
         if (got == room) {
-            if (got >= kHeadBound && isCompiledCode(buffer.data(), got)) {
-                bound = got;
-                break;
-            }
-            room = std::min(bound, std::max(room * 2, expected + 1));
-            grow(room);
+            room = std::min(window, room * 2);
+            if (buffer.size() < room)
+                buffer.resize(room);
         }
         const ssize_t n = ::read(fd.get(), buffer.data() + got, room - got);
         if (n < 0) {
@@ -102,15 +94,43 @@ FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& b
         got += static_cast<std::size_t>(n);
     }
     snap.contentSize = got;
-    if (got == bound) {
-        unsigned char probe;
-        ssize_t n;
-        do {
-            n = ::read(fd.get(), &probe, 1);
-        } while (n < 0 && errno == EINTR);
-        snap.isTruncated = n > 0;
+    if (got < window)
+        return snap;
+    if (window < limit && rest && !isCompiledCode(buffer.data(), got)) {
+        *rest = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0);
+        snap.goesOn = *rest >= 0;
+        snap.isTruncated = expected > limit;
+        if (snap.goesOn)
+            return snap;
     }
+    // One byte past the bound tells a file that is exactly `window` long from one that goes on.
+    unsigned char probe;
+    ssize_t n;
+    do {
+        n = ::read(fd.get(), &probe, 1);
+    } while (n < 0 && errno == EINTR);
+    snap.isTruncated = n > 0;
     return snap;
+}
+
+std::size_t readNextWindow(int fd, std::vector<unsigned char>& buffer, std::size_t& length,
+                           std::size_t overlap, std::size_t maxNew)
+{
+    const std::size_t keep = std::min(overlap, length);
+    std::memmove(buffer.data(), buffer.data() + length - keep, keep);
+    length = keep;
+    const std::size_t want = std::min(buffer.size() - keep, maxNew);
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::read(fd, buffer.data() + keep + got, want - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    length += got;
+    return got;
 }
 
 } // namespace tw

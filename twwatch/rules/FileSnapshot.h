@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,10 @@ namespace tw {
 // Past the bound a file is scanned over its first part only; rules that look at the path, the size or
 // the change still see the whole picture.
 inline constexpr std::size_t kContentBound = 32 * 1024 * 1024;
+// A file is read and scanned in windows of this size, each starting with the last kWindowOverlap
+// bytes of the one before, so that the watcher's memory does not grow with the largest bundle.
 inline constexpr std::size_t kHeadBound = 1024 * 1024;
+inline constexpr std::size_t kWindowOverlap = 64 * 1024;
 
 // Whether a file with this (lower-case) extension is read over its first kHeadBound bytes only.
 bool readsHeadOnly(const std::string& extension);
@@ -30,19 +32,25 @@ struct FileSnapshot
     Kind kind = Kind::Missing;
     bool isExecutable = false;
     std::int64_t size = 0;       // size when opened, which may differ from what was read
-    std::size_t contentSize = 0; // bytes of `buffer` that hold the content
-    bool isTruncated = false;    // the file goes on past `contentSize`
+    std::size_t contentSize = 0; // bytes of `buffer` that hold the first window
+    bool isTruncated = false;    // the file goes on past `limit`
+    bool goesOn = false;         // more windows follow, to be read from `*rest`
 };
 
-// Reads at most `bound` bytes of `path` into `buffer`, which grows only as far as the file needs and is
-// reused from one read to the next. Follows symbolic links, but opens nothing that is not a regular
-// file: FIFOs and devices would block or never end. Never throws for file-system reasons.
-// `largeRead`, when given, is locked before the buffer grows past kHeadBound and left locked.
+// Reads the first window (at most `window` bytes) of `path` into `buffer`, which grows only as far as
+// the file needs and is reused from one read to the next. When the file goes on and `limit` allows
+// more, `*rest` receives a descriptor (the caller's to close) to read the next windows from; compiled
+// executables never go on past their head. Follows symbolic links, but opens nothing that is not a
+// regular file: FIFOs and devices would block or never end. Never throws for file-system reasons.
 FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer,
-                          std::size_t bound = kContentBound,
-                          std::unique_lock<std::mutex>* largeRead = nullptr);
+                          std::size_t window = kHeadBound, std::size_t limit = 0, int* rest = nullptr);
 
-// After a large file, gives the memory back so that one big bundle does not stay resident per worker.
+// The next window: keeps the last `overlap` of the `length` bytes in `buffer`, appends at most `maxNew`
+// new bytes from `fd` and updates `length`. Returns the number of new bytes, 0 at the end.
+std::size_t readNextWindow(int fd, std::vector<unsigned char>& buffer, std::size_t& length,
+                           std::size_t overlap, std::size_t maxNew);
+
+// After a large file, gives the memory back so that it does not stay resident per worker.
 template <typename Buffer>
 void releaseIfLarge(Buffer& buffer, std::size_t keep = kHeadBound)
 {

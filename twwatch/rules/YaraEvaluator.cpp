@@ -2,6 +2,7 @@
 
 #include "rules/ExternalVariables.h"
 #include "rules/FileSnapshot.h"
+#include "watch/Fd.h"
 
 #include <yara.h>
 
@@ -59,10 +60,8 @@ int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
 
 } // namespace
 
-YaraEvaluator::YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t contentBound,
-                             std::shared_ptr<std::mutex> largeReads)
+YaraEvaluator::YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t contentBound)
     : m_bound(contentBound)
-    , m_largeReads(std::move(largeReads))
 {
     for (const auto& set : sets) {
         YR_SCANNER* scanner = nullptr;
@@ -110,28 +109,44 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
     if (m_applying.empty())
         return matches;
 
-    const std::size_t bound = readsHeadOnly(facts.extension) ? std::min(m_bound, kHeadBound) : m_bound;
-    std::unique_lock<std::mutex> largeRead(*m_largeReads, std::defer_lock);
-    const FileSnapshot snap = readSnapshot(change.path, m_buffer, bound, &largeRead);
+    const std::size_t window = std::min(m_bound, kHeadBound);
+    const std::size_t limit = readsHeadOnly(facts.extension) ? window : m_bound;
+    int restFd = -1;
+    const FileSnapshot snap = readSnapshot(change.path, m_buffer, window, limit, &restFd);
+    const Fd rest(restFd);
     // A file that is gone, or is not a regular file, has nothing left that could run; the rules
     // describe content and executable files, so there is nothing to match.
     if (snap.kind == FileSnapshot::Kind::Regular) {
         facts.changes = joinChanges(change.types);
         facts.isExecutable = snap.isExecutable;
-        facts.size = snap.isTruncated
-                         ? std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(bound) + 1)
-                         : static_cast<std::int64_t>(snap.contentSize);
         facts.isTruncated = snap.isTruncated;
+        if (snap.isTruncated)
+            facts.size = std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(limit) + 1);
+        else if (snap.goesOn)
+            facts.size = std::max<std::int64_t>(snap.size, static_cast<std::int64_t>(snap.contentSize) + 1);
+        else
+            facts.size = static_cast<std::int64_t>(snap.contentSize);
 
-        const std::string_view raw(reinterpret_cast<const char*>(m_buffer.data()), snap.contentSize);
+        std::string_view raw(reinterpret_cast<const char*>(m_buffer.data()), snap.contentSize);
         for (Scanner* s : m_applying)
             scanView(*s, facts, kRawView, raw, matches);
-        m_views.derive(facts, raw);
+        // Views come from the first window: the files they are about are far smaller.
+        m_views.derive(facts, raw, !snap.goesOn && !snap.isTruncated);
         for (const auto& view : m_views.views())
             for (Scanner* s : m_applying)
                 scanView(*s, facts, view.name, view.content, matches);
+        // The rest of a large file, window by window.
+        std::size_t length = snap.contentSize;
+        for (std::size_t total = length; snap.goesOn && total < limit;) {
+            const std::size_t n = readNextWindow(rest.get(), m_buffer, length, kWindowOverlap, limit - total);
+            if (n == 0)
+                break;
+            total += n;
+            raw = std::string_view(reinterpret_cast<const char*>(m_buffer.data()), length);
+            for (Scanner* s : m_applying)
+                scanView(*s, facts, kRawView, raw, matches);
+        }
     }
-    releaseIfLarge(m_buffer);
     m_views.release();
     return matches;
 }
@@ -144,7 +159,7 @@ YaraRuleEngine::YaraRuleEngine(std::vector<RuleSet> sets, std::size_t contentBou
 
 std::unique_ptr<Evaluator> YaraRuleEngine::makeEvaluator() const
 {
-    return std::make_unique<YaraEvaluator>(m_sets, m_bound, m_largeReads);
+    return std::make_unique<YaraEvaluator>(m_sets, m_bound);
 }
 
 } // namespace tw

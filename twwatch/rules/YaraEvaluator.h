@@ -5,10 +5,8 @@
 // no set applies to is not even opened. Otherwise it is read once, its views derived (views/), and each
 // view scanned by every set whose scope contains it; a set of several files keeps only the matches of
 // rules whose own file's scope contains it. A rule reports once per file, from the first view it
-// matches in.
-//
-// Only one evaluator at a time holds a buffer larger than kHeadBound: two workers reading two large
-// bundles at once would double the watcher's peak memory, and large files are rare.
+// matches in. A file larger than one window (FileSnapshot.h) is scanned raw window by window, so each
+// worker's memory stays at one window whatever the file.
 
 #include "rules/RuleCompiler.h"
 #include "rules/views/DerivedViews.h"
@@ -16,7 +14,6 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,10 +25,8 @@ namespace tw {
 class YaraEvaluator : public Evaluator
 {
 public:
-    // `contentBound`: how much of each file the content rules see (kContentBound unless testing);
-    // `largeReads`: shared by the evaluators of one engine.
-    YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t contentBound,
-                  std::shared_ptr<std::mutex> largeReads);
+    // `contentBound`: how much of each file the content rules see (kContentBound unless testing).
+    YaraEvaluator(const std::vector<RuleSet>& sets, std::size_t contentBound);
     ~YaraEvaluator() override;
     YaraEvaluator(const YaraEvaluator&) = delete;
     YaraEvaluator& operator=(const YaraEvaluator&) = delete;
@@ -51,7 +46,6 @@ private:
     std::vector<Scanner*> m_applying;
     std::vector<const YR_RULE*> m_seen;
     std::size_t m_bound;
-    std::shared_ptr<std::mutex> m_largeReads;
     std::vector<unsigned char> m_buffer;
     DerivedViews m_views;
 };
@@ -65,7 +59,6 @@ public:
 private:
     std::vector<RuleSet> m_sets;
     std::size_t m_bound;
-    std::shared_ptr<std::mutex> m_largeReads = std::make_shared<std::mutex>();
 };
 
 } // namespace tw

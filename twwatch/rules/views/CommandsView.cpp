@@ -187,7 +187,7 @@ public:
 private:
     bool wanted(const Key& key) const
     {
-        if (m_bytes > (1u << 20))
+        if (m_bytes > 256 * 1024)
             return false; // enough to decide on; the rest is scanned in the other views
         const std::string& top = key[0];
         return (m_kinds & (Git | Npmrc | Yarn)) ||

@@ -35,7 +35,7 @@ private:
 
 } // namespace
 
-void DerivedViews::derive(const FileFacts& facts, std::string_view raw)
+void DerivedViews::derive(const FileFacts& facts, std::string_view raw, bool whole)
 {
     m_views.clear();
     const bool hasText = decodeText(raw, m_text);
@@ -43,12 +43,18 @@ void DerivedViews::derive(const FileFacts& facts, std::string_view raw)
         m_views.push_back({"text", m_text});
     const std::string_view text = hasText ? std::string_view(m_text) : raw;
 
-    const std::size_t budget = viewBudget(text.size());
+    // A document cut at the window does not parse; it is still scanned raw and as text.
+    if (!whole)
+        return;
+    std::size_t budget = viewBudget(text.size());
     bool hasCommands = false;
     if (const ConfigFormat format = configFormatOf(facts); format != ConfigFormat::None) {
-        // One reading feeds both views.
-        ConfigRenderer renderer(m_config, budget);
+        // One reading feeds both views. Data files that no tool runs anything from (API descriptions,
+        // generated tables) get a smaller share: they are many in a dependency tree, and large.
         const auto collector = commandCollectorFor(facts);
+        if (!collector && format != ConfigFormat::GitConfig && format != ConfigFormat::Ini)
+            budget = std::min(budget, kDataViewCap);
+        ConfigRenderer renderer(m_config, budget);
         Tee tee(renderer, collector.get());
         if (readConfigLeaves(format, text, tee)) {
             if (!m_config.empty())

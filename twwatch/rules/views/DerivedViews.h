@@ -7,6 +7,7 @@
 
 #include "rules/ExternalVariables.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +17,14 @@ namespace tw {
 // The name the `view` external variable holds while the raw bytes are scanned.
 inline constexpr const char* kRawView = "raw";
 
-// Every derived view stays within this many bytes for an input of `inputSize` bytes.
+// Every derived view stays within this many bytes for an input of `inputSize` bytes: a bounded
+// multiple of it, and never more than 1 MiB, which is plenty for the files views are about (a manifest,
+// a settings file, a workflow) and keeps the watcher's memory flat on large generated data.
+inline constexpr std::size_t kViewCap = 1024 * 1024;
+inline constexpr std::size_t kDataViewCap = 256 * 1024;
 inline constexpr std::size_t viewBudget(std::size_t inputSize)
 {
-    return inputSize * 4 + 64 * 1024;
+    return std::min(inputSize * 4 + 64 * 1024, kViewCap);
 }
 
 struct ViewText
@@ -32,7 +37,8 @@ class DerivedViews
 {
 public:
     // Derives the views of a file whose raw content is `raw`; the previous file's views are dropped.
-    void derive(const FileFacts& facts, std::string_view raw);
+    // `whole`: `raw` is the whole file, not its first window (only then are config and commands derived).
+    void derive(const FileFacts& facts, std::string_view raw, bool whole = true);
     // The derived views, in scan order: text, config, commands (only those that exist).
     const std::vector<ViewText>& views() const { return m_views; }
     // Gives back the memory a large file took.
