@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -20,25 +21,47 @@ std::set<std::string> splitList(const std::string& s)
     return out;
 }
 
+// "1200k" or "2M"; 0 for "-" or anything else (the table test names such a row).
+std::uintmax_t parseSize(const std::string& s)
+{
+    if (s.size() < 2 || s.find_first_not_of("0123456789") != s.size() - 1)
+        return 0;
+    const std::uintmax_t n = std::stoull(s);
+    return s.back() == 'M' ? n << 20 : s.back() == 'k' ? n << 10 : 0;
+}
+
 std::vector<RuleCase> loadCases()
 {
     std::vector<RuleCase> cases;
-    std::ifstream in(testDataDir() / "rules" / "cases.tsv");
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> f;
-        std::istringstream cols(line);
-        for (std::string c; std::getline(cols, c, '\t');)
-            f.push_back(c);
-        if (f.size() != 8)
-            continue; // caught by CasesTableIsWellFormed
-        cases.push_back({f[0], f[1] == "fires", f[2], f[3],
-                         static_cast<std::filesystem::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6],
-                         splitList(f[7])});
+    for (const auto& table : caseTables()) {
+        std::ifstream in(table);
+        for (std::string line; std::getline(in, line);) {
+            std::vector<std::string> f;
+            std::istringstream cols(line);
+            for (std::string c; std::getline(cols, c, '\t');)
+                f.push_back(c);
+            if (f.size() != kCaseColumns)
+                continue; // caught by CasesTableIsWellFormed
+            cases.push_back({f[0], f[1] == "fires", f[2], f[3],
+                             static_cast<std::filesystem::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6],
+                             splitList(f[7]), parseSize(f[8])});
+        }
     }
     return cases;
 }
 
 } // namespace
+
+std::vector<std::filesystem::path> caseTables()
+{
+    std::vector<std::filesystem::path> tables;
+    for (const auto& e : std::filesystem::directory_iterator(testDataDir() / "rules" / "cases")) {
+        if (e.path().extension() == ".tsv")
+            tables.push_back(e.path());
+    }
+    std::sort(tables.begin(), tables.end());
+    return tables;
+}
 
 const std::vector<RuleCase>& ruleCases()
 {
@@ -49,7 +72,20 @@ const std::vector<RuleCase>& ruleCases()
 void plantSample(const RuleCase& c, const std::filesystem::path& target)
 {
     std::filesystem::create_directories(target.parent_path());
-    std::filesystem::copy_file(testDataDir() / "rules" / "samples" / c.sample, target);
+    const auto source = testDataDir() / "rules" / "samples" / c.sample;
+    if (c.growTo == 0) {
+        std::filesystem::copy_file(source, target);
+    } else {
+        std::ifstream in(source, std::ios::binary);
+        std::string first;
+        std::getline(in, first);
+        first += '\n';
+        std::ofstream out(target, std::ios::binary);
+        std::uintmax_t written = 0;
+        for (; written < c.growTo; written += first.size())
+            out << first;
+        out << in.rdbuf();
+    }
     std::filesystem::permissions(target, c.mode);
 }
 

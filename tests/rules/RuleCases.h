@@ -1,9 +1,10 @@
 #pragma once
 
-// The bundled pack's cases, one per line of tests/data/rules/cases.tsv: a sample (an attack or a benign
-// look-alike), where it lands in a developer's tree with which mode, and which rule should or should
-// not fire on it.
+// The bundled pack's cases, one per line of tests/data/rules/cases/<family>.tsv (written by
+// make_samples.py): a sample (an attack or a benign look-alike), where it lands in a developer's tree
+// with which mode, and which rule should or should not fire on it.
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <set>
@@ -22,9 +23,17 @@ struct RuleCase
     std::string sample;      // under tests/data/rules/samples/
     std::string destination; // relative to the tree
     std::set<std::string> alsoAllowed;
+    // Non-zero: the sample's first line is repeated until the planted file has this many bytes, then
+    // the rest follows; large samples are grown at test time instead of being committed.
+    std::uintmax_t growTo = 0;
 };
 
-// The well-formed rows of cases.tsv, read once.
+inline constexpr size_t kCaseColumns = 9;
+
+// Every cases/*.tsv, in name order.
+std::vector<std::filesystem::path> caseTables();
+
+// The well-formed rows of all case tables, read once.
 const std::vector<RuleCase>& ruleCases();
 
 // Copies the case's sample to `target` with the case's mode.

