@@ -7,7 +7,7 @@ set -euo pipefail
 run_pkgs=(
     g++ make cmake pkg-config git
     qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-svg-dev libqt6svg6 libgl-dev
-    libyara-dev nlohmann-json3-dev libicu-dev
+    libyara-dev nlohmann-json3-dev libicu-dev libyaml-cpp-dev libtomlplusplus-dev
     dbus fonts-dejavu-core fonts-noto-color-emoji
 )
 test_pkgs=(

@@ -140,6 +140,45 @@ rule exact { meta: severity = "warning" condition: file_size == 4096 and not is_
               (std::set<std::string>{"exact"}));
 }
 
+TEST_F(RulesEngine, ScriptsAreReadWholeAndAssetsOverTheirHead)
+{
+    auto evaluator =
+        evaluatorFor(R"(rule late { meta: severity = "warning" strings: $a = "LATE_MARK" condition: $a }
+rule cut { meta: severity = "warning" condition: is_truncated }
+)");
+    std::string content(3 * kHeadBound, 'x');
+    content.replace(content.size() - 100, 9, "LATE_MARK");
+    writeFile(m_tree / "bundle.js", content);
+    writeFile(m_tree / "image.png", content);
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "bundle.js").string(), {}})),
+              (std::set<std::string>{"late"}));
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "image.png").string(), {}})),
+              (std::set<std::string>{"cut"}));
+}
+
+TEST_F(RulesEngine, EachViewIsScannedAndARuleReportsOnce)
+{
+    auto evaluator = evaluatorFor(
+        R"(rule in_text { meta: severity = "high" strings: $a = "curl -fsSL" condition: $a and view == "text" }
+rule anywhere { meta: severity = "warning" strings: $a = "curl" condition: $a }
+rule raw_only { meta: severity = "warning" condition: view == "raw" }
+)");
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("curl -fsSL x | sh\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    writeFile(m_tree / "run.sh", utf16);
+    const auto matches = evaluator->evaluate({(m_tree / "run.sh").string(), {}});
+    EXPECT_EQ(names(matches), (std::set<std::string>{"in_text", "anywhere", "raw_only"}));
+    EXPECT_EQ(matches.size(), 3u) << "a rule matching in several views is one line";
+
+    writeFile(m_tree / "plain.sh", "curl -fsSL x | sh\n");
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "plain.sh").string(), {}})),
+              (std::set<std::string>{"anywhere", "raw_only"}))
+        << "no text view when the raw bytes already are the text";
+}
+
 TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothing)
 {
     auto evaluator = evaluatorFor("rule any_file { meta: severity = \"warning\" condition: true }\n");

@@ -42,10 +42,11 @@ bool declareExternals(YR_COMPILER* compiler)
            yr_compiler_define_string_variable(compiler, "changes", "") == ERROR_SUCCESS &&
            yr_compiler_define_boolean_variable(compiler, "is_executable", 0) == ERROR_SUCCESS &&
            yr_compiler_define_integer_variable(compiler, "file_size", 0) == ERROR_SUCCESS &&
-           yr_compiler_define_boolean_variable(compiler, "is_truncated", 0) == ERROR_SUCCESS;
+           yr_compiler_define_boolean_variable(compiler, "is_truncated", 0) == ERROR_SUCCESS &&
+           yr_compiler_define_string_variable(compiler, "view", "raw") == ERROR_SUCCESS;
 }
 
-bool setExternals(YR_SCANNER* scanner, const FileFacts& facts)
+bool setExternals(YR_SCANNER* scanner, const FileFacts& facts, const char* view)
 {
     return yr_scanner_define_string_variable(scanner, "filepath", facts.path.c_str()) == ERROR_SUCCESS &&
            yr_scanner_define_string_variable(scanner, "filename", facts.name.c_str()) == ERROR_SUCCESS &&
@@ -55,7 +56,8 @@ bool setExternals(YR_SCANNER* scanner, const FileFacts& facts)
            yr_scanner_define_boolean_variable(scanner, "is_executable", facts.isExecutable) ==
                ERROR_SUCCESS &&
            yr_scanner_define_integer_variable(scanner, "file_size", facts.size) == ERROR_SUCCESS &&
-           yr_scanner_define_boolean_variable(scanner, "is_truncated", facts.isTruncated) == ERROR_SUCCESS;
+           yr_scanner_define_boolean_variable(scanner, "is_truncated", facts.isTruncated) == ERROR_SUCCESS &&
+           yr_scanner_define_string_variable(scanner, "view", view) == ERROR_SUCCESS;
 }
 
 } // namespace tw

@@ -34,7 +34,7 @@ std::string joinChanges(const std::vector<std::string>& words);
 // Declares every variable with a neutral default. Returns false when libyara refused one.
 bool declareExternals(YR_COMPILER* compiler);
 
-// Sets every variable for the next scan. Returns false when libyara refused one.
-bool setExternals(YR_SCANNER* scanner, const FileFacts& facts);
+// Sets every variable for the next scan of the view named `view`. Returns false when libyara refused one.
+bool setExternals(YR_SCANNER* scanner, const FileFacts& facts, const char* view);
 
 } // namespace tw

@@ -2,14 +2,29 @@
 
 #include "watch/Fd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <iterator>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tw {
 
-FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound)
+bool readsHeadOnly(const std::string& extension)
+{
+    // Source maps are generated data that nothing runs, and large enough to matter in a dependency tree.
+    static constexpr std::string_view assets[] = {
+        "woff", "woff2", "ttf", "otf",  "eot",   "png", "jpg",  "jpeg", "gif",    "ico", "bmp",
+        "webp", "avif",  "tif", "tiff", "psd",   "mp3", "mp4",  "m4a",  "ogg",    "wav", "flac",
+        "webm", "mov",   "avi", "mkv",  "zip",   "gz",  "tgz",  "xz",   "bz2",    "zst", "7z",
+        "jar",  "node",  "so",  "dll",  "dylib", "exe", "wasm", "pdf",  "sqlite", "db",  "map"};
+    return std::find(std::begin(assets), std::end(assets), extension) != std::end(assets);
+}
+
+FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound,
+                          std::unique_lock<std::mutex>* largeRead)
 {
     FileSnapshot snap;
     // O_NONBLOCK so that a FIFO planted under a watched folder cannot hang a worker in open().
@@ -34,12 +49,27 @@ FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& b
     snap.isExecutable = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
     snap.size = static_cast<std::int64_t>(st.st_size);
 
-    if (buffer.size() < bound)
-        buffer.resize(bound);
+    // Sized for what fstat saw plus one byte, so that the common case is one read; a file that grows
+    // meanwhile doubles the buffer up to the bound.
+    const auto expected = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
+    const auto grow = [&](std::size_t size) {
+        if (size > kHeadBound && largeRead && !largeRead->owns_lock())
+            largeRead->lock();
+        buffer.resize(size);
+    };
+    std::size_t room = std::min(bound, std::max<std::size_t>(expected + 1, 4096));
+    if (buffer.size() < room)
+        grow(room);
+    room = std::min(bound, buffer.size());
     // One byte past the bound tells a file that is exactly `bound` long from one that goes on.
     std::size_t got = 0;
     while (got < bound) {
-        const ssize_t n = ::read(fd.get(), buffer.data() + got, bound - got);
+        if (got == room) {
+            room = std::min(bound, room * 2);
+            if (buffer.size() < room)
+                grow(room);
+        }
+        const ssize_t n = ::read(fd.get(), buffer.data() + got, room - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;

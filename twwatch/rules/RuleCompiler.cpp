@@ -178,11 +178,24 @@ std::optional<RuleSet> compileTogether(std::vector<RuleFileReport>& files,
         return std::nullopt;
     }
     disableRefused(rules, byNamespace);
+    set.onlyScopedFiles = set.namespaceScopes.size() == indices.size();
     set.rules = std::make_shared<const CompiledRules>(rules);
     return set;
 }
 
 } // namespace
+
+bool RuleSet::appliesTo(const std::string& path, const std::string& name) const
+{
+    if (!scope.contains(path, name))
+        return false;
+    if (!onlyScopedFiles)
+        return true;
+    for (const auto& [ns, nsScope] : namespaceScopes)
+        if (nsScope.contains(path, name))
+            return true;
+    return false;
+}
 
 bool isKnownSeverity(const std::string& severity)
 {

@@ -62,6 +62,11 @@ struct RuleSet
     std::shared_ptr<const CompiledRules> rules;
     // The scopes of the scoped files inside a set of several, by their namespace (YR_NAMESPACE name).
     std::map<std::string, PathScope> namespaceScopes;
+    // Every file of the set declares a scope: no rule of it reports outside their union.
+    bool onlyScopedFiles = false;
+
+    // Whether any rule of the set could report on this path.
+    bool appliesTo(const std::string& path, const std::string& name) const;
 };
 
 struct CompileOutcome

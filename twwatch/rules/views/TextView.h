@@ -1,0 +1,16 @@
+#pragma once
+
+// The `text` view: a file's content as UTF-8 with LF line ends, so that a rule's literal text is found
+// whether the file was saved as UTF-16 or UTF-32 (with or without a byte order mark), with a UTF-8 BOM
+// or with CRLF line ends. Code units that do not decode become U+FFFD; a lone CR is kept.
+
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+// Fills `out` and returns true when the text differs from the raw bytes; false (and `out` untouched in
+// meaning) when the raw bytes already are the text. `out` never exceeds 1.5 times `raw`.
+bool decodeText(std::string_view raw, std::string& out);
+
+} // namespace tw
