@@ -123,7 +123,8 @@ rule workflow_self_hosted_runner
     strings:
         $self_hosted = /runs-on(\.\d+)?\s*=\s*self-hosted/
     condition:
-        ci_file and view == "config" and $self_hosted and not workflow_self_hosted_backdoor
+        ci_file and view == "config" and $self_hosted and not workflow_self_hosted_backdoor and
+        not workflow_known_worm
 }
 
 rule precommit_hook_runs_payload

@@ -154,7 +154,7 @@ rule devcontainer_runs_on_host
     strings:
         $init = "devcontainer.initializeCommand: "
         // Preparing a local folder or file for a mount is what initializeCommand is mostly for.
-        $prepare = /devcontainer\.initializeCommand: ((mkdir|touch|cp|ln|echo|test|true)\s[^\n;&|`$]*\s*(&&|;|\|\|)\s*)*(mkdir|touch|cp|ln|echo|test|true)(\s[^\n;&|`$]*)?(\n|$)/
+        $prepare = /devcontainer\.initializeCommand: ((mkdir|touch|cp|ln|echo|test|true)\s([^\n;&|`$]|\$[^(\n])*\s*(&&|;|\|\|)\s*)*(mkdir|touch|cp|ln|echo|test|true)(\s([^\n;&|`$]|\$[^(\n])*)?(\n|$)/
     condition:
         devcontainer_file and view == "commands" and #init > #prepare and
         not devcontainer_command_downloads_or_decodes
