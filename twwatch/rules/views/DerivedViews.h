@@ -40,6 +40,7 @@ public:
 
 private:
     std::string m_text;
+    std::string m_config;
     std::vector<ViewText> m_views;
 };
 

@@ -1,0 +1,46 @@
+#pragma once
+
+// Configuration files as their leaves: every scalar value with the path of keys (and array indices)
+// that leads to it. One reader per format, each built on a kept parser where one exists (nlohmann JSON,
+// yaml-cpp, toml++); git config and INI files have small readers of their own. The readers feed a sink
+// as they go, so no document tree of a large file is ever held, and every reader stops at kMaxDepth.
+
+#include "rules/ExternalVariables.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+enum class ConfigFormat { None, Json, Yaml, Toml, GitConfig, Ini };
+
+// Decided by the file's name and place alone.
+ConfigFormat configFormatOf(const FileFacts& facts);
+
+inline constexpr std::size_t kMaxDepth = 64;
+
+class LeafSink
+{
+public:
+    virtual ~LeafSink() = default;
+    // `value` is the decoded text of a string, the literal of a number or boolean, `null`, or `{}` / `[]`
+    // for an empty object or array. Returning false stops the reader (the sink has had enough).
+    virtual bool leaf(const std::vector<std::string>& key, std::string_view value) = 0;
+    // Forgets every leaf fed so far: the reader starts again, or found the text invalid.
+    virtual void reset() = 0;
+};
+
+// Feeds every leaf of `text` to `sink`; false when the text is not valid in its format, and then the
+// caller drops what was fed. A sink that stops the reader does not make the text invalid.
+bool readJsonLeaves(std::string_view text, LeafSink& sink);
+bool readYamlLeaves(std::string_view text, LeafSink& sink);
+bool readTomlLeaves(std::string_view text, LeafSink& sink);
+// `section.subsection.key`: section and key lower case, values as git reads them.
+bool readGitConfigLeaves(std::string_view text, LeafSink& sink);
+// `key` at the top, `section.key` in a section; `;` and `#` comment lines dropped.
+bool readIniLeaves(std::string_view text, LeafSink& sink);
+
+bool readConfigLeaves(ConfigFormat format, std::string_view text, LeafSink& sink);
+
+} // namespace tw
