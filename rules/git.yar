@@ -2,11 +2,13 @@
 //
 // Git runs a hook only when it is executable, so a hook is reported when it is executable, whatever the
 // change (a hook that gains the executable bit arrives as an "attributes" change). The samples git
-// ships (*.sample) never run. Configuration is never cloned: any key that makes git start a program was
-// written on this machine.
+// ships (*.sample) never run. Repository configuration is never cloned: any key in it that makes git
+// start a program was written on this machine. Git reads section and key names in any letter case, so
+// every key here is matched without case.
 //
 // twwatch-scope: */.git/hooks/* */.git/modules/* */.husky/* */.githooks/* */.git/config
-// twwatch-scope: .gitconfig */.config/git/config
+// twwatch-scope: */.git/config.worktree */.git/worktrees/*/config.worktree
+// twwatch-scope: .gitconfig *.gitconfig */.config/git/config
 
 private rule git_hook_location
 {
@@ -17,28 +19,43 @@ private rule git_hook_location
          filepath contains "/.husky/" or filepath contains "/.githooks/")
 }
 
-private rule git_hook_payload
+private rule runs_payload
 {
     strings:
-        $pipe = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(ba|z|da|k)?sh\b/
-        $pipe_interp = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby)\b/
-        $subst = /\bsh\s+(-c\s+)?["']?(\$\(|<\(|`)(curl|wget)\b/
-        $b64 = /base64\s+(-d|--decode|-D)\b/
-        $tcp = "/dev/tcp/"
-        $udp = "/dev/udp/"
-        $nc = /\b(nc|ncat|netcat)\s[^\n]{0,100}\s-[ec]\s*["']?(\/usr)?\/bin\/(ba|z)?sh\b/
-        $bash_i = /\bbash\s+-i\b/
+        // Download and run: a URL or a downloader piped into a shell or interpreter, a shell fed a
+        // download through $(…), <(…) or backticks, a download made executable and started, PowerShell's
+        // iwr|iex, and interpreters told to fetch and exec in one line.
+        $dl_pipe = /(curl|wget|https?:\/\/)[^\n|]{0,400}\|\s*(sudo\s+(-\S+\s+)*)?(env\s+)?((\/usr)?\/bin\/)?(ba|z|da|k|fi)?sh\b/
+        $dl_pipe_interp = /(curl|wget|https?:\/\/)[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby|php)(\s+-)?\s*[\n;&)"'`]/
+        $dl_subst = /(\b(ba|z|da)?sh|\bsource|\beval|\.)\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
+        $fetch_to_file = /(curl|wget)\b[^\n|;&]{0,300}\s(-[a-zA-Z]*[oO]|--output(-document)?)[\s=]/
+        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
+        $iwr_iex = /(iwr|irm|Invoke-WebRequest|Invoke-RestMethod|DownloadString)\b[^\n]{0,300}\|\s*(iex|Invoke-Expression)\b/ nocase
+        $iex_iwr = /(iex|Invoke-Expression)\s*\(?\s*\(?\s*(New-Object\s+(System\.)?Net\.WebClient\)\.DownloadString|iwr\b|irm\b|Invoke-WebRequest|Invoke-RestMethod)/ nocase
+        $py_dl_exec = /python[23]?\s+-c\s+["'][^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
+        $node_dl_eval = /node\s+-e\s+["'][^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
+        // Decode and run: base64, hex (xxd -r), openssl or a decompressor feeding a shell, directly or
+        // through $(…), and printf or echo -e of escapes feeding one.
+        $dec_pipe = /(base64\s+(-[a-zA-Z]*[dD]\b|--decode)|xxd\s+(-[a-z]+\s+)*-r|openssl\s[^\n|]{0,60}\s-d\b|uudecode|gunzip|gzip\s+-d|xz\s+-d|unxz|zcat)[^\n]{0,200}\|\s*(sudo\s+)?((\/usr)?\/bin\/)?(ba|z|da|k)?sh\b/
+        $dec_subst = /(\beval|\b(ba|z|da)?sh|\bsource|\.)\s+(-c\s+)?["']?(\$\(|<\(|`)[^\n]{0,400}(base64\s+(-[a-zA-Z]*[dD]\b|--decode)|xxd\s+(-[a-z]+\s+)*-r|openssl\s[^\n]{0,60}\s-d\b)/
+        $esc_pipe = /(printf|echo\s+-[a-zA-Z]*e)\s+["']?(\\x[0-9a-fA-F]{2}|\\[0-7]{3}){6}[^\n]{0,400}\|\s*(sudo\s+)?((\/usr)?\/bin\/)?(ba|z|da|k)?sh\b/
+        $esc_subst = /(\beval|\b(ba|z|da)?sh\s+-c|\bsource|\.)\s+["']?(\$\(|<\(|`)\s*(printf|echo\s+-[a-zA-Z]*e)\s+["']?(\\x[0-9a-fA-F]{2}|\\[0-7]{3}){4}/
+        // A shell wired to the network.
+        $dev_tcp = /\/dev\/(tcp|udp)\/[^\s\/]{1,100}\/\d{1,5}/
+        $nc_exec = /\b(nc|ncat|netcat)(\.traditional|\.openbsd)?\s[^\n]{0,100}\s(-[ec]|--exec|--sh-exec)\s*["']?((\/usr)?\/bin\/)?(ba|z)?sh\b/
     condition:
-        any of them
+        any of ($dl_pipe*, $dl_subst, $iwr_iex, $iex_iwr, $py_dl_exec, $node_dl_eval, $dec_*, $esc_*, $dev_tcp,
+                $nc_exec) or
+        ($fetch_to_file and $chmod_run)
 }
 
 rule git_hook_runs_payload
 {
     meta:
         severity = "critical"
-        description = "A git hook downloads and runs code, decodes a payload or opens a shell to the network"
+        description = "A git hook downloads and runs code, decodes and runs a payload or opens a shell to the network; git runs it on the next commit, checkout or push"
     condition:
-        git_hook_location and git_hook_payload
+        git_hook_location and runs_payload
 }
 
 rule git_hook_added
@@ -49,15 +66,21 @@ rule git_hook_added
     condition:
         git_hook_location and is_executable and
         (filepath contains "/.git/hooks/" or filepath contains "/.git/modules/") and
-        not git_hook_payload
+        not runs_payload
 }
 
 private rule git_config_location
 {
     condition:
-        filepath endswith "/.git/config" or
+        filepath endswith "/.git/config" or filename == "config.worktree" or
         (filepath contains "/.git/modules/" and filename == "config") or
-        filename == ".gitconfig" or filepath endswith "/.config/git/config"
+        filename == ".gitconfig" or filename endswith ".gitconfig" or filepath endswith "/.config/git/config"
+}
+
+private rule git_global_config
+{
+    condition:
+        filename == ".gitconfig" or filename endswith ".gitconfig" or filepath endswith "/.config/git/config"
 }
 
 rule git_config_fsmonitor_command
@@ -72,23 +95,43 @@ rule git_config_fsmonitor_command
         git_config_location and #key > #bool
 }
 
+rule git_config_command_payload
+{
+    meta:
+        severity = "critical"
+        description = "A git config key that git runs as a command (alias, pager, filter, sshCommand, credential helper …) downloads or decodes code and runs it"
+    condition:
+        git_config_location and runs_payload and not git_config_fsmonitor_command
+}
+
 rule git_config_runs_command
 {
     meta:
         severity = "high"
-        description = "Repository git config makes git start a program: hooksPath, pager, sshCommand, diff.external, a filter or a textconv driver"
+        description = "Git config makes git start a program from the repository or a temporary folder (hooksPath, pager, sshCommand, editor, diff.external, a filter, a textconv driver, a ! alias, an include); repository config is never cloned, so someone wrote it here"
     strings:
         $hooks = /\bhookspath\s*=/ nocase
         $hooks_husky = /\bhookspath\s*=\s*"?\.husky(\/_)?\/?"?\s*([#;\r\n]|$)/ nocase
-        $pager = /\n\s*pager\s*=/ nocase
-        $pager_section = /\[pager\]/ nocase
+        $pager = /(\n|^)\s*(core\.)?pager\s*=/ nocase
+        $pager_section = /(\[pager\]|\bpager\.[a-z0-9-]+\s*=)/ nocase
         $ssh = /\bsshcommand\s*=/ nocase
-        $external = /\n\s*external\s*=/ nocase
+        $editor = /(\n|^)\s*(core\.|sequence\.)?editor\s*=/ nocase
+        $askpass = /\baskpass\s*=/ nocase
+        $external = /(\n|^)\s*(diff\.)?external\s*=/ nocase
         $textconv = /\btextconv\s*=/ nocase
-        $filter = /\[filter\s+"[^"\n]*"\]/ nocase
-        $filter_lfs = /\[filter\s+"lfs"\]/ nocase
+        $filter = /(\[filter\s+"[^"\n]*"\]|\bfilter\.[^\n=]{1,100}\.(clean|smudge|process)\s*=)/ nocase
+        $filter_lfs = /(\[filter\s+"lfs"\]|\bfilter\.lfs\.(clean|smudge|process)\s*=)/ nocase
+        $alias_shell = /(\[alias\][^\[]{0,4000}\n\s*[a-z0-9-]+\s*=\s*"?\s*!|\balias\.[a-z0-9-]+\s*=\s*"?\s*!)/ nocase
+        $helper_shell = /\bhelper\s*=\s*"?\s*!/ nocase
+        $include = /(\[include\]|\[includeIf\s+"|\binclude(if\.[^\n=]{1,200})?\.path\s*=)/ nocase
+        // In the user's own config a pager such as delta is ordinary; a program inside a repository or a
+        // temporary folder is not.
+        $local_program = /\b(fsmonitor|hookspath|pager|sshcommand|editor|askpass|external|textconv|clean|smudge|process|helper|path)\s*=\s*"?\s*!?\s*((ba|z)?sh\s+(-c\s+)?["']?)?(\.{1,2}\/|\.git\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)/ nocase
+        $local_alias = /!\s*((ba|z)?sh\s+(-c\s+)?["']?)?(\.\.\/|\.\/|\.git\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)[^\n]{0,200}/
     condition:
-        git_config_location and not (filename == ".gitconfig" or filepath endswith "/.config/git/config") and
-        (#hooks > #hooks_husky or $pager or $pager_section or $ssh or $external or $textconv or
-         #filter > #filter_lfs)
+        git_config_location and not git_config_fsmonitor_command and not git_config_command_payload and
+        ((not git_global_config and
+          (#hooks > #hooks_husky or $pager or $pager_section or $ssh or $editor or $askpass or $external or
+           $textconv or #filter > #filter_lfs or $alias_shell or $helper_shell or $include)) or
+         $local_program or $local_alias)
 }

