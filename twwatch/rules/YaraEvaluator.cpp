@@ -33,6 +33,7 @@ struct MatchSink
     const std::map<std::string, PathScope>& namespaceScopes;
     const FileFacts& facts;
     std::vector<RuleMatch>& matches;
+    std::vector<const YR_RULE*>& seen;
 };
 
 int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
@@ -47,10 +48,11 @@ int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
     const auto scope = sink->namespaceScopes.find(rule->ns->name);
     if (scope != sink->namespaceScopes.end() && !scope->second.contains(sink->facts.path, sink->facts.name))
         return CALLBACK_CONTINUE;
-    // One line per rule per change, whichever views it matched in.
-    for (const auto& m : sink->matches)
-        if (m.rule == rule->identifier)
-            return CALLBACK_CONTINUE;
+    // One line per rule per change, whichever views it matched in. Two rule files may still each have
+    // a rule of the same name, and both report.
+    if (std::find(sink->seen.begin(), sink->seen.end(), rule) != sink->seen.end())
+        return CALLBACK_CONTINUE;
+    sink->seen.push_back(rule);
     sink->matches.push_back({rule->identifier, severityOf(rule)});
     return CALLBACK_CONTINUE;
 }
@@ -84,7 +86,7 @@ void YaraEvaluator::scanView(Scanner& s, const FileFacts& facts, const char* vie
 {
     if (!setExternals(s.scanner, facts, view))
         return;
-    MatchSink sink{s.set->namespaceScopes, facts, matches};
+    MatchSink sink{s.set->namespaceScopes, facts, matches, m_seen};
     yr_scanner_set_callback(s.scanner, onScanMessage, &sink);
     const int rc =
         yr_scanner_scan_mem(s.scanner, reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
@@ -100,6 +102,7 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
     std::vector<RuleMatch> matches;
     FileFacts facts = describePath(change.path);
     m_applying.clear();
+    m_seen.clear();
     for (auto& s : m_scanners)
         if (s.set->appliesTo(facts.path, facts.name))
             m_applying.push_back(&s);

@@ -21,6 +21,7 @@
 #include <vector>
 
 typedef struct YR_SCAN_CONTEXT YR_SCANNER;
+typedef struct YR_RULE YR_RULE;
 
 namespace tw {
 
@@ -48,6 +49,7 @@ private:
 
     std::vector<Scanner> m_scanners;
     std::vector<Scanner*> m_applying;
+    std::vector<const YR_RULE*> m_seen;
     std::size_t m_bound;
     std::shared_ptr<std::mutex> m_largeReads;
     std::vector<unsigned char> m_buffer;

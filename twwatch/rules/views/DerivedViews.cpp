@@ -1,10 +1,39 @@
 #include "rules/views/DerivedViews.h"
 
 #include "rules/FileSnapshot.h"
+#include "rules/views/CommandsView.h"
 #include "rules/views/ConfigView.h"
 #include "rules/views/TextView.h"
 
 namespace tw {
+
+namespace {
+
+class Tee : public LeafSink
+{
+public:
+    Tee(LeafSink& first, LeafSink* second)
+        : m_first(first)
+        , m_second(second)
+    {
+    }
+    bool leaf(const std::vector<std::string>& key, std::string_view value) override
+    {
+        return m_first.leaf(key, value) && (!m_second || m_second->leaf(key, value));
+    }
+    void reset() override
+    {
+        m_first.reset();
+        if (m_second)
+            m_second->reset();
+    }
+
+private:
+    LeafSink& m_first;
+    LeafSink* m_second;
+};
+
+} // namespace
 
 void DerivedViews::derive(const FileFacts& facts, std::string_view raw)
 {
@@ -14,11 +43,26 @@ void DerivedViews::derive(const FileFacts& facts, std::string_view raw)
         m_views.push_back({"text", m_text});
     const std::string_view text = hasText ? std::string_view(m_text) : raw;
 
+    const std::size_t budget = viewBudget(text.size());
+    bool hasCommands = false;
     if (const ConfigFormat format = configFormatOf(facts); format != ConfigFormat::None) {
-        ConfigRenderer renderer(m_config, viewBudget(text.size()));
-        if (readConfigLeaves(format, text, renderer) && !m_config.empty())
-            m_views.push_back({"config", m_config});
+        // One reading feeds both views.
+        ConfigRenderer renderer(m_config, budget);
+        const auto collector = commandCollectorFor(facts);
+        Tee tee(renderer, collector.get());
+        if (readConfigLeaves(format, text, tee)) {
+            if (!m_config.empty())
+                m_views.push_back({"config", m_config});
+            if (collector) {
+                collector->render(m_commands, budget);
+                hasCommands = true;
+            }
+        }
+    } else {
+        hasCommands = scriptCommands(facts, text, m_commands, budget);
     }
+    if (hasCommands && !m_commands.empty())
+        m_views.push_back({"commands", m_commands});
 }
 
 void DerivedViews::release()
@@ -26,6 +70,7 @@ void DerivedViews::release()
     m_views.clear();
     releaseIfLarge(m_text);
     releaseIfLarge(m_config);
+    releaseIfLarge(m_commands);
 }
 
 } // namespace tw

@@ -41,6 +41,7 @@ public:
 private:
     std::string m_text;
     std::string m_config;
+    std::string m_commands;
     std::vector<ViewText> m_views;
 };
 
