@@ -69,7 +69,7 @@ rule package_preinstall_script
     strings:
         $pre = "npm.preinstall: "
         // What preinstall scripts ordinarily do: run the package's own file, insist on a package manager.
-        $pre_usual = /npm\.preinstall: (node\s[^\n]*|npx\s+(-y\s+|--yes\s+)?only-allow\s[^\n]*|echo\s[^\n]*)(\n|$)/
+        $pre_usual = /npm\.preinstall: (:\s*;\s*)?\(?\s*(node\s[^\n]*|npx\s+(-y\s+|--yes\s+)?only-allow\s[^\n]*|echo\s[^\n]*)(\n|$)/
     condition:
         package_manifest and view == "commands" and #pre > #pre_usual and not package_lifecycle_script_payload
 }
@@ -90,16 +90,21 @@ rule package_lifecycle_script
         not package_lifecycle_script_payload and not package_preinstall_script
 }
 
+// Read from the config view, which keeps dependencies and devDependencies apart: npm never installs
+// the devDependencies of a package in node_modules.
 rule package_url_dependency
 {
     meta:
         severity = "high"
         description = "A dependency is fetched from a plain URL instead of a registry, so whoever serves that URL decides what every install runs"
     strings:
-        $url = /npm\.dependency: [^\n]{0,200}https?:\/\//
-        $forge = /npm\.dependency: [^\n]{0,200}https:\/\/(codeload\.github\.com|github\.com|gitlab\.com|bitbucket\.org|registry\.npmjs\.org|registry\.yarnpkg\.com|npm\.pkg\.github\.com)\//
+        $url = /(^|\n)(dependencies|optionalDependencies)\.[^\s=]{1,214} = https?:\/\//
+        $forge = /(^|\n)(dependencies|optionalDependencies)\.[^\s=]{1,214} = https:\/\/(codeload\.github\.com|github\.com|gitlab\.com|bitbucket\.org|registry\.npmjs\.org|registry\.yarnpkg\.com|npm\.pkg\.github\.com)\//
+        $dev_url = /(^|\n)devDependencies\.[^\s=]{1,214} = https?:\/\//
+        $dev_forge = /(^|\n)devDependencies\.[^\s=]{1,214} = https:\/\/(codeload\.github\.com|github\.com|gitlab\.com|bitbucket\.org|registry\.npmjs\.org|registry\.yarnpkg\.com|npm\.pkg\.github\.com)\//
     condition:
-        package_manifest and view == "commands" and #url > #forge
+        package_manifest and view == "config" and
+        (#url > #forge or (#dev_url > #dev_forge and not (filepath contains "/node_modules/")))
 }
 
 rule package_git_dependency
@@ -108,9 +113,11 @@ rule package_git_dependency
         severity = "warning"
         description = "A dependency is fetched from a git repository or a code host; its prepare script runs at install"
     strings:
-        $dep = "npm.dependency: "
+        $dep = /(^|\n)(dependencies|optionalDependencies)\.[^\s=]{1,214} = (git\+|git:|git@|github:|gitlab:|bitbucket:|https?:\/\/)/
+        $dev = /(^|\n)devDependencies\.[^\s=]{1,214} = (git\+|git:|git@|github:|gitlab:|bitbucket:|https?:\/\/)/
     condition:
-        package_manifest and view == "commands" and $dep and not package_url_dependency
+        package_manifest and view == "config" and ($dep or ($dev and not (filepath contains "/node_modules/"))) and
+        not package_url_dependency
 }
 
 rule worm_payload_file

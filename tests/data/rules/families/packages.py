@@ -70,6 +70,10 @@ silent("preinstall_only_allow", "package_preinstall_script",
        sample("package-only-allow.json", manifest("app", {"preinstall": "npx only-allow pnpm"})), "package.json",
        also="package_lifecycle_script")
 
+silent("preinstall_own_file_quietly", "package_preinstall_script",
+       sample("package-preinstall-quiet.json", manifest("pm", {"preinstall": ":; (node ./preinstall.js > /dev/null 2>&1 || true)"})),
+       "node_modules/pm/package.json", also="package_lifecycle_script")
+
 # --- dependencies from plain URLs -------------------------------------------------------------------------
 fires("dependency_http_tarball", "package_url_dependency", "high",
       sample("package-url-dep.json", manifest("ui-lib", dependencies={"react": "^18.3.1", "ui-kit": "http://packages.example-cdn.net/ui-kit-2.1.0.tgz"})),
@@ -77,6 +81,11 @@ fires("dependency_http_tarball", "package_url_dependency", "high",
 silent("dependency_github_git", "package_url_dependency",
        sample("package-git-dep.json", manifest("app", dependencies={"left-pad": "^1.3.0", "fork": "git+https://github.com/acme/fork.git#v1.2.0"})),
        "package.json", also="package_git_dependency")
+silent("dev_dependency_url_of_installed_package", "package_url_dependency",
+       sample("package-dev-url.json", manifest("uri-fetch", dependencies={"debug": "^4.3.4"},
+                                               devDependencies={"ftpd": "https://files.example-mirror.io/ftpd-v0.2.14.tgz"})),
+       "node_modules/uri-fetch/package.json")
+fires("dev_dependency_url_of_project", "package_url_dependency", "high", ref("package-dev-url.json"), "package.json")
 fires("dependency_git_warns", "package_git_dependency", "warning", ref("package-git-dep.json"), "package.json")
 silent("dependency_registry_only", "package_git_dependency",
        sample("package-registry-deps.json", manifest("app", dependencies={"react": "^18.3.1"}, homepage="https://github.com/acme/app")),
