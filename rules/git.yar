@@ -4,9 +4,11 @@
 // change (a hook that gains the executable bit arrives as an "attributes" change). The samples git
 // ships (*.sample) never run. Repository configuration is never cloned: any key in it that makes git
 // start a program was written on this machine. Git reads section and key names in any letter case, so
-// every key here is matched without case.
+// every key here is matched without case. A hooks folder named by core.hooksPath can be anywhere; the
+// folder names projects use for it are watched, and the key itself is reported.
 //
-// twwatch-scope: */.git/hooks/* */.git/modules/* */.husky/* */.githooks/* */.git/config
+// twwatch-scope: */.git/hooks/* */.git/modules/* */.husky/* */.githooks/* */githooks/* */.git-hooks/*
+// twwatch-scope: */git-hooks/* */.git/config
 // twwatch-scope: */.git/config.worktree */.git/worktrees/*/config.worktree
 // twwatch-scope: .gitconfig *.gitconfig */.config/git/config
 
@@ -16,7 +18,9 @@ private rule git_hook_location
         not (filename endswith ".sample") and
         (filepath contains "/.git/hooks/" or
          (filepath contains "/.git/modules/" and filepath contains "/hooks/") or
-         filepath contains "/.husky/" or filepath contains "/.githooks/")
+         // Folders that projects name in core.hooksPath.
+         filepath contains "/.husky/" or filepath contains "/.githooks/" or filepath contains "/githooks/" or
+         filepath contains "/.git-hooks/" or filepath contains "/git-hooks/")
 }
 
 private rule runs_payload

@@ -1,4 +1,6 @@
-// JavaScript that hides what it does or publishes itself onward.
+// JavaScript that hides what it does, publishes itself onward, plants workflows, runs secret scanners
+// or drives AI coding tools with their permission prompts switched off. Worm bodies ship as
+// multi-megabyte bundles; these rules see a script file whole (see "What a rule sees").
 //
 // twwatch-scope: *.js *.cjs *.mjs *.ts *.jsx *.tsx
 
@@ -27,13 +29,48 @@ rule js_eval_decoded_payload
 {
     meta:
         severity = "high"
-        description = "JavaScript evaluates data it has just decoded (eval or Function over atob or base64)"
+        description = "JavaScript runs code it has just decoded (eval, Function or vm over atob, base64, fromCharCode, hex or unescape), the usual wrapper of a hidden payload"
     strings:
-        $eval_decode = /\beval\s*\(\s*(window\.|globalThis\.)?(atob|unescape|decodeURIComponent|Buffer\.from)\s*\(/
-        $fn_decode = /\bFunction\s*\(\s*(window\.|globalThis\.)?(atob|Buffer\.from)\s*\(/
-        $eval_b64 = /\beval\s*\([^;\n]{0,300}['"]base64['"]/
-        $fn_b64 = /\bFunction\s*\([^;\n]{0,300}['"]base64['"]/
-        $vm_b64 = /\brunIn(This|New)Context\s*\([^;\n]{0,300}['"]base64['"]/
+        $decoder = /(atob|unescape|decodeURIComponent|Buffer\.from|String\.fromCharCode|fromCodePoint)\s*\(/
+        $eval_decode = /\beval\s*\)?\s*\(\s*(window\.|globalThis\.|global\.|self\.)?(atob|unescape|decodeURIComponent|Buffer\.from|String\.fromCharCode|String\.fromCodePoint)\s*\(/
+        $indirect_decode = /\(\s*0\s*,\s*eval\s*\)\s*\(\s*[^)\n]{0,40}(atob|Buffer\.from|fromCharCode|unescape)/
+        $fn_decode = /\bFunction\s*\(\s*(window\.|globalThis\.)?(atob|Buffer\.from|String\.fromCharCode|unescape)\s*\(/
+        $b64_run = /\b(eval|Function|runIn(This|New)?Context|compileFunction|new\s+vm\.Script)\s*\)?\s*\([^;\n]{0,300}['"]base64['"]/
+        $hex_run = /\b(eval|Function|runIn(This|New)?Context)\s*\)?\s*\([^;\n]{0,300}['"]hex['"]/
+        $vm_decode = /\brunIn(This|New)?Context\s*\(\s*(atob|Buffer\.from|String\.fromCharCode|unescape)\s*\(/
+        $decoded_var_run = /\b(eval|Function|runInThisContext)\s*\(\s*[A-Za-z_$][\w$]{0,30}\s*\.toString\s*\(\s*\)\s*\)/
+    condition:
+        javascript_source and
+        (any of ($eval_decode, $indirect_decode, $fn_decode, $b64_run, $hex_run, $vm_decode) or
+         ($decoded_var_run and $decoder))
+}
+
+rule js_hidden_eval_name
+{
+    meta:
+        severity = "high"
+        description = "JavaScript spells eval, Function or child_process in pieces or escapes so that nobody reading or searching the file sees it"
+    strings:
+        $split_global = /(globalThis|window|global)\s*\[\s*['"`][A-Za-z_$]{1,12}['"`]\s*\+\s*['"`][A-Za-z_$]{1,12}['"`]/
+        $split_require = /require\s*\(\s*['"`][a-z_]{1,12}['"`]\s*\+\s*['"`][a-z_]{1,12}['"`]\s*\)/
+        $hex_eval = /['"`]\\x65\\x76\\x61\\x6c['"`]/
+        $hex_cp = /['"`]\\x63\\x68\\x69\\x6c\\x64/
+        $uni_eval = /['"`]\\u0065\\u0076\\u0061\\u006c['"`]/
+        $char_eval = /fromCharCode\s*\(\s*(0x65|101)\s*,\s*(0x76|118)\s*,\s*(0x61|97)\s*,\s*(0x6c|108)\s*\)/
+        $char_require = /fromCharCode\s*\(\s*(0x72|114)\s*,\s*(0x65|101)\s*,\s*(0x71|113)\s*,\s*(0x75|117)/
+    condition:
+        javascript_source and any of them and not js_eval_decoded_payload
+}
+
+rule js_invisible_code
+{
+    meta:
+        severity = "high"
+        description = "JavaScript carries a long run of invisible characters (variation selectors, tag characters or Hangul fillers), code hidden from every reviewer and rebuilt at run time"
+    strings:
+        $selectors = /(\xF3\xA0[\x84-\x87][\x80-\xBF]|\xEF\xB8[\x80-\x8F]){16}/
+        $tags = /(\xF3\xA0[\x80-\x81][\x80-\xBF]){16}/
+        $hangul = /(\xE3\x85\xA4|\xEF\xBE\xA0){8}/
     condition:
         javascript_source and any of them
 }
@@ -53,10 +90,63 @@ rule js_code_hidden_off_screen
 {
     meta:
         severity = "high"
-        description = "JavaScript pushed hundreds of columns to the right, off the edge of an editor window"
+        description = "JavaScript pushed hundreds of columns to the right by spaces, tabs or no-break spaces, off the edge of an editor window"
     strings:
         $leading = /\n\x20{200}\x20*[^\x20\r\n]/
         $trailing = /;\x20{150}\x20*[^\x20\r\n]/
+        $tabs = /[;{]\t{40}\t*[^\t\r\n]/
+        $nbsp = /(\xC2\xA0){60}/
     condition:
         javascript_source and any of them
+}
+
+rule package_code_spreads_worm
+{
+    meta:
+        severity = "critical"
+        description = "Package code does what a credential worm does: plants a workflow that sends all secrets away, runs a secret scanner over the home folder, or lists the maintainer's packages to republish them"
+    strings:
+        $workflow_path = ".github/workflows"
+        $all_secrets = /toJSON\s*\(\s*secrets\s*\)/
+        $trufflehog = /trufflehog[^\n]{0,200}filesystem/
+        $scan_home = /(os\.homedir\s*\(|process\.env\.HOME\b|homedir\(\))/
+        $maintainer_search = /\/-\/v1\/search\?text=maintainer:/
+        $publish = /npm\s+publish/
+        $token = /(_authToken|NPM_TOKEN)/
+    condition:
+        javascript_source and
+        (($workflow_path and $all_secrets) or ($trufflehog and $scan_home) or
+         ($maintainer_search and $publish and $token)) and
+        not package_self_propagation
+}
+
+rule agent_cli_driven_to_find_secrets
+{
+    meta:
+        severity = "critical"
+        description = "Code starts an AI coding CLI with its permission prompts switched off and asks it to look for secrets, keys or wallets"
+    strings:
+        $skip1 = "--dangerously-skip-permissions"
+        $skip2 = "--yolo"
+        $skip3 = "--trust-all-tools"
+        $skip4 = "--dangerously-bypass-approvals-and-sandbox"
+        $spawn = /\b(spawn|spawnSync|exec|execSync|execFile|execFileSync|execa)\s*\(/
+        $loot = /(wallet|keystore|mnemonic|seed phrase|private key|id_rsa|\.ssh\/|\.env\b|metamask|electrum|credentials)/ nocase
+    condition:
+        javascript_source and any of ($skip*) and $spawn and $loot
+}
+
+rule agent_cli_permissions_skipped
+{
+    meta:
+        severity = "high"
+        description = "Code starts an AI coding CLI with its permission prompts switched off, so the agent may run any command and read any file"
+    strings:
+        $skip1 = /['"`\s]--dangerously-skip-permissions['"`\s]/
+        $skip2 = /['"`]--yolo['"`]/
+        $skip3 = /['"`\s]--trust-all-tools['"`\s]/
+        $skip4 = /['"`\s]--dangerously-bypass-approvals-and-sandbox['"`\s]/
+        $spawn = /\b(spawn|spawnSync|exec|execSync|execFile|execFileSync|execa)\s*\(/
+    condition:
+        javascript_source and any of ($skip*) and $spawn and not agent_cli_driven_to_find_secrets
 }

@@ -527,9 +527,17 @@ std::string run(Decoder d, std::string_view literal)
                                 : std::string();
 }
 
-// The literals this normalised line decodes.
-void decodeLiterals(std::string_view line, std::vector<std::string>& found)
+// The literals this normalised line decodes, also inside its command substitutions
+// (`bash -c "$(base64 -d <<< ...)"`), down to kMaxNesting.
+void decodeLiterals(std::string_view line, std::vector<std::string>& found, int depth = 0)
 {
+    for (auto open = line.find("$("); depth < kMaxNesting && open != std::string_view::npos;
+         open = line.find("$(", open + 2)) {
+        std::size_t level = 1, j = open + 2;
+        for (; j < line.size() && level > 0; ++j)
+            level += line[j] == '(' ? 1 : line[j] == ')' ? -1 : 0;
+        decodeLiterals(line.substr(open + 2, j - open - 2 - (level == 0 ? 1 : 0)), found, depth + 1);
+    }
     std::vector<std::string_view> segments;
     for (std::size_t i = 0; i <= line.size();) {
         auto bar = line.find('|', i);

