@@ -161,7 +161,8 @@ int main(int argc, char** argv)
                                   "-d",   "changes=",
                                   "-d",   "is_executable=false",
                                   "-d",   "file_size=0",
-                                  "-d",   "is_truncated=false"};
+                                  "-d",   "is_truncated=false",
+                                  "-d",   "view=raw"};
     for (const auto& f : packFiles())
         yara.push_back(f.string());
     yara.push_back(root.string());

@@ -140,7 +140,7 @@ rule exact { meta: severity = "warning" condition: file_size == 4096 and not is_
               (std::set<std::string>{"exact"}));
 }
 
-TEST_F(RulesEngine, ScriptsAreReadWholeAndAssetsOverTheirHead)
+TEST_F(RulesEngine, ScriptsAreReadWholeAndAssetsAndExecutablesOverTheirHead)
 {
     auto evaluator =
         evaluatorFor(R"(rule late { meta: severity = "warning" strings: $a = "LATE_MARK" condition: $a }
@@ -154,6 +154,12 @@ rule cut { meta: severity = "warning" condition: is_truncated }
               (std::set<std::string>{"late"}));
     EXPECT_EQ(names(evaluator->evaluate({(m_tree / "image.png").string(), {}})),
               (std::set<std::string>{"cut"}));
+    content.replace(0, 4,
+                    "\x7f"
+                    "ELF");
+    writeFile(m_tree / "esbuild", content);
+    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "esbuild").string(), {}})), (std::set<std::string>{"cut"}))
+        << "an executable without an extension is read over its head";
 }
 
 TEST_F(RulesEngine, EachViewIsScannedAndARuleReportsOnce)

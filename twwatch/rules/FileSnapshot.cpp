@@ -23,6 +23,24 @@ bool readsHeadOnly(const std::string& extension)
     return std::find(std::begin(assets), std::end(assets), extension) != std::end(assets);
 }
 
+namespace {
+
+// Executables and libraries of the usual formats: ELF, PE, Mach-O (either byte order, and fat) and
+// WebAssembly. No script starts with these bytes.
+bool isCompiledCode(const unsigned char* head, std::size_t size)
+{
+    if (size < 4)
+        return false;
+    const std::string_view magic(reinterpret_cast<const char*>(head), 4);
+    using namespace std::string_view_literals;
+    return magic == "\x7f"
+                    "ELF"sv ||
+           magic.substr(0, 2) == "MZ"sv || magic == "\xcf\xfa\xed\xfe"sv || magic == "\xce\xfa\xed\xfe"sv ||
+           magic == "\xfe\xed\xfa\xcf"sv || magic == "\xca\xfe\xba\xbe"sv || magic == "\0asm"sv;
+}
+
+} // namespace
+
 FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& buffer, std::size_t bound,
                           std::unique_lock<std::mutex>* largeRead)
 {
@@ -49,25 +67,29 @@ FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& b
     snap.isExecutable = (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
     snap.size = static_cast<std::int64_t>(st.st_size);
 
-    // Sized for what fstat saw plus one byte, so that the common case is one read; a file that grows
-    // meanwhile doubles the buffer up to the bound.
+    // Sized for what fstat saw plus one byte, so that the common case is one read. A larger file is
+    // read over its head first: a compiled executable (which may have no extension) stops there, and
+    // anything else then grows the buffer to what is left, or doubles it for a file that is growing.
     const auto expected = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
     const auto grow = [&](std::size_t size) {
         if (size > kHeadBound && largeRead && !largeRead->owns_lock())
             largeRead->lock();
-        buffer.resize(size);
+        if (buffer.size() < size)
+            buffer.resize(size);
     };
-    std::size_t room = std::min(bound, std::max<std::size_t>(expected + 1, 4096));
-    if (buffer.size() < room)
-        grow(room);
+    std::size_t room = std::min({bound, kHeadBound, std::max<std::size_t>(expected + 1, 4096)});
+    grow(room);
     room = std::min(bound, buffer.size());
     // One byte past the bound tells a file that is exactly `bound` long from one that goes on.
     std::size_t got = 0;
     while (got < bound) {
         if (got == room) {
-            room = std::min(bound, room * 2);
-            if (buffer.size() < room)
-                grow(room);
+            if (got >= kHeadBound && isCompiledCode(buffer.data(), got)) {
+                bound = got;
+                break;
+            }
+            room = std::min(bound, std::max(room * 2, expected + 1));
+            grow(room);
         }
         const ssize_t n = ::read(fd.get(), buffer.data() + got, room - got);
         if (n < 0) {

@@ -46,11 +46,8 @@ FileSnapshot readSnapshot(const std::string& path, std::vector<unsigned char>& b
 template <typename Buffer>
 void releaseIfLarge(Buffer& buffer, std::size_t keep = kHeadBound)
 {
-    if (buffer.capacity() > keep) {
-        Buffer smaller;
-        smaller.reserve(keep);
-        buffer.swap(smaller);
-    }
+    if (buffer.capacity() > keep)
+        Buffer().swap(buffer);
 }
 
 } // namespace tw

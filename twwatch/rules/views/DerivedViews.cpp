@@ -68,9 +68,11 @@ void DerivedViews::derive(const FileFacts& facts, std::string_view raw)
 void DerivedViews::release()
 {
     m_views.clear();
-    releaseIfLarge(m_text);
-    releaseIfLarge(m_config);
-    releaseIfLarge(m_commands);
+    // Derived views of ordinary files are far smaller than the read buffer; keep only that much.
+    constexpr std::size_t keep = 256 * 1024;
+    releaseIfLarge(m_text, keep);
+    releaseIfLarge(m_config, keep);
+    releaseIfLarge(m_commands, keep);
 }
 
 } // namespace tw
