@@ -57,8 +57,13 @@ rule package_lifecycle_script_payload
         $worm_file = /npm\.\w+: [^\n]{0,200}\b(setup_bun|bun_environment|bundle)\.js\b/
         // Inline code that reaches past the package: the network, other programs, decoding.
         $inline = /npm\.\w+: [^\n]{0,200}node\s+(-e|--eval|-p|--print)\s[^\n]{0,800}(child_process|require\(\s*["']?(https?|net|dgram|dns)["']?\s*\)|fetch\s*\(|\beval\s*\(|Function\s*\(|base64|fromCharCode|process\.env)/
+        // Past 1 MiB a manifest has no commands view (padding it is how an attacker would hide a
+        // script), so the scripts are read from the text itself.
+        $padded = /"(preinstall|install|postinstall|prepare)"\s*:\s*"[^"\n]{0,400}(curl\s|wget\s|base64|\|\s*(ba)?sh\b|node\s+(-e|--eval)\s[^"\n]{0,300}(child_process|https?|eval)|setup_bun\.js|bun_environment\.js)/
     condition:
-        package_manifest and view == "commands" and (command_runs_payload or $worm_file or $inline)
+        package_manifest and
+        ((view == "commands" and (command_runs_payload or $worm_file or $inline)) or
+         (file_size > 1048576 and view != "commands" and $padded))
 }
 
 rule package_preinstall_script

