@@ -83,6 +83,20 @@ rule vscode_task_builds_on_open
         not vscode_task_runs_on_open and not vscode_task_runs_payload_on_open
 }
 
+// A task of type npm names a package.json script instead of a command, so the commands view has no line
+// for it; the config view still shows that some npm script starts with the folder.
+rule vscode_task_npm_script_on_open
+{
+    meta:
+        severity = "warning"
+        description = "A VS Code task runs a package.json script when the folder is opened; that script now runs by itself"
+    strings:
+        $open = /runOptions\.runOn = folderOpen/
+        $npm = /(^|\n)(tasks\.)?tasks\.\d+\.type = npm(\n|$)/
+    condition:
+        vscode_tasks_file and view == "config" and $open and $npm
+}
+
 private rule vscode_settings_file
 {
     condition:

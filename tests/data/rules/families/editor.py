@@ -1,7 +1,7 @@
 """VS Code tasks and settings, dev containers (editor.yar)."""
 import json
 
-from _kit import crlf, fires, sample, silent, utf16
+from _kit import crlf, fires, ref, sample, silent, utf16
 
 TASKS = ".vscode/tasks.json"
 SETTINGS = ".vscode/settings.json"
@@ -62,7 +62,12 @@ silent("task_extension_template_watch", "vscode_task_runs_on_open",
                                                    "isBackground": True, "presentation": {"reveal": "never"},
                                                    "group": {"kind": "build", "isDefault": True},
                                                    "runOptions": {"runOn": "folderOpen"}})),
-       TASKS, also="vscode_task_builds_on_open")
+       TASKS, also="vscode_task_builds_on_open,vscode_task_npm_script_on_open")
+fires("task_npm_script_on_open", "vscode_task_npm_script_on_open", "warning", ref("tasks-template-watch.json"), TASKS,
+      also="vscode_task_builds_on_open")
+silent("task_npm_script_on_demand", "vscode_task_npm_script_on_open",
+       sample("tasks-npm-build.json", tasks({"type": "npm", "script": "build", "group": "build",
+                                             "presentation": {"reveal": "never"}})), TASKS)
 fires("task_tsc_watch_on_open", "vscode_task_builds_on_open", "warning",
       sample("tasks-tsc-watch.json", tasks({**on_open("tsc", "tsc"), "args": ["--watch", "-p", "."], **HIDDEN})), TASKS)
 silent("task_run_on_default", "vscode_task_builds_on_open",
