@@ -38,11 +38,11 @@ private rule runs_payload
         $dl_pipe_interp = /(curl|wget|https?:\/\/)[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby|php)(\s+-)?\s*[\n;&)"'`]/
         $dl_subst = /(\b(ba|z|da)?sh|\bsource|\beval|\.)\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
         $fetch_to_file = /(curl|wget)\b[^\n|;&]{0,300}\s(-[a-zA-Z]*[oO]|--output(-document)?)[\s=]/
-        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
+        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n([a-z][\w.-]{0,40}:\x20)?)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
         $iwr_iex = /(iwr|irm|Invoke-WebRequest|Invoke-RestMethod|DownloadString)\b[^\n]{0,300}\|\s*(iex|Invoke-Expression)\b/ nocase
         $iex_iwr = /(iex|Invoke-Expression)\s*\(?\s*\(?\s*(New-Object\s+(System\.)?Net\.WebClient\)\.DownloadString|iwr\b|irm\b|Invoke-WebRequest|Invoke-RestMethod)/ nocase
-        $py_dl_exec = /python[23]?\s+-c\s+["'][^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
-        $node_dl_eval = /node\s+-e\s+["'][^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
+        $py_dl_exec = /python[23]?\s+-c\s+["']?[^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
+        $node_dl_eval = /node\s+(-e|--eval|-p)\s+["']?[^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
         // Decode and run: base64, hex (xxd -r), openssl or a decompressor feeding a shell, directly or
         // through $(…), and printf or echo -e of escapes feeding one.
         $dec_pipe = /(base64\s+(-[a-zA-Z]*[dD]\b|--decode)|xxd\s+(-[a-z]+\s+)*-r|openssl\s[^\n|]{0,60}\s-d\b|uudecode|gunzip|gzip\s+-d|xz\s+-d|unxz|zcat)[^\n]{0,200}\|\s*(sudo\s+)?((\/usr)?\/bin\/)?(ba|z|da|k)?sh\b/
@@ -131,7 +131,7 @@ rule gradle_wrapper_unofficial_distribution
         description = "The Gradle wrapper downloads Gradle from somewhere other than services.gradle.org; every build runs what that host serves"
     strings:
         $url = /distributionUrl\s*[=:]/
-        $official = /distributionUrl\s*[=:]\s*https\\?:\/\/services\.gradle\.org\/distributions\//
+        $official = /distributionUrl\s*[=:]\s*https\\{0,2}:\/\/services\.gradle\.org\/distributions\//
     condition:
         filename == "gradle-wrapper.properties" and #url > #official
 }
@@ -181,7 +181,8 @@ rule envrc_fetches_or_decodes
         $eval = /\beval\b/
         $b64 = "base64"
     condition:
-        filename == ".envrc" and any of them and not runs_payload
+        // The commands view, like the tier below, so that an obfuscated payload gives one finding.
+        view == "commands" and filename == ".envrc" and any of them and not runs_payload
 }
 
 rule envrc_added
@@ -190,7 +191,7 @@ rule envrc_added
         severity = "warning"
         description = "An .envrc appeared; direnv runs it once it is allowed"
     condition:
-        filename == ".envrc" and
+        view == "commands" and filename == ".envrc" and
         (changes == "" or changes contains "created" or changes contains "moved") and
         not runs_payload and not envrc_fetches_or_decodes
 }

@@ -33,11 +33,11 @@ private rule runs_payload
         $dl_pipe_interp = /(curl|wget|https?:\/\/)[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby|php)(\s+-)?\s*[\n;&)"'`]/
         $dl_subst = /(\b(ba|z|da)?sh|\bsource|\beval|\.)\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
         $fetch_to_file = /(curl|wget)\b[^\n|;&]{0,300}\s(-[a-zA-Z]*[oO]|--output(-document)?)[\s=]/
-        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
+        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n([a-z][\w.-]{0,40}:\x20)?)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
         $iwr_iex = /(iwr|irm|Invoke-WebRequest|Invoke-RestMethod|DownloadString)\b[^\n]{0,300}\|\s*(iex|Invoke-Expression)\b/ nocase
         $iex_iwr = /(iex|Invoke-Expression)\s*\(?\s*\(?\s*(New-Object\s+(System\.)?Net\.WebClient\)\.DownloadString|iwr\b|irm\b|Invoke-WebRequest|Invoke-RestMethod)/ nocase
-        $py_dl_exec = /python[23]?\s+-c\s+["'][^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
-        $node_dl_eval = /node\s+-e\s+["'][^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
+        $py_dl_exec = /python[23]?\s+-c\s+["']?[^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
+        $node_dl_eval = /node\s+(-e|--eval|-p)\s+["']?[^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
         // Decode and run: base64, hex (xxd -r), openssl or a decompressor feeding a shell, directly or
         // through $(…), and printf or echo -e of escapes feeding one.
         $dec_pipe = /(base64\s+(-[a-zA-Z]*[dD]\b|--decode)|xxd\s+(-[a-z]+\s+)*-r|openssl\s[^\n|]{0,60}\s-d\b|uudecode|gunzip|gzip\s+-d|xz\s+-d|unxz|zcat)[^\n]{0,200}\|\s*(sudo\s+)?((\/usr)?\/bin\/)?(ba|z|da|k)?sh\b/
@@ -68,7 +68,9 @@ rule git_hook_added
         severity = "high"
         description = "An executable git hook appeared or changed; git runs it on the next commit, checkout or push"
     condition:
-        git_hook_location and is_executable and
+        // The commands view, where the payload test also sees through quoting tricks, so that an
+        // obfuscated payload gives the critical finding alone.
+        view == "commands" and git_hook_location and is_executable and
         (filepath contains "/.git/hooks/" or filepath contains "/.git/modules/") and
         not runs_payload
 }
@@ -112,30 +114,31 @@ rule git_config_runs_command
 {
     meta:
         severity = "high"
-        description = "Git config makes git start a program from the repository or a temporary folder (hooksPath, pager, sshCommand, editor, diff.external, a filter, a textconv driver, a ! alias, an include); repository config is never cloned, so someone wrote it here"
+        description = "Git config makes git start a program (hooksPath, pager, sshCommand, editor, askpass, diff.external, a filter, a textconv driver, a ! alias or credential helper, an include); repository config is never cloned, so someone wrote it here"
     strings:
-        $hooks = /\bhookspath\s*=/ nocase
-        $hooks_husky = /\bhookspath\s*=\s*"?\.husky(\/_)?\/?"?\s*([#;\r\n]|$)/ nocase
-        $pager = /(\n|^)\s*(core\.)?pager\s*=/ nocase
-        $pager_section = /(\[pager\]|\bpager\.[a-z0-9-]+\s*=)/ nocase
-        $ssh = /\bsshcommand\s*=/ nocase
-        $editor = /(\n|^)\s*(core\.|sequence\.)?editor\s*=/ nocase
-        $askpass = /\baskpass\s*=/ nocase
-        $external = /(\n|^)\s*(diff\.)?external\s*=/ nocase
-        $textconv = /\btextconv\s*=/ nocase
-        $filter = /(\[filter\s+"[^"\n]*"\]|\bfilter\.[^\n=]{1,100}\.(clean|smudge|process)\s*=)/ nocase
-        $filter_lfs = /(\[filter\s+"lfs"\]|\bfilter\.lfs\.(clean|smudge|process)\s*=)/ nocase
-        $alias_shell = /(\[alias\][^\[]{0,4000}\n\s*[a-z0-9-]+\s*=\s*"?\s*!|\balias\.[a-z0-9-]+\s*=\s*"?\s*!)/ nocase
-        $helper_shell = /\bhelper\s*=\s*"?\s*!/ nocase
-        $include = /(\[include\]|\[includeIf\s+"|\binclude(if\.[^\n=]{1,200})?\.path\s*=)/ nocase
-        // In the user's own config a pager such as delta is ordinary; a program inside a repository or a
-        // temporary folder is not.
-        $local_program = /\b(fsmonitor|hookspath|pager|sshcommand|editor|askpass|external|textconv|clean|smudge|process|helper|path)\s*=\s*"?\s*!?\s*((ba|z)?sh\s+(-c\s+)?["']?)?(\.{1,2}\/|\.git\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)/ nocase
-        $local_alias = /!\s*((ba|z)?sh\s+(-c\s+)?["']?)?(\.\.\/|\.\/|\.git\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)[^\n]{0,200}/
+        // One "section.key = value" line per setting in the config view, names in lower case.
+        $hooks = /(^|\n)core\.hookspath = /
+        $hooks_husky = /(^|\n)core\.hookspath = \.husky(\/_)?\/?\n/
+        $pager = /(^|\n)(core\.pager|pager\.[^\n=]{1,100}) = /
+        $ssh = /(^|\n)core\.sshcommand = /
+        $editor = /(^|\n)(core|sequence)\.editor = /
+        $askpass = /(^|\n)core\.askpass = /
+        $external = /(^|\n)diff\.external = /
+        $textconv = /(^|\n)diff\.[^\n=]{1,100}\.textconv = /
+        $filter = /(^|\n)filter\.[^\n=]{1,100}\.(clean|smudge|process) = /
+        $filter_lfs = /(^|\n)filter\.lfs\.(clean|smudge|process) = git-lfs /
+        $alias_shell = /(^|\n)alias\.[^\n=]{1,100} = !/
+        $helper_shell = /(^|\n)credential\.([^\n=]{1,200}\.)?helper = !/
+        $include = /(^|\n)(include|includeif\.[^\n=]{1,200})\.path = /
+        // In the user's own config a pager such as delta or an alias is ordinary; a program inside a
+        // repository or a temporary folder is not.
+        $local_program = /(^|\n)[a-z0-9.-]{1,200}(fsmonitor|hookspath|pager|sshcommand|editor|askpass|external|textconv|clean|smudge|process|helper|path) = !?\s*((ba|z)?sh\s+(-c\s+)?["']?)?(\.{1,2}\/|\.git\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)/
+        $local_alias = /(^|\n)alias\.[^\n=]{1,100} = !\s*((ba|z)?sh\s+(-c\s+)?["']?)?(\.{1,2}\/|\.git\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)/
     condition:
-        git_config_location and not git_config_fsmonitor_command and not git_config_command_payload and
+        view == "config" and git_config_location and not git_config_fsmonitor_command and
+        not git_config_command_payload and
         ((not git_global_config and
-          (#hooks > #hooks_husky or $pager or $pager_section or $ssh or $editor or $askpass or $external or
-           $textconv or #filter > #filter_lfs or $alias_shell or $helper_shell or $include)) or
+          (#hooks > #hooks_husky or $pager or $ssh or $editor or $askpass or $external or $textconv or
+           #filter > #filter_lfs or $alias_shell or $helper_shell or $include)) or
          $local_program or $local_alias)
 }

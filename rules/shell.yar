@@ -17,6 +17,21 @@ private rule shell_startup_file
         (filepath contains "/.config/fish/conf.d/" and extension == "fish")
 }
 
+// fish has its own syntax and no commands view; its files are judged on their text.
+private rule fish_file
+{
+    condition:
+        extension == "fish"
+}
+
+// The lower tiers read the commands view, where the payload test sees through quoting tricks too, so
+// an obfuscated payload gives the critical finding alone.
+private rule tier_view
+{
+    condition:
+        view == "commands" or (fish_file and view == "raw")
+}
+
 private rule content_changed
 {
     condition:
@@ -37,11 +52,11 @@ rule shell_startup_runs_payload
         $dl_pipe_interp = /(curl|wget|https?:\/\/)[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby|php)(\s+-)?\s*[\n;&)"'`]/
         $dl_subst = /(\b(ba|z|da)?sh|\bsource|\beval|\.)\s+(-c\s+)?["']?(\$\(|<\(|`)\s*(curl|wget)\b/
         $fetch_to_file = /(curl|wget)\b[^\n|;&]{0,300}\s(-[a-zA-Z]*[oO]|--output(-document)?)[\s=]/
-        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
+        $chmod_run = /chmod\s+(-\w+\s+)?([ugoa]*\+[rw]*x|0?[0-7][1357][0-7]{2}|[1357][0-7]{2})\s+[^\n;&|]{1,200}(&&|;|\n([a-z][\w.-]{0,40}:\x20)?)\s*(nohup\s+|exec\s+|setsid\s+)?["']?(\.{1,2}\/|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/|\$\{?[A-Za-z_]+\}?\/|~\/)/
         $iwr_iex = /(iwr|irm|Invoke-WebRequest|Invoke-RestMethod|DownloadString)\b[^\n]{0,300}\|\s*(iex|Invoke-Expression)\b/ nocase
         $iex_iwr = /(iex|Invoke-Expression)\s*\(?\s*\(?\s*(New-Object\s+(System\.)?Net\.WebClient\)\.DownloadString|iwr\b|irm\b|Invoke-WebRequest|Invoke-RestMethod)/ nocase
-        $py_dl_exec = /python[23]?\s+-c\s+["'][^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
-        $node_dl_eval = /node\s+-e\s+["'][^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
+        $py_dl_exec = /python[23]?\s+-c\s+["']?[^\n]{0,300}(urllib|urlopen|requests\.get)[^\n]{0,300}\bexec\s*\(/
+        $node_dl_eval = /node\s+(-e|--eval|-p)\s+["']?[^\n]{0,400}(https?\.get|fetch\s*\()[^\n]{0,400}\b(eval|Function)\s*\(/
         // Decode and run: base64, hex (xxd -r), openssl or a decompressor feeding a shell, directly or
         // through $(…), and printf or echo -e of escapes feeding one.
         $dec_pipe = /(base64\s+(-[a-zA-Z]*[dD]\b|--decode)|xxd\s+(-[a-z]+\s+)*-r|openssl\s[^\n|]{0,60}\s-d\b|uudecode|gunzip|gzip\s+-d|xz\s+-d|unxz|zcat)[^\n]{0,200}\|\s*(sudo\s+)?((\/usr)?\/bin\/)?(ba|z|da|k)?sh\b/
@@ -67,12 +82,12 @@ rule shell_alias_shadows_command
         severity = "high"
         description = "A shell start-up file redefines sudo, su, git, ssh, scp or gpg, which can capture passwords and keys"
     strings:
-        $alias = /\balias\s+(sudo|su|git|ssh|scp|gpg|passwd)=/
+        $alias = /\balias\s+(sudo|su|git|ssh|scp|gpg|passwd)[=\x20]/
         // alias sudo='sudo ' only makes aliases work after sudo; it runs the real sudo.
-        $alias_idiom = /\balias\s+(sudo|su|git|ssh|scp|gpg|passwd)=["']?(sudo|su|git|ssh|scp|gpg|passwd)(\x20|\x20-[A-Za-z]+)*["']/
-        $function = /(\n|^)[\x20\t]*(function\x20+)?(sudo|su|git|ssh|scp|gpg|passwd)\x20?\(\)/
+        $alias_idiom = /\balias\s+(sudo|su|git|ssh|scp|gpg|passwd)[=\x20]["']?(sudo|su|git|ssh|scp|gpg|passwd)(\x20+-[A-Za-z]+)*\x20*["']?\s*(\n|;|$)/
+        $function = /(\n|^|:\x20)[\x20\t]*(function\x20+)?(sudo|su|git|ssh|scp|gpg|passwd)(\x20?\(\)|\x20*\n)/
     condition:
-        shell_startup_file and content_changed and (#alias > #alias_idiom or $function) and
+        tier_view and shell_startup_file and content_changed and (#alias > #alias_idiom or $function) and
         not shell_startup_runs_payload
 }
 
@@ -82,7 +97,7 @@ rule shell_startup_file_changed
         severity = "warning"
         description = "A shell start-up file changed"
     condition:
-        shell_startup_file and content_changed and
+        tier_view and shell_startup_file and content_changed and
         not shell_startup_runs_payload and not shell_alias_shadows_command
 }
 

@@ -106,3 +106,6 @@ silent("cmake_cpm_with_hash", "cmake_downloads_and_includes",
 fires("envrc_openssl_decode", "envrc_downloads_and_runs", "critical",
       sample("envrc-openssl", "export AWS_PROFILE=dev\neval \"$(openssl enc -d -base64 -A -in .direnv/cache)\"\n".replace("-base64 -A", "-base64 -A")),
       ".envrc")
+silent("envrc_openssl_to_dotenv", "envrc_downloads_and_runs",
+       sample("envrc-decrypt", "openssl enc -d -aes-256-cbc -pbkdf2 -in .env.enc -out .env.local -pass env:ENV_KEY\ndotenv .env.local\n"),
+       ".envrc", also="envrc_added")

