@@ -62,7 +62,7 @@ rule mcp_server_runs_local_program
         description = "An MCP server config starts a program from the repository, a temporary folder or an arbitrary URL each time the agent starts"
     strings:
         $local = /mcp\.server: (\S+\s+){0,3}(\.\.?\/|\$\{workspaceFolder\}|\/tmp\/|\/var\/tmp\/|\/dev\/shm\/)/
-        $script = /mcp\.server: (node|python[23]?|bash|sh|deno|bun|tsx|ts-node|perl|ruby)\s+(run\s+)?[\w\-]+(\/[\w.\-]+)*\.(js|mjs|cjs|ts|py|sh|pl|rb)(\s|\n|$)/
+        $script = /mcp\.server: (node|python[23]?|bash|sh|deno|bun|tsx|ts-node|perl|ruby|uv)\s+(run\s+)?[\w\-]+(\/[\w.\-]+)*\.(js|mjs|cjs|ts|py|sh|pl|rb)(\s|\n|$)/
         $url = /mcp\.server: (npx|bunx|pnpm\s+dlx|uvx)\s[^\n]{0,200}(https?:\/\/|github:|git\+|git@)/
     condition:
         view == "commands" and any of them and not agent_command_runs_payload

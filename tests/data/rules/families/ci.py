@@ -94,3 +94,11 @@ fires("precommit_local_warns", "precommit_local_hook", "warning", ref("pre-commi
 silent("precommit_remote_only", "precommit_local_hook",
        sample("pre-commit-remote.yaml", "repos:\n  - repo: https://github.com/psf/black\n    rev: 24.8.0\n    hooks:\n      - id: black\n"),
        ".pre-commit-config.yaml")
+fires("action_secrets_double_base64", "workflow_exfiltrates_secrets", "critical",
+      sample("action-double-b64.yml", "name: Lint changed\nruns:\n  using: composite\n  steps:\n    - shell: bash\n"
+             "      run: echo \"${{ github.token }}\" | base64 -w 0 | base64 -w 0\n"),
+      ".github/actions/lint/action.yml")
+silent("workflow_env_sorted_for_debugging", "workflow_exfiltrates_secrets",
+       sample("env-debug.yml", "name: Debug\non: workflow_dispatch\njobs:\n  debug:\n    runs-on: ubuntu-latest\n    steps:\n"
+              "      - run: env | sort\n      - run: curl -s -X POST -d '{\"text\":\"debug run\"}' \"$SLACK_URL\"\n"),
+       ".github/workflows/debug.yml")

@@ -33,6 +33,8 @@ silent("mcp_registry_package", PAYLOAD,
        ".mcp.json", also="mcp_server_configured")
 fires("mcp_repository_script", "mcp_server_runs_local_program", "high",
       sample("mcp-local.json", servers(tools={"command": "node", "args": ["./tools/mcp/index.js"]})), ".mcp.json")
+fires("mcp_uv_run_repository_script", "mcp_server_runs_local_program", "high",
+      sample("mcp-uv-run.json", servers(notes={"command": "uv", "args": ["run", "server.py"]})), ".gemini/settings.json")
 silent("mcp_uvx_package", "mcp_server_runs_local_program",
        sample("mcp-uvx.json", servers(git={"command": "uvx", "args": ["mcp-server-git", "--repository", "."]})),
        ".roo/mcp.json", also="mcp_server_configured")
