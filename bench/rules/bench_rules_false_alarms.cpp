@@ -47,8 +47,14 @@ std::string loadAverage()
 // (the benchmark must never run package code). Returns the folder, or an empty path when npm failed.
 fs::path installPinnedPackages()
 {
-    std::vector<std::string> argv{"npm", "install", "--ignore-scripts", "--no-audit", "--no-fund",
-                                  "--legacy-peer-deps", "--prefer-offline", "--loglevel=error"};
+    std::vector<std::string> argv{"npm",
+                                  "install",
+                                  "--ignore-scripts",
+                                  "--no-audit",
+                                  "--no-fund",
+                                  "--legacy-peer-deps",
+                                  "--prefer-offline",
+                                  "--loglevel=error"};
     std::ifstream list(fs::path(TW_SOURCE_DIR) / "bench" / "rules" / "false_alarm_packages.txt");
     std::size_t packages = 0;
     for (std::string l; std::getline(list, l);) {
@@ -179,8 +185,9 @@ int main(int argc, char** argv)
         std::printf("%-60s %8zu %8.2f %9d %6d %8d\n", tree.c_str(), countFiles(tree), r.seconds,
                     counts["critical"], counts["high"], counts["warning"]);
     }
-    std::printf("\ntotal: %d critical, %d high, %d warning (goal: no critical; each high one you would agree with)\n",
-                totals["critical"], totals["high"], totals["warning"]);
+    std::printf(
+        "\ntotal: %d critical, %d high, %d warning (goal: no critical; each high one you would agree with)\n",
+        totals["critical"], totals["high"], totals["warning"]);
     std::printf("load average after: %s\n", loadAverage().c_str());
     std::sort(listed.begin(), listed.end());
     for (const auto& l : listed)
