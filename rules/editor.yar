@@ -83,6 +83,21 @@ rule vscode_task_builds_on_open
         not vscode_task_runs_on_open and not vscode_task_runs_payload_on_open
 }
 
+// The commands view folds whitespace, so a command pushed past the edge of the editor by a run of spaces,
+// tabs or no-break spaces is seen in the config view, where the task's strings keep their bytes. The
+// folderOpen tiers of the commands view may report the same task too.
+rule vscode_task_command_off_screen
+{
+    meta:
+        severity = "critical"
+        description = "A VS Code task that runs when the folder opens hides part of its command behind a long run of blanks, off the edge of the editor"
+    strings:
+        $open = /runOptions\.runOn = folderOpen/
+        $pushed = /tasks\.\d+\.([a-z]+\.)?(command|args\.\d+) = [^\n]{0,400}( |\\t|\xC2\xA0){60}[^\n]{0,60}[^\s\\]/
+    condition:
+        vscode_tasks_file and view == "config" and $open and $pushed
+}
+
 // A task of type npm names a package.json script instead of a command, so the commands view has no line
 // for it; the config view still shows that some npm script starts with the folder.
 rule vscode_task_npm_script_on_open

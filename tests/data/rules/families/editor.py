@@ -55,6 +55,12 @@ silent("task_jsonc_commented_example", "vscode_task_runs_payload_on_open",
   ]
 }
 """), TASKS)
+fires("task_command_off_screen", "vscode_task_command_off_screen", "critical",
+      sample("tasks-off-screen.json", tasks(on_open("lint", "npm run lint" + "\u00a0" * 30 + "\t" * 40 + "; node .cache/l.js"))),
+      TASKS, also="vscode_task_runs_on_open")
+silent("task_command_aligned_args", "vscode_task_command_off_screen",
+       sample("tasks-aligned.json", tasks({**on_open("serve", "python3"), "args": ["-m", "http.server", "8000"]})), TASKS,
+       also="vscode_task_runs_on_open")
 fires("task_script_on_open", "vscode_task_runs_on_open", "high",
       sample("tasks-script.json", tasks(on_open("sync", "./scripts/sync-env.sh", **HIDDEN))), TASKS)
 silent("task_extension_template_watch", "vscode_task_runs_on_open",
