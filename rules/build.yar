@@ -4,6 +4,7 @@
 // twwatch-scope: Makefile makefile GNUmakefile CMakeLists.txt configure *.mk *.cmake *.m4 .envrc
 // twwatch-scope: build.rs Directory.Build.props Directory.Build.targets *.csproj *.vbproj *.fsproj
 // twwatch-scope: binding.gyp */gradle/wrapper/gradle-wrapper.properties */.mvn/jvm.config
+// twwatch-scope: */gradle/wrapper/gradle-wrapper.jar
 // twwatch-scope: */.mvn/extensions.xml build.gradle build.gradle.kts settings.gradle settings.gradle.kts
 
 private rule build_script
@@ -134,6 +135,22 @@ rule gradle_wrapper_unofficial_distribution
         $official = /distributionUrl\s*[=:]\s*https\\{0,2}:\/\/services\.gradle\.org\/distributions\//
     condition:
         filename == "gradle-wrapper.properties" and #url > #official
+}
+
+rule gradle_wrapper_jar_foreign_code
+{
+    meta:
+        severity = "high"
+        description = "The Gradle wrapper jar holds files outside Gradle's own wrapper classes; a replaced wrapper jar runs on every build"
+    strings:
+        // A zip's central directory entry: the name starts 46 bytes in.
+        $entry = { 50 4B 01 02 }
+    condition:
+        filename == "gradle-wrapper.jar" and uint32be(0) == 0x504B0304 and
+        for any i in (1..#entry) : (
+            uint32be(@entry[i] + 46) != 0x6F72672F and         // org/ (org/gradle/wrapper, org/gradle/cli …)
+            uint32be(@entry[i] + 46) != 0x4D455441 and         // META-INF/
+            uint32be(@entry[i] + 46) != 0x67726164)            // gradle-wrapper-*.properties
 }
 
 rule maven_jvm_agent_or_extension

@@ -1,5 +1,5 @@
-// JavaScript that hides what it does, publishes itself onward, plants workflows, runs secret scanners
-// or drives AI coding tools with their permission prompts switched off. Worm bodies ship as
+// JavaScript that hides what it does, publishes itself onward, plants workflows or runs secret
+// scanners. Worm bodies ship as
 // multi-megabyte bundles; these rules see a script file whole (see "What a rule sees").
 //
 // twwatch-scope: *.js *.cjs *.mjs *.ts *.jsx *.tsx
@@ -118,35 +118,4 @@ rule package_code_spreads_worm
         (($workflow_path and $all_secrets) or ($trufflehog and $scan_home) or
          ($maintainer_search and $publish and $token)) and
         not package_self_propagation
-}
-
-rule agent_cli_driven_to_find_secrets
-{
-    meta:
-        severity = "critical"
-        description = "Code starts an AI coding CLI with its permission prompts switched off and asks it to look for secrets, keys or wallets"
-    strings:
-        $skip1 = "--dangerously-skip-permissions"
-        $skip2 = "--yolo"
-        $skip3 = "--trust-all-tools"
-        $skip4 = "--dangerously-bypass-approvals-and-sandbox"
-        $spawn = /\b(spawn|spawnSync|exec|execSync|execFile|execFileSync|execa)\s*\(/
-        $loot = /(wallet|keystore|mnemonic|seed phrase|private key|id_rsa|\.ssh\/|\.env\b|metamask|electrum|credentials)/ nocase
-    condition:
-        javascript_source and any of ($skip*) and $spawn and $loot
-}
-
-rule agent_cli_permissions_skipped
-{
-    meta:
-        severity = "high"
-        description = "Code starts an AI coding CLI with its permission prompts switched off, so the agent may run any command and read any file"
-    strings:
-        $skip1 = /['"`\s]--dangerously-skip-permissions['"`\s]/
-        $skip2 = /['"`]--yolo['"`]/
-        $skip3 = /['"`\s]--trust-all-tools['"`\s]/
-        $skip4 = /['"`\s]--dangerously-bypass-approvals-and-sandbox['"`\s]/
-        $spawn = /\b(spawn|spawnSync|exec|execSync|execFile|execFileSync|execa)\s*\(/
-    condition:
-        javascript_source and any of ($skip*) and $spawn and not agent_cli_driven_to_find_secrets
 }

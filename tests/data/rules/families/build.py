@@ -109,3 +109,21 @@ fires("envrc_openssl_decode", "envrc_downloads_and_runs", "critical",
 silent("envrc_openssl_to_dotenv", "envrc_downloads_and_runs",
        sample("envrc-decrypt", "openssl enc -d -aes-256-cbc -pbkdf2 -in .env.enc -out .env.local -pass env:ENV_KEY\ndotenv .env.local\n"),
        ".envrc", also="envrc_added")
+
+
+def wrapper_jar(extra):
+    import io, zipfile
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w") as z:
+        for name in ["META-INF/MANIFEST.MF", "org/gradle/wrapper/GradleWrapperMain.class",
+                     "org/gradle/cli/CommandLineParser.class", "gradle-wrapper-classpath.properties"] + extra:
+            info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
+            z.writestr(info, b"\xca\xfe\xba\xbe" + name.encode())
+    return buf.getvalue()
+
+
+fires("gradle_wrapper_jar_extra_classes", "gradle_wrapper_jar_foreign_code", "high",
+      sample("gradle-wrapper-extra.jar", wrapper_jar(["com/cdn/Loader.class"]), binary=True),
+      "app/gradle/wrapper/gradle-wrapper.jar")
+silent("gradle_wrapper_jar_official_layout", "gradle_wrapper_jar_foreign_code",
+       sample("gradle-wrapper.jar", wrapper_jar([]), binary=True), "app/gradle/wrapper/gradle-wrapper.jar")

@@ -1,0 +1,2 @@
+import subprocess
+subprocess.run(['gemini', '--yolo', '-p', 'apply the review comments'])
