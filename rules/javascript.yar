@@ -31,18 +31,17 @@ rule js_eval_decoded_payload
         severity = "high"
         description = "JavaScript runs code it has just decoded (eval, Function or vm over atob, base64, fromCharCode, hex or unescape), the usual wrapper of a hidden payload"
     strings:
-        $decoder = /(atob|unescape|decodeURIComponent|Buffer\.from|String\.fromCharCode|fromCodePoint)\s*\(/
         $eval_decode = /\beval\s*\)?\s*\(\s*(window\.|globalThis\.|global\.|self\.)?(atob|unescape|decodeURIComponent|Buffer\.from|String\.fromCharCode|String\.fromCodePoint)\s*\(/
         $indirect_decode = /\(\s*0\s*,\s*eval\s*\)\s*\(\s*[^)\n]{0,40}(atob|Buffer\.from|fromCharCode|unescape)/
         $fn_decode = /\bFunction\s*\(\s*(window\.|globalThis\.)?(atob|Buffer\.from|String\.fromCharCode|unescape)\s*\(/
         $b64_run = /\b(eval|Function|runIn(This|New)?Context|compileFunction|new\s+vm\.Script)\s*\)?\s*\([^;\n]{0,300}['"]base64['"]/
         $hex_run = /\b(eval|Function|runIn(This|New)?Context)\s*\)?\s*\([^;\n]{0,300}['"]hex['"]/
         $vm_decode = /\brunIn(This|New)?Context\s*\(\s*(atob|Buffer\.from|String\.fromCharCode|unescape)\s*\(/
-        $decoded_var_run = /\b(eval|Function|runInThisContext)\s*\(\s*[A-Za-z_$][\w$]{0,30}\s*\.toString\s*\(\s*\)\s*\)/
+        // Decoded into a variable first, run a few statements later.
+        $decoded_var_run = /(atob|Buffer\.from|fromCharCode|unescape)\s*\(.{0,300}\b(eval|Function|runInThisContext)\s*\(\s*[A-Za-z_$][\w$]{0,30}(\.toString\s*\(\s*\))?\s*\)/s
     condition:
         javascript_source and
-        (any of ($eval_decode, $indirect_decode, $fn_decode, $b64_run, $hex_run, $vm_decode) or
-         ($decoded_var_run and $decoder))
+        any of them
 }
 
 rule js_hidden_eval_name
@@ -51,8 +50,10 @@ rule js_hidden_eval_name
         severity = "high"
         description = "JavaScript spells eval, Function or child_process in pieces or escapes so that nobody reading or searching the file sees it"
     strings:
-        $split_global = /(globalThis|window|global)\s*\[\s*['"`][A-Za-z_$]{1,12}['"`]\s*\+\s*['"`][A-Za-z_$]{1,12}['"`]/
-        $split_require = /require\s*\(\s*['"`][a-z_]{1,12}['"`]\s*\+\s*['"`][a-z_]{1,12}['"`]\s*\)/
+        // Only pieces that can spell eval, Function, require or child_process: bundlers split other names
+        // (require('u' + 'rl'), globalThis['set' + 'Immediate']) to keep them out of their own analysis.
+        $split_global = /(globalThis|window|global)\s*\[\s*['"`](e|ev|eva|F|Fu|Fun|Func|Funct|Functi|Functio|r|re|req|requ|requi|requir)['"`]\s*\+/
+        $split_require = /require\s*\(\s*['"`]c[a-z_]{0,11}['"`](\s*\+\s*['"`][a-z_]{1,12}['"`]){0,3}\s*\+\s*['"`][a-z_]{0,11}s['"`]\s*\)/
         $hex_eval = /['"`]\\x65\\x76\\x61\\x6c['"`]/
         $hex_cp = /['"`]\\x63\\x68\\x69\\x6c\\x64/
         $uni_eval = /['"`]\\u0065\\u0076\\u0061\\u006c['"`]/

@@ -94,3 +94,7 @@ fires("js_worm_runs_trufflehog", "package_code_spreads_worm", "critical",
 silent("js_bom_crlf_plain", "js_eval_decoded_payload",
        sample("bom-crlf-plain.js", b"\xef\xbb\xbf'use strict';\r\nmodule.exports = (s) => Buffer.from(s, 'base64').toString();\r\n", binary=True),
        "src/b64.js")
+silent("js_bundler_split_names", "js_hidden_eval_name",
+       sample("bundler-split.js", "const { URL } = require('u' + 'rl');\nconst setImmediate = globalThis['set' + 'Immediate'];\n"
+              "const raf = window['request' + 'AnimationFrame'];\n"),
+       "node_modules/vite/dist/node/chunks/dep.js")
