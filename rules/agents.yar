@@ -111,6 +111,7 @@ private rule agent_download_and_run
     strings:
         $pipe = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(ba|z|da|k)?sh\b/
         $pipe_interp = /(curl|wget)\b[^\n|]{0,400}\|\s*(sudo\s+)?(python[23]?|node|perl|ruby)\b/
+        $subst = /\b(eval|source|bash|sh)\s+(-c\s+)?["']?(\$\(|<\()\s*(curl|wget)\b/
         $b64 = /base64\s+(-d|--decode|-D)\b[^\n]{0,100}\|\s*(ba)?sh\b/
         $tcp = "/dev/tcp/"
     condition:

