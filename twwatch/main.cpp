@@ -6,6 +6,7 @@
 #include "watch/WatchLoop.h"
 
 #include <cstdlib>
+#include <malloc.h>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -68,6 +69,12 @@ int main(int argc, char** argv)
         std::cerr << "twwatch: unknown or incomplete arguments: " << arg << "\n\n" << usage;
         return tw::exitStatus(tw::ExitCode::Usage);
     }
+    // The watcher stays resident all day, so what glibc keeps after a burst matters more than a little
+    // allocation speed. A fixed mmap threshold stops glibc from raising it after the first large read
+    // buffer is freed (which would keep every later 1 MiB window in a heap that never shrinks), and
+    // one arena per two workers stops each worker thread from holding its own high-water mark.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_ARENA_MAX, 2);
     tw::RuleLoadOptions ruleOptions;
     ruleOptions.grouping = tw::RuleGrouping::OneSet; // resident for as long as the watcher runs
     const auto engine = tw::loadRuleEngine(ruleOptions, std::cerr);
