@@ -175,7 +175,8 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
         if (tree.hasAuditWork()) {
             pool.submitAudit(tree.continueAudits(scanSlice, pool.auditRoom()));
             if (tree.hasAuditWork()) {
-                if (pool.auditRoom() > 0)
+                // In batches of half the lane, so that the loop does not turn once per audited file.
+                if (pool.auditRoom() >= WorkerPool::auditCapacity / 2)
                     moreScans = true;
                 else
                     pool.wantAuditRoom();
