@@ -64,7 +64,9 @@ void WatcherSupervisor::launchWatcher()
 {
     const QString path = executable();
     const QFileInfo info(path);
-    const bool restarting = std::exchange(m_restarting, false);
+    // A launch that comes while a restart waits (the user opened the panel, say) stands in for it: if
+    // it fails to start, the restarts go on.
+    const bool restarting = std::exchange(m_restarting, false) || m_restartTimer.isActive();
     m_restartTimer.stop();
     // No watcher installed: stay as we are, quietly; the next check looks again. A restart keeps
     // trying, as the file may be in the middle of an upgrade.
@@ -99,7 +101,6 @@ void WatcherSupervisor::launchUnlessRunning()
 {
     if (m_pending || (m_process && m_process->state() != QProcess::NotRunning))
         return;
-    m_restarting = false;
     launchWatcher();
 }
 

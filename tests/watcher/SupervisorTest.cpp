@@ -48,6 +48,7 @@ private slots:
     void killedWatcherIsReplacedAndConfigured();
     void quitIsNotRestarted();
     void repeatedFailuresTellTheUserOnceAndKeepTrying();
+    void launchThatFailsWhileARestartWaitsKeepsTrying();
 
 private:
     void openStore(const StoredDirectories& directories);
@@ -383,6 +384,29 @@ void SupervisorTest::repeatedFailuresTellTheUserOnceAndKeepTrying()
     QCOMPARE(script.recordedStdin().count("/w\n\n"), RestartBackoff::failuresToTell + 1);
     QTRY_VERIFY(supervisor.restartPending());
     QCOMPARE(notifier.shown.size(), 1);
+}
+
+void SupervisorTest::launchThatFailsWhileARestartWaitsKeepsTrying()
+{
+    openStore({});
+    WatcherScript script({QStringLiteral("exit 3")});
+    WatcherSupervisor supervisor;
+    script.runBy(supervisor);
+    supervisor.launchUnlessRunning();
+    QTRY_VERIFY(supervisor.restartPending());
+
+    // The panel opens meanwhile and asks for a watcher, which cannot start (mid-upgrade, say).
+    const QString broken = m_dir->filePath(QStringLiteral("broken"));
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/nonexistent/interpreter\n");
+    file.close();
+    QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+    supervisor.setExecutable(broken);
+    supervisor.launchUnlessRunning();
+    QVERIFY(!supervisor.restartPending());
+    QTRY_VERIFY(supervisor.restartPending());
+    QVERIFY(!WatcherStatus::shared().isRunning());
 }
 
 QTEST_GUILESS_MAIN(SupervisorTest)
