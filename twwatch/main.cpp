@@ -83,5 +83,8 @@ int main(int argc, char** argv)
     // A small bound lets the tests and benchmarks reach it without a million files.
     if (const char* limit = std::getenv("TWWATCH_PENDING_LIMIT"); limit && std::atol(limit) > 0)
         options.pendingLimit = static_cast<size_t>(std::atol(limit));
+    // The tests of the catch-up set it to 0, to tell a file left alone from one changed meanwhile.
+    if (const char* margin = std::getenv("TWWATCH_STATE_MARGIN_MS"); margin && std::atol(margin) >= 0)
+        options.stateMarginNs = std::atoll(margin) * 1'000'000LL;
     return tw::runWatcher(*engine, writer, options);
 }

@@ -89,6 +89,8 @@ FindingsView::FindingsView(FindingListModel* model, QWidget* parent)
 
     WatcherStatus& status = WatcherStatus::shared();
     connect(&status, &WatcherStatus::isRunningChanged, this, &FindingsView::updateStatus);
+    connect(&status, &WatcherStatus::isFailingChanged, this,
+            [this] { updateStatus(WatcherStatus::shared().isRunning()); });
     updateStatus(status.isRunning());
 
     if (m_model) {
@@ -166,8 +168,13 @@ void FindingsView::setShowWarnings(bool show)
 
 void FindingsView::updateStatus(bool running)
 {
-    m_statusDot->setPixmap(dot(running ? TextStyles::green() : TextStyles::red()));
-    m_statusText->setText(running ? tr("Watcher running") : tr("Watcher stopped"));
+    // A watcher that keeps failing says so even in the moments between a restart and its next end.
+    const bool failing = WatcherStatus::shared().isFailing();
+    m_statusDot->setPixmap(dot(running && !failing ? TextStyles::green() : TextStyles::red()));
+    if (failing)
+        m_statusText->setText(tr("Watcher keeps stopping; restarting it"));
+    else
+        m_statusText->setText(running ? tr("Watcher running") : tr("Watcher stopped"));
 }
 
 void FindingsView::updateWarningsButton(int count)

@@ -23,6 +23,7 @@ TarnwickApp::TarnwickApp(std::unique_ptr<ModelContainer> container)
     m_notifications = std::make_unique<DesktopNotifications>(m_tray->trayIcon());
     m_intake = std::make_unique<Intake>(m_notifications->notifier());
     m_supervisor = std::make_unique<WatcherSupervisor>(m_intake.get());
+    m_supervisor->setNotifier(m_notifications->notifier());
     m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifications->notifier());
     m_delegate->servePanel(m_tray->findingsView());
     QObject::connect(m_delegate.get(), &AppDelegate::showPanelRequested, m_tray.get(),

@@ -19,6 +19,14 @@ void WatcherStatus::setRunning(bool running)
     emit isRunningChanged(running);
 }
 
+void WatcherStatus::setFailing(bool failing)
+{
+    if (m_isFailing == failing)
+        return;
+    m_isFailing = failing;
+    emit isFailingChanged(failing);
+}
+
 void WatcherStatus::setInputPipe(QProcess* process)
 {
     if (m_inputPipe == process)

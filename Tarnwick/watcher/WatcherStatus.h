@@ -20,6 +20,10 @@ public:
     bool isRunning() const { return m_isRunning; }
     void setRunning(bool running);
 
+    // True once the watcher has failed repeatedly within a short time, until one runs steadily again.
+    bool isFailing() const { return m_isFailing; }
+    void setFailing(bool failing);
+
     // The current watcher's process, whose write channel is its standard input. Replaced at each
     // successful launch, never cleared.
     QProcess* inputPipe() const { return m_inputPipe; }
@@ -39,12 +43,14 @@ public:
 
 signals:
     void isRunningChanged(bool isRunning);
+    void isFailingChanged(bool isFailing);
     void inputPipeChanged(QProcess* process);
 
 private:
     WatcherStatus() = default;
 
     bool m_isRunning = false;
+    bool m_isFailing = false;
     QPointer<QProcess> m_inputPipe;
     QPointer<ModelContainer> m_modelContainer;
 };

@@ -135,6 +135,7 @@ void EndToEndTest::startApp(const QString& name)
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));

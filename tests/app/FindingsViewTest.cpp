@@ -208,6 +208,16 @@ void FindingsViewTest::watcherStateFollowsTheFlag()
     QCOMPARE(view.statusText(), QStringLiteral("Watcher running"));
     WatcherStatus::shared().setRunning(false);
     QCOMPARE(view.statusText(), QStringLiteral("Watcher stopped"));
+    // Repeated failures show whether or not a restarted watcher runs at the moment.
+    for (const bool running : {false, true}) {
+        WatcherStatus::shared().setRunning(running);
+        WatcherStatus::shared().setFailing(true);
+        QCOMPARE(view.statusText(), QStringLiteral("Watcher keeps stopping; restarting it"));
+        WatcherStatus::shared().setFailing(false);
+        QCOMPARE(view.statusText(),
+                 running ? QStringLiteral("Watcher running") : QStringLiteral("Watcher stopped"));
+    }
+    WatcherStatus::shared().setRunning(false);
 }
 
 void FindingsViewTest::rowShowsRuleAgeAndPath()

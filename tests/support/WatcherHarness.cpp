@@ -91,10 +91,12 @@ Watcher::Watcher(WatcherSetup setup)
         for (const auto& p : {m_config.path(), m_config / "tarnwick", rulesDir})
             std::filesystem::permissions(p, std::filesystem::perms(0755));
     }
+    const std::filesystem::path stateHome = setup.stateHome.empty() ? m_config / "state" : setup.stateHome;
     const Child child =
-        spawn({(binDir() / "twwatch").string()}, {.env = {"XDG_CONFIG_HOME=" + m_config.path().string()},
-                                                  .errFile = m_errFile,
-                                                  .runAsUid = setup.runAsUid});
+        spawn({(binDir() / "twwatch").string()},
+              {.env = {"XDG_CONFIG_HOME=" + m_config.path().string(), "XDG_STATE_HOME=" + stateHome.string()},
+               .errFile = m_errFile,
+               .runAsUid = setup.runAsUid});
     m_pid = child.pid;
     m_in = child.in;
     m_out = child.out;

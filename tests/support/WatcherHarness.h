@@ -45,6 +45,9 @@ struct WatcherSetup
         {"everything.yar", "rule match_everything { meta: severity = \"warning\" condition: true }\n"}};
     // When the tests run as root, run the watcher as this user instead (permission tests); -1: as is.
     int runAsUid = -1;
+    // $XDG_STATE_HOME, where the watcher remembers up to when it watched each root; empty: a private
+    // one that goes with the Watcher. A test of the catch-up passes the same folder to two watchers.
+    std::filesystem::path stateHome;
 };
 
 class Watcher

@@ -129,9 +129,13 @@ TEST(TwwatchProtocol, EachMessageReplacesTheWatchedSet)
     ASSERT_TRUE(watcher.waitForPaths({(a / "last").string()})) << watcher.log();
     ASSERT_TRUE(watcher.sync(a.path())) << watcher.log();
 
-    const auto seen = watcher.reported();
-    EXPECT_EQ(seen.count((a / "after-a").string()), 0u) << watcher.log();
-    EXPECT_EQ(seen.count((b / "after-nothing").string()), 0u) << watcher.log();
+    // Written while a was not watched: found only by the audit when a came back (a catch-up, once a
+    // quiet moment was recorded for a before it went).
+    for (const auto& line : watcher.linesFor((a / "after-a").string())) {
+        ASSERT_EQ(line.types.size(), 1u) << watcher.log();
+        EXPECT_TRUE(line.types[0] == "existing" || line.types[0] == "rescanned") << watcher.log();
+    }
+    EXPECT_EQ(watcher.reported().count((b / "after-nothing").string()), 0u) << watcher.log();
 }
 
 TEST(TwwatchProtocol, BadConfigurationLinesCostOnlyThemselves)

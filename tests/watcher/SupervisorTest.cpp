@@ -1,4 +1,6 @@
+#include "StubNotifier.h"
 #include "WatcherScript.h"
+#include "watcher/RestartBackoff.h"
 #include "watcher/WatcherStatus.h"
 #include "watcher/WatcherSupervisor.h"
 
@@ -10,6 +12,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <signal.h>
 
 using namespace tw::test;
 
@@ -39,6 +43,12 @@ private slots:
     void nothingIsWrittenToAnEndedWatcher();
     void eventsFromTheWatcherReachTheSignal();
     void watcherThatStopsReadingRaisesNoSignal();
+    void backoff_data();
+    void backoff();
+    void killedWatcherIsReplacedAndConfigured();
+    void quitIsNotRestarted();
+    void repeatedFailuresTellTheUserOnceAndKeepTrying();
+    void launchThatFailsWhileARestartWaitsKeepsTrying();
 
 private:
     void openStore(const StoredDirectories& directories);
@@ -52,6 +62,7 @@ void SupervisorTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     WatcherStatus& status = WatcherStatus::shared();
     status.setRunning(false);
+    status.setFailing(false);
     status.setInputPipe(nullptr);
     status.setModelContainer(nullptr);
 }
@@ -282,6 +293,120 @@ void SupervisorTest::watcherThatStopsReadingRaisesNoSignal()
     QCOMPARE(supervisor.process()->state(), QProcess::Running);
     QVERIFY(WatcherStatus::shared().isRunning());
     QCOMPARE(script.recordedStdin(), QByteArray("\n\n"));
+}
+
+using Millis = QList<qint64>;
+using Indices = QList<int>;
+
+void SupervisorTest::backoff_data()
+{
+    QTest::addColumn<Millis>("runs"); // how long each failed watcher ran, in order
+    QTest::addColumn<Millis>("delays");
+    QTest::addColumn<Indices>("told"); // the failures that tell the user
+    constexpr qint64 steady = RestartBackoff::stableRunMs;
+    QTest::newRow("doubling to the cap")
+        << Millis{0, 0, 0, 0, 0, 0, 0, 0, 0}
+        << Millis{500, 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000} << Indices{2};
+    QTest::newRow("a steady run starts over")
+        << Millis{0, 10, steady, 0} << Millis{500, 1000, 500, 1000} << Indices{};
+    QTest::newRow("told again in a later streak")
+        << Millis{0, 0, 0, steady, 0, 0} << Millis{500, 1000, 2000, 500, 1000, 2000} << Indices{2, 5};
+}
+
+void SupervisorTest::backoff()
+{
+    QFETCH(Millis, runs);
+    QFETCH(Millis, delays);
+    QFETCH(Indices, told);
+    RestartBackoff backoff;
+    Millis gotDelays;
+    Indices gotTold;
+    for (int i = 0; i < runs.size(); ++i) {
+        const RestartBackoff::Decision decision = backoff.failed(runs[i]);
+        gotDelays.append(decision.delayMs);
+        if (decision.tellUser)
+            gotTold.append(i);
+    }
+    QCOMPARE(gotDelays, delays);
+    QCOMPARE(gotTold, told);
+}
+
+void SupervisorTest::killedWatcherIsReplacedAndConfigured()
+{
+    QTemporaryDir watched;
+    openStore({{QUrl::fromLocalFile(watched.path()).toString(), true, false}});
+    WatcherSupervisor supervisor;
+    supervisor.setExecutable(QStringLiteral(TW_BIN_DIR "/twwatch"));
+    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
+    supervisor.launchUnlessRunning();
+    QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 1, 20000);
+    const qint64 first = supervisor.process()->processId();
+    QVERIFY(first > 0);
+
+    QCOMPARE(::kill(pid_t(first), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 2, 2000);
+    QVERIFY(supervisor.process()->processId() != first);
+    QVERIFY(WatcherStatus::shared().isRunning());
+    QVERIFY(!WatcherStatus::shared().isFailing());
+    // The new watcher got the configuration: it reads it and waits for more instead of ending.
+    QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
+    QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
+}
+
+void SupervisorTest::quitIsNotRestarted()
+{
+    openStore({});
+    WatcherScript script({QStringLiteral("await 2"), QStringLiteral("exit 0")});
+    WatcherSupervisor supervisor;
+    script.runBy(supervisor);
+    QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
+    supervisor.launchWatcher();
+    QTRY_COMPARE(running.size(), 2);
+    QVERIFY(!supervisor.restartPending());
+}
+
+void SupervisorTest::repeatedFailuresTellTheUserOnceAndKeepTrying()
+{
+    openStore({{"file:///w", true, false}});
+    WatcherScript script({QStringLiteral("await 4"), QStringLiteral("exit 3")});
+    StubNotifier notifier;
+    WatcherSupervisor supervisor;
+    supervisor.setNotifier(&notifier);
+    script.runBy(supervisor);
+    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
+    supervisor.launchUnlessRunning();
+    // Failures at once, after 0.5 s, 1 s and 2 s: the third tells, the fourth launch still comes.
+    QTRY_COMPARE_WITH_TIMEOUT(launched.size(), RestartBackoff::failuresToTell + 1, 15000);
+    QCOMPARE(notifier.shown.size(), 1);
+    QVERIFY(notifier.shown[0].path.isEmpty());
+    QVERIFY(WatcherStatus::shared().isFailing());
+    // Each launch got the configuration again.
+    QCOMPARE(script.recordedStdin().count("/w\n\n"), RestartBackoff::failuresToTell + 1);
+    QTRY_VERIFY(supervisor.restartPending());
+    QCOMPARE(notifier.shown.size(), 1);
+}
+
+void SupervisorTest::launchThatFailsWhileARestartWaitsKeepsTrying()
+{
+    openStore({});
+    WatcherScript script({QStringLiteral("exit 3")});
+    WatcherSupervisor supervisor;
+    script.runBy(supervisor);
+    supervisor.launchUnlessRunning();
+    QTRY_VERIFY(supervisor.restartPending());
+
+    // The panel opens meanwhile and asks for a watcher, which cannot start (mid-upgrade, say).
+    const QString broken = m_dir->filePath(QStringLiteral("broken"));
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/nonexistent/interpreter\n");
+    file.close();
+    QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+    supervisor.setExecutable(broken);
+    supervisor.launchUnlessRunning();
+    QVERIFY(!supervisor.restartPending());
+    QTRY_VERIFY(supervisor.restartPending());
+    QVERIFY(!WatcherStatus::shared().isRunning());
 }
 
 QTEST_GUILESS_MAIN(SupervisorTest)

@@ -11,7 +11,7 @@
 // set: a set per scoped file buys speed with memory, which a short audit can afford and the
 // long-running watcher cannot.
 
-#include "watch/PathScope.h"
+#include "rules/PathScope.h"
 
 #include <filesystem>
 #include <map>

@@ -20,7 +20,9 @@ namespace tw {
 //                it gets the executable bit)
 //   "moved"      an entry arrived at the path by a rename (also every file inside a directory moved in)
 //   "deleted"    the entry at the path went away, by deletion or by being renamed elsewhere
-//   "rescanned"  events were lost (queue overflow); the file changed during the gap, but how is unknown
+//   "rescanned"  events were lost (queue overflow), or the watcher was not running: the file changed
+//                during the gap, but how is unknown
+//   "existing"   the file was already there when its root was added (the audit of a new root)
 namespace words {
 inline constexpr std::string_view created = "created";
 inline constexpr std::string_view modified = "modified";
@@ -28,6 +30,7 @@ inline constexpr std::string_view attributes = "attributes";
 inline constexpr std::string_view moved = "moved";
 inline constexpr std::string_view deleted = "deleted";
 inline constexpr std::string_view rescanned = "rescanned";
+inline constexpr std::string_view existing = "existing";
 } // namespace words
 
 struct Change

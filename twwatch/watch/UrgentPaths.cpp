@@ -1,22 +1,52 @@
 #include "UrgentPaths.h"
 
-#include "watch/PathScope.h"
+#include <algorithm>
+#include <fnmatch.h>
+#include <iterator>
+#include <string_view>
 
 namespace tw {
+namespace {
+
+// Matched against the whole path.
+constexpr const char* pathPatterns[] = {"*/.git/hooks/*",
+                                        "*/.git/config",
+                                        "*/.git/modules/*/hooks/*",
+                                        "*/.git/modules/*/config",
+                                        "*/.husky/*",
+                                        "*/.githooks/*",
+                                        "*/.vscode/*",
+                                        "*/.devcontainer/*",
+                                        "*/.github/workflows/*",
+                                        "*/.github/copilot-instructions.md",
+                                        "*/.github/instructions/*",
+                                        "*/.claude/*",
+                                        "*/.cursor/rules/*",
+                                        "*/.gemini/*",
+                                        "*/.windsurf/rules/*",
+                                        "*/.ssh/authorized_keys",
+                                        "*.code-workspace"};
+
+// Matched against the file name alone.
+constexpr std::string_view names[] = {
+    ".gitconfig",     ".gitmodules",    ".gitattributes", "package.json",    ".npmrc",
+    ".yarnrc",        ".yarnrc.yml",    ".pypirc",        "setup.py",        "pyproject.toml",
+    ".envrc",         "AGENTS.md",      "CLAUDE.md",      "CLAUDE.local.md", "GEMINI.md",
+    ".cursorrules",   ".windsurfrules", ".clinerules",    ".bashrc",         ".bash_profile",
+    ".profile",       ".zshrc",         ".zprofile",      ".zshenv",         ".devcontainer.json",
+    ".code-workspace"};
+
+} // namespace
 
 bool isUrgentPath(const std::string& path)
 {
-    static const PathScope urgent = PathScope::fromRuleText(
-        "// twwatch-scope: */.git/hooks/* */.git/config */.git/modules/*/hooks/* */.git/modules/*/config\n"
-        "// twwatch-scope: */.husky/* */.githooks/* .gitconfig .gitmodules .gitattributes\n"
-        "// twwatch-scope: package.json .npmrc .yarnrc .yarnrc.yml .pypirc setup.py pyproject.toml\n"
-        "// twwatch-scope: */.vscode/* *.code-workspace */.devcontainer/* .devcontainer.json .envrc\n"
-        "// twwatch-scope: */.github/workflows/* */.github/copilot-instructions.md */.github/instructions/*\n"
-        "// twwatch-scope: AGENTS.md CLAUDE.md CLAUDE.local.md GEMINI.md .cursorrules .windsurfrules\n"
-        "// twwatch-scope: .clinerules */.claude/* */.cursor/rules/* */.gemini/* */.windsurf/rules/*\n"
-        "// twwatch-scope: .bashrc .bash_profile .profile .zshrc .zprofile .zshenv */.ssh/authorized_keys\n");
     const auto slash = path.rfind('/');
-    return urgent.contains(path, slash == std::string::npos ? path : path.substr(slash + 1));
+    const std::string_view name =
+        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    if (std::find(std::begin(names), std::end(names), name) != std::end(names))
+        return true;
+    return std::any_of(std::begin(pathPatterns), std::end(pathPatterns),
+                       [&](const char* pattern) { return ::fnmatch(pattern, path.c_str(), 0) == 0; });
 }
 
 } // namespace tw

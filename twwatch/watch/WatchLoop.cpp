@@ -6,6 +6,7 @@
 #include "Fd.h"
 #include "Utf8.h"
 #include "WarningRules.h"
+#include "WatchState.h"
 #include "WatchTree.h"
 #include "WorkerPool.h"
 
@@ -40,6 +41,16 @@ void armTimer(int timerFd, std::optional<PendingChanges::Clock::time_point> due)
 
 // Folder entries listed per turn of the loop, between reads of the event queue.
 constexpr size_t scanSlice = 4096;
+
+// The watch state is written at quiet moments no more often than this (and at exit).
+constexpr auto stateInterval = std::chrono::seconds(5);
+
+long long realtimeNs()
+{
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
 
 void drain(int fd)
 {
@@ -84,6 +95,14 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
             pool.submit(EventLine{path, {}, std::string(rule), std::string(warnings::severity), reason});
         });
     ConfigReader reader;
+    WatchState state(WatchState::defaultDir(), std::cerr, options.stateMarginNs);
+    tree.setAuditPlan([&state](const std::string& root) { return state.planFor(root); });
+    // The last quiet moment: everything that happened before it had been evaluated.
+    long long quietNs = 0;
+    long long writtenNs = 0;
+    long long lastTurnNs = 0; // the start of the last turn that ran to its end
+    std::vector<std::string> quietRoots;
+    std::chrono::steady_clock::time_point writtenAt;
 
     const bool stayAfterEof = isatty(options.outputFd);
     bool inputOpen = true;
@@ -111,6 +130,8 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
             status = ExitCode::SystemFailure;
             break;
         }
+        // Taken before the inotify queue is read: whatever changed earlier is in it or already handled.
+        const long long turnNs = realtimeNs();
         if (fds[Signal].revents || fds[Wake].revents ||
             (fds[Output].revents & (POLLERR | POLLHUP | POLLNVAL)))
             break;
@@ -150,10 +171,47 @@ int runWatcher(const RuleEngine& engine, EventWriter& writer, const WatchOptions
             pool.wantRoom();
         armTimer(timerFd.get(), filled ? std::nullopt : pending.nextDue());
         moreScans = tree.hasScanWork() && !pending.full();
+        // Audits last: only what the audit lane has room for, and on again once it has drained to half.
+        if (tree.hasAuditWork()) {
+            pool.submitAudit(tree.continueAudits(scanSlice, pool.auditRoom()));
+            if (tree.hasAuditWork()) {
+                // In batches of half the lane, so that the loop does not turn once per audited file.
+                if (pool.auditRoom() >= WorkerPool::auditCapacity / 2)
+                    moreScans = true;
+                else
+                    pool.wantAuditRoom();
+            }
+        }
+        if (!moreScans && !tree.hasScanWork() && !tree.hasAuditWork() && pending.size() == 0) {
+            if (pool.idle()) {
+                quietNs = turnNs;
+                quietRoots = tree.auditedRoots();
+                const auto now = std::chrono::steady_clock::now();
+                if (writtenNs == 0 || now - writtenAt >= stateInterval) {
+                    state.record(quietRoots, quietNs);
+                    writtenNs = quietNs;
+                    writtenAt = now;
+                }
+            } else {
+                // The workers call once they are through, so that the quiet moment is seen then.
+                pool.wantIdle();
+            }
+        }
+        lastTurnNs = turnNs;
     }
+    // Nothing left but the evaluations under way, which stop() lets finish: the end is a quiet moment.
+    const bool drained =
+        pending.size() == 0 && !tree.hasScanWork() && !tree.hasAuditWork() && pool.nothingQueued();
     // The reader may be alive but no longer reading: a worker blocked on a full pipe must not keep the
     // watcher from ending.
-    if (!pool.stop(std::chrono::seconds(1)))
+    const bool stopped = pool.stop(std::chrono::seconds(1));
+    if (stopped && drained) {
+        quietNs = lastTurnNs;
+        quietRoots = tree.auditedRoots();
+    }
+    if (quietNs > writtenNs)
+        state.record(quietRoots, quietNs);
+    if (!stopped)
         std::_Exit(exitStatus(status));
     writer.setFailureHandler([] {});
     return exitStatus(status);

@@ -24,6 +24,8 @@ struct WatchOptions
     unsigned threads = 0; // 0: WorkerPool::defaultThreadCount()
     // Changes kept waiting at most (urgent ones have a quarter more); past it, folders are rescanned.
     size_t pendingLimit = PendingChanges::defaultCapacity;
+    // How far before the remembered moment a catch-up looks (WatchState.h).
+    long long stateMarginNs = 2'000'000'000LL;
     int inputFd = 0;
     int outputFd = 1;
 };

@@ -33,6 +33,7 @@
 //    IN_MOVE_SELF / IN_DELETE_SELF, and the root is re-resolved by path when one fires.
 
 #include "PendingChanges.h"
+#include "RuleEngine.h"
 
 #include <deque>
 #include <dirent.h>
@@ -52,6 +53,15 @@ namespace tw {
 class WatchTree
 {
 public:
+    // How a root that is added gets audited: every file in it reported with `word`, or, with sinceNs
+    // set, only those whose status changed (ctime, CLOCK_REALTIME nanoseconds) at or after it.
+    struct AuditStart
+    {
+        std::string_view word = words::existing;
+        long long sinceNs = 0;
+    };
+    using AuditPlan = std::function<AuditStart(const std::string& root)>;
+
     static constexpr size_t maxRetries = 4096;
 
     using WarningSink =
@@ -66,9 +76,21 @@ public:
     int fd() const { return m_fd; }
 
     // Replaces the watched set. Roots that stay are left alone; dropped roots are released; new roots are
-    // walked (their existing files are not reported) or wait for their directory to appear. A root
-    // below another root is covered by that one.
+    // walked at once (watched, nothing reported) and queued for an audit (continueAudits()), or wait for
+    // their directory to appear (then everything in it is "created"). A root below another root is
+    // covered by that one.
     void setRoots(const std::vector<std::string>& roots);
+    // Decides each new root's audit; without a plan, every file is reported "existing".
+    void setAuditPlan(AuditPlan plan) { m_auditPlan = std::move(plan); }
+
+    // The audit: lists up to `budget` entries of the folders still to be audited and returns at most
+    // `room` changes, reading the folders the watch tree holds (so the watcher's own pruning applies
+    // and nothing is followed through a link).
+    std::vector<Change> continueAudits(size_t budget, size_t room);
+    bool hasAuditWork() const { return !m_audits.empty(); }
+    // The active roots whose audit is done (or that never needed one): what they hold has been handed
+    // to the workers.
+    std::vector<std::string> auditedRoots() const;
 
     // Reads and handles every queued event, until the queue is empty.
     void handleEvents();
@@ -99,6 +121,7 @@ private:
         int ancestorWd = -1;
         std::vector<int> guardWds; // the active root's ancestors, watched for being renamed or deleted
         bool warnedNotDirectory = false;
+        size_t auditsLeft = 0; // folders of this root still queued for its audit
     };
     struct WatchUse
     {
@@ -136,6 +159,15 @@ private:
         unsigned generation = 0;
     };
     void scan(Node* start, const ScanMode& mode);
+    struct AuditWork
+    {
+        int wd = -1;
+        Root* root = nullptr;
+        AuditStart start;
+        std::unique_ptr<DIR, DirCloser> dir;
+    };
+    void queueAudit(Root& root);
+    bool auditSome(AuditWork& work, size_t& budget, std::vector<Change>& out, size_t room);
     void runScans(std::deque<ScanWork>& queue, size_t& budget);
     bool listSome(ScanWork& work, std::deque<ScanWork>& queue, size_t& budget);
     void noteEvent(const Node* node, const std::string& path, std::string_view word,
@@ -170,6 +202,8 @@ private:
     std::unordered_map<uint32_t, std::unique_ptr<Node>> m_movedDirs;
     std::unordered_map<uint32_t, std::vector<std::string>> m_movedFiles;
     std::deque<ScanWork> m_scans;
+    std::deque<AuditWork> m_audits;
+    AuditPlan m_auditPlan;
     std::map<int, long long> m_deferred; // folders with changes that found no room, and since when
     std::set<std::string> m_retry;
     unsigned m_generation = 0;

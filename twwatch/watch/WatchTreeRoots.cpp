@@ -63,6 +63,7 @@ void WatchTree::setRoots(const std::vector<std::string>& requested)
         Root& ref = *root;
         m_roots.emplace(path, std::move(root));
         activateOrWait(ref, ScanMode{});
+        queueAudit(ref);
     }
     endPass();
 }
@@ -175,6 +176,10 @@ void WatchTree::dropGuards(Root& root)
 
 void WatchTree::releaseRoot(Root& root)
 {
+    m_audits.erase(std::remove_if(m_audits.begin(), m_audits.end(),
+                                  [&](const AuditWork& work) { return work.root == &root; }),
+                   m_audits.end());
+    root.auditsLeft = 0;
     stopWaiting(root);
     dropGuards(root);
     if (root.top) {

@@ -84,6 +84,67 @@ void WorkerPool::wantRoom()
         m_wantRoom = true;
 }
 
+void WorkerPool::submitAudit(std::vector<Change> changes)
+{
+    if (changes.empty())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto& change : changes)
+            m_audit.push_back(std::move(change));
+    }
+    m_wake.notify_one();
+}
+
+size_t WorkerPool::auditRoom()
+{
+    std::lock_guard lock(m_mutex);
+    return auditCapacity - std::min(auditCapacity, m_audit.size());
+}
+
+void WorkerPool::wantAuditRoom()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_audit.size() <= auditCapacity / 2)
+        m_notify();
+    else
+        m_wantAuditRoom = true;
+}
+
+bool WorkerPool::idleLocked() const
+{
+    return queuedLocked() == 0 && m_audit.empty() && m_inFlight.empty() && m_waiting.empty();
+}
+
+bool WorkerPool::idle()
+{
+    std::lock_guard lock(m_mutex);
+    return idleLocked();
+}
+
+bool WorkerPool::nothingQueued()
+{
+    std::lock_guard lock(m_mutex);
+    return queuedLocked() == 0 && m_audit.empty() && m_waiting.empty();
+}
+
+void WorkerPool::wantIdle()
+{
+    std::lock_guard lock(m_mutex);
+    if (idleLocked())
+        m_notify();
+    else
+        m_wantIdle = true;
+}
+
+void WorkerPool::noteIdleLocked()
+{
+    if (m_wantIdle && idleLocked()) {
+        m_wantIdle = false;
+        m_notify();
+    }
+}
+
 std::vector<std::string> WorkerPool::takeRetries()
 {
     std::lock_guard lock(m_mutex);
@@ -105,6 +166,7 @@ bool WorkerPool::stop(std::chrono::milliseconds grace)
     m_stopping = true;
     m_urgent.clear();
     m_queue.clear();
+    m_audit.clear();
     m_lines.clear();
     m_waiting.clear();
     m_wake.notify_all();
@@ -127,7 +189,9 @@ void WorkerPool::run(const RuleEngine& engine)
     std::unique_ptr<Evaluator> evaluator = engine.makeEvaluator();
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_wake.wait(lock, [this] { return m_stopping || queuedLocked() != 0 || !m_lines.empty(); });
+        m_wake.wait(lock, [this] {
+            return m_stopping || queuedLocked() != 0 || !m_lines.empty() || (!m_audit.empty() && !m_auditing);
+        });
         if (m_stopping)
             return;
         if (!m_lines.empty()) {
@@ -138,10 +202,16 @@ void WorkerPool::run(const RuleEngine& engine)
             lock.lock();
             continue;
         }
-        auto& from = m_urgent.empty() ? m_queue : m_urgent;
+        const bool audit = queuedLocked() == 0;
+        auto& from = !m_urgent.empty() ? m_urgent : !m_queue.empty() ? m_queue : m_audit;
         Change change = std::move(from.front());
         from.pop_front();
-        if (m_wantRoom && queuedLocked() <= m_capacity / 2) {
+        if (audit) {
+            if (m_wantAuditRoom && m_audit.size() <= auditCapacity / 2) {
+                m_wantAuditRoom = false;
+                m_notify();
+            }
+        } else if (m_wantRoom && queuedLocked() <= m_capacity / 2) {
             m_wantRoom = false;
             m_notify();
         }
@@ -153,6 +223,7 @@ void WorkerPool::run(const RuleEngine& engine)
             continue;
         }
         m_inFlight.insert(change.path);
+        m_auditing = m_auditing || audit;
         lock.unlock();
 
         std::vector<RuleMatch> matches;
@@ -180,6 +251,11 @@ void WorkerPool::run(const RuleEngine& engine)
             m_waiting.erase(next);
             m_wake.notify_one();
         }
+        if (audit) {
+            m_auditing = false;
+            m_wake.notify_one();
+        }
+        noteIdleLocked();
     }
 }
 

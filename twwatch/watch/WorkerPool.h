@@ -8,6 +8,11 @@
 // The queue is bounded: the caller hands over no more than room() changes and keeps the rest (pending,
 // where memory is bounded too); urgent changes jump ahead of every ordinary one. Paths whose file could
 // not be read are kept for a later retry (takeRetries()).
+//
+// Audits (files that were already there when a root was added, or that changed while the watcher was
+// not running) have a lane of their own, below everything live: a worker takes an audit change only
+// when no live change is queued, and only one worker audits at a time, so a long audit neither delays
+// a live change by more than the one file in evaluation nor takes more than one core.
 
 #include "EventWriter.h"
 #include "RuleEngine.h"
@@ -30,6 +35,7 @@ class WorkerPool
 public:
     static constexpr size_t defaultCapacity = 1024;
     static constexpr size_t maxRetries = 4096;
+    static constexpr size_t auditCapacity = 64;
 
     // `notify` is called from a worker when room has come after wantRoom(), or a retry was added.
     WorkerPool(
@@ -44,6 +50,16 @@ public:
     size_t room();
     // Asks for `notify` once the queue has drained to half.
     void wantRoom();
+    // The audit lane: at most auditRoom() changes at a time; wantAuditRoom() asks for `notify` once it
+    // has drained to half.
+    void submitAudit(std::vector<Change> changes);
+    size_t auditRoom();
+    void wantAuditRoom();
+    // True when nothing is queued, waiting or in evaluation; wantIdle() asks for `notify` once so.
+    bool idle();
+    // True when nothing waits to be evaluated (evaluations may be under way).
+    bool nothingQueued();
+    void wantIdle();
     // Paths whose file could not be read since the last call.
     std::vector<std::string> takeRetries();
     // A ready line (a warning), written by a worker so that the watching thread never blocks on output.
@@ -67,6 +83,12 @@ private:
     std::function<void()> m_notify;
     size_t m_capacity;
     bool m_wantRoom = false;
+    bool m_wantAuditRoom = false;
+    bool m_wantIdle = false;
+    bool m_auditing = false; // a worker is evaluating an audit change
+    std::deque<Change> m_audit;
+    bool idleLocked() const;
+    void noteIdleLocked();
     std::vector<std::string> m_retries;
     std::deque<Change> m_urgent;
     std::deque<Change> m_queue;

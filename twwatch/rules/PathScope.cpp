@@ -1,4 +1,4 @@
-#include "watch/PathScope.h"
+#include "rules/PathScope.h"
 
 #include <fnmatch.h>
 #include <sstream>
