@@ -7,7 +7,6 @@
 #include "viewer/InvisibleMarks.h"
 #include "viewer/TextLines.h"
 #include "viewer/Utf8.h"
-#include "viewer/ViewerTab.h"
 
 #include "QtPrinters.h"
 
@@ -78,42 +77,6 @@ TEST(ViewerDiffLineKindTable, FirstMatchingTestDecides)
     for (const KindRow& row : rows) {
         const QString line = u16(row.line);
         EXPECT_EQ(diffLineKind(line), row.kind) << line.toStdString();
-    }
-}
-
-struct LinesRow
-{
-    const char* name;
-    int lines;
-    int width;
-    const char* first;
-    const char* ninth;
-    const char* last;
-};
-
-TEST(ViewerLineNumbering, WidthAndGutterTextFollowTheLineCount)
-{
-    const LinesRow rows[] = {
-        {"one line", 1, 1, "1", nullptr, "1"},
-        {"nine lines", 9, 1, "1", "9", "9"},
-        {"ten lines", 10, 2, " 1", " 9", "10"},
-        {"twelve lines", 12, 2, " 1", " 9", "12"},
-        {"a hundred lines", 100, 3, "  1", "  9", "100"},
-    };
-    for (const LinesRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        QStringList lines;
-        for (int i = 1; i <= row.lines; ++i)
-            lines << QStringLiteral("line %1").arg(i);
-        const QString text = lines.join(QLatin1Char('\n'));
-        ASSERT_EQ(splitLines(text).size(), row.lines);
-        ASSERT_EQ(countLines(text), row.lines);
-        const int width = lineNumberWidth(countLines(text));
-        EXPECT_EQ(width, row.width);
-        EXPECT_EQ(formatLineNumber(1, width).toStdString(), row.first);
-        if (row.ninth)
-            EXPECT_EQ(formatLineNumber(9, width).toStdString(), row.ninth);
-        EXPECT_EQ(formatLineNumber(row.lines, width).toStdString(), row.last);
     }
 }
 
@@ -325,17 +288,6 @@ TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
         const QString text = u16(line);
         EXPECT_EQ(diffLineKind(makeDisplayText(text).text), diffLineKind(text)) << text.toStdString();
     }
-}
-
-TEST(ViewerTabNames, RawValuesAreExact)
-{
-    EXPECT_EQ(viewerTabRawValue(ViewerTab::Diff), QStringLiteral("Diff"));
-    EXPECT_EQ(viewerTabRawValue(ViewerTab::File), QStringLiteral("File"));
-    EXPECT_EQ(allViewerTabs[0], ViewerTab::Diff);
-    EXPECT_EQ(viewerTabFromRawValue(QStringLiteral("Diff")), ViewerTab::Diff);
-    EXPECT_EQ(viewerTabFromRawValue(QStringLiteral("File")), ViewerTab::File);
-    for (const char* other : {"diff", "FILE", "", " File", "Diff "})
-        EXPECT_FALSE(viewerTabFromRawValue(QString::fromLatin1(other)).has_value()) << other;
 }
 
 TEST(ViewerGitPlumbing, ParsesLsTreeAndLsFilesRecords)
