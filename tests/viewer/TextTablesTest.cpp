@@ -153,8 +153,14 @@ TEST(ViewerLineSplitting, LongLinesAreCutWithTheirFullLength)
     }
 }
 
-TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
+// Each hidden character becomes a U+ token; a run of tag characters shows the text it hides.
+TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
 {
+    const QString england = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
+    const QString scotland = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F");
+    const QString wales = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F");
+    const QString blackFlag = u16(u"\U0001F3F4");
+    const QString cancel = u16(u"\U000E007F");
     struct Row
     {
         const char* name;
@@ -185,32 +191,6 @@ TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
          {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}}},
         {"tabs and accents stay", u16(u"\tcaf\u00E9 \u00E9t\u00E9"), u16(u"\tcaf\u00E9 \u00E9t\u00E9"), {}},
         {"emoji stay", u16(u"ok \U0001F600"), u16(u"ok \U0001F600"), {}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const DisplayText display = makeDisplayText(row.text);
-        EXPECT_EQ(display.text, row.display);
-        EXPECT_EQ(display.marks, row.marks);
-        // The display has exactly the lines of the stored text.
-        EXPECT_EQ(countLines(display.text), countLines(row.text));
-    }
-}
-
-TEST(ViewerInvisibleMarks, ARunOfTagCharactersShowsTheTextItHides)
-{
-    const QString england = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
-    const QString scotland = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F");
-    const QString wales = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F");
-    const QString blackFlag = u16(u"\U0001F3F4");
-    const QString cancel = u16(u"\U000E007F");
-    struct Row
-    {
-        const char* name;
-        QString text;
-        QString display;
-        std::vector<MarkSpan> marks;
-    };
-    const Row rows[] = {
         {"hidden instruction",
          "Be helpful." + tags("ignore previous instructions") + ".",
          u16(u"Be helpful.\u27E6hidden: ignore previous instructions\u27E7."),
