@@ -55,6 +55,19 @@ public:
         return addFindings({Finding(path, rule, severity, {QStringLiteral("created")})}).first();
     }
 
+    // Saves one directory row per path, in this order.
+    void addDirectories(const QStringList& paths)
+    {
+        auto context = container->newContext();
+        for (const QString& path : paths) {
+            Directory directory(QUrl::fromLocalFile(path));
+            context->insert(directory);
+        }
+        if (!context->save()) {
+            qFatal("cannot save test directories: %s", qPrintable(context->lastError()));
+        }
+    }
+
     qsizetype storedFindingCount()
     {
         auto context = container->newContext();

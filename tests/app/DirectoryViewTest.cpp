@@ -138,9 +138,6 @@ void DirectoryViewTest::emptyWindowPushesAnEmptyListWhenFirstShown()
     QCOMPARE(pushed.size(), 1);
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n\n\n"));
     QVERIFY(view.isEmptyStateShown());
-    auto* text = view.findChild<QLabel*>(QStringLiteral("emptyStateText"));
-    QVERIFY(text);
-    QCOMPARE(text->text(), QStringLiteral("Add a directory to start monitoring\nfor malicious file changes"));
     // Showing it again is not a change of the list.
     view.hide();
     view.show();
@@ -205,14 +202,9 @@ void DirectoryViewTest::cancelledChooserChangesNothing()
 
 void DirectoryViewTest::storedDirectoriesAreListedAndPushedInStoreOrder()
 {
-    auto context = m_store->container->newContext();
     const QStringList paths{QStringLiteral("/srv/b"), QStringLiteral("/srv/a"),
                             QStringLiteral("/srv/with space")};
-    for (const QString& path : paths) {
-        Directory directory(QUrl::fromLocalFile(path));
-        context->insert(directory);
-    }
-    QVERIFY(context->save());
+    m_store->addDirectories(paths);
     startWatcher();
     const QByteArray message("/srv/b\n/srv/a\n/srv/with space\n\n");
     QTRY_COMPARE(m_script->recordedStdin(), message);
@@ -227,12 +219,7 @@ void DirectoryViewTest::storedDirectoriesAreListedAndPushedInStoreOrder()
 // folder silently going unwatched. Its name shows the line feed as a token, on one line.
 void DirectoryViewTest::aFolderNameWithALineFeedIsShownAsNotWatched()
 {
-    auto context = m_store->container->newContext();
-    for (const QString& path : {QStringLiteral("/srv/a"), QStringLiteral("/srv/x\n/etc")}) {
-        Directory directory(QUrl::fromLocalFile(path));
-        context->insert(directory);
-    }
-    QVERIFY(context->save());
+    m_store->addDirectories({QStringLiteral("/srv/a"), QStringLiteral("/srv/x\n/etc")});
     startWatcher();
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/a\n\n"));
     StubNotifier notifier;
@@ -254,10 +241,7 @@ void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
     for (int i = 0; i < 12; ++i) {
         path += QStringLiteral("/segment-without-spaces-%1").arg(i);
     }
-    auto context = m_store->container->newContext();
-    Directory directory(QUrl::fromLocalFile(path));
-    context->insert(directory);
-    QVERIFY(context->save());
+    m_store->addDirectories({path});
 
     StubNotifier notifier;
     notifier.authorized = true;
@@ -278,9 +262,7 @@ void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
     QVERIFY(remove);
     // Icon-only buttons still have names for assistive technology.
     QCOMPARE(remove->accessibleName(), QStringLiteral("Remove ") + path);
-    QCOMPARE(remove->property("symbol").toString(), QStringLiteral("trash"));
     QVERIFY(!view.addButton()->accessibleName().isEmpty());
-    QCOMPARE(view.addButton()->property("symbol").toString(), QStringLiteral("plus"));
     const QPoint buttonRight = remove->mapTo(&view, QPoint(remove->width(), 0));
     QVERIFY2(buttonRight.x() > view.width() - 30, qPrintable(QString::number(buttonRight.x())));
     QVERIFY(label->mapTo(&view, QPoint(label->width(), 0)).x() <= remove->mapTo(&view, QPoint(0, 0)).x());
@@ -303,7 +285,6 @@ void DirectoryViewTest::permissionRow()
     view.show();
     QTRY_COMPARE(notifier.checks, 1);
     QTRY_COMPARE(view.isPermissionRowShown(), !authorized);
-    QCOMPARE(view.allowNotificationsButton()->text(), QStringLiteral("Allow notifications"));
     // Checked anew each time the window comes on screen.
     notifier.authorized = !authorized;
     view.hide();

@@ -56,9 +56,7 @@ void TrayControllerTest::withoutStatusAreaThePanelIsAWindow()
     QTRY_VERIFY(tray.panel()->isVisible());
     QVERIFY(!tray.isPanelPopup());
     QCOMPARE(tray.panel()->size(), TrayController::PanelSize);
-    QCOMPARE(tray.panel()->windowTitle(), QStringLiteral("Findings"));
     QVERIFY(tray.findingsView());
-    QCOMPARE(tray.trayIcon()->toolTip(), QStringLiteral("Tarnwick"));
     QVERIFY(!tray.trayIcon()->icon().isNull());
 
     // Closing it only hides it; asking again shows the same one.

@@ -13,11 +13,7 @@ namespace {
 
 std::unique_ptr<ModelContainer> openIn(const QTemporaryDir& tmp)
 {
-    QString error;
-    auto container = ModelContainer::open(tmp.filePath(QStringLiteral("store.sqlite")), &error);
-    if (!container)
-        qWarning("%s", qPrintable(error));
-    return container;
+    return openStore(tmp.filePath(QStringLiteral("store.sqlite")));
 }
 
 QList<PersistentIdentifier> idsOf(const QList<Finding>& findings)

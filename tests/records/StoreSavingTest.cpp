@@ -14,15 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::unique_ptr<ModelContainer> openAt(const QString& path)
-{
-    QString error;
-    auto container = ModelContainer::open(path, &error);
-    if (!container)
-        qWarning("%s", qPrintable(error));
-    return container;
-}
-
 int storedFindings(const QString& path)
 {
     return RawDatabase(path).scalar(QStringLiteral("SELECT count(*) FROM finding")).toInt();
@@ -40,7 +31,7 @@ private slots:
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openAt(path);
+        auto container = openStore(path);
         QVERIFY(container);
         ModelContext& main = container->mainContext();
         container->setAutosaveDelay(24h); // only explicit saves here
@@ -67,7 +58,7 @@ private slots:
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openAt(path);
+        auto container = openStore(path);
         container->setAutosaveDelay(24h);
         ModelContext& main = container->mainContext();
         {
@@ -99,14 +90,14 @@ private slots:
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
         Directory d(QUrl::fromLocalFile(QStringLiteral("/home/ann/src")));
         {
-            auto container = openAt(path);
+            auto container = openStore(path);
             container->setAutosaveDelay(50ms);
             container->mainContext().insert(d); // the directory window never saves
             QTRY_COMPARE_WITH_TIMEOUT(container->newContext()->countDirectories(), std::optional<int>(1),
                                       10000);
             QVERIFY(!container->mainContext().hasChanges());
         }
-        auto reopened = openAt(path);
+        auto reopened = openStore(path);
         QCOMPARE(*reopened->mainContext().fetchDirectories(), QList<Directory>({d}));
     }
 
@@ -114,7 +105,7 @@ private slots:
     {
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openAt(path);
+        auto container = openStore(path);
         container->setAutosaveDelay(50ms);
         RawDatabase locker(path);
         QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
@@ -133,7 +124,7 @@ private slots:
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
         {
-            auto container = openAt(path);
+            auto container = openStore(path);
             container->setAutosaveDelay(24h);
             Finding f = findingAt(1);
             container->mainContext().insert(f);
@@ -173,7 +164,7 @@ private slots:
             QVERIFY2(stored >= reported,
                      qPrintable(QStringLiteral("%1 stored, %2 reported").arg(stored).arg(reported)));
         }
-        auto reopened = openAt(path);
+        auto reopened = openStore(path);
         QVERIFY(reopened);
         QCOMPARE(reopened->mainContext().fetchNewestFindings()->size(), 100);
     }

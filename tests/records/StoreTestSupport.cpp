@@ -87,3 +87,12 @@ QString testProgram(const char* name)
 {
     return QStringLiteral(TW_TEST_BIN_DIR "/") + QLatin1String(name);
 }
+
+std::unique_ptr<ModelContainer> openStore(const QString& path)
+{
+    QString error;
+    auto container = ModelContainer::open(path, &error);
+    if (!container)
+        qWarning("%s", qPrintable(error));
+    return container;
+}

@@ -4,11 +4,14 @@
 // tamper with files and check integrity), findings with chosen timestamps, and file snapshots.
 
 #include "records/Finding.h"
+#include "records/ModelContainer.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 struct sqlite3;
 
@@ -43,3 +46,6 @@ Finding findingAt(qint64 msecs, const QString& path = QStringLiteral("/p"),
                   const QString& severity = QStringLiteral("high"));
 
 QString testProgram(const char* name);
+
+// The store at `path`, or null with the reason logged.
+std::unique_ptr<ModelContainer> openStore(const QString& path);

@@ -226,15 +226,10 @@ TEST_F(RulesEngine, FileChangingDuringScansIsHandled)
             ::truncate(file.c_str(), 1000);
         }
     });
-    int matched = 0;
-    for (int i = 0; i < 300; ++i) {
-        const auto m = evaluator->evaluate({file.string(), {"modified"}});
-        ASSERT_LE(m.size(), 1u);
-        matched += static_cast<int>(m.size());
-    }
+    for (int i = 0; i < 300; ++i)
+        ASSERT_LE(evaluator->evaluate({file.string(), {"modified"}}).size(), 1u);
     stop = true;
     writer.join();
-    EXPECT_GE(matched, 0);
     EXPECT_EQ(evaluator->evaluate({file.string(), {"modified"}}).size(), 0u)
         << "left truncated before the mark";
 }

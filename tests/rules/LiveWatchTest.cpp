@@ -57,22 +57,6 @@ TEST_F(RulesLive, HookGainingTheExecutableBitIsReported)
     EXPECT_TRUE(hits[0].hasType("attributes"));
 }
 
-TEST_F(RulesLive, EditorSaveByRenameGivesOneFinding)
-{
-    const fs::path tasks = m_tree / ".vscode" / "tasks.json";
-    fs::create_directories(tasks.parent_path());
-    const std::string text =
-        R"({ "version": "2.0.0", "tasks": [{ "label": "sync", "type": "shell", "command": "./tools/sync.sh",
-        "runOptions": { "runOn": "folderOpen" } }] })";
-    writeFile(tasks.string() + ".tmp~", text);
-    fs::rename(tasks.string() + ".tmp~", tasks);
-    ASSERT_TRUE(waitFor(tasks, "vscode_task_runs_on_open")) << m_watcher->log();
-    settle();
-    const auto hits = found(tasks, "vscode_task_runs_on_open");
-    EXPECT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].severity, "high");
-}
-
 // chmod 600 and touch are routine for these files; a change of their content is not.
 TEST_F(RulesLive, AttributeOnlyChangesOfKeysAndStartupFilesStayQuiet)
 {

@@ -55,15 +55,6 @@ protected:
     TempDir m_tree;
 };
 
-TEST_F(RulesLoading, UserRuleInConfigFolderIsPickedUp)
-{
-    writeUserRule(m_config.path(), "mine.yar", kUserRule);
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    EXPECT_EQ(r.process.exitCode, 0) << r.process.err;
-    EXPECT_TRUE(hasEvent(r, "user_marker_file", "high")) << r.process.out;
-    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << "the bundled pack still loads";
-}
-
 TEST_F(RulesLoading, UserRuleUnderHomeWhenXdgConfigHomeIsUnset)
 {
     ::unsetenv("XDG_CONFIG_HOME");

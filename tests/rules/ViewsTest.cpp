@@ -15,38 +15,17 @@ using namespace std::string_literals;
 
 namespace {
 
-std::string utf16le(const std::string& ascii)
+// `ascii` in code units of `width` bytes, most significant byte first when `bigEndian`.
+std::string widen(const std::string& ascii, std::size_t width, bool bigEndian)
 {
     std::string out;
-    for (char c : ascii)
-        out += c + "\0"s;
+    for (char c : ascii) {
+        std::string unit(width, '\0');
+        unit[bigEndian ? width - 1 : 0] = c;
+        out += unit;
+    }
     return out;
 }
-
-std::string utf16be(const std::string& ascii)
-{
-    std::string out;
-    for (char c : ascii)
-        out += "\0"s + c;
-    return out;
-}
-
-std::string utf32le(const std::string& ascii)
-{
-    std::string out;
-    for (char c : ascii)
-        out += c + "\0\0\0"s;
-    return out;
-}
-
-std::string utf32be(const std::string& ascii)
-{
-    std::string out;
-    for (char c : ascii)
-        out += "\0\0\0"s + c;
-    return out;
-}
-
 TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
 {
     struct Row
@@ -64,14 +43,14 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
          "\xEF\xBB\xBF"
          "curl",
          true, "curl"},
-        {"UTF-16 LE with mark", "\xFF\xFE"s + utf16le("curl x\r\n"), true, "curl x\n"},
-        {"UTF-16 BE with mark", "\xFE\xFF"s + utf16be("curl x"), true, "curl x"},
-        {"UTF-16 LE without mark", utf16le("node -e 'x'"), true, "node -e 'x'"},
-        {"UTF-16 BE without mark", utf16be("node -e 'x'"), true, "node -e 'x'"},
-        {"UTF-32 LE with mark", "\xFF\xFE\0\0"s + utf32le("wget"), true, "wget"},
-        {"UTF-32 BE with mark", "\0\0\xFE\xFF"s + utf32be("wget"), true, "wget"},
-        {"UTF-32 LE without mark", utf32le("wget -q"), true, "wget -q"},
-        {"UTF-32 BE without mark", utf32be("wget -q"), true, "wget -q"},
+        {"UTF-16 LE with mark", "\xFF\xFE"s + widen("curl x\r\n", 2, false), true, "curl x\n"},
+        {"UTF-16 BE with mark", "\xFE\xFF"s + widen("curl x", 2, true), true, "curl x"},
+        {"UTF-16 LE without mark", widen("node -e 'x'", 2, false), true, "node -e 'x'"},
+        {"UTF-16 BE without mark", widen("node -e 'x'", 2, true), true, "node -e 'x'"},
+        {"UTF-32 LE with mark", "\xFF\xFE\0\0"s + widen("wget", 4, false), true, "wget"},
+        {"UTF-32 BE with mark", "\0\0\xFE\xFF"s + widen("wget", 4, true), true, "wget"},
+        {"UTF-32 LE without mark", widen("wget -q", 4, false), true, "wget -q"},
+        {"UTF-32 BE without mark", widen("wget -q", 4, true), true, "wget -q"},
         {"non-ASCII and surrogate pair", "\xFF\xFE\xE9\x00\x3D\xD8\x00\xDE"s, true,
          "\xC3\xA9\xF0\x9F\x98\x80"},
         {"lone surrogate is U+FFFD", "\xFF\xFE\x00\xD8\x41\x00"s, true,

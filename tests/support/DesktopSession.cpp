@@ -39,6 +39,31 @@ void dieWithParent(QProcess& process)
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
+// Starts a daemon that reports one line on its standard output (its display, its bus address); that
+// line, or an empty string with `error` set.
+QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
+                       const QStringList& arguments, const QString& outFile, const QString& logFile,
+                       QString& error)
+{
+    process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setStandardOutputFile(outFile);
+    process->setStandardErrorFile(logFile);
+    dieWithParent(*process);
+    process->start();
+    if (!process->waitForStarted(startTimeoutMs)) {
+        error = program + QStringLiteral(" did not start: ") + process->errorString();
+        return {};
+    }
+    const auto ended = [&] { return process->state() == QProcess::NotRunning; };
+    if (!pollUntil([&] { return readFile(outFile).endsWith('\n') || ended(); }) || ended()) {
+        error = program + QStringLiteral(" reported nothing");
+        return {};
+    }
+    return QString::fromLatin1(readFile(outFile).trimmed());
+}
+
 QString sourcePath(const char* relative)
 {
     return QStringLiteral(TW_SOURCE_DIR "/") + QLatin1String(relative);
@@ -85,55 +110,25 @@ bool DesktopSession::startXvfb()
 {
     // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
     // parallel sessions never fight over a display.
-    const QString displayFile = m_dir.filePath(QStringLiteral("display"));
-    m_xvfb = std::make_unique<QProcess>();
-    m_xvfb->setProgram(QStringLiteral("Xvfb"));
-    m_xvfb->setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                          QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                          QStringLiteral("tcp"), QStringLiteral("-noreset")});
-    m_xvfb->setStandardOutputFile(displayFile);
-    m_xvfb->setStandardErrorFile(m_dir.filePath(QStringLiteral("xvfb.log")));
-    dieWithParent(*m_xvfb);
-    m_xvfb->start();
-    if (!m_xvfb->waitForStarted(startTimeoutMs)) {
-        m_error = QStringLiteral("Xvfb did not start: ") + m_xvfb->errorString();
-        return false;
-    }
-    if (!pollUntil([&] {
-            return readFile(displayFile).endsWith('\n') || m_xvfb->state() == QProcess::NotRunning;
-        }) ||
-        m_xvfb->state() == QProcess::NotRunning) {
-        m_error = QStringLiteral("Xvfb reported no display");
-        return false;
-    }
-    m_display = QStringLiteral(":") + QString::fromLatin1(readFile(displayFile).trimmed());
-    return true;
+    const QString number = startReporting(
+        m_xvfb, QStringLiteral("Xvfb"),
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+         QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+         QStringLiteral("-noreset")},
+        m_dir.filePath(QStringLiteral("display")), m_dir.filePath(QStringLiteral("xvfb.log")), m_error);
+    m_display = QStringLiteral(":") + number;
+    return !number.isEmpty();
 }
 
 bool DesktopSession::startBus()
 {
-    const QString addressFile = m_dir.filePath(QStringLiteral("bus"));
-    m_bus = std::make_unique<QProcess>();
-    m_bus->setProgram(QStringLiteral("dbus-daemon"));
     // No service activation in this configuration: nothing can start a second dunst behind our back.
-    m_bus->setArguments({QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
-                         QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    m_bus->setStandardOutputFile(addressFile);
-    m_bus->setStandardErrorFile(m_dir.filePath(QStringLiteral("dbus.log")));
-    dieWithParent(*m_bus);
-    m_bus->start();
-    if (!m_bus->waitForStarted(startTimeoutMs)) {
-        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
-        return false;
-    }
-    if (!pollUntil(
-            [&] { return readFile(addressFile).endsWith('\n') || m_bus->state() == QProcess::NotRunning; }) ||
-        m_bus->state() == QProcess::NotRunning) {
-        m_error = QStringLiteral("dbus-daemon reported no address");
-        return false;
-    }
-    m_busAddress = QString::fromLatin1(readFile(addressFile).trimmed());
-    return true;
+    m_busAddress = startReporting(
+        m_bus, QStringLiteral("dbus-daemon"),
+        {QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
+         QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+        m_dir.filePath(QStringLiteral("bus")), m_dir.filePath(QStringLiteral("dbus.log")), m_error);
+    return !m_busAddress.isEmpty();
 }
 
 bool DesktopSession::startDunst()

@@ -88,9 +88,6 @@ void FileViewerViewTest::headerTexts()
     QCOMPARE(view.findChild<QLabel*>(QStringLiteral("fileName"))->text(), QStringLiteral("pre-commit"));
     QCOMPARE(view.findChild<ElidedLabel*>(QStringLiteral("path"))->fullText(), path);
     QCOMPARE(view.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("git-hook-added"));
-    QCOMPARE(view.openButton()->toolTip(), QStringLiteral("Open in default editor"));
-    QCOMPARE(view.tabButton(ViewerTab::Diff)->text(), QStringLiteral("Diff"));
-    QCOMPARE(view.tabButton(ViewerTab::File)->text(), QStringLiteral("File"));
     QCOMPARE(view.selectedTab(), ViewerTab::Diff);
     QCOMPARE(view.content(), QString());
     QCOMPARE(view.diff(), QString());
@@ -164,48 +161,15 @@ void FileViewerViewTest::loadingPicksTheTab_data()
     }) << ViewerTab::Diff << false;
     QTest::newRow("unchanged") << RepoSetUp([](TestRepo& r) { return r.path(QStringLiteral("notes.txt")); })
                                << ViewerTab::File << false;
-    QTest::newRow("untracked") << RepoSetUp([](TestRepo& r) {
-        r.write(QStringLiteral("new.txt"), "new\n");
-        return r.path(QStringLiteral("new.txt"));
-    }) << ViewerTab::File << false;
-    QTest::newRow("outside any repository") << RepoSetUp([](TestRepo& r) {
-        r.write(QStringLiteral("loose.txt"), "loose\n");
-        QFile::copy(r.path(QStringLiteral("loose.txt")),
-                    QDir::tempPath() + QStringLiteral("/tw-viewer-loose.txt"));
-        return QDir::tempPath() + QStringLiteral("/tw-viewer-loose.txt");
-    }) << ViewerTab::File << false;
-    QTest::newRow("repository without a commit") << RepoSetUp([](TestRepo& r) {
-        QDir(r.path(QStringLiteral(".git"))).removeRecursively();
-        r.init();
-        r.write(QStringLiteral("first.txt"), "first\n");
-        r.git({QStringLiteral("add"), QStringLiteral("first.txt")});
-        return r.path(QStringLiteral("first.txt"));
-    }) << ViewerTab::File << false;
     QTest::newRow("deleted file") << RepoSetUp([](TestRepo& r) {
         r.remove(QStringLiteral("notes.txt"));
         return r.path(QStringLiteral("notes.txt"));
-    }) << ViewerTab::Diff << true;
-    QTest::newRow("directory") << RepoSetUp([](TestRepo& r) {
-        r.write(QStringLiteral("src/deep/main.c"), "changed\n");
-        return r.path(QStringLiteral("src"));
     }) << ViewerTab::Diff << true;
     QTest::newRow("not valid UTF-8") << RepoSetUp([](TestRepo& r) {
         return r.path(QStringLiteral("latin1.txt"));
     }) << ViewerTab::File << true;
     QTest::newRow("empty file") << RepoSetUp([](TestRepo& r) { return r.path(QStringLiteral("empty.txt")); })
                                 << ViewerTab::File << false;
-    QTest::newRow("name with spaces") << RepoSetUp([](TestRepo& r) {
-        r.write(QStringLiteral("with space.txt"), "beta\n");
-        return r.path(QStringLiteral("with space.txt"));
-    }) << ViewerTab::Diff << false;
-    QTest::newRow("name starting with a dash") << RepoSetUp([](TestRepo& r) {
-        r.write(QStringLiteral("-dash.txt"), "dash!\n");
-        return r.path(QStringLiteral("-dash.txt"));
-    }) << ViewerTab::Diff << false;
-    QTest::newRow("file in a subdirectory") << RepoSetUp([](TestRepo& r) {
-        r.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 1; }\n");
-        return r.path(QStringLiteral("src/deep/main.c"));
-    }) << ViewerTab::Diff << false;
 }
 
 void FileViewerViewTest::loadingPicksTheTab()
@@ -235,7 +199,6 @@ void FileViewerViewTest::loadingPicksTheTab()
     QCOMPARE(view.fileContentView()->lineCount(), view.content().count(QLatin1Char('\n')) + 1);
     if (readFails)
         QCOMPARE(view.fileContentView()->toPlainText(), fileReadFailureText());
-    QFile::remove(QDir::tempPath() + QStringLiteral("/tw-viewer-loose.txt"));
 }
 
 void FileViewerViewTest::aTabPickedWhileLoadingStaysWhenThereIsADiff()

@@ -20,6 +20,14 @@
 
 namespace {
 
+// Writes an executable shell script standing in for git.
+bool writeScript(const QString& path, const QByteArray& body)
+{
+    QFile script(path);
+    return script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\n" + body) > 0 &&
+           script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 struct RepoCase
 {
     const char* name;
@@ -211,12 +219,7 @@ TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
     QTemporaryDir dir;
     const QString pidFile = dir.path() + QStringLiteral("/pid");
     const QString fake = dir.path() + QStringLiteral("/git");
-    {
-        QFile script(fake);
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(pidFile).toUtf8());
-    }
-    QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(writeScript(fake, QStringLiteral("echo $$ > '%1'\nexec sleep 60\n").arg(pidFile).toUtf8()));
     TestRepo repo;
     repo.commitBase();
     GitDiffOptions options;
@@ -235,19 +238,14 @@ TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironmen
 {
     QTemporaryDir dir;
     const QString fake = dir.path() + QStringLiteral("/git");
-    {
-        QFile script(fake);
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        // Prints its pid, its session id, whether stdin is at its end, and any GIT_ variable it got
-        // from outside.
-        script.write(
-            "#!/bin/sh\n"
-            "set -- $(cat /proc/$$/stat)\n"
-            "echo \"pid=$1 session=$6\"\n"
-            "if read line; then echo stdin=data; else echo stdin=eof; fi\n"
-            "echo \"dir=${GIT_DIR:-unset} ext=${GIT_EXTERNAL_DIFF:-unset} nosystem=$GIT_CONFIG_NOSYSTEM\"\n");
-    }
-    QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Prints its pid, its session id, whether stdin is at its end, and any GIT_ variable it got from
+    // outside.
+    ASSERT_TRUE(writeScript(
+        fake,
+        "set -- $(cat /proc/$$/stat)\n"
+        "echo \"pid=$1 session=$6\"\n"
+        "if read line; then echo stdin=data; else echo stdin=eof; fi\n"
+        "echo \"dir=${GIT_DIR:-unset} ext=${GIT_EXTERNAL_DIFF:-unset} nosystem=$GIT_CONFIG_NOSYSTEM\"\n"));
     qputenv("GIT_DIR", "/somewhere/else");
     qputenv("GIT_EXTERNAL_DIFF", "/bin/false");
     GitRunLimits limits{std::chrono::steady_clock::now() + std::chrono::seconds(20), 1 << 16, nullptr};

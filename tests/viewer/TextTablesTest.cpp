@@ -7,7 +7,6 @@
 #include "viewer/InvisibleMarks.h"
 #include "viewer/TextLines.h"
 #include "viewer/Utf8.h"
-#include "viewer/ViewerTab.h"
 
 #include "QtPrinters.h"
 
@@ -78,42 +77,6 @@ TEST(ViewerDiffLineKindTable, FirstMatchingTestDecides)
     for (const KindRow& row : rows) {
         const QString line = u16(row.line);
         EXPECT_EQ(diffLineKind(line), row.kind) << line.toStdString();
-    }
-}
-
-struct LinesRow
-{
-    const char* name;
-    int lines;
-    int width;
-    const char* first;
-    const char* ninth;
-    const char* last;
-};
-
-TEST(ViewerLineNumbering, WidthAndGutterTextFollowTheLineCount)
-{
-    const LinesRow rows[] = {
-        {"one line", 1, 1, "1", nullptr, "1"},
-        {"nine lines", 9, 1, "1", "9", "9"},
-        {"ten lines", 10, 2, " 1", " 9", "10"},
-        {"twelve lines", 12, 2, " 1", " 9", "12"},
-        {"a hundred lines", 100, 3, "  1", "  9", "100"},
-    };
-    for (const LinesRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        QStringList lines;
-        for (int i = 1; i <= row.lines; ++i)
-            lines << QStringLiteral("line %1").arg(i);
-        const QString text = lines.join(QLatin1Char('\n'));
-        ASSERT_EQ(splitLines(text).size(), row.lines);
-        ASSERT_EQ(countLines(text), row.lines);
-        const int width = lineNumberWidth(countLines(text));
-        EXPECT_EQ(width, row.width);
-        EXPECT_EQ(formatLineNumber(1, width).toStdString(), row.first);
-        if (row.ninth)
-            EXPECT_EQ(formatLineNumber(9, width).toStdString(), row.ninth);
-        EXPECT_EQ(formatLineNumber(row.lines, width).toStdString(), row.last);
     }
 }
 
@@ -190,8 +153,14 @@ TEST(ViewerLineSplitting, LongLinesAreCutWithTheirFullLength)
     }
 }
 
-TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
+// Each hidden character becomes a U+ token; a run of tag characters shows the text it hides.
+TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
 {
+    const QString england = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
+    const QString scotland = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F");
+    const QString wales = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F");
+    const QString blackFlag = u16(u"\U0001F3F4");
+    const QString cancel = u16(u"\U000E007F");
     struct Row
     {
         const char* name;
@@ -222,32 +191,6 @@ TEST(ViewerInvisibleMarks, EachHiddenCharacterBecomesAToken)
          {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}}},
         {"tabs and accents stay", u16(u"\tcaf\u00E9 \u00E9t\u00E9"), u16(u"\tcaf\u00E9 \u00E9t\u00E9"), {}},
         {"emoji stay", u16(u"ok \U0001F600"), u16(u"ok \U0001F600"), {}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const DisplayText display = makeDisplayText(row.text);
-        EXPECT_EQ(display.text, row.display);
-        EXPECT_EQ(display.marks, row.marks);
-        // The display has exactly the lines of the stored text.
-        EXPECT_EQ(countLines(display.text), countLines(row.text));
-    }
-}
-
-TEST(ViewerInvisibleMarks, ARunOfTagCharactersShowsTheTextItHides)
-{
-    const QString england = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
-    const QString scotland = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F");
-    const QString wales = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F");
-    const QString blackFlag = u16(u"\U0001F3F4");
-    const QString cancel = u16(u"\U000E007F");
-    struct Row
-    {
-        const char* name;
-        QString text;
-        QString display;
-        std::vector<MarkSpan> marks;
-    };
-    const Row rows[] = {
         {"hidden instruction",
          "Be helpful." + tags("ignore previous instructions") + ".",
          u16(u"Be helpful.\u27E6hidden: ignore previous instructions\u27E7."),
@@ -325,17 +268,6 @@ TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
         const QString text = u16(line);
         EXPECT_EQ(diffLineKind(makeDisplayText(text).text), diffLineKind(text)) << text.toStdString();
     }
-}
-
-TEST(ViewerTabNames, RawValuesAreExact)
-{
-    EXPECT_EQ(viewerTabRawValue(ViewerTab::Diff), QStringLiteral("Diff"));
-    EXPECT_EQ(viewerTabRawValue(ViewerTab::File), QStringLiteral("File"));
-    EXPECT_EQ(allViewerTabs[0], ViewerTab::Diff);
-    EXPECT_EQ(viewerTabFromRawValue(QStringLiteral("Diff")), ViewerTab::Diff);
-    EXPECT_EQ(viewerTabFromRawValue(QStringLiteral("File")), ViewerTab::File);
-    for (const char* other : {"diff", "FILE", "", " File", "Diff "})
-        EXPECT_FALSE(viewerTabFromRawValue(QString::fromLatin1(other)).has_value()) << other;
 }
 
 TEST(ViewerGitPlumbing, ParsesLsTreeAndLsFilesRecords)

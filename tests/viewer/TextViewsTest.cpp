@@ -64,14 +64,10 @@ void TextViewsTest::gutterFollowsLineCount_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("last");
-    QTest::newRow("1 line") << 1 << 1 << "1"
-                            << "1";
     QTest::newRow("9 lines") << 9 << 1 << "1"
                              << "9";
     QTest::newRow("10 lines") << 10 << 2 << " 1"
                               << "10";
-    QTest::newRow("12 lines") << 12 << 2 << " 1"
-                              << "12";
     QTest::newRow("100 lines") << 100 << 3 << "  1"
                                << "100";
 }
@@ -256,15 +252,9 @@ void TextViewsTest::diffColourTable_data()
     QTest::addColumn<QColor>("colour");
     const QColor text = QPalette().color(QPalette::Text);
     QTest::newRow("added") << "+x" << diffGreen();
-    QTest::newRow("++") << "++" << diffGreen();
     QTest::newRow("removed") << "-x" << diffRed();
-    QTest::newRow("--") << "--" << diffRed();
     QTest::newRow("+++") << "+++ b/x" << text;
-    QTest::newRow("---") << "--- a/x" << text;
     QTest::newRow("@@") << "@@ -1 +1 @@" << diffBlue();
-    QTest::newRow("@x") << "@x" << text;
-    QTest::newRow("empty") << "" << text;
-    QTest::newRow("backslash") << "\\ No newline at end of file" << text;
     QTest::newRow("context") << " +x" << text;
 }
 

@@ -23,15 +23,6 @@ void EventLineReaderTest::framing_data()
 
     const qsizetype big = EventLineReader::defaultMaxLineBytes;
     QTest::newRow("two lines in one chunk") << big << Chunks{"a\nb\n"} << Lines{"a", "b"} << qsizetype(0);
-    QTest::newRow("line cut in the middle") << big << Chunks{"ab", "c\n"} << Lines{"abc"} << qsizetype(0);
-    QTest::newRow("cut across three chunks")
-        << big << Chunks{"a", "b", "c\nd\n"} << Lines{"abc", "d"} << qsizetype(0);
-    QTest::newRow("cut right before the line feed")
-        << big << Chunks{"abc", "\n"} << Lines{"abc"} << qsizetype(0);
-    QTest::newRow("cut inside a multi-byte character")
-        << big << Chunks{"\xe2\x9b", "\x94!\n"} << Lines{"\xe2\x9b\x94!"} << qsizetype(0);
-    QTest::newRow("no final line feed") << big << Chunks{"a\nb"} << Lines{"a", "b"} << qsizetype(0);
-    QTest::newRow("empty lines skipped") << big << Chunks{"\n\na\n\n"} << Lines{"a"} << qsizetype(0);
     QTest::newRow("carriage return kept") << big << Chunks{"a\r\n"} << Lines{"a\r"} << qsizetype(0);
     QTest::newRow("bad byte costs only its line") << big
                                                   << Chunks{"good1\nba\xff"

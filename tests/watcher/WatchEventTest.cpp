@@ -59,13 +59,11 @@ void WatchEventTest::decode_data()
     bad("empty line", "");
     bad("not JSON", "hello");
     bad("array, not object", R"([{"path":"/p","types":[],"rule":"r","severity":"critical"}])");
-    bad("string", R"("path")");
     bad("truncated", R"({"path":"/p","types":["created"],"rule":"r","severity":"crit)");
     bad("two objects", R"({"path":"/p","types":[],"rule":"r","severity":"critical"}{})");
     bad("trailing garbage", R"({"path":"/p","types":[],"rule":"r","severity":"critical"} x)");
     bad("raw carriage return inside a string",
         "{\"path\":\"/p\r\",\"types\":[],\"rule\":\"r\",\"severity\":\"c\"}");
-    bad("raw tab inside a string", "{\"path\":\"/p\t\",\"types\":[],\"rule\":\"r\",\"severity\":\"c\"}");
     bad("control character between tokens",
         "{\"path\":\"/p\",\x01\"types\":[],\"rule\":\"r\",\"severity\":\"c\"}");
     ok("escaped quote and backslash at the end of strings",
@@ -84,18 +82,12 @@ void WatchEventTest::decode_data()
     bad("null inside types", R"({"path":"/p","types":["created",null],"rule":"r","severity":"critical"})");
 
     bad("path a number", R"({"path":1,"types":["created"],"rule":"r","severity":"critical"})");
-    bad("path an array", R"({"path":["/p"],"types":["created"],"rule":"r","severity":"critical"})");
     bad("types a string", R"({"path":"/p","types":"created","rule":"r","severity":"critical"})");
-    bad("types an object", R"({"path":"/p","types":{"a":"b"},"rule":"r","severity":"critical"})");
     bad("number inside types", R"({"path":"/p","types":["created",3],"rule":"r","severity":"critical"})");
-    bad("nested array in types", R"({"path":"/p","types":[["created"]],"rule":"r","severity":"critical"})");
     bad("rule a boolean", R"({"path":"/p","types":["created"],"rule":true,"severity":"critical"})");
     bad("severity an object", R"({"path":"/p","types":["created"],"rule":"r","severity":{}})");
 
     bad("Path in other case", R"({"Path":"/p","types":["created"],"rule":"r","severity":"critical"})");
-    bad("TYPES in other case", R"({"path":"/p","TYPES":["created"],"rule":"r","severity":"critical"})");
-    bad("Rule in other case", R"({"path":"/p","types":["created"],"Rule":"r","severity":"critical"})");
-    bad("Severity in other case", R"({"path":"/p","types":["created"],"rule":"r","Severity":"critical"})");
     bad("key with white space", R"({"path ":"/p","types":["created"],"rule":"r","severity":"critical"})");
 }
 
