@@ -6,8 +6,8 @@
 #include "watch/WatchLoop.h"
 
 #include <cstdlib>
-#include <malloc.h>
 #include <iostream>
+#include <malloc.h>
 #include <string>
 #include <string_view>
 #include <vector>
