@@ -66,8 +66,11 @@ rule python_startup_runs_payload
         severity = "critical"
         description = "A file Python runs by itself (a .pth file or sitecustomize at every start, conftest.py at every test run) executes decoded or downloaded code"
     strings:
-        $pth_exec = /(^|\n)import[^\n]{0,400}\b(exec|eval)\s*\(/
-        $pth_b64 = /(^|\n)import[^\n]{0,400}(b64decode|base64|zlib|marshal|fromhex|codecs\.decode)/
+        // Python runs only the lines of a .pth file that start with "import"; the commands view lists
+        // exactly those. Anchoring on its prefix keeps these strings from being tried at every "import"
+        // of every JavaScript module the watcher scans.
+        $pth_exec = /python\.pth: [^\n]{0,400}\b(exec|eval)\s*\(/
+        $pth_b64 = /python\.pth: [^\n]{0,400}(b64decode|base64|zlib|marshal|fromhex|codecs\.decode)/
     condition:
         python_startup_file and
         (python_runs_payload or (extension == "pth" and $pth_exec and $pth_b64))
@@ -79,7 +82,7 @@ rule python_pth_runs_code
         severity = "high"
         description = "A .pth file runs commands, opens the network or executes code at every Python start, far beyond the import hook such files normally hold"
     strings:
-        $run = /(^|\n)import[^\n]{0,600}\b(exec|eval|compile|system|popen|Popen|subprocess|urlopen|urllib|socket|requests|spawn)\b/
+        $run = /python\.pth: [^\n]{0,600}\b(exec|eval|compile|system|popen|Popen|subprocess|urlopen|urllib|socket|requests|spawn)\b/
     condition:
         extension == "pth" and $run and not python_startup_runs_payload
 }
