@@ -3,12 +3,26 @@
 #include "rules/views/ShellNormaliser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
 
 namespace tw {
 
 namespace {
+
+// git reads a boolean in any letter case and in several spellings; core.fsmonitor set to one of them
+// selects git's own daemon (or none), not a program.
+bool isGitBoolean(std::string_view value)
+{
+    std::string lower(value);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* word : {"true", "false", "yes", "no", "on", "off", "1", "0", ""})
+        if (lower == word)
+            return true;
+    return false;
+}
 
 using Key = std::vector<std::string>;
 
@@ -302,7 +316,7 @@ private:
             const char* surface = nullptr;
             std::string_view value = v;
             if (section == "core" && k.size() == 2) {
-                if (name == "fsmonitor" && v != "true" && v != "false")
+                if (name == "fsmonitor" && !isGitBoolean(v))
                     surface = "git.fsmonitor";
                 else if (name == "hookspath")
                     surface = "git.hooksPath";
