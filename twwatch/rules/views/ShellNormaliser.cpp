@@ -1,6 +1,7 @@
 #include "rules/views/ShellNormaliser.h"
 
 #include "rules/views/DerivedViews.h"
+#include "rules/views/TextView.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,27 +40,6 @@ int hexValue(char c)
         return c - '0';
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-void appendCodePoint(std::string& out, unsigned long cp)
-{
-    if (cp > 0x10FFFF)
-        cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // Backslash escapes as $'...', printf and echo -e read them. `i` is at the character after the
@@ -124,7 +104,7 @@ void decodeEscape(std::string_view s, std::size_t& i, std::string& out)
         if (n == 0)
             out += std::string("\\") + c;
         else
-            appendCodePoint(out, v);
+            appendUtf8(out, static_cast<std::uint32_t>(std::min<unsigned long>(v, 0x110000)));
         return;
     }
     case 'c':
