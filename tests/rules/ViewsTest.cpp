@@ -92,16 +92,18 @@ std::string configOf(const std::string& path, const std::string& content)
     return out;
 }
 
+// A file at a path and the lines its derived view must hold.
+struct ViewRow
+{
+    const char* name;
+    const char* path;
+    std::string content;
+    std::string lines;
+};
+
 TEST(RulesConfigView, OneLinePerLeaf)
 {
-    struct Row
-    {
-        const char* name;
-        const char* path;
-        std::string content;
-        std::string lines;
-    };
-    const Row rows[] = {
+    const ViewRow rows[] = {
         {"JSON nesting, arrays and escapes", "/p/.claude/settings.json",
          R"({"hooks":{"SessionStart":[{"hooks":[{"command":"cu\u0072l x\n\ty\\"}]}]}})",
          "hooks.SessionStart.0.hooks.0.command = curl x\\n\\ty\\\\\n"},
@@ -256,14 +258,7 @@ std::string commandsOf(const std::string& path, const std::string& content)
 
 TEST(RulesCommandsView, ListsWhatRunsByItself)
 {
-    struct Row
-    {
-        const char* name;
-        const char* path;
-        std::string content;
-        std::string lines;
-    };
-    const Row rows[] = {
+    const ViewRow rows[] = {
         {"npm lifecycle scripts and URL dependencies", "/p/package.json",
          R"({"scripts":{"test":"jest","postinstall":"node x.js","prepare":"husky"},
              "dependencies":{"a":"^1.0.0","b":"https://e.example/b.tgz","c":"git+ssh://git@e.example/c.git"}})",
