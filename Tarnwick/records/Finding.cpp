@@ -3,7 +3,7 @@
 #include <utility>
 
 Finding::Finding(QString path, QString ruleName, QString severity, QStringList eventTypes,
-                 QByteArray pathBytes)
+                 QByteArray pathBytes, QString description, QList<int> lines)
     : m_id(PersistentIdentifier::create())
     , m_path(std::move(path))
     , m_pathBytes(std::move(pathBytes))
@@ -11,11 +11,14 @@ Finding::Finding(QString path, QString ruleName, QString severity, QStringList e
     , m_severity(std::move(severity))
     , m_eventTypes(std::move(eventTypes))
     , m_timestamp(QDateTime::currentDateTimeUtc())
+    , m_description(std::move(description))
+    , m_lines(std::move(lines))
 {
 }
 
 Finding Finding::materialize(const PersistentIdentifier& id, QString path, QString ruleName, QString severity,
-                             QStringList eventTypes, QDateTime timestamp, QByteArray pathBytes)
+                             QStringList eventTypes, QDateTime timestamp, QByteArray pathBytes,
+                             QString description, QList<int> lines)
 {
     Finding f;
     f.m_id = id;
@@ -25,5 +28,7 @@ Finding Finding::materialize(const PersistentIdentifier& id, QString path, QStri
     f.m_severity = std::move(severity);
     f.m_eventTypes = std::move(eventTypes);
     f.m_timestamp = timestamp.toUTC();
+    f.m_description = std::move(description);
+    f.m_lines = std::move(lines);
     return f;
 }

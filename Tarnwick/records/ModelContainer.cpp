@@ -1,6 +1,7 @@
 #include "ModelContainer.h"
 
 #include "ModelContextImpl.h"
+#include "StoreBackup.h"
 #include "StoreFiles.h"
 #include "StoreSchema.h"
 
@@ -116,10 +117,15 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString& filePath, QS
         container.reset();
         return failCreated(QStringLiteral("could not be initialised (%1)").arg(reason));
     }
-    if (inspection.state == StoreSchema::State::Older && !StoreSchema::upgrade(db, &reason)) {
-        container.reset();
-        return failCreated(QStringLiteral("could not be upgraded to schema version %1 (%2)")
-                               .arg(QLatin1String(StoreSchema::VersionText), reason));
+    if (inspection.state == StoreSchema::State::Older) {
+        // The copy comes first: an upgrade that cannot keep one does not happen.
+        if (StoreBackup::keepCopy(db, path, StoreSchema::versionText(inspection.userVersion), &reason)
+                .isEmpty() ||
+            !StoreSchema::upgrade(db, inspection.userVersion, &reason)) {
+            container.reset();
+            return failCreated(QStringLiteral("could not be upgraded to schema version %1 (%2)")
+                                   .arg(QLatin1String(StoreSchema::VersionText), reason));
+        }
     }
 
     StoreFiles::restrictFile(path);

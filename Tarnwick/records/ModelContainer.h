@@ -9,15 +9,16 @@
 #include <memory>
 
 // The one store of the application: a single SQLite file holding the watched directories and the
-// findings (schema version 1.0.0). It is opened once at start-up and lives until the process ends.
+// findings (StoreSchema). It is opened once at start-up and lives until the process ends.
 class ModelContainer : public QObject
 {
     Q_OBJECT
 
 public:
     // Opens the store at `filePath`, creating it (and its missing folders, owner-only) when it does not
-    // exist. On failure returns nullptr and sets *error to a description naming the file and the reason;
-    // the file is then left exactly as it was.
+    // exist. An older store is upgraded in place after a copy of it is kept beside it
+    // ("<file>.<old version>.bak"). On failure returns nullptr and sets *error to a description naming the
+    // file and the reason; the file is then left exactly as it was.
     static std::unique_ptr<ModelContainer> open(const QString& filePath, QString* error);
     // The application data location + "/store.sqlite".
     static QString defaultStorePath();

@@ -48,8 +48,9 @@ const char* const StatementSql[] = {
     "ROLLBACK",
     "INSERT INTO directory (uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder)"
     " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING",
-    "INSERT INTO finding (uid, path, ruleName, severity, eventTypes, timestamp, pathBytes)"
-    " VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING",
+    "INSERT INTO finding (uid, path, ruleName, severity, eventTypes, timestamp, pathBytes, description, "
+    "lines)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING",
     "DELETE FROM directory WHERE uid = ?",
     "DELETE FROM finding WHERE uid = ?",
 };

@@ -2,6 +2,7 @@
 
 #include "Directory.h"
 #include "Finding.h"
+#include "RuleIgnore.h"
 
 #include <QList>
 #include <QString>
@@ -12,7 +13,8 @@
 class ModelContainer;
 
 // A unit of work on the store: pending inserts and deletes, written by save() in one transaction, and
-// the program's six queries. Exactly these operations exist; there is no general query or update.
+// the program's queries, and the ignores. Exactly these operations exist; there is no general query or
+// update.
 //
 // The main context (ModelContainer::mainContext()) is used on the main thread only. Its queries include
 // its own pending inserts and leave out its pending deletes, and it saves by itself shortly after a
@@ -45,12 +47,21 @@ public:
     // Configuration fetch and directory window list: every directory in store order (order of insertion).
     std::optional<QList<Directory>> fetchDirectories();
     // Findings panel list: newest first by timestamp; equal timestamps list the later insert first.
-    std::optional<QList<Finding>> fetchNewestFindings(int limit = 100);
+    // Without `includeIgnored`, findings that an ignore covers are left out and do not count to `limit`.
+    std::optional<QList<Finding>> fetchNewestFindings(int limit = 100, bool includeIgnored = true);
     // Notification lookup: the newest finding whose path and ruleName equal the arguments exactly.
     // Outer nullopt: the query failed. Inner nullopt: no such finding.
     std::optional<std::optional<Finding>> fetchNewestFinding(const QString& path, const QString& ruleName);
     // Clear-all fetch: every finding, in no particular order.
     std::optional<QList<Finding>> fetchAllFindings();
+
+    // The ignores, oldest first. Unlike records they are written at once, each by one statement, and
+    // every context sees them then.
+    std::optional<QList<RuleIgnore>> fetchIgnores();
+    // True when the ignore is stored afterwards, also when an equal one already was.
+    bool addIgnore(const RuleIgnore& ignore);
+    // True when no equal ignore is stored afterwards.
+    bool removeIgnore(const RuleIgnore& ignore);
 
     bool isMainContext() const;
     // Description of the last failed query or save, naming the store file.

@@ -1,4 +1,4 @@
-// The six queries. Each reads the file and then lays the context's pending changes over the result, so
+// The queries. Each reads the file and then lays the context's pending changes over the result, so
 // the main context's lists show its own inserts at once and drop its deletes at once, before any save.
 
 #include "ModelContext.h"
@@ -94,18 +94,31 @@ std::optional<QList<Directory>> ModelContext::fetchDirectories()
     return result;
 }
 
-std::optional<QList<Finding>> ModelContext::fetchNewestFindings(int limit)
+std::optional<QList<Finding>> ModelContext::fetchNewestFindings(int limit, bool includeIgnored)
 {
     if (!d->usable())
         return std::nullopt;
     if (limit <= 0)
         return QList<Finding>();
+    QList<RuleIgnore> ignores;
+    if (!includeIgnored && !d->insertedFindings.isEmpty()) {
+        const auto stored = fetchIgnores();
+        if (!stored)
+            return std::nullopt;
+        ignores = *stored;
+    }
     QSqlQuery q(d->connection.database());
     q.setForwardOnly(true);
     // Walks the timestamp index backwards and stops after `limit` rows (plus as many as pending deletes
-    // might remove), however many findings are stored.
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM finding ORDER BY timestamp DESC, id DESC LIMIT ?")
-                       .arg(QLatin1String(StoreRows::FindingColumns)))) {
+    // might remove), however many findings are stored. The ignore test is RuleIgnore::covers in SQL;
+    // the stored paths carry no trailing "/" but the root's.
+    const QLatin1String notIgnored(
+        " WHERE NOT EXISTS (SELECT 1 FROM ruleIgnore i WHERE i.ruleName = finding.ruleName AND"
+        " (i.path = finding.path OR (i.isFolder AND (i.path = '/' OR"
+        " substr(finding.path, 1, length(i.path) + 1) = i.path || '/'))))");
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM finding%2 ORDER BY timestamp DESC, id DESC LIMIT ?")
+                       .arg(QLatin1String(StoreRows::FindingColumns),
+                            includeIgnored ? QLatin1String() : notIgnored))) {
         d->fail(QStringLiteral("Fetching the newest findings"), q.lastError().text());
         return std::nullopt;
     }
@@ -117,7 +130,10 @@ std::optional<QList<Finding>> ModelContext::fetchNewestFindings(int limit)
     QList<Finding> stored;
     while (q.next())
         stored.append(StoreRows::readFinding(q));
-    return mergeNewestFirst(stored, pendingNewestFirst(d->insertedFindings.list), d->deletedFindings, limit);
+    QList<Finding> pending = d->insertedFindings.list;
+    if (!ignores.isEmpty())
+        pending.removeIf([&](const Finding& f) { return isIgnored(ignores, f); });
+    return mergeNewestFirst(stored, pendingNewestFirst(pending), d->deletedFindings, limit);
 }
 
 std::optional<std::optional<Finding>> ModelContext::fetchNewestFinding(const QString& path,

@@ -60,7 +60,9 @@ bool createFile(const QString& path, QString* error)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
+        const int saved = errno; // callers tell a taken name (EEXIST) from a real failure
         *error = lastErrno();
+        errno = saved;
         return false;
     }
     ::fchmod(fd, 0600);

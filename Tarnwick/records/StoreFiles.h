@@ -12,7 +12,8 @@ bool ensureFolder(const QString& folder, QString* error);
 // Makes an existing folder owner-only; used for the application's own data folder.
 void restrictFolder(const QString& folder);
 
-// Creates an empty file owner-only (0600); fails if it exists. False and `error` on failure.
+// Creates an empty file owner-only (0600); fails if it exists. False and `error` on failure, with errno
+// kept (EEXIST for a name that is taken).
 bool createFile(const QString& path, QString* error);
 
 // Makes the store file and its WAL companions owner-only.

@@ -32,6 +32,27 @@ QStringList decodeTypes(const QByteArray& json)
     return types;
 }
 
+QString encodeLines(const QList<int>& lines)
+{
+    QJsonArray array;
+    for (int line : lines)
+        array.append(line);
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+// Like the types, a hand-edited column must not cost the finding: unsound numbers end the list there.
+QList<int> decodeLines(const QByteArray& json)
+{
+    QList<int> lines;
+    for (const QJsonValue& v : QJsonDocument::fromJson(json).array()) {
+        const int line = v.toInt(0);
+        if (line < 1 || (!lines.isEmpty() && line <= lines.last()))
+            break;
+        lines << line;
+    }
+    return lines;
+}
+
 } // namespace
 
 void bind(QSqlQuery& q, const Directory& d)
@@ -55,6 +76,8 @@ void bind(QSqlQuery& q, const Finding& f)
     // NULL for the usual name that is UTF-8, which `path` already holds exactly.
     q.bindValue(6, f.pathBytes().isEmpty() ? QVariant(QMetaType(QMetaType::QByteArray))
                                            : QVariant(f.pathBytes()));
+    q.bindValue(7, text(f.description()));
+    q.bindValue(8, encodeLines(f.lines()));
 }
 
 Directory readDirectory(const QSqlQuery& q)
@@ -70,7 +93,8 @@ Finding readFinding(const QSqlQuery& q)
     return Finding::materialize(
         PersistentIdentifier::fromBytes(q.value(0).toByteArray()), q.value(1).toString(),
         q.value(2).toString(), q.value(3).toString(), decodeTypes(q.value(4).toString().toUtf8()),
-        QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong(), Qt::UTC), q.value(6).toByteArray());
+        QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong(), Qt::UTC), q.value(6).toByteArray(),
+        q.value(7).toString(), decodeLines(q.value(8).toString().toUtf8()));
 }
 
 } // namespace StoreRows

@@ -13,7 +13,7 @@ namespace StoreRows {
 inline constexpr const char* DirectoryColumns =
     "uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder";
 inline constexpr const char* FindingColumns =
-    "uid, path, ruleName, severity, eventTypes, timestamp, pathBytes";
+    "uid, path, ruleName, severity, eventTypes, timestamp, pathBytes, description, lines";
 
 void bind(QSqlQuery& q, const Directory& directory);
 void bind(QSqlQuery& q, const Finding& finding);

@@ -11,6 +11,16 @@ namespace {
 // Store order of directories is the order of insertion: `id` grows with every insert. `uid` is the
 // record's persistent identifier. The panel reads findings newest first and the notification lookup
 // by path and rule, newest first; each has its index so neither slows down as findings pile up.
+// One row per "ignore this rule here": `path` is a file, or with isFolder every path below it.
+// The UNIQUE index also serves the look-up by rule.
+const char* const IgnoreTable = "CREATE TABLE ruleIgnore ("
+                                " id INTEGER PRIMARY KEY,"
+                                " ruleName TEXT NOT NULL,"
+                                " path TEXT NOT NULL,"
+                                " isFolder INTEGER NOT NULL,"
+                                " created INTEGER NOT NULL," // milliseconds since 1970-01-01 UTC
+                                " UNIQUE (ruleName, path, isFolder))";
+
 const char* const CreateStatements[] = {
     "CREATE TABLE metadata (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)",
     "CREATE TABLE directory ("
@@ -29,18 +39,16 @@ const char* const CreateStatements[] = {
     " severity TEXT NOT NULL,"
     " eventTypes TEXT NOT NULL,"   // JSON array of strings
     " timestamp INTEGER NOT NULL," // milliseconds since 1970-01-01 UTC
-    " pathBytes BLOB)",            // NULL unless the path is not UTF-8
+    " pathBytes BLOB,"             // NULL unless the path is not UTF-8
+    " description TEXT NOT NULL DEFAULT '',"
+    " lines TEXT NOT NULL DEFAULT '[]')", // JSON array of ascending 1-based line numbers
     "CREATE INDEX finding_by_timestamp ON finding (timestamp)",
     "CREATE INDEX finding_by_path_rule ON finding (path, ruleName, timestamp)",
+    IgnoreTable,
 };
 
-QString versionText(int userVersion)
-{
-    return QStringLiteral("%1.%2.%3")
-        .arg(userVersion / 10000)
-        .arg(userVersion / 100 % 100)
-        .arg(userVersion % 100);
-}
+constexpr int Version100 = 10000;
+constexpr int Version110 = 10100;
 
 QString sqliteReason(const QSqlError& error)
 {
@@ -51,6 +59,14 @@ QString sqliteReason(const QSqlError& error)
 }
 
 } // namespace
+
+QString versionText(int userVersion)
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(userVersion / 10000)
+        .arg(userVersion / 100 % 100)
+        .arg(userVersion % 100);
+}
 
 QString describeOpenFailure(const QString& driverText)
 {
@@ -95,8 +111,8 @@ Inspection inspect(QSqlDatabase& db)
         result.reason = QStringLiteral("is an SQLite database of another application (no Tarnwick schema)");
         return result;
     }
-    constexpr int olderVersion = 10000; // 1.0.0
-    const bool older = userVersion == olderVersion;
+    result.userVersion = userVersion;
+    const bool older = userVersion == Version100 || userVersion == Version110;
     if (userVersion != UserVersion && !older) {
         result.reason = QStringLiteral("carries schema version %1, expected %2")
                             .arg(versionText(userVersion), QLatin1String(VersionText));
@@ -115,15 +131,23 @@ Inspection inspect(QSqlDatabase& db)
     }
     // The version marks alone do not prove the tables are usable; every column the queries read must be
     // there, or the store would open and then fail every query.
-    for (const char* probe :
-         {"SELECT uid, url, watchNewFiles, watchNewDirectories, isRepository, isPromptFolder, id"
-          " FROM directory LIMIT 0",
-          older ? "SELECT uid, path, ruleName, severity, eventTypes, timestamp, id FROM finding LIMIT 0"
-                : "SELECT uid, path, ruleName, severity, eventTypes, timestamp, pathBytes, id FROM finding "
-                  "LIMIT 0"}) {
-        if (!q.exec(QString::fromLatin1(probe))) {
+    QStringList probes{QStringLiteral("SELECT uid, url, watchNewFiles, watchNewDirectories, isRepository,"
+                                      " isPromptFolder, id FROM directory LIMIT 0")};
+    if (userVersion == Version100)
+        probes << QStringLiteral(
+            "SELECT uid, path, ruleName, severity, eventTypes, timestamp, id FROM finding"
+            " LIMIT 0");
+    else if (userVersion == Version110)
+        probes << QStringLiteral("SELECT uid, path, ruleName, severity, eventTypes, timestamp, pathBytes, id"
+                                 " FROM finding LIMIT 0");
+    else
+        probes << QStringLiteral("SELECT uid, path, ruleName, severity, eventTypes, timestamp, pathBytes,"
+                                 " description, lines, id FROM finding LIMIT 0")
+               << QStringLiteral("SELECT id, ruleName, path, isFolder, created FROM ruleIgnore LIMIT 0");
+    for (const QString& probe : std::as_const(probes)) {
+        if (!q.exec(probe)) {
             result.reason = QStringLiteral("does not have the tables of schema version %1 (%2)")
-                                .arg(QLatin1String(VersionText), q.lastError().databaseText());
+                                .arg(versionText(userVersion), q.lastError().databaseText());
             return result;
         }
     }
@@ -164,13 +188,18 @@ QStringList versionMarks(const char* metadataStatement)
 
 } // namespace
 
-bool upgrade(QSqlDatabase& db, QString* error)
+bool upgrade(QSqlDatabase& db, int fromUserVersion, QString* error)
 {
-    // Adding a column rewrites no row: the existing findings keep every value, pathBytes NULL.
-    return runInTransaction(db,
-                            QStringList{QStringLiteral("ALTER TABLE finding ADD COLUMN pathBytes BLOB")} +
-                                versionMarks("UPDATE metadata SET value = '%1' WHERE key = 'schemaVersion'"),
-                            error);
+    // Adding a column rewrites no row: the existing findings keep every value, with pathBytes NULL, no
+    // description and no lines.
+    QStringList statements;
+    if (fromUserVersion == Version100)
+        statements << QStringLiteral("ALTER TABLE finding ADD COLUMN pathBytes BLOB");
+    statements << QStringLiteral("ALTER TABLE finding ADD COLUMN description TEXT NOT NULL DEFAULT ''")
+               << QStringLiteral("ALTER TABLE finding ADD COLUMN lines TEXT NOT NULL DEFAULT '[]'")
+               << QString::fromLatin1(IgnoreTable);
+    return runInTransaction(
+        db, statements + versionMarks("UPDATE metadata SET value = '%1' WHERE key = 'schemaVersion'"), error);
 }
 
 bool create(QSqlDatabase& db, QString* error)

@@ -5,6 +5,7 @@
 
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
+#include "records/RuleIgnore.h"
 #include "records/Severity.h"
 #include "records/VisibleName.h"
 
@@ -32,10 +33,15 @@ void Intake::ingest(const QList<WatchEvent>& events)
     if (!container || events.isEmpty())
         return;
     ModelContext& context = container->mainContext();
+    // An ignored finding is stored all the same; only its alert is held back. Should the ignores
+    // not be readable, alerting too much is the safe side.
+    const QList<RuleIgnore> ignores = context.fetchIgnores().value_or(QList<RuleIgnore>{});
     for (const WatchEvent& event : events) {
-        Finding finding(event.path, event.rule, event.severity, event.types, event.pathBytes);
+        Finding finding(event.path, event.rule, event.severity, event.types, event.pathBytes,
+                        event.description, event.lines);
         context.insert(finding);
-        postAlert(event.rule, event.severity, event.path);
+        if (!isIgnored(ignores, finding))
+            postAlert(event.rule, event.severity, event.path);
     }
     // One save for the whole read. A failure keeps the records pending in the main context, whose
     // autosave tries again.

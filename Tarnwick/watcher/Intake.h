@@ -19,7 +19,8 @@ public:
     explicit Intake(Notifier* notifier = nullptr, QObject* parent = nullptr);
 
     // One finding per event, inserted in list order into the main context of WatcherStatus's
-    // container, then one save. Without a container the list is dropped.
+    // container, then one save. Without a container the list is dropped. Findings an ignore covers
+    // raise no alert.
     void ingest(const QList<WatchEvent>& events);
 
     // Raises a notification for "critical" and "high" (exact words); any other severity does nothing.

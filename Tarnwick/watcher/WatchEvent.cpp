@@ -5,6 +5,9 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 std::optional<QString> stringField(const QJsonObject& object, QLatin1StringView key)
@@ -29,6 +32,32 @@ std::optional<QStringList> stringListField(const QJsonObject& object, QLatin1Str
         list.append(value.toString());
     }
     return list;
+}
+
+// All or nothing: a list with one bad entry says nothing reliable about where the match is.
+QList<int> linesField(const QJsonObject& object)
+{
+    const auto it = object.constFind(QLatin1StringView("lines"));
+    if (it == object.constEnd() || !it->isArray())
+        return {};
+    const QJsonArray array = it->toArray();
+    if (array.size() > WatchEvent::MaxLines)
+        return {};
+    QList<int> lines;
+    lines.reserve(array.size());
+    for (const QJsonValue& value : array) {
+        if (!value.isDouble())
+            return {};
+        const double number = value.toDouble();
+        // Beyond 2^31 no file of ours has that many lines; a fraction is no line at all.
+        if (!(number >= 1 && number <= std::numeric_limits<int>::max()) || number != std::floor(number))
+            return {};
+        const int line = static_cast<int>(number);
+        if (!lines.isEmpty() && line <= lines.last())
+            return {};
+        lines.append(line);
+    }
+    return lines;
 }
 
 // QJsonDocument lets raw control characters through inside strings; JSON does not, and a path with
@@ -86,6 +115,9 @@ std::optional<WatchEvent> decodeWatchEvent(QByteArrayView line)
             decoded.decoded != path->toUtf8())
             exact = decoded.decoded;
     }
-    return WatchEvent{std::move(*path), std::move(*types), std::move(*rule), std::move(*severity),
-                      std::move(exact)};
+    return WatchEvent{
+        std::move(*path),  std::move(*types),
+        std::move(*rule),  std::move(*severity),
+        std::move(exact),  stringField(object, QLatin1StringView("description")).value_or(QString()),
+        linesField(object)};
 }

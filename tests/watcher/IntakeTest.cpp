@@ -25,6 +25,8 @@ private slots:
     void floodKeepsEveryFinding();
     void namesAreShownWithHiddenCharactersAsTokens_data();
     void namesAreShownWithHiddenCharactersAsTokens();
+    void ignoredFindingsAreStoredWithoutAlert_data();
+    void ignoredFindingsAreStoredWithoutAlert();
 
 private:
     static WatchEvent event(const QString& path, const QString& severity = QStringLiteral("critical"),
@@ -193,6 +195,44 @@ void IntakeTest::namesAreShownWithHiddenCharactersAsTokens()
     QCOMPARE(m_notifier.shown[0].body, shown);
     QCOMPARE(m_notifier.shown[0].path, path);
     QCOMPARE(savedFindings().first().path(), path);
+}
+
+void IntakeTest::ignoredFindingsAreStoredWithoutAlert_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<bool>("alert");
+    QTest::newRow("the ignored file") << "/w/a/hook"
+                                      << "r" << false;
+    QTest::newRow("below the ignored folder") << "/w/b/deep/x"
+                                              << "r" << false;
+    QTest::newRow("a name that only starts like the folder") << "/w/bc/x"
+                                                             << "r" << true;
+    QTest::newRow("another rule on the ignored file") << "/w/a/hook"
+                                                      << "other" << true;
+    QTest::newRow("a file beside the ignored one") << "/w/a/hook2"
+                                                   << "r" << true;
+}
+
+void IntakeTest::ignoredFindingsAreStoredWithoutAlert()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, rule);
+    QFETCH(bool, alert);
+    QVERIFY(m_store->mainContext().addIgnore(
+        RuleIgnore(QStringLiteral("r"), QStringLiteral("/w/a/hook"), false)));
+    QVERIFY(m_store->mainContext().addIgnore(RuleIgnore(QStringLiteral("r"), QStringLiteral("/w/b/"), true)));
+    Intake intake(&m_notifier);
+    WatchEvent explained = event(path, QStringLiteral("critical"), rule);
+    explained.description = QStringLiteral("Runs a downloaded payload");
+    explained.lines = {2, 9};
+    intake.ingest({explained});
+    QCOMPARE(m_notifier.shown.size(), alert ? 1 : 0);
+    const QList<Finding> saved = savedFindings();
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].path(), path);
+    QCOMPARE(saved[0].description(), explained.description);
+    QCOMPARE(saved[0].lines(), explained.lines);
 }
 
 QTEST_GUILESS_MAIN(IntakeTest)

@@ -10,6 +10,8 @@ private slots:
     void decode();
     void pathBytesGiveTheExactName_data();
     void pathBytesGiveTheExactName();
+    void explanationKeys_data();
+    void explanationKeys();
 };
 
 void WatchEventTest::decode_data()
@@ -131,6 +133,53 @@ void WatchEventTest::pathBytesGiveTheExactName()
     QVERIFY(event);
     QCOMPARE(event->path, QStringLiteral("/caf\uFFFD"));
     QCOMPARE(event->pathBytes, kept);
+}
+
+void WatchEventTest::explanationKeys_data()
+{
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QList<int>>("lines");
+    const QString runs = QStringLiteral("Runs a payload");
+    QTest::newRow("neither key") << QByteArray() << QString() << QList<int>{};
+    QTest::newRow("both") << QByteArray(R"(,"description":"Runs a payload","lines":[3,7,40])") << runs
+                          << QList<int>{3, 7, 40};
+    QTest::newRow("one line") << QByteArray(R"(,"lines":[1])") << QString() << QList<int>{1};
+    QTest::newRow("sixteen lines") << QByteArray(R"(,"lines":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16])")
+                                   << QString()
+                                   << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    QTest::newRow("integral number written as 2.0")
+        << QByteArray(R"(,"lines":[2.0])") << QString() << QList<int>{2};
+    // Each malformed key is dropped alone; the other key and the event stay.
+    QTest::newRow("description a number")
+        << QByteArray(R"(,"description":5,"lines":[2])") << QString() << QList<int>{2};
+    QTest::newRow("description null") << QByteArray(R"(,"description":null)") << QString() << QList<int>{};
+    QTest::newRow("lines a string") << QByteArray(R"(,"description":"Runs a payload","lines":"3")") << runs
+                                    << QList<int>{};
+    QTest::newRow("lines hold a string") << QByteArray(R"(,"lines":[3,"7"])") << QString() << QList<int>{};
+    QTest::newRow("line zero") << QByteArray(R"(,"lines":[0,4])") << QString() << QList<int>{};
+    QTest::newRow("negative line") << QByteArray(R"(,"lines":[-2])") << QString() << QList<int>{};
+    QTest::newRow("fraction") << QByteArray(R"(,"lines":[1.5])") << QString() << QList<int>{};
+    QTest::newRow("beyond int") << QByteArray(R"(,"lines":[4294967297])") << QString() << QList<int>{};
+    QTest::newRow("unsorted") << QByteArray(R"(,"lines":[7,3])") << QString() << QList<int>{};
+    QTest::newRow("repeated") << QByteArray(R"(,"lines":[3,3])") << QString() << QList<int>{};
+    QTest::newRow("seventeen lines") << QByteArray(R"(,"lines":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17])")
+                                     << QString() << QList<int>{};
+    QTest::newRow("nested array") << QByteArray(R"(,"lines":[[1]])") << QString() << QList<int>{};
+}
+
+void WatchEventTest::explanationKeys()
+{
+    QFETCH(QByteArray, extra);
+    QFETCH(QString, description);
+    QFETCH(QList<int>, lines);
+    const std::optional<WatchEvent> event = decodeWatchEvent(
+        R"({"path":"/p","types":["created"],"rule":"r","severity":"critical")" + extra + "}");
+    QVERIFY(event);
+    QCOMPARE(event->path, QStringLiteral("/p"));
+    QCOMPARE(event->rule, QStringLiteral("r"));
+    QCOMPARE(event->description, description);
+    QCOMPARE(event->lines, lines);
 }
 
 QTEST_GUILESS_MAIN(WatchEventTest)
