@@ -1,6 +1,7 @@
-// The six queries over real store files, with and without pending changes in the context.
+// The queries and the triage over real store files, with and without pending changes in the context.
 #include "StoreTestSupport.h"
 #include "records/ModelContainer.h"
+#include "records/Triage.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -220,6 +221,114 @@ private slots:
             QCOMPARE(got.timestamp().toMSecsSinceEpoch() % 1000,
                      expected.timestamp().toMSecsSinceEpoch() % 1000);
         }
+    }
+
+    void ignoresCoverByPathComponent_data()
+    {
+        QTest::addColumn<QString>("ignorePath");
+        QTest::addColumn<bool>("isFolder");
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("covered");
+        QTest::newRow("the file") << "/a/b/f" << false << "r"
+                                  << "/a/b/f" << true;
+        QTest::newRow("the file, another rule") << "/a/b/f" << false << "s"
+                                                << "/a/b/f" << false;
+        QTest::newRow("a longer name than the file") << "/a/b/f" << false << "r"
+                                                     << "/a/b/f2" << false;
+        QTest::newRow("a file ignore is no folder ignore") << "/a/b" << false << "r"
+                                                           << "/a/b/f" << false;
+        QTest::newRow("in the folder") << "/a/b" << true << "r"
+                                       << "/a/b/f" << true;
+        QTest::newRow("deep in the folder") << "/a/b" << true << "r"
+                                            << "/a/b/c/d/e" << true;
+        QTest::newRow("a sibling sharing the prefix") << "/a/b" << true << "r"
+                                                      << "/a/bc/f" << false;
+        QTest::newRow("the folder's parent") << "/a/b" << true << "r"
+                                             << "/a/f" << false;
+        QTest::newRow("folder given with a slash") << "/a/b/" << true << "r"
+                                                   << "/a/b/f" << true;
+        QTest::newRow("the root") << "/" << true << "r"
+                                  << "/x/y" << true;
+        QTest::newRow("wildcard characters are plain") << "/a_%" << true << "r"
+                                                       << "/a_%/f" << true;
+        QTest::newRow("wildcard characters match nothing else") << "/a_%" << true << "r"
+                                                                << "/ab%/f" << false;
+        QTest::newRow("non-ASCII") << "/h\u00e9" << true << "r"
+                                   << "/h\u00e9/f" << true;
+    }
+
+    // The panel's query (SQL) and the intake's test (RuleIgnore::covers) agree, for saved and pending
+    // findings alike; an ignored finding stays stored.
+    void ignoresCoverByPathComponent()
+    {
+        QFETCH(QString, ignorePath);
+        QFETCH(bool, isFolder);
+        QFETCH(QString, rule);
+        QFETCH(QString, path);
+        QFETCH(bool, covered);
+        QTemporaryDir tmp;
+        auto container = openIn(tmp);
+        ModelContext& main = container->mainContext();
+        Finding saved = findingAt(1, path, rule);
+        Finding pending = findingAt(2, path, rule);
+        main.insert(saved);
+        QVERIFY(main.save());
+        main.insert(pending);
+        const RuleIgnore ignore(QStringLiteral("r"), ignorePath, isFolder);
+        QVERIFY2(main.addIgnore(ignore), qPrintable(main.lastError()));
+        QVERIFY(main.addIgnore(ignore)); // twice is once
+        QCOMPARE(main.fetchIgnores()->size(), 1);
+
+        QCOMPARE(ignore.covers(saved), covered);
+        QCOMPARE(main.fetchNewestFindings(10, false)->size(), covered ? 0 : 2);
+        QCOMPARE(container->newContext()->fetchNewestFindings(10, false)->size(), covered ? 0 : 1);
+        QCOMPARE(main.fetchNewestFindings(10, true)->size(), 2);
+
+        QVERIFY(main.removeIgnore(*container->newContext()->fetchIgnores()->begin()));
+        QVERIFY(main.fetchIgnores()->isEmpty());
+        QCOMPARE(main.fetchNewestFindings(10, false)->size(), 2);
+    }
+
+    // A dismissed finding leaves the store; undo brings back the same record, saved or still pending.
+    void dismissAndUndoKeepTheRecord_data()
+    {
+        QTest::addColumn<bool>("savedFirst");
+        QTest::newRow("saved finding") << true;
+        QTest::newRow("pending finding") << false;
+    }
+
+    void dismissAndUndoKeepTheRecord()
+    {
+        QFETCH(bool, savedFirst);
+        QTemporaryDir tmp;
+        auto container = openIn(tmp);
+        ModelContext& main = container->mainContext();
+        const QByteArray exact = "/w/caf\xE9";
+        Finding older = findingAt(1);
+        Finding f = Finding::materialize(PersistentIdentifier::create(), QStringLiteral("/w/caf\uFFFD"),
+                                         QStringLiteral("git_hook"), QStringLiteral("critical"),
+                                         {QStringLiteral("created")}, older.timestamp().addMSecs(5), exact,
+                                         QStringLiteral("Runs a payload"), {3, 8});
+        main.insert(older);
+        main.insert(f);
+        if (savedFirst)
+            QVERIFY(main.save());
+
+        const std::optional<Finding> dismissed = Triage::dismiss(main, f);
+        QVERIFY(dismissed);
+        QCOMPARE(idsOf(*container->newContext()->fetchNewestFindings()),
+                 QList<PersistentIdentifier>{older.id()});
+        QCOMPARE(idsOf(*main.fetchNewestFindings()), QList<PersistentIdentifier>{older.id()});
+
+        QVERIFY(Triage::undoDismiss(main, *dismissed));
+        const QList<Finding> back = *container->newContext()->fetchNewestFindings();
+        QCOMPARE(idsOf(back), (QList<PersistentIdentifier>{f.id(), older.id()}));
+        QCOMPARE(back[0].timestamp(), f.timestamp());
+        QCOMPARE(back[0].nativePath(), exact);
+        QCOMPARE(back[0].description(), f.description());
+        QCOMPARE(back[0].lines(), f.lines());
+        QCOMPARE(back[0].eventTypes(), f.eventTypes());
     }
 
     void insertAndRemoveAreIdempotentPerIdentity()
