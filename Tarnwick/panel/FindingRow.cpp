@@ -6,8 +6,10 @@
 #include "ui/ElidedLabel.h"
 #include "ui/TextStyles.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -55,6 +57,9 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     m_rule->setMinimumWidth(40);
     m_age = makeLabel(QString(), TextStyles::caption2(), this);
     TextStyles::makeSecondary(m_age);
+    m_ignoredMark = makeLabel(tr("Ignored"), TextStyles::caption2(), this);
+    TextStyles::makeSecondary(m_ignoredMark);
+    m_ignoredMark->hide();
     m_path = new ElidedLabel(visibleName(finding.path()), this);
     m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_path->setFont(TextStyles::caption());
@@ -65,6 +70,7 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     firstLine->setContentsMargins(0, 0, 0, 0);
     firstLine->addWidget(m_marker, 0, Qt::AlignVCenter);
     firstLine->addWidget(m_rule, 1, Qt::AlignVCenter);
+    firstLine->addWidget(m_ignoredMark, 0, Qt::AlignVCenter);
     firstLine->addWidget(m_age, 0, Qt::AlignVCenter | Qt::AlignRight);
 
     auto* column = new QVBoxLayout(this);
@@ -74,9 +80,27 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     column->addWidget(m_path);
 
     setAccessibleName(QStringLiteral("%1 %2").arg(m_marker->text(), finding.ruleName()));
-    setAccessibleDescription(visibleName(finding.path()));
+    // The description comes from a rule file: shown as plain text on one line, like any name.
+    const QString description = visibleName(finding.description());
+    if (description.isEmpty()) {
+        setAccessibleDescription(visibleName(finding.path()));
+    } else {
+        setToolTip(Qt::convertFromPlainText(description, Qt::WhiteSpaceNormal));
+        setAccessibleDescription(QStringLiteral("%1\n%2").arg(description, visibleName(finding.path())));
+    }
     refreshAge();
     connect(this, &QAbstractButton::clicked, this, &FindingRow::open);
+
+    m_dismiss = new QAction(tr("Dismiss"), this);
+    m_dismiss->setShortcut(QKeySequence::Delete);
+    m_dismiss->setShortcutContext(Qt::WidgetShortcut);
+    connect(m_dismiss, &QAction::triggered, this, [this] { emit dismissRequested(m_finding); });
+    m_ignoreFile = new QAction(tr("Ignore this rule for this file"), this);
+    connect(m_ignoreFile, &QAction::triggered, this, [this] { emit ignoreRequested(m_finding, false); });
+    m_ignoreFolder = new QAction(tr("Ignore this rule in this folder"), this);
+    connect(m_ignoreFolder, &QAction::triggered, this, [this] { emit ignoreRequested(m_finding, true); });
+    addActions({m_dismiss, m_ignoreFile, m_ignoreFolder});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void FindingRow::refreshAge(const QDateTime& now)
@@ -107,6 +131,25 @@ QString FindingRow::pathText() const
 void FindingRow::paintEvent(QPaintEvent*)
 {
     // Plain style: no bezel, background, hover or selection highlight; the labels draw the content.
+}
+
+void FindingRow::setIgnored(bool ignored)
+{
+    m_ignoredMark->setVisible(ignored);
+}
+
+bool FindingRow::isIgnored() const
+{
+    return !m_ignoredMark->isHidden();
+}
+
+void FindingRow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Delete) || event->key() == Qt::Key_Backspace) {
+        emit dismissRequested(m_finding);
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void FindingRow::open()

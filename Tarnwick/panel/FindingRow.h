@@ -5,11 +5,14 @@
 #include <QAbstractButton>
 #include <QDateTime>
 
+class QAction;
 class QLabel;
 class ElidedLabel;
 
 // One finding in the panel's list: severity marker, rule name, age, and the path on a second line. The
-// whole row is one flat button; a click anywhere in it asks for the finding's viewer window.
+// whole row is one flat button; a click anywhere in it asks for the finding's viewer window. Its tooltip
+// and accessible description carry what the rule looks for. Its context menu and the Delete key offer
+// the triage: dismiss it, or ignore its rule for the file or the folder.
 class FindingRow : public QAbstractButton
 {
     Q_OBJECT
@@ -30,12 +33,24 @@ public:
     QString ageText() const;
     QString pathText() const;
 
+    // Marks a row the panel lists although an ignore covers it.
+    void setIgnored(bool ignored);
+    bool isIgnored() const;
+
+    QAction* dismissAction() const { return m_dismiss; }
+    QAction* ignoreFileAction() const { return m_ignoreFile; }
+    QAction* ignoreFolderAction() const { return m_ignoreFolder; }
+
 signals:
     // The row was clicked: the application opens the finding's viewer window.
     void openRequested(const Finding& finding);
+    void dismissRequested(const Finding& finding);
+    // `folder`: for every file in the finding's folder, else for its file only.
+    void ignoreRequested(const Finding& finding, bool folder);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void open();
@@ -44,5 +59,9 @@ private:
     QLabel* m_marker;
     QLabel* m_rule;
     QLabel* m_age;
+    QLabel* m_ignoredMark;
     ElidedLabel* m_path;
+    QAction* m_dismiss;
+    QAction* m_ignoreFile;
+    QAction* m_ignoreFolder;
 };

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -80,6 +81,9 @@ FindingsView::FindingsView(FindingListModel* model, QWidget* parent)
     m_listLayout->setSpacing(0);
     m_scroll->setWidget(content);
     layout->addWidget(m_scroll, 1);
+    m_footerDivider = divider(this);
+    layout->addWidget(m_footerDivider);
+    layout->addWidget(buildFooter());
 
     m_emptyState = new QLabel(content);
     m_emptyState->setFont(TextStyles::subheadline());
@@ -100,8 +104,88 @@ FindingsView::FindingsView(FindingListModel* model, QWidget* parent)
         connect(m_model.data(), &QAbstractItemModel::rowsRemoved, this, &FindingsView::scheduleRebuild);
         connect(m_model.data(), &QAbstractItemModel::rowsMoved, this, &FindingsView::scheduleRebuild);
         connect(m_model.data(), &QAbstractItemModel::dataChanged, this, &FindingsView::scheduleRebuild);
+        connect(m_model.data(), &FindingListModel::ignoresChanged, this, &FindingsView::scheduleRebuild);
     }
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    undo->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(undo, &QShortcut::activated, this, &FindingsView::undoDismiss);
     rebuild();
+}
+
+QWidget* FindingsView::buildFooter()
+{
+    m_footer = new QWidget(this);
+    auto* row = new QHBoxLayout(m_footer);
+    row->setContentsMargins(12, 2, 8, 2);
+    row->setSpacing(4);
+    m_showIgnoredButton = new QToolButton(m_footer);
+    m_showIgnoredButton->setObjectName(QStringLiteral("showIgnoredButton"));
+    m_showIgnoredButton->setAutoRaise(true);
+    m_showIgnoredButton->setCheckable(true);
+    m_showIgnoredButton->setText(tr("Show ignored"));
+    m_showIgnoredButton->setFont(TextStyles::caption2());
+    m_showIgnoredButton->setFocusPolicy(Qt::TabFocus);
+    connect(m_showIgnoredButton, &QToolButton::toggled, this, [this](bool on) {
+        if (m_model)
+            m_model->setIncludeIgnored(on);
+        rebuild();
+    });
+    row->addWidget(m_showIgnoredButton);
+    row->addStretch(1);
+    m_undoText = new QLabel(tr("Finding dismissed"), m_footer);
+    m_undoText->setFont(TextStyles::caption2());
+    TextStyles::makeSecondary(m_undoText);
+    row->addWidget(m_undoText);
+    m_undoButton = new QToolButton(m_footer);
+    m_undoButton->setObjectName(QStringLiteral("undoButton"));
+    m_undoButton->setAutoRaise(true);
+    m_undoButton->setText(tr("Undo"));
+    m_undoButton->setFont(TextStyles::caption2());
+    m_undoButton->setFocusPolicy(Qt::TabFocus);
+    connect(m_undoButton, &QToolButton::clicked, this, &FindingsView::undoDismiss);
+    row->addWidget(m_undoButton);
+    return m_footer;
+}
+
+void FindingsView::updateFooter()
+{
+    // Out of sight until it has something to offer, so the panel looks as ever for most users.
+    const bool anyIgnores = m_model && (!m_model->ignores().isEmpty() || m_model->includesIgnored());
+    m_showIgnoredButton->setVisible(anyIgnores);
+    m_undoText->setVisible(m_lastDismissed.has_value());
+    m_undoButton->setVisible(m_lastDismissed.has_value());
+    const bool shown = anyIgnores || m_lastDismissed.has_value();
+    m_footer->setVisible(shown);
+    m_footerDivider->setVisible(shown);
+}
+
+void FindingsView::dismiss(const Finding& finding)
+{
+    if (!m_model)
+        return;
+    const int index = int(m_order.indexOf(m_rows.value(finding.id())));
+    if (std::optional<Finding> dismissed = m_model->dismiss(finding)) {
+        m_lastDismissed = std::move(dismissed);
+        // Keyboard users go on with the row that takes its place.
+        m_refocusRow = index;
+    }
+    updateFooter();
+}
+
+void FindingsView::undoDismiss()
+{
+    if (!m_lastDismissed || !m_model)
+        return;
+    m_model->undoDismiss(*m_lastDismissed);
+    m_lastDismissed.reset();
+    updateFooter();
+}
+
+void FindingsView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_lastDismissed.reset();
+    updateFooter();
 }
 
 QWidget* FindingsView::buildHeader()
@@ -251,7 +335,13 @@ void FindingsView::rebuild()
             row = new FindingRow(finding, m_listLayout->parentWidget());
             connect(row, &FindingRow::openRequested, this, &FindingsView::findingOpenRequested);
             connect(row, &QAbstractButton::clicked, this, &FindingsView::windowRequested);
+            connect(row, &FindingRow::dismissRequested, this, &FindingsView::dismiss);
+            connect(row, &FindingRow::ignoreRequested, this, [this](const Finding& f, bool folder) {
+                if (m_model)
+                    m_model->ignore(f, folder);
+            });
         }
+        row->setIgnored(model && model->isIgnored(finding));
         row->refreshAge(now);
         auto* inset = new QHBoxLayout;
         inset->setContentsMargins(8, 2, 8, 2);
@@ -277,6 +367,11 @@ void FindingsView::rebuild()
     if (!m_order.isEmpty()) {
         m_listLayout->addStretch(1);
     }
+    if (m_refocusRow >= 0 && !m_order.isEmpty() && !m_rows.isEmpty()) {
+        m_order.at(std::min(m_refocusRow, int(m_order.size()) - 1))->setFocus(Qt::OtherFocusReason);
+    }
+    m_refocusRow = -1;
+    updateFooter();
 }
 
 QList<FindingRow*> FindingsView::rows() const

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class FindingListModel;
 class FindingRow;
 class QLabel;
@@ -16,8 +18,10 @@ class QVBoxLayout;
 
 // The tray panel: a header with the title, the watcher's state and four buttons, and below it the
 // newest findings: the alerts ("critical", "high") or, with the warnings switch on, the warnings.
-// The view writes nothing to the store and knows nothing of the application: it asks through its
-// signals (clear the findings, open a finding, open the directories window).
+// Findings an ignore covers are left out unless the "Show ignored" switch below the list is on (shown
+// while there are ignores). Triage (dismiss, undo, ignore) goes through the model; everything else it
+// asks of the application through its signals (clear the findings, open a finding, open the
+// directories window).
 class FindingsView : public QWidget
 {
     Q_OBJECT
@@ -38,6 +42,12 @@ public:
     QToolButton* powerButton() const { return m_powerButton; }
     QString statusText() const;
 
+    // The footer's switch for ignored findings, and the undo of the last dismiss.
+    QToolButton* showIgnoredButton() const { return m_showIgnoredButton; }
+    QToolButton* undoButton() const { return m_undoButton; }
+    bool canUndo() const { return m_lastDismissed.has_value(); }
+    void undoDismiss();
+
 signals:
     // A row or the folder button asked for a window; a popup panel gets out of its way.
     void windowRequested();
@@ -47,6 +57,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -55,6 +66,9 @@ private:
     void updateStatus(bool running);
     void updateWarningsButton(int count);
     void showEmptyState(const QString& text);
+    QWidget* buildFooter();
+    void updateFooter();
+    void dismiss(const Finding& finding);
 
     QPointer<FindingListModel> m_model;
     bool m_showWarnings = false;
@@ -69,6 +83,14 @@ private:
     QScrollArea* m_scroll = nullptr;
     QVBoxLayout* m_listLayout = nullptr;
     QLabel* m_emptyState = nullptr;
+    QWidget* m_footer = nullptr;
+    QWidget* m_footerDivider = nullptr;
+    QToolButton* m_showIgnoredButton = nullptr;
+    QLabel* m_undoText = nullptr;
+    QToolButton* m_undoButton = nullptr;
+    // Only the last dismiss can be taken back, and only while the panel stays open.
+    std::optional<Finding> m_lastDismissed;
+    int m_refocusRow = -1;
     // Rows keep their identity (and widget) while other findings come and go.
     QHash<PersistentIdentifier, FindingRow*> m_rows;
     QList<FindingRow*> m_order;

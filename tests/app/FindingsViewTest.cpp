@@ -1,6 +1,7 @@
 // The findings panel over a real store: which list or empty state shows for each mix of severities,
 // the row markers, the count of the newest 100, the buttons' tooltips and names, the watcher state
-// and the trash button.
+// and the trash button; the triage: dismiss with Delete and undo, ignored findings behind their switch,
+// and the rule's description in each row's tooltip.
 
 #include "AppFixture.h"
 
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <QToolButton>
 
 class FindingsViewTest : public QObject
@@ -29,6 +31,10 @@ private slots:
     void longPathKeepsStartAndEnd();
     void newFindingAppearsAtTheTopKeepingRows();
     void buttonsAndRowsAskTheApplication();
+    void deleteKeyDismissesAndUndoRestores();
+    void ignoredFindingsShowOnlyWithTheSwitch();
+    void rowCarriesTheDescription_data();
+    void rowCarriesTheDescription();
 };
 
 void FindingsViewTest::emptyStates_data()
@@ -292,6 +298,106 @@ void FindingsViewTest::buttonsAndRowsAskTheApplication()
     QCOMPARE(opened, QStringList{QStringLiteral("/work/project/.git/hooks/pre-commit")});
     // The view writes nothing itself.
     QCOMPARE(store.storedFindingCount(), 1);
+}
+
+void FindingsViewTest::deleteKeyDismissesAndUndoRestores()
+{
+    StoreFixture store;
+    const QList<Finding> stored =
+        store.addFindings({findingAged(60, QStringLiteral("high"), QStringLiteral("older")),
+                           findingAged(30, QStringLiteral("critical"), QStringLiteral("newer"))});
+    FindingListModel model(store.container.get());
+    FindingsView view(&model);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTRY_COMPARE(view.rows().size(), 2);
+    QVERIFY(view.undoButton()->isHidden());
+
+    FindingRow* top = view.rows().first();
+    top->setFocus();
+    QTest::keyClick(top, Qt::Key_Delete);
+    QTRY_COMPARE(view.rows().size(), 1);
+    QCOMPARE(view.rows().first()->ruleText(), QStringLiteral("older"));
+    QCOMPARE(store.storedFindingCount(), 1);
+    QVERIFY(view.undoButton()->isVisible());
+
+    QTest::mouseClick(view.undoButton(), Qt::LeftButton);
+    QTRY_COMPARE(view.rows().size(), 2);
+    QCOMPARE(view.rows().first()->finding().id(), stored[1].id());
+    QCOMPARE(view.rows().first()->finding().timestamp(), stored[1].timestamp());
+    QCOMPARE(store.storedFindingCount(), 2);
+    QVERIFY(view.undoButton()->isHidden());
+
+    // The row's own action does the same; closing the panel gives up the undo.
+    view.rows().last()->dismissAction()->trigger();
+    QTRY_COMPARE(view.rows().size(), 1);
+    QVERIFY(view.canUndo());
+    view.hide();
+    QVERIFY(!view.canUndo());
+    view.undoDismiss();
+    QCOMPARE(store.storedFindingCount(), 1);
+}
+
+void FindingsViewTest::ignoredFindingsShowOnlyWithTheSwitch()
+{
+    StoreFixture store;
+    store.addFindings(
+        {findingAged(60, QStringLiteral("critical"), QStringLiteral("r"), QStringLiteral("/w/a/hook")),
+         findingAged(50, QStringLiteral("critical"), QStringLiteral("r"), QStringLiteral("/w/ab/hook")),
+         findingAged(40, QStringLiteral("critical"), QStringLiteral("r"), QStringLiteral("/w/a/x/y"))});
+    FindingListModel model(store.container.get());
+    FindingsView view(&model);
+    view.show();
+    QTRY_COMPARE(view.rows().size(), 3);
+    QVERIFY(view.showIgnoredButton()->isHidden());
+
+    FindingRow* hook = view.rows().last();
+    QCOMPARE(hook->pathText(), QStringLiteral("/w/a/hook"));
+    hook->ignoreFolderAction()->trigger();
+    QTRY_COMPARE(view.rows().size(), 1);
+    QCOMPARE(view.rows().first()->pathText(), QStringLiteral("/w/ab/hook"));
+    QCOMPARE(store.storedFindingCount(), 3);
+    QVERIFY(view.showIgnoredButton()->isVisible());
+
+    QTest::mouseClick(view.showIgnoredButton(), Qt::LeftButton);
+    QTRY_COMPARE(view.rows().size(), 3);
+    QList<bool> marked;
+    for (FindingRow* row : view.rows())
+        marked << row->isIgnored();
+    QCOMPARE(marked, (QList<bool>{true, false, true}));
+
+    QTest::mouseClick(view.showIgnoredButton(), Qt::LeftButton);
+    QTRY_COMPARE(view.rows().size(), 1);
+}
+
+void FindingsViewTest::rowCarriesTheDescription_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("shown"); // as the tooltip's plain text and the accessible description show it
+    QTest::newRow("none") << QString() << QString();
+    QTest::newRow("plain") << QStringLiteral("Runs a downloaded payload")
+                           << QStringLiteral("Runs a downloaded payload");
+    QTest::newRow("markup stays text")
+        << QStringLiteral("<b>bold</b> & <img src=x>") << QStringLiteral("<b>bold</b> & <img src=x>");
+    QTest::newRow("line break becomes a token")
+        << QStringLiteral("a\nb") << QStringLiteral("a\u27E8U+000A\u27E9b");
+}
+
+void FindingsViewTest::rowCarriesTheDescription()
+{
+    QFETCH(QString, description);
+    QFETCH(QString, shown);
+    FindingRow row(Finding(QStringLiteral("/p/f"), QStringLiteral("rule"), QStringLiteral("high"), {}, {},
+                           description, {3}));
+    QCOMPARE(row.accessibleDescription(),
+             shown.isEmpty() ? QStringLiteral("/p/f") : shown + QStringLiteral("\n/p/f"));
+    if (shown.isEmpty()) {
+        QVERIFY(row.toolTip().isEmpty());
+        return;
+    }
+    QTextDocument tip;
+    tip.setHtml(row.toolTip());
+    QCOMPARE(tip.toPlainText(), shown);
 }
 
 QTEST_MAIN(FindingsViewTest)
