@@ -1,5 +1,6 @@
 #include "DirectoryView.h"
 
+#include "IgnoreListView.h"
 #include "WrappedPathLabel.h"
 #include "desktop/ActivationPolicy.h"
 #include "records/DirectoryListModel.h"
@@ -108,6 +109,8 @@ DirectoryView::DirectoryView(ModelContainer* container, Notifier* notifier, QWid
     scroll->setWidget(list);
     m_stack->addWidget(scroll);
     layout->addWidget(m_stack, 1);
+    m_ignoreList = new IgnoreListView(container, this);
+    layout->addWidget(m_ignoreList);
 
     m_model = new DirectoryListModel(container, this);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &DirectoryView::rebuildRows);

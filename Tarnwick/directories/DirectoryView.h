@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class DirectoryListModel;
+class IgnoreListView;
 class ModelContainer;
 class Notifier;
 
@@ -22,7 +23,8 @@ class QVBoxLayout;
 
 // The content of the "Watched Directories" window: the watched directories with a remove button each,
 // an add button that opens the folder chooser without blocking, and, while notifications are not
-// allowed, a button asking for them. Every change of the list is sent to the watcher.
+// allowed, a button asking for them. Every change of the list is sent to the watcher. Below the list,
+// the rules the user ignores, each removable.
 class DirectoryView : public QWidget
 {
     Q_OBJECT
@@ -42,6 +44,7 @@ public:
     QPushButton* allowNotificationsButton() const { return m_allowButton; }
     // The remove button of the row at `row`, in list order.
     QToolButton* removeButton(int row) const;
+    IgnoreListView* ignoreList() const { return m_ignoreList; }
 
 signals:
     // Emitted after a configuration push, with the paths handed to the watcher.
@@ -73,6 +76,7 @@ private:
     QVBoxLayout* m_rowsLayout = nullptr;
     QList<QWidget*> m_rows;
     QList<QToolButton*> m_removeButtons;
+    IgnoreListView* m_ignoreList = nullptr;
 
     bool m_shownOnce = false;
     QList<PersistentIdentifier> m_pushedIds;

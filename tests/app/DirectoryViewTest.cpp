@@ -1,12 +1,13 @@
 // The watched-directories window over a real store and a stand-in watcher that records its standard
 // input: adding through the folder chooser, removing, the exact configuration bytes each change
-// sends, and the notification permission row.
+// sends, the notification permission row, and the list of ignored rules.
 
 #include "AppFixture.h"
 #include "StubNotifier.h"
 #include "WatcherScript.h"
 
 #include "directories/DirectoryView.h"
+#include "directories/IgnoreListView.h"
 #include "directories/WrappedPathLabel.h"
 #include "records/DirectoryListModel.h"
 #include "watcher/WatcherSupervisor.h"
@@ -75,6 +76,7 @@ private slots:
     void permissionRow();
     void allowNotificationsPrintsTheAnswer_data();
     void allowNotificationsPrintsTheAnswer();
+    void ignoresAreListedAndRemovable();
 
 private:
     // Answers the open chooser with `folder`, as a user typing it and pressing Open would.
@@ -326,6 +328,38 @@ void DirectoryViewTest::allowNotificationsPrintsTheAnswer()
     QCOMPARE(text, printed);
     // The row stays until the window is shown again.
     QVERIFY(view.isPermissionRowShown());
+}
+
+void DirectoryViewTest::ignoresAreListedAndRemovable()
+{
+    StubNotifier notifier;
+    DirectoryView view(m_store->container.get(), &notifier);
+    view.show();
+    IgnoreListView* ignores = view.ignoreList();
+    QVERIFY(ignores->isHidden());
+
+    // Added elsewhere (the panel) and saved: the window follows the store.
+    {
+        auto context = m_store->container->newContext();
+        QVERIFY(context->addIgnore(
+            RuleIgnore(QStringLiteral("git_hook"), QStringLiteral("/w/a/pre-commit"), false)));
+        QVERIFY(
+            context->addIgnore(RuleIgnore(QStringLiteral("npm\u202Eevil"), QStringLiteral("/w/b"), true)));
+    }
+    QTRY_VERIFY(ignores->isVisible());
+    QCOMPARE(ignores->listedTexts(), (QStringList{QStringLiteral("git_hook \u2014 /w/a/pre-commit"),
+                                                  QStringLiteral("npm\u27E8U+202E\u27E9evil \u2014 /w/b/")}));
+    QVERIFY(!ignores->removeButton(0)->accessibleName().isEmpty());
+
+    QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
+    QTRY_COMPARE(ignores->listedTexts().size(), 1);
+    const auto left = m_store->container->newContext()->fetchIgnores();
+    QVERIFY(left && left->size() == 1);
+    QCOMPARE(left->first().path(), QStringLiteral("/w/b"));
+
+    QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
+    QTRY_VERIFY(ignores->isHidden());
+    QVERIFY(m_store->container->newContext()->fetchIgnores()->isEmpty());
 }
 
 QTEST_MAIN(DirectoryViewTest)
