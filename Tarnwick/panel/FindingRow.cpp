@@ -11,6 +11,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 namespace {
@@ -131,6 +133,14 @@ QString FindingRow::pathText() const
 void FindingRow::paintEvent(QPaintEvent*)
 {
     // Plain style: no bezel, background, hover or selection highlight; the labels draw the content.
+    // Only keyboard focus is shown, so that Delete never acts on a row the user cannot see.
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 void FindingRow::setIgnored(bool ignored)
@@ -147,6 +157,11 @@ void FindingRow::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Delete) || event->key() == Qt::Key_Backspace) {
         emit dismissRequested(m_finding);
+        return;
+    }
+    // Up and down walk the list, as in any list.
+    if (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up) {
+        focusNextPrevChild(event->key() == Qt::Key_Down);
         return;
     }
     QAbstractButton::keyPressEvent(event);
