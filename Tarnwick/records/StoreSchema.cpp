@@ -8,9 +8,6 @@
 namespace StoreSchema {
 namespace {
 
-// Store order of directories is the order of insertion: `id` grows with every insert. `uid` is the
-// record's persistent identifier. The panel reads findings newest first and the notification lookup
-// by path and rule, newest first; each has its index so neither slows down as findings pile up.
 // One row per "ignore this rule here": `path` is a file, or with isFolder every path below it.
 // The UNIQUE index also serves the look-up by rule.
 const char* const IgnoreTable = "CREATE TABLE ruleIgnore ("
@@ -21,6 +18,9 @@ const char* const IgnoreTable = "CREATE TABLE ruleIgnore ("
                                 " created INTEGER NOT NULL," // milliseconds since 1970-01-01 UTC
                                 " UNIQUE (ruleName, path, isFolder))";
 
+// Store order of directories is the order of insertion: `id` grows with every insert. `uid` is the
+// record's persistent identifier. The panel reads findings newest first and the notification lookup
+// by path and rule, newest first; each has its index so neither slows down as findings pile up.
 const char* const CreateStatements[] = {
     "CREATE TABLE metadata (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)",
     "CREATE TABLE directory ("
