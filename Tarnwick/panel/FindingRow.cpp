@@ -61,6 +61,8 @@ FindingRow::FindingRow(const Finding& finding, QWidget* parent)
     TextStyles::makeSecondary(m_age);
     m_ignoredMark = makeLabel(tr("Ignored"), TextStyles::caption2(), this);
     TextStyles::makeSecondary(m_ignoredMark);
+    // Kept apart from the age, so that the two never read as one phrase.
+    m_ignoredMark->setContentsMargins(0, 0, 10, 0);
     m_ignoredMark->hide();
     m_path = new ElidedLabel(visibleName(finding.path()), this);
     m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
