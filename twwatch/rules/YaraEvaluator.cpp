@@ -62,10 +62,13 @@ void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapp
     const YR_STRING* string;
     yr_rule_strings_foreach(rule, string)
     {
-        const YR_MATCH* match;
-        yr_string_matches_foreach(context, string, match)
-        {
-            offsets.push_back(static_cast<std::uint64_t>(match->base + match->offset));
+        // libyara packs its matches without regard to alignment: each is copied out before it is read.
+        for (const void* at = context->matches[string->idx].head; at != nullptr;) {
+            YR_MATCH match;
+            std::memcpy(&match, at, sizeof match);
+            if (!match.is_private)
+                offsets.push_back(static_cast<std::uint64_t>(match.base + match.offset));
+            at = match.next;
         }
     }
     if (offsets.empty())
