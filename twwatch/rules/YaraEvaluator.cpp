@@ -58,6 +58,9 @@ std::string descriptionOf(const YR_RULE* rule)
 void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapping& view,
                    std::vector<std::uint64_t>& offsets, std::vector<std::uint32_t>& lines)
 {
+    // A later window can only add later lines.
+    if (lines.size() >= kMaxMatchLines && view.linesBefore >= lines.back())
+        return;
     offsets.clear();
     const YR_STRING* string;
     yr_rule_strings_foreach(rule, string)
