@@ -4,9 +4,12 @@
 //   2. storm: 100,000 file creations, 20,000 of them in 6,000 directories made during the storm; the
 //      share of created paths reported and the time until the last one arrived;
 //   3. idle: context switches per second of all its threads over 5 s of quiet.
+// Before all that, twwatch's idle memory with the bundled pack beside the 16 MiB target (alone:
+// --idle-only).
 // Build it without sanitizers for figures that mean something:
 //   cmake -S . -B build/rel -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF
 //   cmake --build build/rel --target twwatch_bench && build/rel/bench/twwatch_bench [--dirs N --files N]
+//   [--idle-only]
 // twwatch loads a match-everything rule from a private $XDG_CONFIG_HOME so that every change is a line.
 
 #include <algorithm>
@@ -397,6 +400,57 @@ Result measure(Tool& tool, const fs::path& root, const std::vector<fs::path>& di
     return r;
 }
 
+// Idle memory with the bundled pack alone and one empty root watched: the compiled rules, the
+// workers' scanners and buffers, and the libraries. Taken after start and again once a burst of
+// changes (large bundles read window by window, manifests with views) has been evaluated.
+void measureIdle(const fs::path& base, const std::function<std::string(const std::string&)>& whole)
+{
+    constexpr double targetMiB = 16;
+    const fs::path root = base / "idle-root";
+    fs::create_directories(root);
+    fs::create_directories(base / "idle-config");
+    Tool bare("twwatch", {std::string(TW_BIN_DIR) + "/twwatch"}, whole,
+              {"XDG_CONFIG_HOME=" + (base / "idle-config").string(),
+               "XDG_STATE_HOME=" + (base / "idle-state").string()});
+    bare.start(root.string() + "\n\n");
+    const auto settle = [&] {
+        // Quiet for two seconds in a row: the audit of the root and any evaluation are over.
+        for (int quiet = 0, i = 0; quiet < 4 && i < 60; ++i) {
+            const long before = bare.statusValue("VmRSS:");
+            std::this_thread::sleep_for(500ms);
+            quiet = bare.statusValue("VmRSS:") == before ? quiet + 1 : 0;
+        }
+    };
+    const auto print = [&](const char* when) {
+        const double rss = static_cast<double>(bare.statusValue("VmRSS:")) / 1024.0;
+        std::printf("twwatch idle %-22s RSS %5.1f MiB (anon %4.1f, files %4.1f), peak %5.1f MiB; target <= "
+                    "%.0f MiB: %s\n",
+                    when, rss, static_cast<double>(bare.statusValue("RssAnon:")) / 1024.0,
+                    static_cast<double>(bare.statusValue("RssFile:")) / 1024.0,
+                    static_cast<double>(bare.statusValue("VmHWM:")) / 1024.0, targetMiB,
+                    rss <= targetMiB ? "met" : "MISSED");
+    };
+    settle();
+    print("after start");
+    std::string bundle;
+    for (int i = 0; bundle.size() < 3'000'000; ++i)
+        bundle +=
+            "export const value" + std::to_string(i) + " = require('./chunk" + std::to_string(i) + "');\n";
+    for (int i = 0; i < 8; ++i)
+        std::ofstream(root / ("bundle" + std::to_string(i) + ".js")) << bundle;
+    for (int i = 0; i < 200; ++i) {
+        fs::create_directories(root / ("pkg" + std::to_string(i)));
+        std::ofstream(root / ("pkg" + std::to_string(i)) / "package.json")
+            << R"({"name": "p", "scripts": {"postinstall": "node install.js"}})";
+    }
+    settle();
+    print("after a burst");
+    std::string loadAverage;
+    std::getline(std::ifstream("/proc/loadavg"), loadAverage);
+    std::printf("load average: %s\n\n", loadAverage.c_str());
+    std::fflush(stdout);
+}
+
 bool onPath(const std::string& program)
 {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
@@ -407,6 +461,9 @@ bool onPath(const std::string& program)
 int main(int argc, char** argv)
 {
     Options o;
+    bool idleOnly = false;
+    for (int i = 1; i < argc; ++i)
+        idleOnly = idleOnly || std::string(argv[i]) == "--idle-only";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--dirs")
@@ -434,11 +491,16 @@ int main(int argc, char** argv)
     std::ofstream(config / "tarnwick/rules/all.yar")
         << "rule match_everything { meta: severity = \"warning\" condition: true }\n";
 
+    const auto whole = [](const std::string& line) { return line; };
+    measureIdle(base, whole);
+    if (idleOnly) {
+        fs::remove_all(base);
+        return 0;
+    }
     std::cout << "Generating " << o.dirs << " directories and " << o.files << " files in " << root << " ..."
               << std::endl;
     const auto dirs = makeTree(root, o);
 
-    const auto whole = [](const std::string& line) { return line; };
     std::vector<std::unique_ptr<Tool>> tools;
     tools.push_back(std::make_unique<Tool>(
         "twwatch", std::vector<std::string>{std::string(TW_BIN_DIR) + "/twwatch"},
@@ -459,15 +521,6 @@ int main(int argc, char** argv)
             "fswatch -r", std::vector<std::string>{"fswatch", "-r", "-m", "inotify_monitor", root.string()},
             whole));
 
-    {
-        // What twwatch needs before watching anything: the compiled rule pack.
-        Tool bare("twwatch", {std::string(TW_BIN_DIR) + "/twwatch"}, whole,
-                  {"XDG_CONFIG_HOME=" + config.string()});
-        bare.start("\n\n");
-        std::this_thread::sleep_for(2s);
-        std::printf("twwatch with its rules loaded and nothing watched: peak %.1f MiB\n\n",
-                    bare.statusValue("VmHWM:") / 1024.0);
-    }
     std::printf("%-20s %10s %10s %9s %11s %10s %10s %10s  %s\n", "watcher", "set-up s", "peak MiB", "storm %",
                 "new dirs %", "last at s", "peak MiB", "idle /s", "notes");
     std::fflush(stdout);

@@ -9,7 +9,9 @@
 #include "rules/YaraEvaluator.h"
 #include "rules/YaraRuntime.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
@@ -189,6 +191,68 @@ rule raw_only { meta: severity = "warning" condition: view == "raw" }
     EXPECT_EQ(names(evaluator->evaluate({(m_tree / "plain.sh").string(), {}})),
               (std::set<std::string>{"anywhere", "raw_only"}))
         << "no text view when the raw bytes already are the text";
+}
+
+TEST_F(RulesEngine, MatchesCarryTheRuleDescriptionAndTheirLines)
+{
+    auto evaluator = evaluatorFor(
+        R"(rule described { meta: severity = "high" description = "says \"why\"" strings: $a = "MARK" condition: $a }
+rule counted { meta: severity = "warning" strings: $a = "MARK" condition: #a > 16 }
+rule in_config { meta: severity = "high" strings: $a = "a.b = MARK" condition: $a and view == "config" }
+rule by_name { meta: severity = "warning" condition: filename == "named.txt" }
+)");
+    const std::string lines100 = [] {
+        std::string s;
+        for (int i = 0; i < 30000; ++i)
+            s += std::string(99, 'x') + '\n'; // line i + 1 starts at i * 100
+        return s;
+    }();
+    const auto withMark = [&](std::size_t at) { return std::string(lines100).replace(at, 4, "MARK"); };
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("one\r\ntwo MARK\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    std::string many;
+    for (int i = 0; i < 40; ++i)
+        many += "MARK\n";
+    struct Row
+    {
+        const char* file;
+        std::string content;
+        const char* rule;
+        std::vector<std::uint32_t> lines; // empty: no lines
+    };
+    const std::size_t window = kHeadBound, overlap = kWindowOverlap;
+    const Row rows[] = {
+        {"first.txt", "MARK\nx\n", "described", {1}},
+        {"late.js", withMark(20000 * 100 + 3), "described", {20001}},
+        {"across.js",
+         withMark(window - 2),
+         "described",
+         {static_cast<std::uint32_t>((window - 2) / 100 + 1)}},
+        {"overlap.js",
+         withMark(window - overlap / 2),
+         "described",
+         {static_cast<std::uint32_t>((window - overlap / 2) / 100 + 1)}},
+        // Only strings the condition counts are followed past their first match.
+        {"many.txt", many, "counted", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+        {"many.txt", many, "described", {1}},
+        {"utf16.txt", utf16, "described", {2}},
+        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "in_config", {}},
+        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "described", {}},
+        {"named.txt", "x", "by_name", {}},
+    };
+    for (const auto& row : rows) {
+        writeFile(m_tree / row.file, row.content);
+        const auto matches = evaluator->evaluate({(m_tree / row.file).string(), {"modified"}});
+        const auto match = std::find_if(matches.begin(), matches.end(),
+                                        [&](const RuleMatch& m) { return m.rule == row.rule; });
+        ASSERT_NE(match, matches.end()) << row.rule << " on " << row.file;
+        EXPECT_EQ(match->lines, row.lines) << row.rule << " on " << row.file;
+        EXPECT_EQ(match->description, std::string(row.rule) == "described" ? "says \"why\"" : "")
+            << row.rule << " on " << row.file;
+    }
 }
 
 TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothingLinksOnlyByPath)

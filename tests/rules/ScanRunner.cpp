@@ -19,7 +19,9 @@ std::vector<Event> decodeEvents(const std::string& out, bool& allDecoded)
         try {
             const auto j = nlohmann::json::parse(line);
             events.push_back({j.at("path").get<std::string>(), j.at("types").get<std::vector<std::string>>(),
-                              j.at("rule").get<std::string>(), j.at("severity").get<std::string>()});
+                              j.at("rule").get<std::string>(), j.at("severity").get<std::string>(),
+                              j.value("description", std::string()),
+                              j.value("lines", std::vector<std::uint32_t>())});
         } catch (const std::exception&) {
             allDecoded = false;
         }

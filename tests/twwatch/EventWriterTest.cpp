@@ -3,6 +3,7 @@
 #include "watch/WarningRules.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -41,15 +42,26 @@ TEST(TwwatchEventWriter, LinesAreEscapedJsonWithTheFourKeys)
         std::string path;
         std::string expectedPath;
         bool hasPathBytes;
+        std::string description = {}; // rule-author text, escaped like the path
+        std::string expectedDescription = {};
+        std::vector<std::uint32_t> lines = {};
     } cases[] = {
         {"plain", "/a/b", "/a/b", false},
-        {"quotes, backslash, controls", "/a\"b\\c\n\t\x01", "/a\"b\\c\n\t\x01", false},
-        {"UTF-8 kept", "/caf\xc3\xa9/\xe2\x80\xae", "/caf\xc3\xa9/\xe2\x80\xae", false},
-        {"invalid byte replaced", "/bad\xff", "/bad\xef\xbf\xbd", true},
+        {"quotes, backslash, controls",
+         "/a\"b\\c\n\t\x01",
+         "/a\"b\\c\n\t\x01",
+         false,
+         "runs \"curl\" | sh\nat\tstart\x01\x1b[0m\\",
+         "runs \"curl\" | sh\nat\tstart\x01\x1b[0m\\",
+         {1, 7, 20001}},
+        {"UTF-8 kept", "/caf\xc3\xa9/\xe2\x80\xae", "/caf\xc3\xa9/\xe2\x80\xae", false,
+         "caf\xc3\xa9 \xe2\x80\xae", "caf\xc3\xa9 \xe2\x80\xae"},
+        {"invalid byte replaced", "/bad\xff", "/bad\xef\xbf\xbd", true, "bad\xff", "bad\xef\xbf\xbd", {3}},
         {"overlong form replaced", "/x\xc0\xaf", "/x\xef\xbf\xbd\xef\xbf\xbd", true},
     };
     for (const auto& c : cases) {
-        const std::string line = EventWriter::format({c.path, {"created", "moved"}, "r", "high", {}});
+        const std::string line =
+            EventWriter::format({c.path, {"created", "moved"}, "r", "high", {}, c.description, c.lines});
         ASSERT_FALSE(line.empty());
         EXPECT_EQ(line.back(), '\n') << c.name;
         EXPECT_EQ(line.find('\n'), line.size() - 1) << c.name;
@@ -63,6 +75,15 @@ TEST(TwwatchEventWriter, LinesAreEscapedJsonWithTheFourKeys)
         if (c.hasPathBytes)
             EXPECT_EQ(json["pathBytes"], base64Encode(c.path)) << c.name;
         EXPECT_FALSE(json.contains("reason"));
+        EXPECT_EQ(json.contains("description"), !c.description.empty()) << c.name;
+        if (!c.description.empty())
+            EXPECT_EQ(json["description"], c.expectedDescription) << c.name;
+        EXPECT_EQ(json.contains("lines"), !c.lines.empty()) << c.name;
+        if (!c.lines.empty())
+            EXPECT_EQ(json["lines"].get<std::vector<std::uint32_t>>(), c.lines) << c.name;
+        // The four keys come first, whatever follows them.
+        EXPECT_EQ(line.rfind(R"({"path":)", 0), 0u) << c.name;
+        EXPECT_LT(line.find(R"("severity":)"), line.find(R"("description":)")) << c.name;
     }
     const auto warning =
         nlohmann::json::parse(EventWriter::format({"/d", {}, "watch_limit_reached", "warning", "why"}));

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace tw {
 
@@ -102,6 +104,43 @@ void disableRefused(YR_RULES* rules, const std::map<std::string, const RuleFileR
     }
 }
 
+// libyara's compiler reserves 1 MiB for each of the twelve tables of its arena, and the compiled rules
+// keep that arena: 12 MiB per set, 9 of it resident (nine tables are written through), of which the
+// bundled pack uses under 0.5 MiB.
+// Saved and loaded back, the tables are sized to what they hold. The same rules, so a failure keeps
+// the original.
+YR_RULES* compacted(YR_RULES* rules)
+{
+    std::string image;
+    YR_STREAM out{};
+    out.user_data = &image;
+    out.write = [](const void* data, size_t size, size_t count, void* user) -> size_t {
+        static_cast<std::string*>(user)->append(static_cast<const char*>(data), size * count);
+        return count;
+    };
+    if (yr_rules_save_stream(rules, &out) != ERROR_SUCCESS)
+        return rules;
+    struct Reader
+    {
+        std::string_view rest;
+    } reader{image};
+    YR_STREAM in{};
+    in.user_data = &reader;
+    in.read = [](void* data, size_t size, size_t count, void* user) -> size_t {
+        auto& r = static_cast<Reader*>(user)->rest;
+        if (size == 0 || r.size() < size * count)
+            return 0;
+        std::memcpy(data, r.data(), size * count);
+        r.remove_prefix(size * count);
+        return count;
+    };
+    YR_RULES* loaded = nullptr;
+    if (yr_rules_load_stream(&in, &loaded) != ERROR_SUCCESS)
+        return rules;
+    yr_rules_destroy(rules);
+    return loaded;
+}
+
 // Compiles `report.file` alone and lists its loaded and refused rules; null when it does not compile.
 YR_RULES* compileAlone(RuleFileReport& report, std::ostream& diagnostics)
 {
@@ -179,6 +218,7 @@ std::optional<RuleSet> compileTogether(std::vector<RuleFileReport>& files,
         return std::nullopt;
     }
     disableRefused(rules, byNamespace);
+    rules = compacted(rules);
     set.onlyScopedFiles = set.namespaceScopes.size() == indices.size();
     set.rules = std::make_shared<const CompiledRules>(rules);
     return set;
@@ -236,7 +276,8 @@ CompileOutcome compileRuleFiles(const std::vector<std::filesystem::path>& files,
         if (YR_RULES* rules = compileAlone(report, diagnostics)) {
             if (grouping == RuleGrouping::PerScope && !report.scope.isEverything()) {
                 disableRefused(rules, {{"probe", &report}});
-                outcome.sets.push_back({report.scope, std::make_shared<const CompiledRules>(rules), {}});
+                outcome.sets.push_back(
+                    {report.scope, std::make_shared<const CompiledRules>(compacted(rules)), {}});
             } else {
                 yr_rules_destroy(rules);
                 together.push_back(outcome.files.size());

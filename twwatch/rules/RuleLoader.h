@@ -27,7 +27,7 @@ struct RuleLoadOptions
     std::filesystem::path userDir;
     bool loadBundled = true;
     bool loadUser = true;
-    // The long-running watcher takes OneSet: about 9 MiB per compiled set stays resident for good.
+    // The long-running watcher takes OneSet: one scanner per worker, one pass per view of a file.
     RuleGrouping grouping = RuleGrouping::PerScope;
 };
 

@@ -2,6 +2,7 @@
 
 #include "rules/ExternalVariables.h"
 #include "rules/FileSnapshot.h"
+#include "rules/views/TextView.h"
 #include "watch/Fd.h"
 #include "watch/Utf8.h"
 #include "watch/WarningRules.h"
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace tw {
 
@@ -38,15 +41,76 @@ RuleMatch unreadable(int error)
             std::string("cannot read file: ") + std::strerror(error)};
 }
 
+std::string descriptionOf(const YR_RULE* rule)
+{
+    const YR_META* meta;
+    yr_rule_metas_foreach(rule, meta)
+    {
+        if (meta->type == META_TYPE_STRING && std::string_view(meta->identifier) == "description")
+            return meta->string;
+    }
+    return {};
+}
+
+// Adds the lines of the first matches of `rule`'s strings in `view` to `lines`, keeping them ascending,
+// distinct and at most kMaxMatchLines. Only rules that matched get here, so the LF count stays off the
+// path of every other file.
+void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapping& view,
+                   std::vector<std::uint64_t>& offsets, std::vector<std::uint32_t>& lines)
+{
+    // A later window can only add later lines.
+    if (lines.size() >= kMaxMatchLines && view.linesBefore >= lines.back())
+        return;
+    offsets.clear();
+    const YR_STRING* string;
+    yr_rule_strings_foreach(rule, string)
+    {
+        // libyara packs its matches without regard to alignment: each is copied out before it is read.
+        for (const void* at = context->matches[string->idx].head; at != nullptr;) {
+            YR_MATCH match;
+            std::memcpy(&match, at, sizeof match);
+            if (!match.is_private)
+                offsets.push_back(static_cast<std::uint64_t>(match.base + match.offset));
+            at = match.next;
+        }
+    }
+    if (offsets.empty())
+        return;
+    std::sort(offsets.begin(), offsets.end());
+    const std::size_t before = lines.size();
+    std::uint64_t line = view.linesBefore + 1;
+    std::size_t at = 0;
+    for (const std::uint64_t offset : offsets) {
+        const std::size_t to = static_cast<std::size_t>(std::min<std::uint64_t>(offset, view.content.size()));
+        if (to > at)
+            line += static_cast<std::uint64_t>(
+                std::count(view.content.begin() + at, view.content.begin() + to, '\n'));
+        at = std::max(at, to);
+        if (line > UINT32_MAX)
+            break;
+        if (lines.size() == before || lines.back() != line)
+            lines.push_back(static_cast<std::uint32_t>(line));
+        if (lines.size() - before == kMaxMatchLines)
+            break;
+    }
+    std::inplace_merge(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    if (lines.size() > kMaxMatchLines)
+        lines.resize(kMaxMatchLines);
+}
+
 struct MatchSink
 {
     const std::map<std::string, PathScope>& namespaceScopes;
     const FileFacts& facts;
     std::vector<RuleMatch>& matches;
-    std::vector<const YR_RULE*>& seen;
+    // The rules reported so far, with their place in `matches`.
+    std::vector<std::pair<const YR_RULE*, std::size_t>>& seen;
+    const LineMapping* lines; // null for a view with no line mapping
+    std::vector<std::uint64_t>& offsets;
 };
 
-int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
+int onScanMessage(YR_SCAN_CONTEXT* context, int message, void* data, void* userData)
 {
     if (message != CALLBACK_MSG_RULE_MATCHING)
         return CALLBACK_CONTINUE;
@@ -58,12 +122,20 @@ int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* userData)
     const auto scope = sink->namespaceScopes.find(rule->ns->name);
     if (scope != sink->namespaceScopes.end() && !scope->second.contains(sink->facts.path, sink->facts.name))
         return CALLBACK_CONTINUE;
-    // One line per rule per change, whichever views it matched in. Two rule files may still each have
-    // a rule of the same name, and both report.
-    if (std::find(sink->seen.begin(), sink->seen.end(), rule) != sink->seen.end())
-        return CALLBACK_CONTINUE;
-    sink->seen.push_back(rule);
-    sink->matches.push_back({rule->identifier, severityOf(rule)});
+    // One line per rule per change, whichever views it matched in; each view with lines adds its own.
+    // Two rule files may still each have a rule of the same name, and both report.
+    const auto seen =
+        std::find_if(sink->seen.begin(), sink->seen.end(), [&](const auto& s) { return s.first == rule; });
+    std::size_t index;
+    if (seen != sink->seen.end()) {
+        index = seen->second;
+    } else {
+        index = sink->matches.size();
+        sink->seen.emplace_back(rule, index);
+        sink->matches.push_back({rule->identifier, severityOf(rule), {}, descriptionOf(rule)});
+    }
+    if (sink->lines)
+        addMatchLines(context, rule, *sink->lines, sink->offsets, sink->matches[index].lines);
     return CALLBACK_CONTINUE;
 }
 
@@ -90,11 +162,11 @@ YaraEvaluator::~YaraEvaluator()
 }
 
 void YaraEvaluator::scanView(Scanner& s, const FileFacts& facts, const char* view, std::string_view content,
-                             std::vector<RuleMatch>& matches)
+                             std::vector<RuleMatch>& matches, const LineMapping* lines)
 {
     if (!setExternals(s.scanner, facts, view))
         return;
-    MatchSink sink{s.set->namespaceScopes, facts, matches, m_seen};
+    MatchSink sink{s.set->namespaceScopes, facts, matches, m_seen, lines, m_offsets};
     yr_scanner_set_callback(s.scanner, onScanMessage, &sink);
     static const std::uint8_t nothing = 0; // a link has no content
     const int rc = yr_scanner_scan_mem(
@@ -133,7 +205,7 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
         facts.changes = joinChanges(change.types);
         facts.size = snap.size;
         for (Scanner* s : m_applying)
-            scanView(*s, facts, kRawView, std::string_view(), matches);
+            scanView(*s, facts, kRawView, std::string_view(), matches, nullptr);
     }
     // A file that is gone, or is not a regular file, has nothing left that could run; the rules
     // describe content and executable files, so there is nothing to match.
@@ -149,23 +221,37 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
             facts.size = static_cast<std::int64_t>(snap.contentSize);
 
         std::string_view raw(reinterpret_cast<const char*>(m_buffer.data()), snap.contentSize);
+        // In UTF-16 or UTF-32 a 0x0A byte is not a line end; the text view gives those files' lines.
+        const bool rawHasLines = !isWideText(raw);
+        LineMapping rawLines{raw, 0};
         for (Scanner* s : m_applying)
-            scanView(*s, facts, kRawView, raw, matches);
+            scanView(*s, facts, kRawView, raw, matches, rawHasLines ? &rawLines : nullptr);
         // Views come from the first window: the files they are about are far smaller.
         m_views.derive(facts, raw, !snap.goesOn && !snap.isTruncated);
-        for (const auto& view : m_views.views())
+        for (const auto& view : m_views.views()) {
+            // The text view keeps every line end (CRLF becomes LF), so its lines are the file's; the
+            // config and commands views are rearranged and have none.
+            const LineMapping textLines{view.content, 0};
+            const bool mapped = std::string_view(view.name) == "text";
             for (Scanner* s : m_applying)
-                scanView(*s, facts, view.name, view.content, matches);
-        // The rest of a large file, window by window.
+                scanView(*s, facts, view.name, view.content, matches, mapped ? &textLines : nullptr);
+        }
+        // The rest of a large file, window by window. Each window starts with the end of the one
+        // before, so the lines before it are those of the part that is dropped.
         std::size_t length = snap.contentSize;
         for (std::size_t total = length; snap.goesOn && total < limit;) {
+            const std::size_t dropped = length - std::min(kWindowOverlap, length);
+            if (rawHasLines)
+                rawLines.linesBefore += static_cast<std::uint64_t>(std::count(
+                    m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(dropped), '\n'));
             const std::size_t n = readNextWindow(rest.get(), m_buffer, length, kWindowOverlap, limit - total);
             if (n == 0)
                 break;
             total += n;
             raw = std::string_view(reinterpret_cast<const char*>(m_buffer.data()), length);
+            rawLines.content = raw;
             for (Scanner* s : m_applying)
-                scanView(*s, facts, kRawView, raw, matches);
+                scanView(*s, facts, kRawView, raw, matches, rawHasLines ? &rawLines : nullptr);
         }
     }
     m_views.release();

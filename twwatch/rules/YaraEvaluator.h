@@ -6,21 +6,34 @@
 // view scanned by every set whose scope contains it; a set of several files keeps only the matches of
 // rules whose own file's scope contains it. A rule reports once per file, from the first view it
 // matches in. A file larger than one window (FileSnapshot.h) is scanned raw window by window, so each
-// worker's memory stays at one window whatever the file.
+// worker's memory stays at one window whatever the file. A rule's match carries its description and
+// the lines of its first matches, counted on the raw bytes (carried from window to window) or on the
+// text view; views that rearrange the content have no lines.
 
 #include "rules/RuleCompiler.h"
 #include "rules/views/DerivedViews.h"
 #include "watch/RuleEngine.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 typedef struct YR_SCAN_CONTEXT YR_SCANNER;
 typedef struct YR_RULE YR_RULE;
 
 namespace tw {
+
+// Where the lines of a scanned view start: the view's bytes and the number of lines of the file before
+// them (a later window of a large file starts far into it).
+struct LineMapping
+{
+    std::string_view content;
+    std::uint64_t linesBefore = 0;
+};
 
 class YaraEvaluator : public Evaluator
 {
@@ -40,11 +53,12 @@ private:
         YR_SCANNER* scanner = nullptr;
     };
     void scanView(Scanner& s, const FileFacts& facts, const char* view, std::string_view content,
-                  std::vector<RuleMatch>& matches);
+                  std::vector<RuleMatch>& matches, const LineMapping* lines);
 
     std::vector<Scanner> m_scanners;
     std::vector<Scanner*> m_applying;
-    std::vector<const YR_RULE*> m_seen;
+    std::vector<std::pair<const YR_RULE*, std::size_t>> m_seen;
+    std::vector<std::uint64_t> m_offsets;
     std::size_t m_bound;
     std::vector<unsigned char> m_buffer;
     DerivedViews m_views;

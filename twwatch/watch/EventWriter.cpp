@@ -26,6 +26,11 @@ std::string EventWriter::format(const EventLine& line)
         object["reason"] = line.reason;
     if (!isValidUtf8(line.path))
         object["pathBytes"] = base64Encode(line.path);
+    // Rule-author text: the serializer escapes quotes, backslashes and control characters.
+    if (!line.description.empty())
+        object["description"] = line.description;
+    if (!line.lines.empty())
+        object["lines"] = line.lines;
     // Invalid bytes anywhere become U+FFFD instead of an exception: a line is always produced.
     std::string text = object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     text += '\n';
@@ -41,7 +46,8 @@ bool EventWriter::write(const EventLine& line)
 
 bool EventWriter::write(const Change& change, const RuleMatch& match)
 {
-    return write(EventLine{change.path, change.types, match.rule, match.severity, match.readFailure});
+    return write(EventLine{change.path, change.types, match.rule, match.severity, match.readFailure,
+                           match.description, match.lines});
 }
 
 bool EventWriter::writeWarning(const std::string& path, std::string_view rule, const std::string& reason)

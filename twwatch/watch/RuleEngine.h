@@ -5,6 +5,7 @@
 // for one `Evaluator` per worker thread, so an evaluator may keep per-thread scratch state (a YARA
 // scanner, buffers) without locking.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,7 +48,15 @@ struct RuleMatch
     // Set when the file could not be read: the match is the watcher's own warning (rule names in
     // WarningRules.h) with the system's explanation, and the path is tried again later.
     std::string readFailure{};
+    // The rule's `description` meta; empty when it has none.
+    std::string description{};
+    // Ascending, distinct 1-based numbers of the first lines (at most kMaxMatchLines) its strings
+    // matched on; empty when the match is not tied to lines (only the path matched, or only a view
+    // that has no line mapping).
+    std::vector<std::uint32_t> lines{};
 };
+
+inline constexpr std::size_t kMaxMatchLines = 16;
 
 class Evaluator
 {

@@ -149,6 +149,11 @@ void appendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
+bool isWideText(std::string_view raw)
+{
+    return detect(raw).encoding != Encoding::Utf8;
+}
+
 bool decodeText(std::string_view raw, std::string& out)
 {
     const Detected d = detect(raw);

@@ -14,6 +14,10 @@ namespace tw {
 // meaning) when the raw bytes already are the text. `out` never exceeds 1.5 times `raw`.
 bool decodeText(std::string_view raw, std::string& out);
 
+// Whether `raw` is UTF-16 or UTF-32 text (by its byte order mark or its pattern of NUL bytes), in which
+// a byte is not a character.
+bool isWideText(std::string_view raw);
+
 // Appends one code point as UTF-8; surrogates and values past U+10FFFF become U+FFFD.
 void appendUtf8(std::string& out, std::uint32_t cp);
 
