@@ -233,6 +233,7 @@ void FileViewerView::startLoading()
     m_contentApplied = false;
     m_diffApplied = false;
     m_contentScrolled = false;
+    m_diffScrolled = false;
     m_pendingDiff.reset();
     m_pendingDiffDisplay.reset();
 
@@ -265,7 +266,7 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
     m_contentPartial = result->partial;
     m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
     m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
-    scrollContentToFirstMatch();
+    scrollToFirstMatch(m_contentView, m_contentScrolled);
     updateNote();
     m_contentApplied = true;
     if (m_pendingDiff)
@@ -283,10 +284,8 @@ void FileViewerView::applyDiff(quint64 generation, const std::shared_ptr<ViewerD
     m_diff = result->diff;
     m_diffPartial = result->partial;
     m_diffView->setDiff(m_diff, std::move(result->prepared));
-    MarkedTextView* diffText = m_diffView->textView();
-    diffText->setMarkedRows(diffRowsOfLines(m_diff, m_lines));
-    if (!diffText->markedRows().empty())
-        diffText->scrollToRow(diffText->markedRows().front());
+    m_diffView->textView()->setMarkedRows(diffRowsOfLines(m_diff, m_lines));
+    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled);
     m_diffApplied = true;
     if (m_diff.isEmpty())
         setSelectedTab(ViewerTab::File);
@@ -305,7 +304,7 @@ void FileViewerView::applyContentDisplay(quint64 generation,
     if (generation != m_generation)
         return;
     m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
-    scrollContentToFirstMatch();
+    scrollToFirstMatch(m_contentView, m_contentScrolled);
     m_contentPartial = false;
     updateNote();
     if (m_diffApplied && !isShowingOpeningLinesOnly())
@@ -321,6 +320,7 @@ void FileViewerView::applyDiffDisplay(quint64 generation, const std::shared_ptr<
         return;
     }
     m_diffView->textView()->showPrepared(std::move(result->prepared));
+    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled);
     m_diffPartial = false;
     updateNote();
     if (!isShowingOpeningLinesOnly())
@@ -340,15 +340,15 @@ void FileViewerView::updateNote()
     m_truncationNote->setVisible(!notes.isEmpty());
 }
 
-void FileViewerView::scrollContentToFirstMatch()
+void FileViewerView::scrollToFirstMatch(MarkedTextView* view, bool& done)
 {
-    // The first match may lie past the opening lines of a long file: then it is reached once the
+    // The first match may lie past the opening lines of a long text: then it is reached once the
     // whole text is shown.
-    const std::vector<int>& rows = m_contentView->markedRows();
-    if (m_contentScrolled || rows.empty() || rows.front() >= m_contentView->lineCount())
+    const std::vector<int>& rows = view->markedRows();
+    if (done || rows.empty() || rows.front() >= view->document()->blockCount())
         return;
-    m_contentView->scrollToRow(rows.front());
-    m_contentScrolled = true;
+    view->scrollToRow(rows.front());
+    done = true;
 }
 
 MarkedTextView* FileViewerView::shownTextView() const

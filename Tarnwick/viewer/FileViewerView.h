@@ -88,7 +88,8 @@ private:
     void updateNote();
     void openInDefaultApplication();
     MarkedTextView* shownTextView() const;
-    void scrollContentToFirstMatch();
+    // Once per load and text: `done` is set when the scroll happened.
+    static void scrollToFirstMatch(MarkedTextView* view, bool& done);
 
     QString m_path;
     QByteArray m_nativePath;
@@ -107,6 +108,7 @@ private:
     bool m_contentPartial = false;
     bool m_diffPartial = false;
     bool m_contentScrolled = false; // to the first match, once per load
+    bool m_diffScrolled = false;
     qint64 m_fileSize = 0;
     std::shared_ptr<ViewerDiffResult> m_pendingDiff; // arrived before the content of its load
     std::shared_ptr<ViewerDisplayResult> m_pendingDiffDisplay;

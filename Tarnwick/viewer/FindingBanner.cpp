@@ -47,7 +47,7 @@ QString FindingBanner::severityText(const QString& severity)
     case Severity::Other:
         break;
     }
-    return QStringLiteral("⚠️ ") + visibleText(severity);
+    return (QStringLiteral("⚠️ ") + visibleText(severity)).trimmed();
 }
 
 FindingBanner::FindingBanner(const QString& severity, const QString& ruleName, const QString& description,

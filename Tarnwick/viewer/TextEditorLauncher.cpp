@@ -60,8 +60,13 @@ QString unescapeValue(const QString& value)
         case 'r':
             out += QLatin1Char('\r');
             break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
         default:
-            out += next; // "\\" and anything else: the character itself
+            // Not a string escape: kept for the quoting rules of Exec, which come next.
+            out += QLatin1Char('\\');
+            out += next;
         }
     }
     return out;

@@ -539,7 +539,9 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
     for (int i = 1; i <= 3 * kOpeningLines; ++i)
         lines += "line " + QByteArray::number(i) + (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';
     repo.write(QStringLiteral("long.txt"), lines);
-    FileViewerView view(subjectOf(repo.path(QStringLiteral("long.txt"))));
+    ViewerSubject subject = subjectOf(repo.path(QStringLiteral("long.txt")));
+    subject.lines = {4000}; // past the opening lines: reached once the whole text is shown
+    FileViewerView view(subject);
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     QSignalSpy whole(&view, &FileViewerView::fullyShown);
@@ -561,6 +563,7 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
              QStringLiteral("line 4000 U+202E"));
     QCOMPARE(view.fileContentView()->marks().size(), 1u);
     QCOMPARE(view.fileContentView()->marks().front().line, 3999);
+    QCOMPARE(view.fileContentView()->textCursor().blockNumber(), 3999);
     QCOMPARE(loaded.count(), 1);
 }
 
