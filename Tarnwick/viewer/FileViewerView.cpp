@@ -266,7 +266,7 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
     m_contentPartial = result->partial;
     m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
     m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
-    scrollToFirstMatch(m_contentView, m_contentScrolled);
+    scrollToFirstMatch(m_contentView, m_contentScrolled, m_contentPartial);
     updateNote();
     m_contentApplied = true;
     if (m_pendingDiff)
@@ -285,7 +285,7 @@ void FileViewerView::applyDiff(quint64 generation, const std::shared_ptr<ViewerD
     m_diffPartial = result->partial;
     m_diffView->setDiff(m_diff, std::move(result->prepared));
     m_diffView->textView()->setMarkedRows(diffRowsOfLines(m_diff, m_lines));
-    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled);
+    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled, m_diffPartial);
     m_diffApplied = true;
     if (m_diff.isEmpty())
         setSelectedTab(ViewerTab::File);
@@ -304,7 +304,7 @@ void FileViewerView::applyContentDisplay(quint64 generation,
     if (generation != m_generation)
         return;
     m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
-    scrollToFirstMatch(m_contentView, m_contentScrolled);
+    scrollToFirstMatch(m_contentView, m_contentScrolled, false);
     m_contentPartial = false;
     updateNote();
     if (m_diffApplied && !isShowingOpeningLinesOnly())
@@ -320,7 +320,7 @@ void FileViewerView::applyDiffDisplay(quint64 generation, const std::shared_ptr<
         return;
     }
     m_diffView->textView()->showPrepared(std::move(result->prepared));
-    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled);
+    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled, false);
     m_diffPartial = false;
     updateNote();
     if (!isShowingOpeningLinesOnly())
@@ -340,12 +340,12 @@ void FileViewerView::updateNote()
     m_truncationNote->setVisible(!notes.isEmpty());
 }
 
-void FileViewerView::scrollToFirstMatch(MarkedTextView* view, bool& done)
+void FileViewerView::scrollToFirstMatch(MarkedTextView* view, bool& done, bool openingLinesOnly)
 {
     // The first match may lie past the opening lines of a long text: then it is reached once the
     // whole text is shown.
     const std::vector<int>& rows = view->markedRows();
-    if (done || rows.empty() || rows.front() >= view->document()->blockCount())
+    if (done || rows.empty() || (openingLinesOnly && rows.front() >= kOpeningLines))
         return;
     view->scrollToRow(rows.front());
     done = true;

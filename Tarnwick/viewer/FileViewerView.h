@@ -89,7 +89,7 @@ private:
     void openInDefaultApplication();
     MarkedTextView* shownTextView() const;
     // Once per load and text: `done` is set when the scroll happened.
-    static void scrollToFirstMatch(MarkedTextView* view, bool& done);
+    static void scrollToFirstMatch(MarkedTextView* view, bool& done, bool openingLinesOnly);
 
     QString m_path;
     QByteArray m_nativePath;
