@@ -173,6 +173,8 @@ QWidget* FileViewerView::buildHeader()
     badge->setStyleSheet(
         QStringLiteral("QLabel { background: rgba(128, 128, 128, 0.18); border-radius: 4px; }"));
     makeSecondary(badge);
+    // The path gives way first; a name wider than this is cut rather than crowding the header.
+    badge->setMinimumWidth(std::min(badge->sizeHint().width() + 16, 240));
     row->addWidget(badge);
 
     m_openButton = new QToolButton(header);

@@ -88,6 +88,7 @@ FindingBanner::FindingBanner(const QString& severity, const QString& ruleName, c
 
     auto* firstLine = new QHBoxLayout;
     firstLine->setContentsMargins(0, 0, 0, 0);
+    firstLine->setSpacing(10);
     firstLine->addWidget(m_severity);
     firstLine->addWidget(m_rule, 1);
     firstLine->addWidget(m_previous);
