@@ -35,12 +35,17 @@ struct Context
 const QStringList kSafeConfig = {QStringLiteral("-c"), QStringLiteral("core.fsmonitor=false"),
                                  QStringLiteral("-c"), QStringLiteral("core.hooksPath=/dev/null")};
 
+using TimePoint = std::chrono::steady_clock::time_point;
+
+// `deadline`: a bound of its own for this run, within the whole run's.
 GitRunResult git(const Context& ctx, const QStringList& args, const QString& cwd, qint64 maxOut,
-                 const QString& ceiling = {})
+                 const QString& ceiling = {}, TimePoint deadline = TimePoint::max())
 {
-    GitRunLimits limits{ctx.deadline, maxOut, ctx.options.cancelled};
+    GitRunLimits limits{std::min(deadline, ctx.deadline), maxOut, ctx.options.cancelled};
     return runGit(ctx.options.gitProgram, kSafeConfig + args, cwd, ctx.home, ceiling, limits);
 }
+
+constexpr std::chrono::seconds kAttributesTimeout{3};
 
 bool succeeded(const GitRunResult& r)
 {
@@ -80,10 +85,9 @@ struct PathEntry
 
 enum class Prepared { Unchanged, Written, TooLarge, Failed };
 
-// Puts the committed side under a/ and the current side under b/ of the scratch work folder, unless
-// both are the same. A link's target is written as the text of a regular file, and noted in `links`.
 // The attributes that decide the end-of-line conversion of each of `relatives` (paths from the
-// file's folder), by that path; empty when git cannot say.
+// file's folder), by that path; empty when git cannot say. A .gitattributes that is a FIFO holds git
+// until something writes to it: past a short bound the diff goes on without the attributes.
 std::map<QByteArray, std::map<QByteArray, QByteArray>> eolAttributes(const Context& ctx,
                                                                      const QStringList& relatives)
 {
@@ -95,7 +99,7 @@ std::map<QByteArray, std::map<QByteArray, QByteArray>> eolAttributes(const Conte
             QStringList{QStringLiteral("check-attr"), QStringLiteral("-z"), QStringLiteral("text"),
                         QStringLiteral("crlf"), QStringLiteral("eol"), QStringLiteral("--")} +
                 relatives,
-            ctx.repoDir, 16 << 20);
+            ctx.repoDir, 16 << 20, {}, std::chrono::steady_clock::now() + kAttributesTimeout);
     if (!succeeded(r))
         return attributes;
     const QList<QByteArray> fields = r.out.split('\0');
@@ -104,6 +108,8 @@ std::map<QByteArray, std::map<QByteArray, QByteArray>> eolAttributes(const Conte
     return attributes;
 }
 
+// Puts the committed side under a/ and the current side under b/ of the scratch work folder, unless
+// both are the same. A link's target is written as the text of a regular file, and noted in `links`.
 Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathEntry& entry,
                      const QString& workFile, int hexLength, EolConversion eol,
                      std::map<QByteArray, LinkSides>& links)
