@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <utility>
 
 MarkedTextView::MarkedTextView(QWidget* parent)
     : QPlainTextEdit(parent)
@@ -163,6 +164,7 @@ void MarkedTextView::scrollToRow(int row)
     if (!block.isValid())
         return;
     setTextCursor(QTextCursor(block));
+    m_pendingScrollRow = isVisible() ? -1 : row;
     // The scroll bar counts visual lines of the plain-text layout.
     const int lineHeight = std::max(1, fontMetrics().lineSpacing());
     const int visibleLines = viewport()->height() / lineHeight;
@@ -187,4 +189,22 @@ bool MarkedTextView::goToPreviousMarkedRow()
         return false;
     scrollToRow(*std::prev(after));
     return true;
+}
+
+void MarkedTextView::scrollToPendingRow()
+{
+    if (m_pendingScrollRow >= 0 && isVisible() && viewport()->height() > 0)
+        scrollToRow(std::exchange(m_pendingScrollRow, -1));
+}
+
+void MarkedTextView::showEvent(QShowEvent* event)
+{
+    QPlainTextEdit::showEvent(event);
+    scrollToPendingRow();
+}
+
+void MarkedTextView::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    scrollToPendingRow();
 }

@@ -47,6 +47,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
     // The colour of a whole line; invalid for the default text colour.
     virtual QColor lineColor(const QTextBlock& block) const;
@@ -57,10 +59,12 @@ protected:
 private:
     void decorateVisibleBlocks();
     void applyMarkedRows();
+    void scrollToPendingRow();
     static void disposeOf(QTextDocument* document);
 
     std::vector<MarkSpan> m_marks;
     std::vector<int> m_markedRows;
+    int m_pendingScrollRow = -1; // asked for while hidden, where the viewport has no height yet
     QTextDocument* m_ownedDocument = nullptr;
     qsizetype m_lineCountHint = 1;
     int m_decoration = 1; // a block's userState equals this once its formats are applied
