@@ -99,6 +99,8 @@ FindingBanner::FindingBanner(const QString& severity, const QString& ruleName, c
     column->addLayout(firstLine);
     column->addWidget(m_description);
     setMatchButtonsVisible(false);
+    setAccessibleName(m_severity->text() + QLatin1Char(' ') + m_rule->fullText());
+    setAccessibleDescription(m_description->text());
 }
 
 void FindingBanner::setMatchButtonsVisible(bool visible)

@@ -325,6 +325,7 @@ void FileViewerViewTest::bannerExplainsTheFinding()
     QCOMPARE(banner->descriptionLabel()->isVisible(), !descriptionShown.isEmpty());
     if (!descriptionShown.isEmpty())
         QCOMPARE(banner->descriptionLabel()->text(), descriptionShown);
+    QCOMPARE(banner->accessibleDescription(), descriptionShown);
     // Rule and description text never becomes markup.
     for (QLabel* label :
          {banner->severityLabel(), static_cast<QLabel*>(banner->ruleLabel()), banner->descriptionLabel()})
