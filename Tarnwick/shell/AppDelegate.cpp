@@ -117,7 +117,12 @@ void AppDelegate::openFileViewer(const Finding& finding)
         ActivationPolicyController::bringToFront(existing);
         return;
     }
-    auto* view = new FileViewerView(finding.path(), finding.ruleName(), nullptr, finding.nativePath());
+    ViewerSubject subject;
+    subject.path = finding.path();
+    subject.nativePath = finding.nativePath();
+    subject.ruleName = finding.ruleName();
+    subject.severity = finding.severity();
+    auto* view = new FileViewerView(subject);
     view->setWindowFlags(Qt::Window);
     view->setWindowTitle(visibleName(FileViewerView::fileNameOfPath(finding.path())));
     view->setWindowIcon(gnomeIcon());

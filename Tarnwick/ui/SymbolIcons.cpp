@@ -30,6 +30,11 @@ const QList<SymbolIconEntry>& symbolIconTable()
         {"exclamationmark.triangle", ""},
         {"exclamationmark.triangle.fill", ""},
         {"folder.badge.questionmark", ""},
+        // Opening the file hands it to another application: the arrow out of the square says so,
+        // where a theme's "document-open" would read as opening it here.
+        {"arrow.up.right.square", ""},
+        {"chevron.up", "go-up"},
+        {"chevron.down", "go-down"},
     };
     return table;
 }

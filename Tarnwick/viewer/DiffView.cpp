@@ -35,7 +35,7 @@ DiffView::DiffView(QWidget* parent)
 
 void DiffView::setDiff(const QString& diff)
 {
-    setDiff(diff, prepareText(diff, m_text->font(), thread()));
+    setDiff(diff, prepareText(diff, m_text->font(), thread(), CrlfEnd::Mark));
 }
 
 void DiffView::setDiff(const QString& diff, PreparedText prepared)

@@ -1,25 +1,27 @@
 #include "viewer/FileViewerView.h"
 
 #include "ui/ElidedLabel.h"
+#include "ui/SymbolIcons.h"
 #include "viewer/DiffView.h"
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
+#include "viewer/FindingBanner.h"
 #include "viewer/InvisibleMarks.h"
+#include "viewer/MatchRows.h"
+#include "viewer/TextEditorLauncher.h"
 #include "viewer/TextLines.h"
 #include "viewer/ViewerLoading.h"
 
 #include <QButtonGroup>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,17 +61,29 @@ QString mebibytes(qint64 bytes)
 
 } // namespace
 
-FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWidget* parent,
-                               const QByteArray& nativePath)
+FileViewerView::FileViewerView(const ViewerSubject& subject, QWidget* parent)
     : QWidget(parent)
-    , m_path(path)
-    , m_nativePath(nativePath.isEmpty() ? QFile::encodeName(path) : nativePath)
-    , m_ruleName(ruleName)
+    , m_path(subject.path)
+    , m_nativePath(subject.nativePath.isEmpty() ? QFile::encodeName(subject.path) : subject.nativePath)
+    , m_ruleName(subject.ruleName)
+    , m_lines(subject.lines)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildHeader());
+    m_banner = new FindingBanner(subject.severity, subject.ruleName, subject.description, this);
+    m_banner->setMatchButtonsVisible(!fileRowsOfLines(m_lines).empty());
+    connect(m_banner, &FindingBanner::previousRequested, this, &FileViewerView::goToPreviousMatch);
+    connect(m_banner, &FindingBanner::nextRequested, this, &FileViewerView::goToNextMatch);
+    layout->addWidget(m_banner);
+    for (const auto& [key, step] :
+         {std::pair{QKeySequence(Qt::Key_F3), &FileViewerView::goToNextMatch},
+          std::pair{QKeySequence(Qt::SHIFT | Qt::Key_F3), &FileViewerView::goToPreviousMatch}}) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, step);
+    }
 
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -88,11 +102,19 @@ FileViewerView::FileViewerView(const QString& path, const QString& ruleName, QWi
     m_truncationNote->setContentsMargins(8, 4, 8, 4);
     m_truncationNote->setStyleSheet(QStringLiteral("QLabel { background: rgba(255, 193, 7, 0.25); }"));
     m_truncationNote->hide();
+    m_openProblem = new QLabel(this);
+    m_openProblem->setObjectName(QStringLiteral("openProblem"));
+    m_openProblem->setTextFormat(Qt::PlainText);
+    m_openProblem->setWordWrap(true);
+    m_openProblem->setContentsMargins(8, 4, 8, 4);
+    m_openProblem->setStyleSheet(m_truncationNote->styleSheet());
+    m_openProblem->hide();
     m_contentView = new FileContentView(m_filePage);
     m_contentView->showText(m_content);
     fileLayout->addWidget(m_contentView, 1);
     m_stack->addWidget(m_diffView);
     m_stack->addWidget(m_filePage);
+    layout->addWidget(m_openProblem);
     layout->addWidget(m_truncationNote);
     layout->addWidget(m_stack, 1);
 
@@ -143,20 +165,22 @@ QWidget* FileViewerView::buildHeader()
     row->addLayout(tabs);
     row->addStretch(1);
 
-    auto* badge = new QLabel(visibleOneLine(m_ruleName), header);
+    // A long rule name gives way to the selector and the button, and shows "…" where it is cut.
+    auto* badge = new ElidedLabel(visibleOneLine(m_ruleName), header);
     badge->setObjectName(QStringLiteral("ruleBadge"));
-    badge->setTextFormat(Qt::PlainText);
     badge->setFont(scaledFont(font(), 0.85, false));
-    badge->setStyleSheet(QStringLiteral("QLabel { background: rgba(128, 128, 128, 0.18); border-radius: 4px;"
-                                        " padding: 4px 8px; }"));
+    badge->setContentsMargins(8, 4, 8, 4);
+    badge->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(128, 128, 128, 0.18); border-radius: 4px; }"));
     makeSecondary(badge);
+    // The path gives way first; a name wider than this is cut rather than crowding the header.
+    badge->setMinimumWidth(std::min(badge->sizeHint().width() + 16, 240));
     row->addWidget(badge);
 
     m_openButton = new QToolButton(header);
     m_openButton->setObjectName(QStringLiteral("openButton"));
     m_openButton->setAutoRaise(true);
-    m_openButton->setIcon(QIcon::fromTheme(QStringLiteral("document-open"),
-                                           style()->standardIcon(QStyle::SP_DialogOpenButton)));
+    m_openButton->setIcon(symbolIcon(QStringLiteral("arrow.up.right.square")));
     m_openButton->setToolTip(tr("Open in default editor"));
     m_openButton->setAccessibleName(tr("Open in default editor"));
     connect(m_openButton, &QToolButton::clicked, this, &FileViewerView::openInDefaultApplication);
@@ -210,6 +234,8 @@ void FileViewerView::startLoading()
     m_loading = true;
     m_contentApplied = false;
     m_diffApplied = false;
+    m_contentScrolled = false;
+    m_diffScrolled = false;
     m_pendingDiff.reset();
     m_pendingDiffDisplay.reset();
 
@@ -241,6 +267,8 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
     m_fileSize = result->content.fileSize;
     m_contentPartial = result->partial;
     m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
+    scrollToFirstMatch(m_contentView, m_contentScrolled, m_contentPartial);
     updateNote();
     m_contentApplied = true;
     if (m_pendingDiff)
@@ -258,6 +286,8 @@ void FileViewerView::applyDiff(quint64 generation, const std::shared_ptr<ViewerD
     m_diff = result->diff;
     m_diffPartial = result->partial;
     m_diffView->setDiff(m_diff, std::move(result->prepared));
+    m_diffView->textView()->setMarkedRows(diffRowsOfLines(m_diff, m_lines));
+    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled, m_diffPartial);
     m_diffApplied = true;
     if (m_diff.isEmpty())
         setSelectedTab(ViewerTab::File);
@@ -276,6 +306,7 @@ void FileViewerView::applyContentDisplay(quint64 generation,
     if (generation != m_generation)
         return;
     m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    scrollToFirstMatch(m_contentView, m_contentScrolled, false);
     m_contentPartial = false;
     updateNote();
     if (m_diffApplied && !isShowingOpeningLinesOnly())
@@ -291,6 +322,7 @@ void FileViewerView::applyDiffDisplay(quint64 generation, const std::shared_ptr<
         return;
     }
     m_diffView->textView()->showPrepared(std::move(result->prepared));
+    scrollToFirstMatch(m_diffView->textView(), m_diffScrolled, false);
     m_diffPartial = false;
     updateNote();
     if (!isShowingOpeningLinesOnly())
@@ -310,8 +342,53 @@ void FileViewerView::updateNote()
     m_truncationNote->setVisible(!notes.isEmpty());
 }
 
+void FileViewerView::scrollToFirstMatch(MarkedTextView* view, bool& done, bool openingLinesOnly)
+{
+    // The first match may lie past the opening lines of a long text: then it is reached once the
+    // whole text is shown.
+    const std::vector<int>& rows = view->markedRows();
+    if (done || rows.empty() || (openingLinesOnly && rows.front() >= kOpeningLines))
+        return;
+    view->scrollToRow(rows.front());
+    done = true;
+}
+
+MarkedTextView* FileViewerView::shownTextView() const
+{
+    return m_selectedTab == ViewerTab::Diff ? static_cast<MarkedTextView*>(m_diffView->textView())
+                                            : m_contentView;
+}
+
+bool FileViewerView::goToNextMatch()
+{
+    return shownTextView()->goToNextMarkedRow();
+}
+
+bool FileViewerView::goToPreviousMatch()
+{
+    return shownTextView()->goToPreviousMarkedRow();
+}
+
 void FileViewerView::openInDefaultApplication()
 {
-    // From the exact bytes, percent-encoded: a name that is not UTF-8 stays the same name.
-    QDesktopServices::openUrl(QUrl::fromEncoded("file://" + m_nativePath.toPercentEncoding("/")));
+    // As text, with the user's text editor: the file's own type could make the desktop run it.
+    QString editor;
+    QString problem;
+    switch (openAsText(m_nativePath, &editor)) {
+    case OpenAsTextResult::Started:
+        break;
+    case OpenAsTextResult::NoTextEditor:
+        problem = tr("The file was not opened: no application is set up to open text files. Choose a "
+                     "default text editor in your desktop's settings.");
+        break;
+    case OpenAsTextResult::NameNotPassable:
+        problem = tr("The file was not opened: its name cannot be handed to another program unchanged.");
+        break;
+    case OpenAsTextResult::StartFailed:
+        problem = tr("The file was not opened: the text editor \u201c%1\u201d could not be started.")
+                      .arg(visibleOneLine(editor));
+        break;
+    }
+    m_openProblem->setText(problem);
+    m_openProblem->setVisible(!problem.isEmpty());
 }

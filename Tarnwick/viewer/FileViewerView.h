@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/ViewerSubject.h"
 #include "viewer/ViewerTab.h"
 
 #include <QString>
@@ -9,6 +10,8 @@
 
 class DiffView;
 class FileContentView;
+class FindingBanner;
+class MarkedTextView;
 class QAbstractButton;
 class QButtonGroup;
 class QLabel;
@@ -20,7 +23,9 @@ struct ViewerDisplayResult;
 struct ViewerLoadChannel;
 
 // The whole content of one file viewer window: a header (file name, path, the Diff / File selector,
-// the rule badge, the open button), a divider and the selected tab.
+// the rule badge, the open button), the finding's banner (severity, rule, description), a divider and
+// the selected tab. The lines the rule matched are marked in both tabs; F3 / Shift+F3 step through
+// them in the tab shown.
 //
 // Each time the view is shown it reads the file and runs git off the UI thread, then applies the
 // results on the UI thread in a fixed order: the content, then the diff, then the tab choice (File
@@ -29,13 +34,12 @@ class FileViewerView : public QWidget
 {
     Q_OBJECT
 public:
-    // `nativePath`: the file's exact bytes when `path` cannot say them (a name that is not UTF-8).
-    FileViewerView(const QString& path, const QString& ruleName, QWidget* parent = nullptr,
-                   const QByteArray& nativePath = {});
+    explicit FileViewerView(const ViewerSubject& subject, QWidget* parent = nullptr);
     ~FileViewerView() override;
 
     QString path() const { return m_path; }
     QString ruleName() const { return m_ruleName; }
+    const QList<int>& matchedLines() const { return m_lines; }
 
     ViewerTab selectedTab() const { return m_selectedTab; }
     void setSelectedTab(ViewerTab tab);
@@ -54,6 +58,13 @@ public:
     QAbstractButton* tabButton(ViewerTab tab) const;
     QToolButton* openButton() const { return m_openButton; }
     QLabel* truncationNote() const { return m_truncationNote; }
+    FindingBanner* banner() const { return m_banner; }
+    // Why the open button did not open the file; hidden until then.
+    QLabel* openProblem() const { return m_openProblem; }
+
+    // Step through the matched lines of the tab shown; false when there is no further one.
+    bool goToNextMatch();
+    bool goToPreviousMatch();
 
     // The file name shown in the header: the last component of `path` (a trailing "/" ignored).
     static QString fileNameOfPath(const QString& path);
@@ -76,10 +87,14 @@ private:
     void applyDiffDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result);
     void updateNote();
     void openInDefaultApplication();
+    MarkedTextView* shownTextView() const;
+    // Once per load and text: `done` is set when the scroll happened.
+    static void scrollToFirstMatch(MarkedTextView* view, bool& done, bool openingLinesOnly);
 
     QString m_path;
     QByteArray m_nativePath;
     QString m_ruleName;
+    QList<int> m_lines;
     QString m_content;
     QString m_diff;
     ViewerTab m_selectedTab = ViewerTab::Diff;
@@ -92,6 +107,8 @@ private:
     bool m_diffApplied = false;
     bool m_contentPartial = false;
     bool m_diffPartial = false;
+    bool m_contentScrolled = false; // to the first match, once per load
+    bool m_diffScrolled = false;
     qint64 m_fileSize = 0;
     std::shared_ptr<ViewerDiffResult> m_pendingDiff; // arrived before the content of its load
     std::shared_ptr<ViewerDisplayResult> m_pendingDiffDisplay;
@@ -99,6 +116,8 @@ private:
     QButtonGroup* m_tabButtons = nullptr;
     QToolButton* m_openButton = nullptr;
     QLabel* m_truncationNote = nullptr;
+    QLabel* m_openProblem = nullptr;
+    FindingBanner* m_banner = nullptr;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_filePage = nullptr;
     FileContentView* m_contentView = nullptr;

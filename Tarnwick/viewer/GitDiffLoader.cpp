@@ -3,6 +3,7 @@
 #include "viewer/BoundedFile.h"
 #include "viewer/DiffHeaders.h"
 #include "viewer/GitBlobHash.h"
+#include "viewer/GitLineEndings.h"
 #include "viewer/GitTreeEntries.h"
 #include "viewer/ScratchTree.h"
 #include "viewer/Utf8.h"
@@ -34,12 +35,17 @@ struct Context
 const QStringList kSafeConfig = {QStringLiteral("-c"), QStringLiteral("core.fsmonitor=false"),
                                  QStringLiteral("-c"), QStringLiteral("core.hooksPath=/dev/null")};
 
+using TimePoint = std::chrono::steady_clock::time_point;
+
+// `deadline`: a bound of its own for this run, within the whole run's.
 GitRunResult git(const Context& ctx, const QStringList& args, const QString& cwd, qint64 maxOut,
-                 const QString& ceiling = {})
+                 const QString& ceiling = {}, TimePoint deadline = TimePoint::max())
 {
-    GitRunLimits limits{ctx.deadline, maxOut, ctx.options.cancelled};
+    GitRunLimits limits{std::min(deadline, ctx.deadline), maxOut, ctx.options.cancelled};
     return runGit(ctx.options.gitProgram, kSafeConfig + args, cwd, ctx.home, ceiling, limits);
 }
+
+constexpr std::chrono::seconds kAttributesTimeout{3};
 
 bool succeeded(const GitRunResult& r)
 {
@@ -79,10 +85,34 @@ struct PathEntry
 
 enum class Prepared { Unchanged, Written, TooLarge, Failed };
 
+// The attributes that decide the end-of-line conversion of each of `relatives` (paths from the
+// file's folder), by that path; empty when git cannot say. A .gitattributes that is a FIFO holds git
+// until something writes to it: past a short bound the diff goes on without the attributes.
+std::map<QByteArray, std::map<QByteArray, QByteArray>> eolAttributes(const Context& ctx,
+                                                                     const QStringList& relatives)
+{
+    std::map<QByteArray, std::map<QByteArray, QByteArray>> attributes;
+    if (relatives.isEmpty())
+        return attributes;
+    const GitRunResult r =
+        git(ctx,
+            QStringList{QStringLiteral("check-attr"), QStringLiteral("-z"), QStringLiteral("text"),
+                        QStringLiteral("crlf"), QStringLiteral("eol"), QStringLiteral("--")} +
+                relatives,
+            ctx.repoDir, 16 << 20, {}, std::chrono::steady_clock::now() + kAttributesTimeout);
+    if (!succeeded(r))
+        return attributes;
+    const QList<QByteArray> fields = r.out.split('\0');
+    for (qsizetype i = 0; i + 2 < fields.size(); i += 3)
+        attributes[fields[i]][fields[i + 1]] = fields[i + 2];
+    return attributes;
+}
+
 // Puts the committed side under a/ and the current side under b/ of the scratch work folder, unless
 // both are the same. A link's target is written as the text of a regular file, and noted in `links`.
 Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathEntry& entry,
-                     const QString& workFile, int hexLength, std::map<QByteArray, LinkSides>& links)
+                     const QString& workFile, int hexLength, EolConversion eol,
+                     std::map<QByteArray, LinkSides>& links)
 {
     const GitTreeEntry* head = entry.head && entry.head->type == "blob" ? &*entry.head : nullptr;
     std::optional<WorkSide> current;
@@ -93,14 +123,31 @@ Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathE
 
     // Hashing an unchanged side reads it whole, however large, within the run's deadline.
     const ReadBounds bounds{ctx.deadline, ctx.options.cancelled};
-    if (head && current && head->mode == current->mode && head->size == current->size) {
+    const qint64 limit = ctx.options.maxFileBytes;
+    // The current file as git compares it, when an end-of-line conversion applies to it.
+    std::optional<QByteArray> converted;
+    if (current && current->file && eol != EolConversion::None && current->size <= limit) {
+        QByteArray raw;
+        if (current->file->readAll(limit, bounds, raw) != ReadEnd::Whole)
+            return Prepared::Failed;
+        bool indexHasCrlf = false;
+        if (eol == EolConversion::Auto && raw.contains("\r\n")) {
+            const GitRunResult indexed = git(
+                ctx,
+                {QStringLiteral("cat-file"), QStringLiteral("blob"), QString::fromLatin1(entry.index->oid)},
+                ctx.repoDir, limit);
+            indexHasCrlf = succeeded(indexed) && hasCrlfAsText(indexed.out);
+        }
+        converted = toGitLineEndings(raw, eol, indexHasCrlf);
+        if (head && head->mode == current->mode && gitBlobIdOfBytes(*converted, hexLength) == head->oid)
+            return Prepared::Unchanged;
+    } else if (head && current && head->mode == current->mode && head->size == current->size) {
         const std::optional<QByteArray> id =
             current->file ? gitBlobIdOfFile(*current->file, hexLength, bounds)
                           : std::optional(gitBlobIdOfBytes(current->linkTarget, hexLength));
         if (id && *id == head->oid)
             return Prepared::Unchanged;
     }
-    const qint64 limit = ctx.options.maxFileBytes;
     if ((head && head->size > limit) || (current && current->size > limit))
         return Prepared::TooLarge;
 
@@ -114,8 +161,8 @@ Prepared preparePath(const Context& ctx, const QByteArray& repoPath, const PathE
             links[repoPath].a = true;
     }
     if (current) {
-        QByteArray bytes = current->linkTarget;
-        if (current->file && current->file->readAll(limit, bounds, bytes) != ReadEnd::Whole)
+        QByteArray bytes = converted ? *converted : current->linkTarget;
+        if (!converted && current->file && current->file->readAll(limit, bounds, bytes) != ReadEnd::Whole)
             return Prepared::Failed;
         if (!ctx.work.writeFile("b/" + repoPath, bytes, current->mode == "100755"))
             return Prepared::Failed;
@@ -220,6 +267,16 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
             return nestedTreeNote(QFile::decodeName(*nested));
     }
 
+    QStringList relatives;
+    for (const auto& [repoPath, entry] : paths) {
+        if (entry.index && repoPath.startsWith(prefix))
+            relatives << QFile::decodeName(repoPath.mid(prefix.size()));
+    }
+    const auto attributes = eolAttributes(ctx, relatives);
+    const GitRunResult autocrlf = git(
+        ctx, {QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("core.autocrlf")}, dir, 4096);
+    const QByteArray autocrlfValue = succeeded(autocrlf) ? autocrlf.out.trimmed() : QByteArray();
+
     QStringList notes;
     std::map<QByteArray, LinkSides> links;
     int written = 0;
@@ -227,7 +284,17 @@ QString loadGitDiff(const QString& path, const GitDiffOptions& options)
         if (!isSafeRelativePath(repoPath) || !repoPath.startsWith(prefix))
             return {};
         const QString workFile = dir + QLatin1Char('/') + QFile::decodeName(repoPath.mid(prefix.size()));
-        switch (preparePath(ctx, repoPath, entry, workFile, hexLength, links)) {
+        EolConversion eol = EolConversion::None;
+        if (const auto found = attributes.find(repoPath.mid(prefix.size())); found != attributes.end()) {
+            auto value = [&](const char* name) {
+                const auto it = found->second.find(name);
+                return it == found->second.end() ? QByteArray("unspecified") : it->second;
+            };
+            eol = eolConversionOf(value("text"), value("crlf"), value("eol"), autocrlfValue);
+        } else if (!relatives.isEmpty() && entry.index) {
+            eol = eolConversionOf("unspecified", "unspecified", "unspecified", autocrlfValue);
+        }
+        switch (preparePath(ctx, repoPath, entry, workFile, hexLength, eol, links)) {
         case Prepared::Unchanged:
             break;
         case Prepared::Written:

@@ -12,9 +12,13 @@
 // and no attributes, so no filter, driver or tool exists for it to run. Its headers already read
 // a/<path> and b/<path> from the top of the work tree, like the original command.
 //
-// Differences from the plain command, all on the safe side: content is compared byte for byte, as
-// stored (no clean filter or end-of-line conversion is applied to the working file); replace refs
-// are ignored; a file name is never a glob or pathspec magic; submodules are left out.
+// The working file gets git's end-of-line conversion (the text, eol and crlf attributes, read with
+// check-attr, and core.autocrlf), done here (GitLineEndings), so CRLF files diff as git shows them.
+//
+// Differences from the plain command, all on the safe side: no clean filter, ident or
+// working-tree-encoding is applied to the working file; content is always read, where git would trust
+// the index for a file whose timestamps did not change; replace refs are ignored; a file name is never
+// a glob or pathspec magic; submodules are left out.
 //
 // Blocking; meant for a worker thread. Never fails: "" when there is nothing to show or git fails.
 

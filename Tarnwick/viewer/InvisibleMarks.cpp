@@ -97,7 +97,7 @@ QString invisibleMarkToken(char32_t codePoint)
     return QStringLiteral("U+%1").arg(static_cast<uint>(codePoint), 4, 16, QLatin1Char('0')).toUpper();
 }
 
-DisplayText makeDisplayText(const QString& text)
+DisplayText makeDisplayText(const QString& text, CrlfEnd crlfEnd)
 {
     DisplayText out;
     const qsizetype size = text.size();
@@ -135,7 +135,8 @@ DisplayText makeDisplayText(const QString& text)
             i += 1;
             continue;
         }
-        const bool crlf = cp == U'\r' && i + 1 < size && text.at(i + 1) == QLatin1Char('\n');
+        const bool crlf =
+            crlfEnd == CrlfEnd::Drop && cp == U'\r' && i + 1 < size && text.at(i + 1) == QLatin1Char('\n');
         if (!crlf && !isInvisibleCodePoint(cp, i == 0) && !(units == 1 && ch.isSurrogate())) {
             i += units;
             continue;

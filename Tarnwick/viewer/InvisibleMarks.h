@@ -39,7 +39,11 @@ struct DisplayText
     std::vector<MarkSpan> marks; // in text order
 };
 
-// The text as the viewer draws it. A "\r" right before "\n" (a CRLF line end) is dropped, any other
-// "\r" becomes a token, so the display has exactly the lines of splitting `text` at "\n". Without
-// anything to replace, `text` is shared, not copied.
-DisplayText makeDisplayText(const QString& text);
+// What happens to a "\r" right before "\n". A file's CRLF line ends are its line ends (Drop); in a
+// diff they can be the whole change, and a diff line must show what the line holds (Mark).
+enum class CrlfEnd { Drop, Mark };
+
+// The text as the viewer draws it. A "\r" right before "\n" (a CRLF line end) is dropped or marked as
+// `crlf` says, any other "\r" becomes a token, so the display has exactly the lines of splitting
+// `text` at "\n". Without anything to replace, `text` is shared, not copied.
+DisplayText makeDisplayText(const QString& text, CrlfEnd crlf = CrlfEnd::Drop);

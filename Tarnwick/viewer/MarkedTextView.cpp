@@ -5,10 +5,12 @@
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <utility>
 
 MarkedTextView::MarkedTextView(QWidget* parent)
     : QPlainTextEdit(parent)
@@ -53,6 +55,7 @@ void MarkedTextView::showPrepared(PreparedText prepared, qsizetype lineCountHint
     if (topLine > 0)
         verticalScrollBar()->setValue(topLine);
     disposeOf(previous);
+    applyMarkedRows();
     documentReplaced();
     viewport()->update();
 }
@@ -125,4 +128,83 @@ void MarkedTextView::changeEvent(QEvent* event)
         ++m_decoration;
         viewport()->update();
     }
+}
+
+void MarkedTextView::setMarkedRows(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::erase_if(rows, [](int row) { return row < 0; });
+    m_markedRows = std::move(rows);
+    applyMarkedRows();
+}
+
+void MarkedTextView::applyMarkedRows()
+{
+    // A whole-width tint, so the row stands out even where it is blank or wraps.
+    QColor tint = markFormat().background().color();
+    tint.setAlpha(70);
+    QList<QTextEdit::ExtraSelection> selections;
+    for (int row : m_markedRows) {
+        const QTextBlock block = document()->findBlockByNumber(row);
+        if (!block.isValid())
+            break; // rows past the opening lines come with the whole document
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = QTextCursor(block);
+        selection.format.setBackground(tint);
+        selection.format.setProperty(QTextFormat::FullWidthSelection, true);
+        selections.append(selection);
+    }
+    setExtraSelections(selections);
+}
+
+void MarkedTextView::scrollToRow(int row)
+{
+    const QTextBlock block = document()->findBlockByNumber(row);
+    if (!block.isValid())
+        return;
+    setTextCursor(QTextCursor(block));
+    m_pendingScrollRow = isVisible() ? -1 : row;
+    // The scroll bar counts visual lines of the plain-text layout.
+    const int lineHeight = std::max(1, fontMetrics().lineSpacing());
+    const int visibleLines = viewport()->height() / lineHeight;
+    verticalScrollBar()->setValue(std::max(0, block.firstLineNumber() - visibleLines / 3));
+}
+
+bool MarkedTextView::goToNextMarkedRow()
+{
+    const int current = textCursor().blockNumber();
+    const auto next = std::upper_bound(m_markedRows.begin(), m_markedRows.end(), current);
+    if (next == m_markedRows.end() || !document()->findBlockByNumber(*next).isValid())
+        return false;
+    scrollToRow(*next);
+    return true;
+}
+
+bool MarkedTextView::goToPreviousMarkedRow()
+{
+    const int current = textCursor().blockNumber();
+    const auto after = std::lower_bound(m_markedRows.begin(), m_markedRows.end(), current);
+    if (after == m_markedRows.begin())
+        return false;
+    scrollToRow(*std::prev(after));
+    return true;
+}
+
+void MarkedTextView::scrollToPendingRow()
+{
+    if (m_pendingScrollRow >= 0 && isVisible() && viewport()->height() > 0)
+        scrollToRow(std::exchange(m_pendingScrollRow, -1));
+}
+
+void MarkedTextView::showEvent(QShowEvent* event)
+{
+    QPlainTextEdit::showEvent(event);
+    scrollToPendingRow();
+}
+
+void MarkedTextView::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    scrollToPendingRow();
 }

@@ -35,9 +35,20 @@ public:
     // Foreground and background of a token.
     QTextCharFormat markFormat() const;
 
+    // rows: 0-based display rows (blocks) to mark, ascending, duplicates removed.
+    void setMarkedRows(std::vector<int> rows);
+    const std::vector<int>& markedRows() const { return m_markedRows; }
+    // Puts `row` in view (about a third from the top) and the cursor at its start.
+    void scrollToRow(int row);
+    // Moves to the next / previous marked row after / before the cursor's row; false when there is none.
+    bool goToNextMarkedRow();
+    bool goToPreviousMarkedRow();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
     // The colour of a whole line; invalid for the default text colour.
     virtual QColor lineColor(const QTextBlock& block) const;
@@ -47,9 +58,13 @@ protected:
 
 private:
     void decorateVisibleBlocks();
+    void applyMarkedRows();
+    void scrollToPendingRow();
     static void disposeOf(QTextDocument* document);
 
     std::vector<MarkSpan> m_marks;
+    std::vector<int> m_markedRows;
+    int m_pendingScrollRow = -1; // asked for while hidden, where the viewport has no height yet
     QTextDocument* m_ownedDocument = nullptr;
     qsizetype m_lineCountHint = 1;
     int m_decoration = 1; // a block's userState equals this once its formats are applied

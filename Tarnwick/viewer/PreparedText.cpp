@@ -52,11 +52,11 @@ void appendCutNotes(DisplayText& display, const std::vector<LineCut>& cuts)
 
 } // namespace
 
-PreparedText prepareText(const QString& text, const QFont& font, QThread* target)
+PreparedText prepareText(const QString& text, const QFont& font, QThread* target, CrlfEnd crlf)
 {
     PreparedText prepared;
     CutText cut = cutLongLines(text);
-    DisplayText display = makeDisplayText(cut.text);
+    DisplayText display = makeDisplayText(cut.text, crlf);
     cut.text.clear();
     appendCutNotes(display, cut.cuts);
     prepared.marks = std::move(display.marks);

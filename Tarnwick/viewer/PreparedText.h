@@ -27,7 +27,8 @@ struct PreparedText
 };
 
 // Safe on any thread. `font` is the view's font; `target` the thread of the view that will show it.
-PreparedText prepareText(const QString& text, const QFont& font, QThread* target);
+PreparedText prepareText(const QString& text, const QFont& font, QThread* target,
+                         CrlfEnd crlf = CrlfEnd::Drop);
 
 // Space above the first and below the last line, and beside the text.
 inline constexpr int kTextMargin = 8;

