@@ -122,6 +122,8 @@ void AppDelegate::openFileViewer(const Finding& finding)
     subject.nativePath = finding.nativePath();
     subject.ruleName = finding.ruleName();
     subject.severity = finding.severity();
+    subject.description = finding.description();
+    subject.lines = finding.lines();
     auto* view = new FileViewerView(subject);
     view->setWindowFlags(Qt::Window);
     view->setWindowTitle(visibleName(FileViewerView::fileNameOfPath(finding.path())));
