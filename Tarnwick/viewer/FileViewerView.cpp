@@ -228,8 +228,7 @@ void FileViewerView::startLoading()
                                           const std::shared_ptr<ViewerDisplayResult>& r) {
         view->applyDiffDisplay(generation, r);
     };
-    startViewerLoad(m_channel, m_nativePath, m_contentView->font(), m_diffView->textView()->font(),
-                    deliveries);
+    startViewerLoad(m_channel, m_nativePath, deliveries);
 }
 
 void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result)
