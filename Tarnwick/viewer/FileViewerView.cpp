@@ -239,7 +239,7 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
     m_truncated = result->content.truncated;
     m_fileSize = result->content.fileSize;
     m_contentPartial = result->partial;
-    m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    m_contentView->showPrepared(std::move(result->prepared));
     updateNote();
     m_contentApplied = true;
     if (m_pendingDiff)
@@ -274,7 +274,7 @@ void FileViewerView::applyContentDisplay(quint64 generation,
 {
     if (generation != m_generation)
         return;
-    m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    m_contentView->showPrepared(std::move(result->prepared));
     m_contentPartial = false;
     updateNote();
     if (m_diffApplied && !isShowingOpeningLinesOnly())

@@ -59,12 +59,12 @@ MarkedTextView::MarkedTextView(QWidget* parent)
 
 MarkedTextView::~MarkedTextView() = default;
 
-void MarkedTextView::showPrepared(PreparedText prepared, qsizetype lineCountHint)
+void MarkedTextView::showPrepared(PreparedText prepared)
 {
     // The whole text replacing its opening lines keeps the reader where they were.
     const RowPos top = m_top;
     m_doc = std::move(prepared);
-    m_lineCountHint = std::max<qsizetype>(lineCountHint, m_doc.lineCount());
+    m_lineCountHint = std::max(m_doc.wholeLineCount, m_doc.lineCount());
     m_cursor = std::min(m_cursor, m_doc.text.size());
     m_anchor = std::min(m_anchor, m_doc.text.size());
     std::erase_if(m_markedRows, [this](int row) { return row >= lineCount(); });

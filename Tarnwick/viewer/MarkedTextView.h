@@ -29,9 +29,8 @@ public:
     explicit MarkedTextView(QWidget* parent = nullptr);
     ~MarkedTextView() override;
 
-    // Shows `prepared`. `lineCountHint`: the number of lines of the whole text when `prepared` holds
-    // only its opening lines.
-    void showPrepared(PreparedText prepared, qsizetype lineCountHint = -1);
+    // Shows `prepared`, which may hold only the opening lines of a text (see its wholeLineCount).
+    void showPrepared(PreparedText prepared);
     // Prepares and shows `text` on the calling (UI) thread; for short texts.
     void showText(const QString& text);
 
@@ -86,6 +85,7 @@ protected:
     virtual void paintGutterLine(QPainter& painter, int line, const QRectF& firstRow) const;
     // Called after a new text is shown, before the gutter is sized for it.
     virtual void documentReplaced() {}
+    // Lines of the whole text, also while only its opening lines are shown.
     qsizetype lineCountHint() const { return m_lineCountHint; }
     void updateGutterGeometry();
 

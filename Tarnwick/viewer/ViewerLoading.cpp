@@ -37,6 +37,8 @@ void deliverText(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_
     const QString opening = openingLines(text, kOpeningLines);
     result->partial = opening.size() < text.size();
     result->prepared = prepareText(opening);
+    if (result->partial)
+        result->prepared.wholeLineCount = countLines(text);
     deliver(channel, std::move(result), first);
     if (opening.size() == text.size() || channel->cancelled.load())
         return;
