@@ -1,5 +1,7 @@
 #include "viewer/MarkedTextView.h"
 
+#include "viewer/MarkedTextAccessible.h"
+
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPaintEvent>
@@ -53,6 +55,7 @@ MarkedTextView::MarkedTextView(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     m_gutter->setObjectName(QStringLiteral("gutter"));
+    installMarkedTextAccessibility();
     verticalScrollBar()->setSingleStep(1);
     updateGutterGeometry();
 }
@@ -400,9 +403,29 @@ MarkedTextView::RowPos MarkedTextView::rowOf(qsizetype position) const
     return {line, row.isValid() ? row.lineNumber() : 0};
 }
 
-void MarkedTextView::ensureCursorVisible()
+QRectF MarkedTextView::characterRect(qsizetype position) const
 {
-    const RowPos cursor = rowOf(m_cursor);
+    if (position < 0 || position > m_doc.text.size())
+        return {};
+    const int target = static_cast<int>(m_doc.lineAt(position));
+    const auto column = static_cast<int>(position - m_doc.lineStarts[static_cast<size_t>(target)]);
+    QRectF rect;
+    forEachVisibleLine([&](int line, qreal y, QTextLayout* layout) {
+        if (line != target)
+            return;
+        const QTextLine row = layout->lineForTextPosition(column);
+        if (!row.isValid())
+            return;
+        const qreal left = row.cursorToX(column);
+        const qreal right = column < layout->text().size() ? row.cursorToX(column + 1) : left + 1;
+        rect = QRectF(kTextMargin + left, y + row.y(), std::max<qreal>(1, right - left), row.height());
+    });
+    return rect;
+}
+
+void MarkedTextView::ensureVisible(qsizetype position)
+{
+    const RowPos cursor = rowOf(position);
     if (cursor < m_top) {
         setTop(cursor);
         return;

@@ -71,6 +71,12 @@ public:
     int laidOutLineCount() const { return static_cast<int>(m_layouts.size()); }
     // Wrapped rows of `line` at the current width.
     int rowCount(int line) const;
+    // The text offset under a point of the viewport, and the rectangle of the character at an offset
+    // (empty when off screen); for assistive technology and the mouse.
+    qsizetype positionAt(const QPointF& point) const;
+    QRectF characterRect(qsizetype position) const;
+    // Scrolls as little as needed to show the row holding `position`.
+    void ensureVisible(qsizetype position);
 
     QWidget* gutter() const;
     // Width from the view's left edge to the start of the text.
@@ -129,9 +135,7 @@ private:
     // The top that puts `target` `offset` pixels below the viewport's top.
     RowPos topPlacing(RowPos target, qreal offset) const;
     RowPos rowOf(qsizetype position) const;
-    void ensureCursorVisible();
 
-    qsizetype positionAt(const QPointF& point) const;
     void moveCursor(qsizetype position, bool select);
     qsizetype rowMoved(int rows) const;
     void paintGutter(QPaintEvent* event);

@@ -3,6 +3,7 @@
 
 #include "viewer/MarkedTextView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -28,6 +29,12 @@ void MarkedTextView::setSelection(qsizetype anchor, qsizetype cursor)
     m_anchor = std::clamp<qsizetype>(anchor, 0, size);
     m_cursor = std::clamp<qsizetype>(cursor, 0, size);
     viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleTextSelectionEvent selection(this, static_cast<int>(std::min(m_anchor, m_cursor)),
+                                                static_cast<int>(std::max(m_anchor, m_cursor)));
+        selection.setCursorPosition(static_cast<int>(m_cursor));
+        QAccessible::updateAccessibility(&selection);
+    }
 }
 
 QString MarkedTextView::selectedText() const
@@ -111,7 +118,7 @@ qsizetype MarkedTextView::positionAt(const QPointF& point) const
 void MarkedTextView::moveCursor(qsizetype position, bool select)
 {
     setSelection(select ? m_anchor : position, position);
-    ensureCursorVisible();
+    ensureVisible(m_cursor);
 }
 
 qsizetype MarkedTextView::rowMoved(int rows) const

@@ -6,6 +6,7 @@
 #include "viewer/FileContentView.h"
 #include "viewer/TextLines.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -59,6 +60,7 @@ private slots:
     void keyboardMovesTheCursor();
     void onlyVisibleLinesAreLaidOut();
     void markedRowsAreDrawnAndVisited();
+    void readByAssistiveTechnology();
     void invisibleCharactersAreHighlightedTokens();
     void emptyDiffShowsTheMessage();
     void diffLinesAreColouredByKind();
@@ -290,6 +292,31 @@ void TextViewsTest::markedRowsAreDrawnAndVisited()
     QVERIFY(view.goToPreviousMarkedRow());
     QVERIFY(!view.goToPreviousMarkedRow());
     QCOMPARE(view.cursorLine(), 1);
+}
+
+void TextViewsTest::readByAssistiveTechnology()
+{
+    FileContentView view;
+    view.resize(400, 300);
+    view.showText(QStringLiteral("first\nsecond"));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+    QVERIFY(accessible && accessible->textInterface());
+    QAccessibleTextInterface* text = accessible->textInterface();
+    QVERIFY(accessible->state().readOnly && accessible->state().multiLine);
+    QCOMPARE(text->characterCount(), 12);
+    QCOMPARE(text->text(3, 8), QStringLiteral("st\nse"));
+    text->setSelection(0, 6, 12);
+    QCOMPARE(view.selectedText(), QStringLiteral("second"));
+    int start = 0;
+    int end = 0;
+    view.setSelection(1, 3);
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(1, 3));
+    const QRect second = text->characterRect(7);
+    QVERIFY(!second.isEmpty());
+    QCOMPARE(text->offsetAtPoint(second.topLeft() + QPoint(1, second.height() / 2)), 7);
 }
 
 void TextViewsTest::invisibleCharactersAreHighlightedTokens()
