@@ -24,6 +24,7 @@ FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const Re
         result.text = fileReadFailureText();
         result.readFailed = true;
         result.truncated = false;
+        result.lineCount = 1;
         return result;
     };
 
@@ -34,7 +35,13 @@ FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const Re
         return fail();
     result.fileSize = file->size();
     Utf8Stream stream(static_cast<qsizetype>(std::clamp<qint64>(result.fileSize, 0, limit)));
-    const ReadEnd end = file->read(limit, bounds, [&stream](QByteArrayView part) { stream.feed(part); });
+    // Line feeds are counted in the bytes while they are at hand: the same count as in the text (a line
+    // feed is one byte and one unit), without another pass over tens of megabytes.
+    qsizetype lineFeeds = 0;
+    const ReadEnd end = file->read(limit, bounds, [&stream, &lineFeeds](QByteArrayView part) {
+        stream.feed(part);
+        lineFeeds += std::count(part.begin(), part.end(), '\n');
+    });
     if (end != ReadEnd::Whole && end != ReadEnd::Truncated)
         return fail();
     const bool more = end == ReadEnd::Truncated;
@@ -49,6 +56,8 @@ FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const Re
             text->truncate(lastLineFeed + 1);
     }
     result.text = std::move(*text);
+    // Cutting a truncated text after its last line feed removes none.
+    result.lineCount = lineFeeds + 1;
     return result;
 }
 

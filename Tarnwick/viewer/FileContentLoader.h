@@ -18,8 +18,9 @@ struct FileContent
 {
     QString text; // the file's text, unchanged; or fileReadFailureText()
     bool readFailed = false;
-    bool truncated = false; // only the first `limit` bytes (up to the last whole line) were read
-    qint64 fileSize = 0;    // bytes on disk when the file was opened
+    bool truncated = false;  // only the first `limit` bytes (up to the last whole line) were read
+    qint64 fileSize = 0;     // bytes on disk when the file was opened
+    qsizetype lineCount = 1; // lines of `text` split at "\n", counted while reading
 };
 
 // Reads a regular file (following symbolic links) without blocking on FIFOs or devices. A file whose

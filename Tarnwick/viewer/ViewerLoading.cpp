@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QThreadPool>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -29,16 +30,18 @@ void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<
 }
 
 // Delivers `text` prepared for display: its opening lines first when it is long, through `first`
-// (which also carries the rest of the result), then the whole text through `whole`.
+// (which also carries the rest of the result), then the whole text through `whole`. `lineCount`: the
+// lines of `text` when already known.
 template <typename Result, typename First, typename Whole>
 void deliverText(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<Result> result,
-                 const QString& text, const First& first, const Whole& whole)
+                 const QString& text, std::optional<qsizetype> lineCount, const First& first,
+                 const Whole& whole)
 {
     const QString opening = openingLines(text, kOpeningLines);
     result->partial = opening.size() < text.size();
     result->prepared = prepareText(opening);
     if (result->partial)
-        result->prepared.wholeLineCount = countLines(text);
+        result->prepared.wholeLineCount = lineCount ? *lineCount : countLines(text);
     deliver(channel, std::move(result), first);
     if (opening.size() == text.size() || channel->cancelled.load())
         return;
@@ -116,7 +119,8 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
         if (channel->cancelled.load())
             return;
         const QString text = result->content.text;
-        deliverText(channel, std::move(result), text, deliveries.content, deliveries.contentDisplay);
+        const qsizetype lines = result->content.lineCount;
+        deliverText(channel, std::move(result), text, lines, deliveries.content, deliveries.contentDisplay);
     });
     viewerThreadPool()->start([channel, nativePath, deliveries] {
         if (channel->cancelled.load())
@@ -132,6 +136,6 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
         if (channel->cancelled.load())
             return;
         const QString text = result->diff;
-        deliverText(channel, std::move(result), text, deliveries.diff, deliveries.diffDisplay);
+        deliverText(channel, std::move(result), text, std::nullopt, deliveries.diff, deliveries.diffDisplay);
     });
 }

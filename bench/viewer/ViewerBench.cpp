@@ -10,6 +10,7 @@
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
 #include "viewer/FileViewerView.h"
+#include "viewer/GitDiffLoader.h"
 #include "viewer/TextLines.h"
 #include "viewer/ViewerLoading.h"
 
@@ -206,11 +207,14 @@ void benchBigFile(const QString& dir)
         stage.restart();
         const qsizetype lines = countLines(content.text);
         const double countMs = static_cast<double>(stage.nsecsElapsed()) / 1e6;
+        stage.restart();
+        const QString diff = loadGitDiff(path);
+        const double gitMs = static_cast<double>(stage.nsecsElapsed()) / 1e6;
         std::printf(
             "big file stages: read+decode %.1f ms, prepare opening %d lines %.1f ms, prepare all %lld lines "
-            "%.1f ms, count lines %.1f ms\n",
+            "%.1f ms, count lines %.1f ms, git diff (outside a repository) %.1f ms\n",
             readDecodeMs, static_cast<int>(opening.lineCount()), openingMs,
-            static_cast<long long>(whole.lineCount()), wholeMs, countMs);
+            static_cast<long long>(whole.lineCount()), wholeMs, countMs, gitMs);
         if (lines != whole.lineCount())
             std::printf("line counts differ\n");
     }
@@ -230,14 +234,12 @@ void benchBigFile(const QString& dir)
     shown = shown && spinUntil([&] { return paints.paints > paintsAtLoad; });
     const double firstLinesMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     const bool wholeAtFirstPaint = whole;
+    // Waiting for a paint after the whole arrived would wait forever when it arrived before the first
+    // paint: the whole is in place once its last line can be reached and painted.
     spinUntil([&] { return whole; });
-    const int paintsAtWhole = paints.paints;
-    spinUntil([&] { return paints.paints > paintsAtWhole; });
+    const double jumpMs = jumpToEndMs(view.fileContentView(), paints);
     const double wholeMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     const qint64 longestStall = stalls.longestMs();
-
-    // Jumping to the last line lays out only what comes into view.
-    const double jumpMs = jumpToEndMs(view.fileContentView(), paints);
     const long rssAfter = currentRssKiB();
     const double fileMiB = static_cast<double>(size) / (1024.0 * 1024.0);
     const double aboveIdleMiB = static_cast<double>(peakRssKiB() - rssBefore) / 1024.0;
@@ -248,11 +250,11 @@ void benchBigFile(const QString& dir)
     std::printf(
         "  viewer, show() to first lines painted:          %8.1f ms  (ratio %.1fx; target <= 2.0x: %s)\n",
         firstLinesMs, firstLinesMs / readMs, verdict(firstLinesMs <= 2 * readMs));
-    std::printf("  whole document in place and painted:            %8.1f ms%s\n", wholeMs,
+    std::printf("  whole file in place, last line painted:         %8.1f ms%s\n", wholeMs,
                 wholeAtFirstPaint ? " (shown whole at once)" : "");
     std::printf("  longest UI-thread stall while loading:          %8lld ms  (target <= 50 ms: %s)\n",
                 static_cast<long long>(longestStall), verdict(longestStall <= 50));
-    std::printf("  jump to the last line and paint:                %8.1f ms\n", jumpMs);
+    std::printf("  of which the jump to the last line and paint:   %8.1f ms\n", jumpMs);
     std::printf("  resident memory: before %ld MiB, after %ld MiB, peak %ld MiB (file %.0f MiB)\n",
                 rssBefore / 1024, rssAfter / 1024, peakRssKiB() / 1024, fileMiB);
     std::printf("  peak above the idle app: %.0f MiB = %.1fx the file (target <= 3.0x: %s)\n", aboveIdleMiB,
