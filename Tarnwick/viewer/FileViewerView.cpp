@@ -5,7 +5,6 @@
 #include "viewer/FileContentLoader.h"
 #include "viewer/FileContentView.h"
 #include "viewer/InvisibleMarks.h"
-#include "viewer/TextLines.h"
 #include "viewer/ViewerLoading.h"
 
 #include <QButtonGroup>
