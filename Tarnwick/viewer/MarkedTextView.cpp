@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextLine>
 
@@ -278,13 +279,20 @@ void MarkedTextView::paintGutter(QPaintEvent* event)
 
 void MarkedTextView::resizeEvent(QResizeEvent* event)
 {
-    const int oldWidth = viewport()->width();
     QAbstractScrollArea::resizeEvent(event);
     updateGutterGeometry();
-    if (viewport()->width() != oldWidth)
-        dropLayouts();
-    updateScrollRange();
-    setTop(m_top);
+}
+
+bool MarkedTextView::viewportEvent(QEvent* event)
+{
+    // The viewport changes size with the view and with the gutter: rows wrap anew at its width.
+    if (event->type() == QEvent::Resize) {
+        if (static_cast<QResizeEvent*>(event)->oldSize().width() != viewport()->width())
+            dropLayouts();
+        updateScrollRange();
+        setTop(m_top);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void MarkedTextView::changeEvent(QEvent* event)

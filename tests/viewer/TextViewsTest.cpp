@@ -142,6 +142,10 @@ void TextViewsTest::longLinesWrapAndKeepTheirNumber()
     QVERIFY(view.lineRect(1).height() > 2 * view.lineRect(0).height());
     // The next line starts below all rows of the wrapped one.
     QCOMPARE(view.lineRect(2).top(), view.lineRect(1).bottom());
+    // Wider, it wraps anew into fewer rows.
+    const int narrowRows = view.rowCount(1);
+    view.resize(900, 300);
+    QTRY_VERIFY(view.rowCount(1) < narrowRows);
     QCOMPARE(view.lineCount(), 3);
     QCOMPARE(view.lineNumberText(2), QStringLiteral("3"));
     QVERIFY(view.horizontalScrollBar()->maximum() == 0);
