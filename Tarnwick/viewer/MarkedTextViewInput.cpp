@@ -63,7 +63,10 @@ void MarkedTextView::updateSelectionClipboard() const
 
 void MarkedTextView::setMarkedRows(std::vector<int> rows)
 {
+    // Drawing and the moves look rows up by bisection: any list given is made a valid one.
     std::erase_if(rows, [this](int row) { return row < 0 || row >= lineCount(); });
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     m_markedRows = std::move(rows);
     viewport()->update();
     gutter()->update();

@@ -264,7 +264,7 @@ void TextViewsTest::markedRowsAreDrawnAndVisited()
     view.showText(numberedLines(3000));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.setMarkedRows({1, 3, 2500});
+    view.setMarkedRows({2500, 3, -1, 1, 3, 3000});
     QCOMPARE(view.markedRows(), (std::vector<int>{1, 3, 2500}));
 
     // On screen: the gutter's bar and the line's background on marked lines only.
