@@ -356,9 +356,9 @@ TEST(ViewerUtf8, StreamedInAnyPiecesDecodesAsAWhole)
         {good, false, decodeUtf8Strictly(good)},
         {good + "\xF0\x9F", false, std::nullopt},
         {good + "\xF0\x9F", true, decodeUtf8Strictly(good)},
-        {"ab\xC0\xAF" "cd", true, std::nullopt},
+        {QByteArray("ab\xC0\xAF") + "cd", true, std::nullopt},
         {"ab\xED\xA0\x80", false, std::nullopt},
-        {"\x80" "abc", true, std::nullopt},
+        {QByteArray("\x80") + "abc", true, std::nullopt},
         {"", false, QString()},
     };
     for (const Row& row : rows) {
