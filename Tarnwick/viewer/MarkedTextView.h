@@ -55,7 +55,8 @@ public:
     void selectAll();
     void copy() const;
 
-    // rows: 0-based display rows to mark, ascending, duplicates removed.
+    // rows: 0-based display rows to mark, ascending, duplicates removed (a list that is not is sorted,
+    // merged, and rid of rows the text does not have).
     void setMarkedRows(std::vector<int> rows);
     const std::vector<int>& markedRows() const { return m_markedRows; }
     // Puts `row` in view (about a third from the top) and the cursor at its start.
