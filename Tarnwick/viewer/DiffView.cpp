@@ -4,12 +4,11 @@
 
 #include <QLabel>
 #include <QStackedLayout>
-#include <QTextBlock>
 
-QColor DiffTextView::lineColor(const QTextBlock& block) const
+QColor DiffTextView::lineColor(int, QStringView text) const
 {
     // Tokens never start with "+", "-" or "@", so the shown line has the same kind as git's line.
-    const QColor color = diffLineColor(block.text(), palette());
+    const QColor color = diffLineColor(text, palette());
     return color == palette().color(QPalette::Text) ? QColor() : color;
 }
 
@@ -35,7 +34,7 @@ DiffView::DiffView(QWidget* parent)
 
 void DiffView::setDiff(const QString& diff)
 {
-    setDiff(diff, prepareText(diff, m_text->font(), thread(), CrlfEnd::Mark));
+    setDiff(diff, prepareText(diff, CrlfEnd::Mark));
 }
 
 void DiffView::setDiff(const QString& diff, PreparedText prepared)

@@ -17,7 +17,7 @@ public:
     using MarkedTextView::MarkedTextView;
 
 protected:
-    QColor lineColor(const QTextBlock& block) const override;
+    QColor lineColor(int line, QStringView text) const override;
 };
 
 class DiffView : public QWidget

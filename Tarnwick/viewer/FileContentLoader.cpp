@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
+
 QString fileReadFailureText()
 {
     return QStringLiteral("(Could not read file \u2014 it may have been deleted or moved)");
@@ -22,6 +24,7 @@ FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const Re
         result.text = fileReadFailureText();
         result.readFailed = true;
         result.truncated = false;
+        result.lineCount = 1;
         return result;
     };
 
@@ -31,21 +34,30 @@ FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const Re
     if (!file)
         return fail();
     result.fileSize = file->size();
-    QByteArray bytes;
-    const ReadEnd end = file->readAll(limit, bounds, bytes);
+    Utf8Stream stream(static_cast<qsizetype>(std::clamp<qint64>(result.fileSize, 0, limit)));
+    // Line feeds are counted in the bytes while they are at hand: the same count as in the text (a line
+    // feed is one byte and one unit), without another pass over tens of megabytes.
+    qsizetype lineFeeds = 0;
+    const ReadEnd end = file->read(limit, bounds, [&stream, &lineFeeds](QByteArrayView part) {
+        stream.feed(part);
+        lineFeeds += std::count(part.begin(), part.end(), '\n');
+    });
     if (end != ReadEnd::Whole && end != ReadEnd::Truncated)
         return fail();
     const bool more = end == ReadEnd::Truncated;
-
-    if (more) {
-        result.truncated = true;
-        const qsizetype lastLineFeed = bytes.lastIndexOf('\n');
-        bytes.truncate(lastLineFeed >= 0 ? lastLineFeed + 1 : utf8CompletePrefix(bytes));
-    }
-    std::optional<QString> text = decodeUtf8Strictly(bytes);
+    std::optional<QString> text = stream.finish(more);
     if (!text)
         return fail();
+    if (more) {
+        result.truncated = true;
+        // Cut after the last whole line; one giant line keeps its whole characters.
+        const qsizetype lastLineFeed = text->lastIndexOf(QLatin1Char('\n'));
+        if (lastLineFeed >= 0)
+            text->truncate(lastLineFeed + 1);
+    }
     result.text = std::move(*text);
+    // Cutting a truncated text after its last line feed removes none.
+    result.lineCount = lineFeeds + 1;
     return result;
 }
 

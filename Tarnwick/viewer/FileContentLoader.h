@@ -9,17 +9,18 @@
 // What the viewer shows for a file it cannot read or decode. The dash is U+2014.
 QString fileReadFailureText();
 
-// A file larger than this shows only its start: the viewer keeps the text in memory twice (the
-// string and the text document), so 64 MiB stays well within a desktop's memory and still shows
-// whole any file a person would read.
+// A file larger than this shows only its start: the viewer keeps the text in memory as UTF-16 (and once
+// more where tokens replace invisible characters), so 64 MiB stays well within a desktop's memory and still
+// shows whole any file a person would read.
 inline constexpr qint64 kFileContentLimit = 64 * 1024 * 1024;
 
 struct FileContent
 {
     QString text; // the file's text, unchanged; or fileReadFailureText()
     bool readFailed = false;
-    bool truncated = false; // only the first `limit` bytes (up to the last whole line) were read
-    qint64 fileSize = 0;    // bytes on disk when the file was opened
+    bool truncated = false;  // only the first `limit` bytes (up to the last whole line) were read
+    qint64 fileSize = 0;     // bytes on disk when the file was opened
+    qsizetype lineCount = 1; // lines of `text` split at "\n", counted while reading
 };
 
 // Reads a regular file (following symbolic links) without blocking on FIFOs or devices. A file whose

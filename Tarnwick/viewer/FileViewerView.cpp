@@ -9,7 +9,6 @@
 #include "viewer/InvisibleMarks.h"
 #include "viewer/MatchRows.h"
 #include "viewer/TextEditorLauncher.h"
-#include "viewer/TextLines.h"
 #include "viewer/ViewerLoading.h"
 
 #include <QButtonGroup>
@@ -254,8 +253,7 @@ void FileViewerView::startLoading()
                                           const std::shared_ptr<ViewerDisplayResult>& r) {
         view->applyDiffDisplay(generation, r);
     };
-    startViewerLoad(m_channel, m_nativePath, m_contentView->font(), m_diffView->textView()->font(),
-                    deliveries);
+    startViewerLoad(m_channel, m_nativePath, deliveries);
 }
 
 void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<ViewerContentResult>& result)
@@ -266,7 +264,7 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
     m_truncated = result->content.truncated;
     m_fileSize = result->content.fileSize;
     m_contentPartial = result->partial;
-    m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    m_contentView->showPrepared(std::move(result->prepared));
     m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
     scrollToFirstMatch(m_contentView, m_contentScrolled, m_contentPartial);
     updateNote();
@@ -305,7 +303,9 @@ void FileViewerView::applyContentDisplay(quint64 generation,
 {
     if (generation != m_generation)
         return;
-    m_contentView->showPrepared(std::move(result->prepared), countLines(m_content));
+    m_contentView->showPrepared(std::move(result->prepared));
+    // The opening lines could not carry marks past their end.
+    m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
     scrollToFirstMatch(m_contentView, m_contentScrolled, false);
     m_contentPartial = false;
     updateNote();
@@ -322,6 +322,7 @@ void FileViewerView::applyDiffDisplay(quint64 generation, const std::shared_ptr<
         return;
     }
     m_diffView->textView()->showPrepared(std::move(result->prepared));
+    m_diffView->textView()->setMarkedRows(diffRowsOfLines(m_diff, m_lines));
     scrollToFirstMatch(m_diffView->textView(), m_diffScrolled, false);
     m_diffPartial = false;
     updateNote();

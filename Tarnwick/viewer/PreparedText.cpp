@@ -2,16 +2,7 @@
 
 #include "viewer/TextLines.h"
 
-#include <QPlainTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
-#include <QThread>
-
-PreparedText::PreparedText() = default;
-PreparedText::~PreparedText() = default;
-PreparedText::PreparedText(PreparedText&&) noexcept = default;
-PreparedText& PreparedText::operator=(PreparedText&&) noexcept = default;
+#include <algorithm>
 
 namespace {
 
@@ -50,9 +41,38 @@ void appendCutNotes(DisplayText& display, const std::vector<LineCut>& cuts)
     display.marks = std::move(marks);
 }
 
+std::vector<qsizetype> findLineStarts(QStringView text)
+{
+    std::vector<qsizetype> starts{0};
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] == u'\n')
+            starts.push_back(i + 1);
+    }
+    return starts;
+}
+
 } // namespace
 
-PreparedText prepareText(const QString& text, const QFont& font, QThread* target, CrlfEnd crlf)
+QStringView PreparedText::line(qsizetype line) const
+{
+    const qsizetype start = lineStarts[static_cast<size_t>(line)];
+    return QStringView(text).sliced(start, lineEnd(line) - start);
+}
+
+qsizetype PreparedText::lineEnd(qsizetype line) const
+{
+    return line + 1 < lineCount() ? lineStarts[static_cast<size_t>(line + 1)] - 1 : text.size();
+}
+
+qsizetype PreparedText::lineAt(qsizetype position) const
+{
+    const auto next = std::upper_bound(lineStarts.begin(), lineStarts.end(), position);
+    return std::max<qsizetype>(0, (next - lineStarts.begin()) - 1);
+}
+
+PreparedText prepareText(const QString& text, CrlfEnd crlf)
 {
     PreparedText prepared;
     CutText cut = cutLongLines(text);
@@ -60,26 +80,7 @@ PreparedText prepareText(const QString& text, const QFont& font, QThread* target
     cut.text.clear();
     appendCutNotes(display, cut.cuts);
     prepared.marks = std::move(display.marks);
-
-    auto document = std::make_unique<QTextDocument>();
-    document->setUndoRedoEnabled(false);
-    document->setDefaultFont(font);
-    document->setDocumentMargin(kTextMargin);
-    // The wrap mode the views use: set here, the view finds it unchanged and skips a pass over every
-    // line of the document.
-    QTextOption option = document->defaultTextOption();
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    document->setDefaultTextOption(option);
-    // The layout comes first so that the text is split into blocks once, lazily laid out later.
-    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
-    document->setPlainText(display.text);
-    display.text.clear();
-    // The view clears every block's layout whenever its width changes, creating the layout objects on
-    // first use: create them here, so that the UI thread only clears them.
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
-        block.layout();
-    if (target && document->thread() != target)
-        document->moveToThread(target);
-    prepared.document = std::move(document);
+    prepared.lineStarts = findLineStarts(display.text);
+    prepared.text = std::move(display.text);
     return prepared;
 }

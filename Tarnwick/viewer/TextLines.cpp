@@ -1,5 +1,7 @@
 #include "viewer/TextLines.h"
 
+#include <algorithm>
+
 QStringList splitLines(const QString& text)
 {
     return text.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
@@ -7,7 +9,10 @@ QStringList splitLines(const QString& text)
 
 qsizetype countLines(const QString& text)
 {
-    return text.count(QLatin1Char('\n')) + 1;
+    // A plain loop the compiler vectorizes: several times faster than QString::count on texts of
+    // tens of megabytes, which the viewer counts on the UI thread.
+    const char16_t* data = QStringView(text).utf16();
+    return std::count(data, data + text.size(), u'\n') + 1;
 }
 
 int lineNumberWidth(qsizetype lineCount)

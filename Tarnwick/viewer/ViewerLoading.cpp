@@ -7,15 +7,14 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
-#include <QTextDocument>
 #include <QThreadPool>
 
+#include <optional>
 #include <vector>
 
 namespace {
 
-// Hands `result` to the view on its thread, if the view still wants it. The prepared document moves
-// to the view's thread only then; otherwise it dies here, on the thread that made it.
+// Hands `result` to the view on its thread, if the view still wants it; otherwise it dies here.
 template <typename Result, typename Delivery>
 void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<Result> result,
              const Delivery& onResult)
@@ -24,8 +23,6 @@ void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<
     FileViewerView* view = channel->view;
     if (!view || channel->cancelled.load())
         return;
-    if (result->prepared.document)
-        result->prepared.document->moveToThread(view->thread());
     // Queued to the view: if the view is deleted before it runs, Qt drops the call with it. Calls
     // queued to one object run in the order they were queued.
     QMetaObject::invokeMethod(
@@ -33,19 +30,23 @@ void deliver(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<
 }
 
 // Delivers `text` prepared for display: its opening lines first when it is long, through `first`
-// (which also carries the rest of the result), then the whole document through `whole`.
+// (which also carries the rest of the result), then the whole text through `whole`. `lineCount`: the
+// lines of `text` when already known.
 template <typename Result, typename First, typename Whole>
 void deliverText(const std::shared_ptr<ViewerLoadChannel>& channel, std::shared_ptr<Result> result,
-                 const QString& text, const QFont& font, CrlfEnd crlf, const First& first, const Whole& whole)
+                 const QString& text, std::optional<qsizetype> lineCount, CrlfEnd crlf, const First& first,
+                 const Whole& whole)
 {
     const QString opening = openingLines(text, kOpeningLines);
     result->partial = opening.size() < text.size();
-    result->prepared = prepareText(opening, font, nullptr, crlf);
+    result->prepared = prepareText(opening, crlf);
+    if (result->partial)
+        result->prepared.wholeLineCount = lineCount ? *lineCount : countLines(text);
     deliver(channel, std::move(result), first);
     if (opening.size() == text.size() || channel->cancelled.load())
         return;
     auto display = std::make_shared<ViewerDisplayResult>();
-    display->prepared = prepareText(text, font, nullptr, crlf);
+    display->prepared = prepareText(text, crlf);
     deliver(channel, std::move(display), whole);
 }
 
@@ -93,7 +94,7 @@ QThreadPool* viewerThreadPool()
         auto* p = new QThreadPool;
         p->setMaxThreadCount(kViewerThreads);
         p->setExpiryTimeout(10000);
-        // Work still running when the application ends must not touch fonts or documents after the
+        // Work still running when the application ends must not touch texts after the
         // application object is gone. Every load stops within a fraction of a second of its cancel
         // (reads, hashing and git all poll it), and quitting waits no longer than a bound for that.
         qAddPostRoutine([] {
@@ -106,10 +107,10 @@ QThreadPool* viewerThreadPool()
 }
 
 void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QByteArray& nativePath,
-                     const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries)
+                     const ViewerDeliveries& deliveries)
 {
     openChannels().add(channel);
-    viewerThreadPool()->start([channel, nativePath, contentFont, deliveries] {
+    viewerThreadPool()->start([channel, nativePath, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerContentResult>();
@@ -118,10 +119,11 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
         if (channel->cancelled.load())
             return;
         const QString text = result->content.text;
-        deliverText(channel, std::move(result), text, contentFont, CrlfEnd::Drop, deliveries.content,
+        const qsizetype lines = result->content.lineCount;
+        deliverText(channel, std::move(result), text, lines, CrlfEnd::Drop, deliveries.content,
                     deliveries.contentDisplay);
     });
-    viewerThreadPool()->start([channel, nativePath, diffFont, deliveries] {
+    viewerThreadPool()->start([channel, nativePath, deliveries] {
         if (channel->cancelled.load())
             return;
         auto result = std::make_shared<ViewerDiffResult>();
@@ -135,7 +137,7 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
         if (channel->cancelled.load())
             return;
         const QString text = result->diff;
-        deliverText(channel, std::move(result), text, diffFont, CrlfEnd::Mark, deliveries.diff,
+        deliverText(channel, std::move(result), text, std::nullopt, CrlfEnd::Mark, deliveries.diff,
                     deliveries.diffDisplay);
     });
 }

@@ -4,9 +4,9 @@
 // handing the results to the view on its own thread. A view that goes away (or starts a newer load)
 // cancels the old work, and nothing is ever delivered to a deleted view.
 //
-// Building a text document costs about ten microseconds a line, so a long text is delivered twice:
-// first its opening lines ready to show (with the whole text, which is what the view stores), then
-// the document of the whole text once it is built.
+// Preparing a long text (tokens, cut lines, the offset of every line) is a pass over all of it, so a
+// long text is delivered twice: first its opening lines ready to show (with the whole text, which is
+// what the view stores), then the whole text prepared.
 
 #include "viewer/FileContentLoader.h"
 #include "viewer/PreparedText.h"
@@ -48,7 +48,7 @@ struct ViewerDiffResult
     bool partial = false;
 };
 
-// The whole document of a text first delivered partially.
+// The whole of a text first delivered partially.
 struct ViewerDisplayResult
 {
     PreparedText prepared;
@@ -70,7 +70,6 @@ struct ViewerDeliveries
     std::function<void(FileViewerView*, const std::shared_ptr<ViewerDisplayResult>&)> diffDisplay;
 };
 
-// Starts both loads for the file at `nativePath` (its exact bytes). The texts are prepared with the given
-// fonts for the view's thread.
+// Starts both loads for the file at `nativePath` (its exact bytes).
 void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QByteArray& nativePath,
-                     const QFont& contentFont, const QFont& diffFont, const ViewerDeliveries& deliveries);
+                     const ViewerDeliveries& deliveries);

@@ -3,6 +3,7 @@
 
 #include "viewer/FileContentLoader.h"
 #include "viewer/GitBlobHash.h"
+#include "viewer/TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,6 +64,7 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
         EXPECT_FALSE(content.readFailed);
         EXPECT_FALSE(content.truncated);
         EXPECT_EQ(content.text.toUtf8(), row.bytes);
+        EXPECT_EQ(content.lineCount, countLines(content.text));
         EXPECT_EQ(loadFileContent(path), content.text);
     }
 }
@@ -89,6 +91,7 @@ TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
         const FileContent content = readFileContent(path);
         EXPECT_TRUE(content.readFailed) << path.toStdString();
         EXPECT_EQ(content.text, fileReadFailureText()) << path.toStdString();
+        EXPECT_EQ(content.lineCount, 1);
     }
     // Root reads files whatever their mode; everyone else gets the failure text.
     EXPECT_EQ(readFileContent(unreadable).readFailed, !runningAsRoot);
@@ -102,6 +105,7 @@ TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     EXPECT_FALSE(content.readFailed);
     EXPECT_EQ(content.fileSize, 33);
     EXPECT_EQ(content.text, QStringLiteral("0123456789\nabcdefghij\n"));
+    EXPECT_EQ(content.lineCount, 3);
 
     // Exactly at the bound: whole, not truncated.
     content = readFileContent(lines, 33);

@@ -343,6 +343,37 @@ TEST(ViewerUtf8, StrictDecodingAndWholeCharacterCuts)
     EXPECT_EQ(utf8CompletePrefix(""), 0);
 }
 
+TEST(ViewerUtf8, StreamedInAnyPiecesDecodesAsAWhole)
+{
+    // Every piece size splits some character; the stream agrees with decoding at once, and a
+    // character cut by the end of the input is an error unless the input was cut on purpose.
+    const QByteArray good = "a\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9\n\xEF\xBB\xBFz";
+    struct Row
+    {
+        QByteArray bytes;
+        bool cutEndAllowed;
+        std::optional<QString> expected;
+    };
+    const Row rows[] = {
+        {good, false, decodeUtf8Strictly(good)},
+        {good + "\xF0\x9F", false, std::nullopt},
+        {good + "\xF0\x9F", true, decodeUtf8Strictly(good)},
+        {QByteArray("ab\xC0\xAF") + "cd", true, std::nullopt},
+        {"ab\xED\xA0\x80", false, std::nullopt},
+        {QByteArray("\x80") + "abc", true, std::nullopt},
+        {"", false, QString()},
+    };
+    for (const Row& row : rows) {
+        for (qsizetype piece = 1; piece <= row.bytes.size() + 1; ++piece) {
+            Utf8Stream stream(2);
+            for (qsizetype at = 0; at < row.bytes.size(); at += piece)
+                stream.feed(QByteArrayView(row.bytes).sliced(at, std::min(piece, row.bytes.size() - at)));
+            EXPECT_EQ(stream.finish(row.cutEndAllowed), row.expected)
+                << row.bytes.toHex().constData() << " in " << piece;
+        }
+    }
+}
+
 } // namespace
 
 TEST(ViewerMatchRows, FileLinesMapToNewSideRowsOfTheDiff)
