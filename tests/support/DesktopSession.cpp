@@ -75,7 +75,7 @@ DesktopSession::DesktopSession()
 {
     if (!m_dir.isValid())
         m_error = QStringLiteral("cannot make a temporary folder");
-    else if (startXvfb() && startBus() && startDunst())
+    else if (startXvfb() && startBus() && startAccessibilityBus() && startDunst())
         waitForDunstOnBus();
     if (!m_error.isEmpty())
         m_error += QStringLiteral("\n") + logs();
@@ -84,6 +84,7 @@ DesktopSession::DesktopSession()
 DesktopSession::~DesktopSession()
 {
     stop(m_dunst);
+    stop(m_a11yLauncher);
     stop(m_bus);
     stop(m_xvfb);
 }
@@ -129,6 +130,42 @@ bool DesktopSession::startBus()
          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
         m_dir.filePath(QStringLiteral("bus")), m_dir.filePath(QStringLiteral("dbus.log")), m_error);
     return !m_busAddress.isEmpty();
+}
+
+bool DesktopSession::startAccessibilityBus()
+{
+    // The real launcher: it starts the accessibility bus, whose registry (at-spi2-registryd) it activates,
+    // and says on the session bus where that is and that a screen reader runs, so Qt exports its widgets.
+    // The registry leaves with the session bus. (Qt 6.4 never turns on with AT_SPI_BUS_ADDRESS alone.)
+    m_a11yLauncher = std::make_unique<QProcess>();
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    m_a11yLauncher->setProcessEnvironment(env);
+    m_a11yLauncher->setProgram(QStringLiteral("/usr/libexec/at-spi-bus-launcher"));
+    m_a11yLauncher->setArguments({QStringLiteral("--launch-immediately"), QStringLiteral("--a11y=1"),
+                                  QStringLiteral("--screen-reader=1")});
+    m_a11yLauncher->setStandardOutputFile(m_dir.filePath(QStringLiteral("a11y.log")));
+    m_a11yLauncher->setStandardErrorFile(m_dir.filePath(QStringLiteral("a11y.log")), QIODevice::Append);
+    dieWithParent(*m_a11yLauncher);
+    m_a11yLauncher->start();
+    if (!m_a11yLauncher->waitForStarted(startTimeoutMs)) {
+        m_error = QStringLiteral("at-spi-bus-launcher did not start: ") + m_a11yLauncher->errorString();
+        return false;
+    }
+    pollUntil([&] {
+        QProcess query;
+        query.setProcessEnvironment(environment());
+        query.start(QStringLiteral("dbus-send"),
+                    {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+                     QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                     QStringLiteral("org.a11y.Bus.GetAddress")});
+        if (query.waitForFinished(5000) && query.exitCode() == 0)
+            m_a11yBusAddress = QString::fromLatin1(query.readAllStandardOutput().trimmed());
+        return !m_a11yBusAddress.isEmpty() || m_a11yLauncher->state() == QProcess::NotRunning;
+    });
+    if (m_a11yBusAddress.isEmpty())
+        m_error = QStringLiteral("at-spi-bus-launcher did not give the accessibility bus");
+    return !m_a11yBusAddress.isEmpty();
 }
 
 bool DesktopSession::startDunst()
@@ -184,6 +221,7 @@ QProcessEnvironment DesktopSession::environment() const
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     return environment;
 }
 
@@ -256,7 +294,7 @@ int DesktopSession::dunstctl(const QStringList& arguments, QByteArray* output) c
 QString DesktopSession::logs() const
 {
     QString text;
-    for (const char* name : {"xvfb.log", "dbus.log", "dunst.log", "dunst.out"}) {
+    for (const char* name : {"xvfb.log", "dbus.log", "a11y.log", "dunst.log", "dunst.out"}) {
         text += QStringLiteral("--- %1\n").arg(QLatin1String(name));
         text += QString::fromUtf8(readFile(m_dir.filePath(QLatin1String(name))).right(4000));
     }

@@ -1,8 +1,9 @@
 #pragma once
 
-// A real, private desktop for tests: an Xvfb display, a session bus without service activation and a
-// dunst notification daemon on them. Everything is started in the constructor and torn down by pid in
-// the destructor (TERM, then KILL). Tests that use it take the ctest RESOURCE_LOCK "desktop".
+// A real, private desktop for tests: an Xvfb display, a session bus without service activation, the
+// accessibility bus with its registry, and a dunst notification daemon on them. Everything is started in the
+// constructor and torn down by pid in the destructor (TERM, then KILL). Tests that use it take the ctest
+// RESOURCE_LOCK "desktop".
 //
 //     DesktopSession desktop;
 //     QVERIFY2(desktop.isUp(), qPrintable(desktop.error()));
@@ -46,9 +47,12 @@ public:
 
     QString display() const { return m_display; }       // e.g. ":3"
     QString busAddress() const { return m_busAddress; } // the private session bus
+    // The private accessibility bus, where applications started with environment() show their widgets.
+    QString accessibilityBusAddress() const { return m_a11yBusAddress; }
     qint64 dunstPid() const;
 
-    // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here; for children.
+    // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here, and Qt's
+    // accessibility on; for children.
     QProcessEnvironment environment() const;
     // Points this process's own DISPLAY and DBUS_SESSION_BUS_ADDRESS here. Call before the first use of
     // QDBusConnection::sessionBus() (or QGuiApplication) in the process.
@@ -71,6 +75,7 @@ public:
 private:
     bool startXvfb();
     bool startBus();
+    bool startAccessibilityBus();
     bool startDunst();
     bool waitForDunstOnBus();
     void stop(std::unique_ptr<QProcess>& process);
@@ -78,9 +83,11 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_bus;
+    std::unique_ptr<QProcess> m_a11yLauncher;
     std::unique_ptr<QProcess> m_dunst;
     QString m_display;
     QString m_busAddress;
+    QString m_a11yBusAddress;
     QString m_error;
 };
 
