@@ -1,7 +1,6 @@
 #include "ScanRunner.h"
 
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace tw::test {
@@ -16,13 +15,11 @@ std::vector<Event> decodeEvents(const std::string& out, bool& allDecoded)
     std::vector<Event> events;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) {
-        try {
-            const auto j = nlohmann::json::parse(line);
-            events.push_back({j.at("path").get<std::string>(), j.at("types").get<std::vector<std::string>>(),
-                              j.at("rule").get<std::string>(), j.at("severity").get<std::string>()});
-        } catch (const std::exception&) {
+        Event event = decodeWatchLine(line);
+        if (event.decoded)
+            events.push_back(std::move(event));
+        else
             allDecoded = false;
-        }
     }
     return events;
 }

@@ -35,6 +35,9 @@ struct WatchLine
     bool hasType(std::string_view word) const;
 };
 
+// One event line of twwatch's output, decoded; `decoded` is false when it is not a whole event.
+WatchLine decodeWatchLine(std::string raw);
+
 // Matches every change, so every evaluated change produces exactly one line with this rule.
 inline constexpr const char* matchEverything = "match_everything";
 
