@@ -194,7 +194,7 @@ TEST_F(TwwatchCoverage, GitCheckoutSwitchingManyFiles)
         EXPECT_EQ(line.path.find("/.git/objects/"), std::string::npos) << line.raw;
 }
 
-TEST_F(TwwatchCoverage, DirectoriesMovedInOutAndWithin)
+TEST_F(TwwatchCoverage, DirectoriesMovedInOutWithinAndReplaced)
 {
     TempDir outside;
     fs::create_directories(outside / "pkg/lib");
@@ -225,25 +225,19 @@ TEST_F(TwwatchCoverage, DirectoriesMovedInOutAndWithin)
     writeFile(root / "marker", "x");
     ASSERT_TRUE(watcher.waitForPaths({(root / "marker").string()})) << watcher.log();
     ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+
+    // Replaced by another: removed, and a sibling renamed over its name, watched under the new path.
+    fs::create_directories(root / "dir2/sub");
+    writeFile(root / "dir2/sub/new", "x");
+    shell("rm -rf pkg && mv dir2 pkg", root.path());
+    ASSERT_TRUE(watcher.waitForPaths({(root / "pkg/sub/new").string()})) << watcher.log();
+    writeFile(root / "pkg/sub/later", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(root / "pkg/sub/later").string()})) << watcher.log();
     for (const auto& line : watcher.lines()) {
         EXPECT_EQ(line.path.find("/deeper/c"), std::string::npos) << line.raw;
         EXPECT_EQ(line.path.find(outside.path().string()), std::string::npos) << line.raw;
-    }
-}
-
-TEST_F(TwwatchCoverage, DirectoryReplacedByAnother)
-{
-    fs::create_directories(root / "dir");
-    writeFile(root / "dir/old", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "dir/old").string()})) << watcher.log();
-    fs::create_directories(root / "dir2/sub");
-    writeFile(root / "dir2/sub/new", "x");
-    shell("rm -rf dir && mv dir2 dir", root.path());
-    ASSERT_TRUE(watcher.waitForPaths({(root / "dir/sub/new").string()})) << watcher.log();
-    writeFile(root / "dir/sub/later", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "dir/sub/later").string()})) << watcher.log();
-    for (const auto& line : watcher.lines())
         EXPECT_EQ(line.path.find("/dir2/sub/later"), std::string::npos) << line.raw;
+    }
 }
 
 TEST_F(TwwatchCoverage, FileNamesThatAreNotUtf8)
