@@ -199,8 +199,7 @@ TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
                                          (m_tree / "scripts/deploy.sh").string() + " reverse_shell"};
     EXPECT_EQ(paths, expected) << r.process.out;
 
-    const ProcessResult relative =
-        runProcess({twwatchBinary().string(), "--scan", "scripts"}, {}, m_tree.path());
+    const ProcessResult relative = runProcess({twwatchBinary().string(), "--scan", "scripts"}, m_tree.path());
     bool decoded = true;
     const auto events = decodeEvents(relative.out, decoded);
     ASSERT_EQ(events.size(), 1u) << relative.out << relative.err;

@@ -29,7 +29,7 @@ ScanResult runTwwatch(const std::vector<std::string>& args, const std::filesyste
     std::vector<std::string> argv{binary.string()};
     argv.insert(argv.end(), args.begin(), args.end());
     ScanResult r;
-    r.process = runProcess(argv, {}, {}, std::chrono::seconds(60));
+    r.process = runProcess(argv, {}, std::chrono::seconds(60));
     r.events = decodeEvents(r.process.out, r.allLinesDecoded);
     return r;
 }

@@ -211,11 +211,6 @@ bool DesktopSession::waitForDunstOnBus()
     return true;
 }
 
-qint64 DesktopSession::dunstPid() const
-{
-    return m_dunst ? m_dunst->processId() : 0;
-}
-
 QProcessEnvironment DesktopSession::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

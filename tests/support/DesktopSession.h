@@ -45,11 +45,9 @@ public:
     // Why the session did not come up, with the logs of the processes started so far.
     QString error() const { return m_error; }
 
-    QString display() const { return m_display; }       // e.g. ":3"
     QString busAddress() const { return m_busAddress; } // the private session bus
     // The private accessibility bus, where applications started with environment() show their widgets.
     QString accessibilityBusAddress() const { return m_a11yBusAddress; }
-    qint64 dunstPid() const;
 
     // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here, and Qt's
     // accessibility on; for children.

@@ -85,6 +85,8 @@ WatchLine decodeWatchLine(std::string raw)
 
 Watcher::Watcher(WatcherSetup setup)
 {
+    // A watcher that has ended must fail the test's next write, not kill the test with SIGPIPE.
+    ::signal(SIGPIPE, SIG_IGN);
     const auto rulesDir = m_config / "tarnwick" / "rules";
     std::filesystem::create_directories(rulesDir);
     for (const auto& [name, text] : setup.rules)
@@ -310,7 +312,7 @@ void makeFiles(const std::filesystem::path& dir, int count, const std::string& p
 
 void shell(const std::string& command, const std::filesystem::path& cwd)
 {
-    const auto result = runProcess({"/bin/sh", "-c", command}, {}, cwd, std::chrono::seconds(60));
+    const auto result = runProcess({"/bin/sh", "-c", command}, cwd, std::chrono::seconds(60));
     ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.out << result.err;
 }
 

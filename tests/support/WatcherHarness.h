@@ -89,7 +89,6 @@ public:
     // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
     void signal(int sig) const;
-    pid_t pid() const { return m_pid; }
     const std::filesystem::path& configHome() const { return m_config.path(); }
 
     // Standard error and the last output lines, for failure messages.
