@@ -13,8 +13,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
-#include <QRegularExpression>
+#include <QRect>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -37,15 +38,6 @@ namespace {
 const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
 const QString OutputDir = QStringLiteral(TW_E2E_OUTPUT_DIR);
 
-struct Geometry
-{
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    bool valid = false;
-};
-
 } // namespace
 
 class EndToEndTest : public QObject
@@ -67,10 +59,10 @@ private:
     // Presses a control by its accessible name, in a window by its title.
     void press(const QString& window, const QString& control);
     // Runs a desktop tool (xdotool, import) on the private display; its stdout, or empty on failure.
-    QByteArray tool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
-    QString findWindow(const QString& namePattern, bool onlyVisible = true);
+    QByteArray tool(const QString& program, const QStringList& arguments);
+    QString findWindow(const QString& namePattern);
     QString waitForWindow(const QString& namePattern, int timeoutMs = 20000);
-    Geometry geometry(const QString& window);
+    QRect geometry(const QString& window);
     // The window with the X input focus: there is no window manager here to name an active window.
     QByteArray focusedWindow()
     {
@@ -193,16 +185,15 @@ void EndToEndTest::lateTrayIsPickedUp()
     startTray();
     const QString tray = trayWindow();
     // The icon is embedded once the tray asks for room for it.
-    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width >= 16, 15000);
-    const Geometry trayGeometry = geometry(tray);
+    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width() >= 16, 15000);
+    const QRect trayGeometry = geometry(tray);
     clickTray();
     const QString popup = waitForWindow(QStringLiteral("^Findings$"), 10000);
     E2E_VERIFY(!popup.isEmpty());
-    const Geometry panel = geometry(popup);
+    const QRect panel = geometry(popup);
     // Anchored under the icon now, at the panel's size.
-    QCOMPARE(panel.width, 420);
-    QCOMPARE(panel.height, 360);
-    E2E_VERIFY(panel.y >= trayGeometry.y + trayGeometry.height - 1);
+    QCOMPARE(panel.size(), QSize(420, 360));
+    E2E_VERIFY(panel.top() >= trayGeometry.bottom());
     screenshot(QStringLiteral("00-tray-picked-up"));
     quitThroughThePanel();
 }
@@ -226,34 +217,26 @@ void EndToEndTest::cleanupTestCase()
     m_desktop.reset();
 }
 
-QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments, int* exitCode)
+QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.setProcessEnvironment(m_desktop->environment());
     process.start(program, arguments);
     if (!process.waitForFinished(15000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        if (exitCode) {
-            *exitCode = -1;
-        }
+        DesktopSession::stop(process, 5000);
         return {};
-    }
-    if (exitCode) {
-        *exitCode = process.exitCode();
     }
     return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
 }
 
-QString EndToEndTest::findWindow(const QString& namePattern, bool onlyVisible)
+QString EndToEndTest::findWindow(const QString& namePattern)
 {
-    QStringList arguments{QStringLiteral("search")};
-    if (onlyVisible) {
-        arguments << QStringLiteral("--onlyvisible");
-    }
-    arguments << QStringLiteral("--name") << namePattern;
-    const QList<QByteArray> ids = tool(QStringLiteral("xdotool"), arguments).trimmed().split('\n');
-    return ids.isEmpty() ? QString() : QString::fromLatin1(ids.last()).trimmed();
+    const QList<QByteArray> ids =
+        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), namePattern})
+            .trimmed()
+            .split('\n');
+    return QString::fromLatin1(ids.last()).trimmed();
 }
 
 QString EndToEndTest::waitForWindow(const QString& namePattern, int timeoutMs)
@@ -263,39 +246,28 @@ QString EndToEndTest::waitForWindow(const QString& namePattern, int timeoutMs)
                                                                                                  : QString();
 }
 
-Geometry EndToEndTest::geometry(const QString& window)
+QRect EndToEndTest::geometry(const QString& window)
 {
+    // Lines of NAME=value: X, Y, WIDTH, HEIGHT among them.
+    QHash<QByteArray, int> values;
     const QByteArray shell = tool(QStringLiteral("xdotool"),
                                   {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    Geometry g;
     for (const QByteArray& line : shell.split('\n')) {
-        const QList<QByteArray> pair = line.split('=');
-        if (pair.size() != 2) {
-            continue;
-        }
-        const int value = pair.at(1).trimmed().toInt();
-        if (pair.at(0) == "X") {
-            g.x = value;
-        } else if (pair.at(0) == "Y") {
-            g.y = value;
-        } else if (pair.at(0) == "WIDTH") {
-            g.width = value;
-        } else if (pair.at(0) == "HEIGHT") {
-            g.height = value;
+        if (const qsizetype eq = line.indexOf('='); eq > 0) {
+            values.insert(line.left(eq), line.mid(eq + 1).toInt());
         }
     }
-    g.valid = g.width > 0 && g.height > 0;
-    return g;
+    return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
 
 void EndToEndTest::clickTray()
 {
-    const Geometry tray = geometry(trayWindow());
+    const QPoint middle = geometry(trayWindow()).center();
     // One xdotool run: the X server takes the move before the click. (--sync would wait forever when
     // the pointer is already there.)
     tool(QStringLiteral("xdotool"),
-         {QStringLiteral("mousemove"), QString::number(tray.x + tray.width / 2),
-          QString::number(tray.y + tray.height / 2), QStringLiteral("click"), QStringLiteral("1")});
+         {QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
+          QStringLiteral("click"), QStringLiteral("1")});
 }
 
 void EndToEndTest::screenshot(const QString& name)
@@ -426,15 +398,13 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     windowShot(viewer, QStringLiteral("viewer"));
 
     // 6. The tray icon opens the panel with the finding.
-    E2E_VERIFY(geometry(trayWindow()).valid);
+    E2E_VERIFY(geometry(trayWindow()).isValid());
     clickTray();
     const QString panel = waitForWindow(QStringLiteral("^Findings$"), 10000);
     E2E_VERIFY(!panel.isEmpty());
     screenshot(QStringLiteral("06-panel"));
     windowShot(panel, QStringLiteral("panel"));
-    const Geometry panelGeometry = geometry(panel);
-    QCOMPARE(panelGeometry.width, 420);
-    QCOMPARE(panelGeometry.height, 360);
+    QCOMPARE(geometry(panel).size(), QSize(420, 360));
 
     // 7. Trash.
     press(QStringLiteral("Findings"), QStringLiteral("Clear findings"));
