@@ -8,8 +8,8 @@
 // Each step leaves a screenshot in the test's output folder (TW_E2E_OUTPUT_DIR).
 
 #include "AccessibleTree.h"
+#include "AppProcesses.h"
 #include "DesktopSession.h"
-#include "WatcherProcesses.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,20 +130,9 @@ QString EndToEndTest::trayWindow()
 void EndToEndTest::startApp(const QString& name)
 {
     DesktopSession::stop(m_app, 5000);
-    const QString home = m_dir.filePath(name);
-    m_dataHome = home + QStringLiteral("/data");
-    for (const QString& dir : {m_dataHome, home + QStringLiteral("/config"), home + QStringLiteral("/run")}) {
-        QVERIFY(QDir().mkpath(dir));
-    }
-    QFile::setPermissions(home + QStringLiteral("/run"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = appHomeEnvironment(m_dir.filePath(name), m_desktop->environment());
+    m_dataHome = env.value(QStringLiteral("XDG_DATA_HOME"));
     m_storePath = m_dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
-
-    QProcessEnvironment env = m_desktop->environment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
-    env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
