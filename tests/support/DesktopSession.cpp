@@ -132,35 +132,51 @@ bool DesktopSession::startBus()
     return !m_busAddress.isEmpty();
 }
 
+bool DesktopSession::startDaemon(std::unique_ptr<QProcess>& process, const QString& program,
+                                 const QStringList& arguments, const QString& out, const QString& log,
+                                 const QProcessEnvironment& env)
+{
+    process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->setStandardOutputFile(m_dir.filePath(out));
+    process->setStandardErrorFile(m_dir.filePath(log), QIODevice::Append);
+    dieWithParent(*process);
+    process->start(program, arguments);
+    if (!process->waitForStarted(startTimeoutMs))
+        m_error = program + QStringLiteral(" did not start: ") + process->errorString();
+    return m_error.isEmpty();
+}
+
+QByteArray DesktopSession::askBus(const QString& destination, const QString& path, const QString& method,
+                                  const QStringList& arguments) const
+{
+    QProcess query;
+    query.setProcessEnvironment(environment());
+    query.start(QStringLiteral("dbus-send"),
+                QStringList{QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+                            QStringLiteral("--dest=") + destination, path, method} +
+                    arguments);
+    if (!query.waitForFinished(5000) || query.exitCode() != 0)
+        return {};
+    return query.readAllStandardOutput().trimmed();
+}
+
 bool DesktopSession::startAccessibilityBus()
 {
     // The real launcher: it starts the accessibility bus, whose registry (at-spi2-registryd) it activates,
     // and says on the session bus where that is and that a screen reader runs, so Qt exports its widgets.
     // The registry leaves with the session bus. (Qt 6.4 never turns on with AT_SPI_BUS_ADDRESS alone.)
-    m_a11yLauncher = std::make_unique<QProcess>();
     QProcessEnvironment env = environment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-    m_a11yLauncher->setProcessEnvironment(env);
-    m_a11yLauncher->setProgram(QStringLiteral("/usr/libexec/at-spi-bus-launcher"));
-    m_a11yLauncher->setArguments({QStringLiteral("--launch-immediately"), QStringLiteral("--a11y=1"),
-                                  QStringLiteral("--screen-reader=1")});
-    m_a11yLauncher->setStandardOutputFile(m_dir.filePath(QStringLiteral("a11y.log")));
-    m_a11yLauncher->setStandardErrorFile(m_dir.filePath(QStringLiteral("a11y.log")), QIODevice::Append);
-    dieWithParent(*m_a11yLauncher);
-    m_a11yLauncher->start();
-    if (!m_a11yLauncher->waitForStarted(startTimeoutMs)) {
-        m_error = QStringLiteral("at-spi-bus-launcher did not start: ") + m_a11yLauncher->errorString();
+    if (!startDaemon(m_a11yLauncher, QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
+                     {QStringLiteral("--launch-immediately"), QStringLiteral("--a11y=1"),
+                      QStringLiteral("--screen-reader=1")},
+                     QStringLiteral("a11y.log"), QStringLiteral("a11y.log"), env))
         return false;
-    }
     pollUntil([&] {
-        QProcess query;
-        query.setProcessEnvironment(environment());
-        query.start(QStringLiteral("dbus-send"),
-                    {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
-                     QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                     QStringLiteral("org.a11y.Bus.GetAddress")});
-        if (query.waitForFinished(5000) && query.exitCode() == 0)
-            m_a11yBusAddress = QString::fromLatin1(query.readAllStandardOutput().trimmed());
+        m_a11yBusAddress =
+            QString::fromLatin1(askBus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus.GetAddress")));
         return !m_a11yBusAddress.isEmpty() || m_a11yLauncher->state() == QProcess::NotRunning;
     });
     if (m_a11yBusAddress.isEmpty())
@@ -170,39 +186,22 @@ bool DesktopSession::startAccessibilityBus()
 
 bool DesktopSession::startDunst()
 {
-    m_dunst = std::make_unique<QProcess>();
-    m_dunst->setProgram(QStringLiteral("dunst"));
-    m_dunst->setArguments(
-        {QStringLiteral("-config"), sourcePath("tests/desktop/dunstrc"), QStringLiteral("-print")});
-    m_dunst->setProcessEnvironment(environment());
-    m_dunst->setStandardOutputFile(m_dir.filePath(QStringLiteral("dunst.out")));
-    m_dunst->setStandardErrorFile(m_dir.filePath(QStringLiteral("dunst.log")));
-    dieWithParent(*m_dunst);
-    m_dunst->start();
-    if (!m_dunst->waitForStarted(startTimeoutMs)) {
-        m_error = QStringLiteral("dunst did not start: ") + m_dunst->errorString();
-        return false;
-    }
-    return true;
+    return startDaemon(
+        m_dunst, QStringLiteral("dunst"),
+        {QStringLiteral("-config"), sourcePath("tests/desktop/dunstrc"), QStringLiteral("-print")},
+        QStringLiteral("dunst.out"), QStringLiteral("dunst.log"), environment());
 }
 
 bool DesktopSession::waitForDunstOnBus()
 {
     // The name must belong to the dunst we started, not to any other daemon.
-    const QString expected = QString::number(m_dunst->processId());
+    const QByteArray expected = QByteArray::number(m_dunst->processId());
     const bool owned = pollUntil([&] {
-        if (m_dunst->state() == QProcess::NotRunning)
-            return true;
-        QProcess query;
-        query.setProcessEnvironment(environment());
-        query.start(QStringLiteral("dbus-send"),
-                    {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                     QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                     QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                     QStringLiteral("string:org.freedesktop.Notifications")});
-        if (!query.waitForFinished(5000) || query.exitCode() != 0)
-            return false;
-        return query.readAllStandardOutput().trimmed().endsWith(" " + expected.toLatin1());
+        return m_dunst->state() == QProcess::NotRunning ||
+               askBus(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                      QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+                      {QStringLiteral("string:org.freedesktop.Notifications")})
+                   .endsWith(" " + expected);
     });
     if (!owned || m_dunst->state() == QProcess::NotRunning) {
         m_error = QStringLiteral("dunst did not take org.freedesktop.Notifications on the private bus");

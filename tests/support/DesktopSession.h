@@ -71,6 +71,12 @@ public:
     static void stop(QProcess& process, int graceMs = 3000);
 
 private:
+    // Starts `program` for good, its output and errors into files of the session folder.
+    bool startDaemon(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& arguments,
+                     const QString& out, const QString& log, const QProcessEnvironment& env);
+    // One method call on the session bus; the reply as dbus-send prints it literally, empty on failure.
+    QByteArray askBus(const QString& destination, const QString& path, const QString& method,
+                      const QStringList& arguments = {}) const;
     bool startXvfb();
     bool startBus();
     bool startAccessibilityBus();
