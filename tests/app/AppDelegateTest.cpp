@@ -29,8 +29,7 @@ private slots:
     void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
     void launchWithDirectoriesOpensNoWindow();
     void launchWithoutContainerDoesNothing();
-    void directoryWindowIsOneWindowShownAgain();
-    void viewerWindowsAreOnePerFinding();
+    void windowsAreOneEachAndShownAgain();
     void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
     void clearFindingsEmptiesTheStoreAndKeepsWindows();
     void notificationClickOpensNewestMatchingFinding();
@@ -132,26 +131,23 @@ void AppDelegateTest::launchWithoutContainerDoesNothing()
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
 }
 
-void AppDelegateTest::directoryWindowIsOneWindowShownAgain()
-{
-    AppDelegate& delegate = makeDelegate();
-    delegate.openDirectoryWindow();
-    QWidget* const window = delegate.directoryWindow();
-    QVERIFY(window);
-    const QPointer<QWidget> alive(window);
-    QVERIFY(window->close());
-    QVERIFY(!alive.isNull()); // hidden, not destroyed
-    QVERIFY(!window->isVisible());
-    delegate.openDirectoryWindow();
-    QCOMPARE(delegate.directoryWindow(), window);
-    QVERIFY(window->isVisible());
-}
-
-void AppDelegateTest::viewerWindowsAreOnePerFinding()
+// One directories window, one viewer per finding; closing hides them, opening shows the same again.
+void AppDelegateTest::windowsAreOneEachAndShownAgain()
 {
     const Finding finding = m_store->addFinding(QStringLiteral("/srv/repo/.git/hooks/pre-commit"),
                                                 QStringLiteral("hook"), QStringLiteral("critical"));
     AppDelegate& delegate = makeDelegate();
+    delegate.openDirectoryWindow();
+    QWidget* const directories = delegate.directoryWindow();
+    QVERIFY(directories);
+    const QPointer<QWidget> directoriesAlive(directories);
+    QVERIFY(directories->close());
+    QVERIFY(!directoriesAlive.isNull());
+    QVERIFY(!directories->isVisible());
+    delegate.openDirectoryWindow();
+    QCOMPARE(delegate.directoryWindow(), directories);
+    QVERIFY(directories->isVisible());
+
     delegate.openFileViewer(finding);
     QWidget* const window = delegate.fileViewerWindow(finding.id());
     QVERIFY(window);
