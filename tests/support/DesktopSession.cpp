@@ -39,31 +39,6 @@ void dieWithParent(QProcess& process)
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
-// Starts a daemon that reports one line on its standard output (its display, its bus address); that
-// line, or an empty string with `error` set.
-QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
-                       const QStringList& arguments, const QString& outFile, const QString& logFile,
-                       QString& error)
-{
-    process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->setStandardOutputFile(outFile);
-    process->setStandardErrorFile(logFile);
-    dieWithParent(*process);
-    process->start();
-    if (!process->waitForStarted(startTimeoutMs)) {
-        error = program + QStringLiteral(" did not start: ") + process->errorString();
-        return {};
-    }
-    const auto ended = [&] { return process->state() == QProcess::NotRunning; };
-    if (!pollUntil([&] { return readFile(outFile).endsWith('\n') || ended(); }) || ended()) {
-        error = program + QStringLiteral(" reported nothing");
-        return {};
-    }
-    return QString::fromLatin1(readFile(outFile).trimmed());
-}
-
 QString sourcePath(const char* relative)
 {
     return QStringLiteral(TW_SOURCE_DIR "/") + QLatin1String(relative);
@@ -111,12 +86,12 @@ bool DesktopSession::startXvfb()
 {
     // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
     // parallel sessions never fight over a display.
-    const QString number = startReporting(
-        m_xvfb, QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-         QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-         QStringLiteral("-noreset")},
-        m_dir.filePath(QStringLiteral("display")), m_dir.filePath(QStringLiteral("xvfb.log")), m_error);
+    const QString number =
+        startReporting(m_xvfb, QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"), QStringLiteral("-noreset")},
+                       QStringLiteral("display"), QStringLiteral("xvfb.log"));
     m_display = QStringLiteral(":") + number;
     return !number.isEmpty();
 }
@@ -124,11 +99,11 @@ bool DesktopSession::startXvfb()
 bool DesktopSession::startBus()
 {
     // No service activation in this configuration: nothing can start a second dunst behind our back.
-    m_busAddress = startReporting(
-        m_bus, QStringLiteral("dbus-daemon"),
-        {QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
-         QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
-        m_dir.filePath(QStringLiteral("bus")), m_dir.filePath(QStringLiteral("dbus.log")), m_error);
+    m_busAddress =
+        startReporting(m_bus, QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
+                        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+                       QStringLiteral("bus"), QStringLiteral("dbus.log"));
     return !m_busAddress.isEmpty();
 }
 
@@ -145,6 +120,19 @@ bool DesktopSession::startDaemon(std::unique_ptr<QProcess>& process, const QStri
     if (!process->waitForStarted(startTimeoutMs))
         m_error = program + QStringLiteral(" did not start: ") + process->errorString();
     return m_error.isEmpty();
+}
+
+QString DesktopSession::startReporting(std::unique_ptr<QProcess>& process, const QString& program,
+                                       const QStringList& arguments, const QString& out, const QString& log)
+{
+    if (!startDaemon(process, program, arguments, out, log, QProcessEnvironment::systemEnvironment()))
+        return {};
+    const auto ended = [&] { return process->state() == QProcess::NotRunning; };
+    if (!pollUntil([&] { return readFile(m_dir.filePath(out)).endsWith('\n') || ended(); }) || ended()) {
+        m_error = program + QStringLiteral(" reported nothing");
+        return {};
+    }
+    return QString::fromLatin1(readFile(m_dir.filePath(out)).trimmed());
 }
 
 QByteArray DesktopSession::askBus(const QString& destination, const QString& path, const QString& method,

@@ -74,6 +74,10 @@ private:
     // Starts `program` for good, its output and errors into files of the session folder.
     bool startDaemon(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& arguments,
                      const QString& out, const QString& log, const QProcessEnvironment& env);
+    // startDaemon for a daemon that reports one line on its standard output (its display, its bus
+    // address): that line, or an empty string with the error set.
+    QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
+                           const QStringList& arguments, const QString& out, const QString& log);
     // One method call on the session bus; the reply as dbus-send prints it literally, empty on failure.
     QByteArray askBus(const QString& destination, const QString& path, const QString& method,
                       const QStringList& arguments = {}) const;
