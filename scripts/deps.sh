@@ -12,7 +12,7 @@ run_pkgs=(
 )
 test_pkgs=(
     clang libclang-rt-14-dev libgtest-dev libsqlite3-dev sqlite3 ccache
-    xvfb xfonts-base x11-utils dbus-x11 dunst trayer xdotool imagemagick
+    xvfb xfonts-base x11-utils dbus-x11 dunst trayer xdotool imagemagick at-spi2-core
     inotify-tools fswatch yara
 )
 

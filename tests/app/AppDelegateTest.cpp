@@ -29,8 +29,7 @@ private slots:
     void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
     void launchWithDirectoriesOpensNoWindow();
     void launchWithoutContainerDoesNothing();
-    void directoryWindowIsOneWindowShownAgain();
-    void viewerWindowsAreOnePerFinding();
+    void windowsAreOneEachAndShownAgain();
     void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
     void clearFindingsEmptiesTheStoreAndKeepsWindows();
     void notificationClickOpensNewestMatchingFinding();
@@ -40,6 +39,9 @@ private slots:
 
 private:
     AppDelegate& makeDelegate();
+    // Pushes a configuration of its own: anything pushed before it shows up ahead of it in the
+    // watcher's recorded input, with no waiting for something not to happen.
+    void pushMarker();
 
     std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<tw::test::WatcherScript> m_script;
@@ -74,6 +76,11 @@ AppDelegate& AppDelegateTest::makeDelegate()
     return *m_delegate;
 }
 
+void AppDelegateTest::pushMarker()
+{
+    WatcherStatus::shared().sendDirectories({QStringLiteral("/marker")});
+}
+
 void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
 {
     AppDelegate& delegate = makeDelegate();
@@ -89,10 +96,10 @@ void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatche
     QTRY_VERIFY(WatcherStatus::shared().isRunning());
     QVERIFY(m_supervisor->process());
     // The window came first, while no watcher ran, so its first push went nowhere; the launch then
-    // sent the stored (empty) configuration once.
+    // sent the stored (empty) configuration once: a second empty push would stand before the marker.
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
-    QTest::qWait(100);
-    QCOMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+    pushMarker();
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n/marker\n\n"));
 }
 
 void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
@@ -108,9 +115,9 @@ void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
     // Finishing launching again finds the watcher running and starts no second one.
     delegate.applicationDidFinishLaunching();
     delegate.applicationWillBecomeActive();
-    QTest::qWait(100);
+    pushMarker();
+    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
     QCOMPARE(m_supervisor->process(), first);
-    QCOMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
 }
 
 void AppDelegateTest::launchWithoutContainerDoesNothing()
@@ -124,26 +131,23 @@ void AppDelegateTest::launchWithoutContainerDoesNothing()
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
 }
 
-void AppDelegateTest::directoryWindowIsOneWindowShownAgain()
-{
-    AppDelegate& delegate = makeDelegate();
-    delegate.openDirectoryWindow();
-    QWidget* const window = delegate.directoryWindow();
-    QVERIFY(window);
-    const QPointer<QWidget> alive(window);
-    QVERIFY(window->close());
-    QVERIFY(!alive.isNull()); // hidden, not destroyed
-    QVERIFY(!window->isVisible());
-    delegate.openDirectoryWindow();
-    QCOMPARE(delegate.directoryWindow(), window);
-    QVERIFY(window->isVisible());
-}
-
-void AppDelegateTest::viewerWindowsAreOnePerFinding()
+// One directories window, one viewer per finding; closing hides them, opening shows the same again.
+void AppDelegateTest::windowsAreOneEachAndShownAgain()
 {
     const Finding finding = m_store->addFinding(QStringLiteral("/srv/repo/.git/hooks/pre-commit"),
                                                 QStringLiteral("hook"), QStringLiteral("critical"));
     AppDelegate& delegate = makeDelegate();
+    delegate.openDirectoryWindow();
+    QWidget* const directories = delegate.directoryWindow();
+    QVERIFY(directories);
+    const QPointer<QWidget> directoriesAlive(directories);
+    QVERIFY(directories->close());
+    QVERIFY(!directoriesAlive.isNull());
+    QVERIFY(!directories->isVisible());
+    delegate.openDirectoryWindow();
+    QCOMPARE(delegate.directoryWindow(), directories);
+    QVERIFY(directories->isVisible());
+
     delegate.openFileViewer(finding);
     QWidget* const window = delegate.fileViewerWindow(finding.id());
     QVERIFY(window);
@@ -274,7 +278,8 @@ void AppDelegateTest::closingTheLastWindowKeepsRunningAsTrayApp()
     QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
 
     QVERIFY(delegate.fileViewerWindow(finding.id())->close());
-    QTest::qWait(20);
+    // The policy is decided on a posted call after the close; let it run.
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
     QVERIFY(delegate.directoryWindow()->close());
     QTRY_COMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);

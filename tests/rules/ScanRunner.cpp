@@ -1,7 +1,6 @@
 #include "ScanRunner.h"
 
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace tw::test {
@@ -16,15 +15,11 @@ std::vector<Event> decodeEvents(const std::string& out, bool& allDecoded)
     std::vector<Event> events;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) {
-        try {
-            const auto j = nlohmann::json::parse(line);
-            events.push_back({j.at("path").get<std::string>(), j.at("types").get<std::vector<std::string>>(),
-                              j.at("rule").get<std::string>(), j.at("severity").get<std::string>(),
-                              j.value("description", std::string()),
-                              j.value("lines", std::vector<std::uint32_t>())});
-        } catch (const std::exception&) {
+        Event event = decodeWatchLine(line);
+        if (event.decoded)
+            events.push_back(std::move(event));
+        else
             allDecoded = false;
-        }
     }
     return events;
 }
@@ -34,7 +29,7 @@ ScanResult runTwwatch(const std::vector<std::string>& args, const std::filesyste
     std::vector<std::string> argv{binary.string()};
     argv.insert(argv.end(), args.begin(), args.end());
     ScanResult r;
-    r.process = runProcess(argv, {}, {}, std::chrono::seconds(60));
+    r.process = runProcess(argv, {}, std::chrono::seconds(60));
     r.events = decodeEvents(r.process.out, r.allLinesDecoded);
     return r;
 }

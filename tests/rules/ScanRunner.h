@@ -3,24 +3,16 @@
 // Runs the real `twwatch --scan` over a temporary tree and decodes its event lines. The test's own
 // $XDG_CONFIG_HOME is used, so rules in the developer's config folder never leak into a test.
 
-#include "TestSupport.h"
+#include "WatcherHarness.h"
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace tw::test {
 
-struct Event
-{
-    std::string path;
-    std::vector<std::string> types;
-    std::string rule;
-    std::string severity;
-    std::string description;          // empty when the line has none
-    std::vector<std::uint32_t> lines; // empty when the line has none
-};
+// The watcher's event lines and the audit's are the same lines.
+using Event = WatchLine;
 
 struct ScanResult
 {

@@ -39,31 +39,6 @@ void dieWithParent(QProcess& process)
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
-// Starts a daemon that reports one line on its standard output (its display, its bus address); that
-// line, or an empty string with `error` set.
-QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
-                       const QStringList& arguments, const QString& outFile, const QString& logFile,
-                       QString& error)
-{
-    process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->setStandardOutputFile(outFile);
-    process->setStandardErrorFile(logFile);
-    dieWithParent(*process);
-    process->start();
-    if (!process->waitForStarted(startTimeoutMs)) {
-        error = program + QStringLiteral(" did not start: ") + process->errorString();
-        return {};
-    }
-    const auto ended = [&] { return process->state() == QProcess::NotRunning; };
-    if (!pollUntil([&] { return readFile(outFile).endsWith('\n') || ended(); }) || ended()) {
-        error = program + QStringLiteral(" reported nothing");
-        return {};
-    }
-    return QString::fromLatin1(readFile(outFile).trimmed());
-}
-
 QString sourcePath(const char* relative)
 {
     return QStringLiteral(TW_SOURCE_DIR "/") + QLatin1String(relative);
@@ -75,7 +50,7 @@ DesktopSession::DesktopSession()
 {
     if (!m_dir.isValid())
         m_error = QStringLiteral("cannot make a temporary folder");
-    else if (startXvfb() && startBus() && startDunst())
+    else if (startXvfb() && startBus() && startAccessibilityBus() && startDunst())
         waitForDunstOnBus();
     if (!m_error.isEmpty())
         m_error += QStringLiteral("\n") + logs();
@@ -84,6 +59,7 @@ DesktopSession::DesktopSession()
 DesktopSession::~DesktopSession()
 {
     stop(m_dunst);
+    stop(m_a11yLauncher);
     stop(m_bus);
     stop(m_xvfb);
 }
@@ -110,12 +86,12 @@ bool DesktopSession::startXvfb()
 {
     // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
     // parallel sessions never fight over a display.
-    const QString number = startReporting(
-        m_xvfb, QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-         QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-         QStringLiteral("-noreset")},
-        m_dir.filePath(QStringLiteral("display")), m_dir.filePath(QStringLiteral("xvfb.log")), m_error);
+    const QString number =
+        startReporting(m_xvfb, QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"), QStringLiteral("-noreset")},
+                       QStringLiteral("display"), QStringLiteral("xvfb.log"));
     m_display = QStringLiteral(":") + number;
     return !number.isEmpty();
 }
@@ -123,49 +99,97 @@ bool DesktopSession::startXvfb()
 bool DesktopSession::startBus()
 {
     // No service activation in this configuration: nothing can start a second dunst behind our back.
-    m_busAddress = startReporting(
-        m_bus, QStringLiteral("dbus-daemon"),
-        {QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
-         QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
-        m_dir.filePath(QStringLiteral("bus")), m_dir.filePath(QStringLiteral("dbus.log")), m_error);
+    m_busAddress =
+        startReporting(m_bus, QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
+                        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+                       QStringLiteral("bus"), QStringLiteral("dbus.log"));
     return !m_busAddress.isEmpty();
+}
+
+bool DesktopSession::startDaemon(std::unique_ptr<QProcess>& process, const QString& program,
+                                 const QStringList& arguments, const QString& out, const QString& log,
+                                 const QProcessEnvironment& env)
+{
+    process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->setStandardOutputFile(m_dir.filePath(out));
+    process->setStandardErrorFile(m_dir.filePath(log), QIODevice::Append);
+    dieWithParent(*process);
+    process->start(program, arguments);
+    if (!process->waitForStarted(startTimeoutMs))
+        m_error = program + QStringLiteral(" did not start: ") + process->errorString();
+    return m_error.isEmpty();
+}
+
+QString DesktopSession::startReporting(std::unique_ptr<QProcess>& process, const QString& program,
+                                       const QStringList& arguments, const QString& out, const QString& log)
+{
+    if (!startDaemon(process, program, arguments, out, log, QProcessEnvironment::systemEnvironment()))
+        return {};
+    const auto ended = [&] { return process->state() == QProcess::NotRunning; };
+    if (!pollUntil([&] { return readFile(m_dir.filePath(out)).endsWith('\n') || ended(); }) || ended()) {
+        m_error = program + QStringLiteral(" reported nothing");
+        return {};
+    }
+    return QString::fromLatin1(readFile(m_dir.filePath(out)).trimmed());
+}
+
+QByteArray DesktopSession::askBus(const QString& destination, const QString& path, const QString& method,
+                                  const QStringList& arguments) const
+{
+    QProcess query;
+    query.setProcessEnvironment(environment());
+    query.start(QStringLiteral("dbus-send"),
+                QStringList{QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+                            QStringLiteral("--dest=") + destination, path, method} +
+                    arguments);
+    if (!query.waitForFinished(5000) || query.exitCode() != 0)
+        return {};
+    return query.readAllStandardOutput().trimmed();
+}
+
+bool DesktopSession::startAccessibilityBus()
+{
+    // The real launcher: it starts the accessibility bus, whose registry (at-spi2-registryd) it activates,
+    // and says on the session bus where that is and that a screen reader runs, so Qt exports its widgets.
+    // The registry leaves with the session bus. (Qt 6.4 never turns on with AT_SPI_BUS_ADDRESS alone.)
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    if (!startDaemon(m_a11yLauncher, QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
+                     {QStringLiteral("--launch-immediately"), QStringLiteral("--a11y=1"),
+                      QStringLiteral("--screen-reader=1")},
+                     QStringLiteral("a11y.log"), QStringLiteral("a11y.log"), env))
+        return false;
+    pollUntil([&] {
+        m_a11yBusAddress =
+            QString::fromLatin1(askBus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus.GetAddress")));
+        return !m_a11yBusAddress.isEmpty() || m_a11yLauncher->state() == QProcess::NotRunning;
+    });
+    if (m_a11yBusAddress.isEmpty())
+        m_error = QStringLiteral("at-spi-bus-launcher did not give the accessibility bus");
+    return !m_a11yBusAddress.isEmpty();
 }
 
 bool DesktopSession::startDunst()
 {
-    m_dunst = std::make_unique<QProcess>();
-    m_dunst->setProgram(QStringLiteral("dunst"));
-    m_dunst->setArguments(
-        {QStringLiteral("-config"), sourcePath("tests/desktop/dunstrc"), QStringLiteral("-print")});
-    m_dunst->setProcessEnvironment(environment());
-    m_dunst->setStandardOutputFile(m_dir.filePath(QStringLiteral("dunst.out")));
-    m_dunst->setStandardErrorFile(m_dir.filePath(QStringLiteral("dunst.log")));
-    dieWithParent(*m_dunst);
-    m_dunst->start();
-    if (!m_dunst->waitForStarted(startTimeoutMs)) {
-        m_error = QStringLiteral("dunst did not start: ") + m_dunst->errorString();
-        return false;
-    }
-    return true;
+    return startDaemon(
+        m_dunst, QStringLiteral("dunst"),
+        {QStringLiteral("-config"), sourcePath("tests/desktop/dunstrc"), QStringLiteral("-print")},
+        QStringLiteral("dunst.out"), QStringLiteral("dunst.log"), environment());
 }
 
 bool DesktopSession::waitForDunstOnBus()
 {
     // The name must belong to the dunst we started, not to any other daemon.
-    const QString expected = QString::number(m_dunst->processId());
+    const QByteArray expected = QByteArray::number(m_dunst->processId());
     const bool owned = pollUntil([&] {
-        if (m_dunst->state() == QProcess::NotRunning)
-            return true;
-        QProcess query;
-        query.setProcessEnvironment(environment());
-        query.start(QStringLiteral("dbus-send"),
-                    {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                     QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                     QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                     QStringLiteral("string:org.freedesktop.Notifications")});
-        if (!query.waitForFinished(5000) || query.exitCode() != 0)
-            return false;
-        return query.readAllStandardOutput().trimmed().endsWith(" " + expected.toLatin1());
+        return m_dunst->state() == QProcess::NotRunning ||
+               askBus(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                      QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+                      {QStringLiteral("string:org.freedesktop.Notifications")})
+                   .endsWith(" " + expected);
     });
     if (!owned || m_dunst->state() == QProcess::NotRunning) {
         m_error = QStringLiteral("dunst did not take org.freedesktop.Notifications on the private bus");
@@ -174,16 +198,12 @@ bool DesktopSession::waitForDunstOnBus()
     return true;
 }
 
-qint64 DesktopSession::dunstPid() const
-{
-    return m_dunst ? m_dunst->processId() : 0;
-}
-
 QProcessEnvironment DesktopSession::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     return environment;
 }
 
@@ -256,7 +276,7 @@ int DesktopSession::dunstctl(const QStringList& arguments, QByteArray* output) c
 QString DesktopSession::logs() const
 {
     QString text;
-    for (const char* name : {"xvfb.log", "dbus.log", "dunst.log", "dunst.out"}) {
+    for (const char* name : {"xvfb.log", "dbus.log", "a11y.log", "dunst.log", "dunst.out"}) {
         text += QStringLiteral("--- %1\n").arg(QLatin1String(name));
         text += QString::fromUtf8(readFile(m_dir.filePath(QLatin1String(name))).right(4000));
     }

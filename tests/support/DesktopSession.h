@@ -1,8 +1,9 @@
 #pragma once
 
-// A real, private desktop for tests: an Xvfb display, a session bus without service activation and a
-// dunst notification daemon on them. Everything is started in the constructor and torn down by pid in
-// the destructor (TERM, then KILL). Tests that use it take the ctest RESOURCE_LOCK "desktop".
+// A real, private desktop for tests: an Xvfb display, a session bus without service activation, the
+// accessibility bus with its registry, and a dunst notification daemon on them. Everything is started in the
+// constructor and torn down by pid in the destructor (TERM, then KILL). Tests that use it take the ctest
+// RESOURCE_LOCK "desktop".
 //
 //     DesktopSession desktop;
 //     QVERIFY2(desktop.isUp(), qPrintable(desktop.error()));
@@ -44,11 +45,12 @@ public:
     // Why the session did not come up, with the logs of the processes started so far.
     QString error() const { return m_error; }
 
-    QString display() const { return m_display; }       // e.g. ":3"
     QString busAddress() const { return m_busAddress; } // the private session bus
-    qint64 dunstPid() const;
+    // The private accessibility bus, where applications started with environment() show their widgets.
+    QString accessibilityBusAddress() const { return m_a11yBusAddress; }
 
-    // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here; for children.
+    // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here, and Qt's
+    // accessibility on; for children.
     QProcessEnvironment environment() const;
     // Points this process's own DISPLAY and DBUS_SESSION_BUS_ADDRESS here. Call before the first use of
     // QDBusConnection::sessionBus() (or QGuiApplication) in the process.
@@ -69,8 +71,19 @@ public:
     static void stop(QProcess& process, int graceMs = 3000);
 
 private:
+    // Starts `program` for good, its output and errors into files of the session folder.
+    bool startDaemon(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& arguments,
+                     const QString& out, const QString& log, const QProcessEnvironment& env);
+    // startDaemon for a daemon that reports one line on its standard output (its display, its bus
+    // address): that line, or an empty string with the error set.
+    QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
+                           const QStringList& arguments, const QString& out, const QString& log);
+    // One method call on the session bus; the reply as dbus-send prints it literally, empty on failure.
+    QByteArray askBus(const QString& destination, const QString& path, const QString& method,
+                      const QStringList& arguments = {}) const;
     bool startXvfb();
     bool startBus();
+    bool startAccessibilityBus();
     bool startDunst();
     bool waitForDunstOnBus();
     void stop(std::unique_ptr<QProcess>& process);
@@ -78,9 +91,11 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_bus;
+    std::unique_ptr<QProcess> m_a11yLauncher;
     std::unique_ptr<QProcess> m_dunst;
     QString m_display;
     QString m_busAddress;
+    QString m_a11yBusAddress;
     QString m_error;
 };
 

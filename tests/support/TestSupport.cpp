@@ -130,24 +130,17 @@ int exitCodeOf(int waitStatus)
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
 }
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input,
-                         const std::filesystem::path& cwd, std::chrono::milliseconds timeout)
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
+                         std::chrono::milliseconds timeout)
 {
     const Child child = spawn(argv, {.cwd = cwd});
     const pid_t pid = child.pid;
+    close(child.in);
 
     ProcessResult result;
-    size_t written = 0;
-    int inFd = child.in;
-    fcntl(inFd, F_SETFL, O_NONBLOCK);
-    if (input.empty()) {
-        close(inFd);
-        inFd = -1;
-    }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     bool outOpen = true, errOpen = true;
     bool timedOut = false;
-    signal(SIGPIPE, SIG_IGN);
     while (outOpen || errOpen) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -155,9 +148,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
             timedOut = true;
             break;
         }
-        pollfd fds[3] = {
-            {outOpen ? child.out : -1, POLLIN, 0}, {errOpen ? child.err : -1, POLLIN, 0}, {inFd, POLLOUT, 0}};
-        if (poll(fds, 3, static_cast<int>(std::min<long>(left.count(), 100))) < 0 && errno != EINTR)
+        pollfd fds[2] = {{outOpen ? child.out : -1, POLLIN, 0}, {errOpen ? child.err : -1, POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(std::min<long>(left.count(), 100))) < 0 && errno != EINTR)
             break;
         char buf[65536];
         for (int i = 0; i < 2; ++i) {
@@ -169,20 +161,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
                     (i == 0 ? outOpen : errOpen) = false;
             }
         }
-        if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            const ssize_t n = write(inFd, input.data() + written, input.size() - written);
-            if (n > 0)
-                written += static_cast<size_t>(n);
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
-                written = input.size();
-            if (written >= input.size()) {
-                close(inFd);
-                inFd = -1;
-            }
-        }
     }
-    if (inFd >= 0)
-        close(inFd);
     close(child.out);
     close(child.err);
     if (timedOut)
@@ -201,11 +180,6 @@ std::filesystem::path testDataDir()
 std::filesystem::path binDir()
 {
     return TW_BIN_DIR;
-}
-
-std::filesystem::path testBinDir()
-{
-    return TW_TEST_BIN_DIR;
 }
 
 } // namespace tw::test

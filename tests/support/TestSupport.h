@@ -66,15 +66,13 @@ Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options = 
 // Exit status, or 128 + signal number, of a child that has ended.
 int exitCodeOf(int waitStatus);
 
-// Runs argv[0] (searched on PATH when it has no slash) with the given stdin, waits at most `timeout`
-// (then kills it and reports exit code -1). `cwd` empty means the current directory.
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input = {},
-                         const std::filesystem::path& cwd = {},
+// Runs argv[0] (searched on PATH when it has no slash) with no input, waits at most `timeout` (then
+// kills it and reports exit code -1). `cwd` empty means the current directory.
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // Test data folder of the source tree and the build's bin/ folder, from compile definitions.
 std::filesystem::path testDataDir();
 std::filesystem::path binDir();
-std::filesystem::path testBinDir();
 
 } // namespace tw::test

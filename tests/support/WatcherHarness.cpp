@@ -43,29 +43,6 @@ std::string base64Decode(const std::string& text)
     return out;
 }
 
-WatchLine decode(std::string raw)
-{
-    WatchLine line;
-    line.raw = std::move(raw);
-    const auto json = nlohmann::json::parse(line.raw, nullptr, false);
-    if (json.is_object() && json.contains("path") && json["path"].is_string() && json.contains("types") &&
-        json["types"].is_array() && json.contains("rule") && json["rule"].is_string() &&
-        json.contains("severity") && json["severity"].is_string()) {
-        line.path = json["path"];
-        for (const auto& t : json["types"])
-            line.types.push_back(t.is_string() ? t.get<std::string>() : std::string("?"));
-        line.rule = json["rule"];
-        line.severity = json["severity"];
-        if (json.contains("reason") && json["reason"].is_string())
-            line.reason = json["reason"];
-        line.rawPath = json.contains("pathBytes") && json["pathBytes"].is_string()
-                           ? base64Decode(json["pathBytes"])
-                           : line.path;
-        line.decoded = true;
-    }
-    return line;
-}
-
 void writeAllTo(int fd, const std::string& bytes)
 {
     size_t done = 0;
@@ -80,8 +57,42 @@ void writeAllTo(int fd, const std::string& bytes)
 
 } // namespace
 
+WatchLine decodeWatchLine(std::string raw)
+{
+    WatchLine line;
+    line.raw = std::move(raw);
+    const auto json = nlohmann::json::parse(line.raw, nullptr, false);
+    if (json.is_object() && json.contains("path") && json["path"].is_string() && json.contains("types") &&
+        json["types"].is_array() && json.contains("rule") && json["rule"].is_string() &&
+        json.contains("severity") && json["severity"].is_string()) {
+        line.path = json["path"];
+        for (const auto& t : json["types"]) {
+            if (!t.is_string())
+                return line;
+            line.types.push_back(t);
+        }
+        line.rule = json["rule"];
+        line.severity = json["severity"];
+        if (json.contains("reason") && json["reason"].is_string())
+            line.reason = json["reason"];
+        if (json.contains("description") && json["description"].is_string())
+            line.description = json["description"];
+        if (json.contains("lines") && json["lines"].is_array()) {
+            for (const auto& n : json["lines"])
+                line.lines.push_back(n.is_number_unsigned() ? n.get<std::uint32_t>() : 0);
+        }
+        line.rawPath = json.contains("pathBytes") && json["pathBytes"].is_string()
+                           ? base64Decode(json["pathBytes"])
+                           : line.path;
+        line.decoded = true;
+    }
+    return line;
+}
+
 Watcher::Watcher(WatcherSetup setup)
 {
+    // A watcher that has ended must fail the test's next write, not kill the test with SIGPIPE.
+    ::signal(SIGPIPE, SIG_IGN);
     const auto rulesDir = m_config / "tarnwick" / "rules";
     std::filesystem::create_directories(rulesDir);
     for (const auto& [name, text] : setup.rules)
@@ -132,8 +143,10 @@ void Watcher::readOutput()
         if (fd < 0)
             return;
         if (m_paused) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            continue;
+            // Paused for good: the pipe fills up until the output is closed.
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_out < 0; });
+            return;
         }
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 50) <= 0)
@@ -152,7 +165,7 @@ void Watcher::readOutput()
         pending.append(buffer, static_cast<size_t>(n));
         size_t start = 0;
         for (size_t lf; (lf = pending.find('\n', start)) != std::string::npos; start = lf + 1)
-            m_lines.push_back(decode(pending.substr(start, lf - start)));
+            m_lines.push_back(decodeWatchLine(pending.substr(start, lf - start)));
         pending.erase(0, start);
         m_changed.notify_all();
     }
@@ -191,10 +204,13 @@ void Watcher::closeInput()
 
 void Watcher::closeOutput()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_out >= 0)
-        ::close(m_out);
-    m_out = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_out >= 0)
+            ::close(m_out);
+        m_out = -1;
+    }
+    m_changed.notify_all();
 }
 
 bool Watcher::sync(const std::filesystem::path& dir, std::chrono::milliseconds timeout)
@@ -302,7 +318,7 @@ void makeFiles(const std::filesystem::path& dir, int count, const std::string& p
 
 void shell(const std::string& command, const std::filesystem::path& cwd)
 {
-    const auto result = runProcess({"/bin/sh", "-c", command}, {}, cwd, std::chrono::seconds(60));
+    const auto result = runProcess({"/bin/sh", "-c", command}, cwd, std::chrono::seconds(60));
     ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.out << result.err;
 }
 

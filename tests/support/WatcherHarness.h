@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -29,11 +30,16 @@ struct WatchLine
     std::string rule;
     std::string severity;
     std::string reason;
+    std::string description;          // empty when the line has none
+    std::vector<std::uint32_t> lines; // empty when the line has none
     std::string rawPath; // "pathBytes" decoded when present, otherwise "path"
     bool decoded = false;
 
     bool hasType(std::string_view word) const;
 };
+
+// One event line of twwatch's output, decoded; `decoded` is false when it is not a whole event.
+WatchLine decodeWatchLine(std::string raw);
 
 // Matches every change, so every evaluated change produces exactly one line with this rule.
 inline constexpr const char* matchEverything = "match_everything";
@@ -86,7 +92,6 @@ public:
     // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
     void signal(int sig) const;
-    pid_t pid() const { return m_pid; }
     const std::filesystem::path& configHome() const { return m_config.path(); }
 
     // Standard error and the last output lines, for failure messages.

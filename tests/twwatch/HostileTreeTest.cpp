@@ -30,7 +30,7 @@ void asUser(const std::string& command, const fs::path& cwd)
     std::vector<std::string> argv{"/bin/sh", "-c", command};
     if (geteuid() == 0)
         argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-    const auto result = runProcess(argv, {}, cwd);
+    const auto result = runProcess(argv, cwd);
     ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.out << result.err;
 }
 

@@ -33,7 +33,7 @@ TEST(TwwatchProtocol, HelpVersionAndBadArguments)
     for (const auto& c : cases) {
         std::vector<std::string> argv{twwatch()};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
-        const auto result = runProcess(argv, {}, {}, 20s);
+        const auto result = runProcess(argv, {}, 20s);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.args[0] << "\n" << result.err;
         EXPECT_NE(result.out.find(c.expectOut), std::string::npos) << c.args[0] << ": " << result.out;
         EXPECT_NE(result.err.find(c.expectErr), std::string::npos) << c.args[0] << ": " << result.err;

@@ -1,0 +1,139 @@
+#include "AccessibleTree.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QUuid>
+
+namespace tw::test {
+
+namespace {
+
+const QString RegistryService = QStringLiteral("org.a11y.atspi.Registry");
+const QString Root = QStringLiteral("/org/a11y/atspi/accessible/root");
+const QString AccessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+constexpr int callTimeoutMs = 5000;
+// Deep enough for a button in a header in a frame in a window; bounded against a cyclic tree.
+constexpr int maxDepth = 12;
+
+} // namespace
+
+AccessibleTree::AccessibleTree(const QString& busAddress)
+    : m_connectionName(QStringLiteral("a11y-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    , m_bus(QDBusConnection::connectToBus(busAddress, m_connectionName))
+{
+    if (!m_bus.isConnected() ||
+        !m_bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
+                       QStringLiteral("StateChanged"), this, SLOT(objectStateChanged(QDBusMessage))))
+        return;
+    // "object:" alone: every object event, "showing" among them.
+    QDBusMessage listen =
+        QDBusMessage::createMethodCall(RegistryService, QStringLiteral("/org/a11y/atspi/registry"),
+                                       RegistryService, QStringLiteral("RegisterEvent"));
+    listen << QStringLiteral("object:");
+    m_listening = m_bus.call(listen, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
+}
+
+AccessibleTree::~AccessibleTree()
+{
+    QDBusConnection::disconnectFromBus(m_connectionName);
+}
+
+void AccessibleTree::objectStateChanged(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() >= 2 && arguments.at(0).toString() == QLatin1String("showing") &&
+        arguments.at(1).toInt() == 1)
+        m_shown.append({message.service(), message.path()});
+}
+
+QList<AccessibleTree::Node> AccessibleTree::children(const Node& node)
+{
+    const QDBusMessage reply =
+        m_bus.call(QDBusMessage::createMethodCall(node.service, node.path, AccessibleInterface,
+                                                  QStringLiteral("GetChildren")),
+                   QDBus::Block, callTimeoutMs);
+    QList<Node> out;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return out;
+    // a(so): the bus name and object path of each child.
+    const QDBusArgument list = reply.arguments().first().value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        list.beginStructure();
+        list >> service >> path;
+        list.endStructure();
+        out.append({service, path.path()});
+    }
+    list.endArray();
+    return out;
+}
+
+QString AccessibleTree::name(const Node& node)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        node.service, node.path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << AccessibleInterface << QStringLiteral("Name");
+    const QDBusMessage reply = m_bus.call(get, QDBus::Block, callTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().first().value<QDBusVariant>().variant().toString();
+}
+
+std::optional<AccessibleTree::Node> AccessibleTree::find(const Node& from, const QString& wanted, int depth)
+{
+    if (depth > maxDepth)
+        return std::nullopt;
+    for (const Node& child : children(from)) {
+        if (name(child) == wanted)
+            return child;
+        if (const auto found = find(child, wanted, depth + 1))
+            return found;
+    }
+    return std::nullopt;
+}
+
+QList<AccessibleTree::Node> AccessibleTree::windows()
+{
+    // The registry's root lists the applications, each application's root its windows.
+    QList<Node> out;
+    for (const Node& application : children({RegistryService, Root}))
+        out += children(application);
+    return out;
+}
+
+bool AccessibleTree::press(const QString& window, const QString& control)
+{
+    // The newest shown object first: a popup shown again is announced again.
+    QList<Node> candidates(m_shown.rbegin(), m_shown.rend());
+    candidates += windows();
+    for (const Node& candidate : candidates) {
+        if (name(candidate) != window)
+            continue;
+        const auto target = find(candidate, control, 0);
+        if (!target)
+            continue;
+        QDBusMessage action = QDBusMessage::createMethodCall(target->service, target->path,
+                                                             QStringLiteral("org.a11y.atspi.Action"),
+                                                             QStringLiteral("DoAction"));
+        action << 0;
+        const QDBusMessage reply = m_bus.call(action, QDBus::Block, callTimeoutMs);
+        // A control that quits the application may take its answer with it: only a "no" is a refusal.
+        return reply.type() != QDBusMessage::ReplyMessage ||
+               (!reply.arguments().isEmpty() && reply.arguments().first().toBool());
+    }
+    return false;
+}
+
+QStringList AccessibleTree::windowTitles()
+{
+    QStringList titles;
+    for (const Node& window : windows())
+        titles.append(name(window));
+    return titles;
+}
+
+} // namespace tw::test
