@@ -1,5 +1,6 @@
 #include "DirectoryView.h"
 
+#include "StartAtLoginSwitch.h"
 #include "WrappedPathLabel.h"
 #include "desktop/ActivationPolicy.h"
 #include "records/DirectoryListModel.h"
@@ -109,6 +110,12 @@ DirectoryView::DirectoryView(ModelContainer* container, Notifier* notifier, QWid
     m_stack->addWidget(scroll);
     layout->addWidget(m_stack, 1);
 
+    // Set up here because protection only counts while the application runs.
+    layout->addWidget(divider(this));
+    m_startAtLogin = new StartAtLoginSwitch(this);
+    m_startAtLogin->setContentsMargins(12, 6, 12, 6);
+    layout->addWidget(m_startAtLogin);
+
     m_model = new DirectoryListModel(container, this);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &DirectoryView::rebuildRows);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &DirectoryView::rebuildRows);
@@ -158,6 +165,7 @@ void DirectoryView::chooserFinished(int result)
     }
     Directory directory(urls.first());
     m_container->mainContext().insert(directory);
+    m_startAtLogin->directoryAdded();
 }
 
 void DirectoryView::removeDirectory(const Directory& directory)

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "desktop/LoginStart.h"
+
+#include <QCheckBox>
+
+#include <memory>
+
+// "Start at login" in the Watched Directories window. It shows what the session will do, read anew
+// each time the window shows, and comes on by itself when a directory is added, unless starting at
+// login was chosen before: a user who turned it off keeps it off.
+class StartAtLoginSwitch : public QCheckBox
+{
+    Q_OBJECT
+public:
+    // Without `loginStart`, the freedesktop autostart entry of the running program.
+    explicit StartAtLoginSwitch(QWidget* parent = nullptr, std::unique_ptr<LoginStart> loginStart = {});
+    ~StartAtLoginSwitch() override;
+
+    // The user added a directory to watch.
+    void directoryAdded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void userSet(bool enabled);
+    void refresh();
+
+    std::unique_ptr<LoginStart> m_loginStart;
+};
