@@ -113,7 +113,6 @@ DirectoryView::DirectoryView(ModelContainer* container, Notifier* notifier, QWid
     // Set up here because protection only counts while the application runs.
     layout->addWidget(divider(this));
     m_startAtLogin = new StartAtLoginSwitch(this);
-    m_startAtLogin->setContentsMargins(12, 6, 12, 6);
     layout->addWidget(m_startAtLogin);
 
     m_model = new DirectoryListModel(container, this);

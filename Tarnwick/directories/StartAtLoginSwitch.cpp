@@ -2,14 +2,22 @@
 
 #include "desktop/XdgAutostart.h"
 
+#include <QCheckBox>
+#include <QHBoxLayout>
+
 StartAtLoginSwitch::StartAtLoginSwitch(QWidget* parent, std::unique_ptr<LoginStart> loginStart)
-    : QCheckBox(tr("Start at login"), parent)
+    : QWidget(parent)
     , m_loginStart(loginStart ? std::move(loginStart) : std::make_unique<XdgAutostart>())
 {
-    setObjectName(QStringLiteral("startAtLogin"));
-    setToolTip(tr("Start Tarnwick when you log in, so your directories are watched from the start"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 6, 12, 6);
+    m_box = new QCheckBox(tr("Start at login"), this);
+    m_box->setObjectName(QStringLiteral("startAtLogin"));
+    m_box->setToolTip(tr("Start Tarnwick when you log in, so your directories are watched from the start"));
+    layout->addWidget(m_box);
+    layout->addStretch(1);
     // Only the user's clicks are choices; the state read back from the system is not.
-    connect(this, &QCheckBox::clicked, this, &StartAtLoginSwitch::userSet);
+    connect(m_box, &QCheckBox::clicked, this, &StartAtLoginSwitch::userSet);
     refresh();
 }
 
@@ -24,7 +32,7 @@ void StartAtLoginSwitch::directoryAdded()
 void StartAtLoginSwitch::showEvent(QShowEvent* event)
 {
     refresh();
-    QCheckBox::showEvent(event);
+    QWidget::showEvent(event);
 }
 
 void StartAtLoginSwitch::userSet(bool enabled)
@@ -36,5 +44,10 @@ void StartAtLoginSwitch::userSet(bool enabled)
 
 void StartAtLoginSwitch::refresh()
 {
-    setChecked(m_loginStart->isEnabled());
+    m_box->setChecked(m_loginStart->isEnabled());
+}
+
+bool StartAtLoginSwitch::isOn() const
+{
+    return m_box->isChecked();
 }

@@ -2,14 +2,16 @@
 
 #include "desktop/LoginStart.h"
 
-#include <QCheckBox>
+#include <QWidget>
 
 #include <memory>
 
 // "Start at login" in the Watched Directories window. It shows what the session will do, read anew
 // each time the window shows, and comes on by itself when a directory is added, unless starting at
 // login was chosen before: a user who turned it off keeps it off.
-class StartAtLoginSwitch : public QCheckBox
+class QCheckBox;
+
+class StartAtLoginSwitch : public QWidget
 {
     Q_OBJECT
 public:
@@ -20,6 +22,9 @@ public:
     // The user added a directory to watch.
     void directoryAdded();
 
+    QCheckBox* checkBox() const { return m_box; }
+    bool isOn() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -28,4 +33,5 @@ private:
     void refresh();
 
     std::unique_ptr<LoginStart> m_loginStart;
+    QCheckBox* m_box = nullptr;
 };
