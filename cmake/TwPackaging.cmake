@@ -24,14 +24,17 @@ set(CPACK_PACKAGE_CONTACT ${TW_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watches directories for malicious file changes")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Tarnwick watches the directories you choose for malicious file changes: a git hook that appears, \
-a lifecycle script added to package.json, an editor task that runs when a folder opens, invisible \
-Unicode slipped into an AI agent's rules file. It sits in the system tray, raises a desktop \
-notification for critical and high findings, lists every finding in a panel and opens any finding's \
-file with its git diff.\n\
-The package holds the tray application, its watcher twwatch (inotify and YARA) and the bundled rule \
-pack.")
+# Lines of at most 80 columns, as dpkg shows them.
+string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Tarnwick watches the directories you choose for malicious file changes: a git"
+    "hook that appears, a lifecycle script added to package.json, an editor task"
+    "that runs when a folder opens, invisible Unicode slipped into an AI agent's"
+    "rules file. It sits in the system tray, raises a desktop notification for"
+    "critical and high findings, lists every finding in a panel and opens any"
+    "finding's file with its git diff."
+    "."
+    "The package holds the tray application, its watcher twwatch (inotify and"
+    "YARA) and the bundled rule pack.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TW_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
