@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package the documented way (scripts/package.sh: release, no tests, its own build
 # folder), unpacks it into a scratch root and checks what an installed Tarnwick relies on: the programs
-# and the rule pack side by side, the launchers, a valid desktop entry and AppStream file, the icons,
-# the manual page, twwatch finding its rules through the link on PATH, and lintian without errors.
+# and the rule pack side by side (the installed Tarnwick runs its twwatch, twwatch finds its rules
+# through the link on PATH), the launchers, a valid desktop entry and AppStream file, the icons, the
+# manual pages, and lintian without errors.
 #   package_test.sh <source dir> <work dir>
 set -uo pipefail
 src=$1
@@ -99,6 +100,25 @@ watcher_pid=$WATCHER_PID
 exec {WATCHER[1]}>&-
 wait "$watcher_pid"
 check "twwatch ends with status 0 at the end of its input" test "$?" -eq 0
+
+# The installed Tarnwick, started through its launcher, runs the twwatch beside it (headless; a first
+# start on an empty store).
+mkdir -p "$work/home/data" "$work/home/run"
+chmod 700 "$work/home/run"
+XDG_DATA_HOME=$work/home/data XDG_RUNTIME_DIR=$work/home/run QT_QPA_PLATFORM=offscreen \
+    "$root/usr/bin/tarnwick" >"$work/app.log" 2>&1 &
+app=$!
+watcher=
+for _ in $(seq 300); do
+    watcher=$(pgrep -P "$app" -x twwatch) && break
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+done
+check "the installed Tarnwick runs lib/tarnwick/twwatch" \
+    test -n "$watcher" -a "$(readlink "/proc/${watcher:-0}/exe")" = "$lib/twwatch"
+kill "$app" 2>/dev/null
+wait "$app" 2>/dev/null
+[ -n "$watcher" ] || cat "$work/app.log"
 
 lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>&1
 status=$?
