@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Tarnwick needs, only those missing. Silent when everything is there.
 #   scripts/deps.sh run    what building and running the application needs
-#   scripts/deps.sh test   that, plus compilers, sanitizers, the desktop test harness and benchmark peers
+#   scripts/deps.sh package  that, plus what makes the Debian package (icon rendering, dpkg-shlibdeps)
+#   scripts/deps.sh test   all of that, plus compilers, sanitizers, the desktop test harness, benchmark
+#                          peers and the package's checkers
 set -euo pipefail
 
 run_pkgs=(
@@ -10,16 +12,21 @@ run_pkgs=(
     libyara-dev nlohmann-json3-dev libicu-dev libyaml-cpp-dev libtomlplusplus-dev
     dbus fonts-dejavu-core fonts-noto-color-emoji
 )
+package_pkgs=(
+    librsvg2-bin dpkg-dev file
+)
 test_pkgs=(
     clang libclang-rt-14-dev libgtest-dev libsqlite3-dev sqlite3 ccache
     xvfb xfonts-base x11-utils dbus-x11 dunst trayer xdotool imagemagick at-spi2-core
     inotify-tools fswatch yara
+    lintian appstream desktop-file-utils man-db
 )
 
 pkgs=("${run_pkgs[@]}")
-if [ "${1:-run}" = test ]; then
-    pkgs+=("${test_pkgs[@]}")
-fi
+case "${1:-run}" in
+    package) pkgs+=("${package_pkgs[@]}") ;;
+    test) pkgs+=("${package_pkgs[@]}" "${test_pkgs[@]}") ;;
+esac
 
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,6 +1,7 @@
 #include "DirectoryView.h"
 
 #include "IgnoreListView.h"
+#include "StartAtLoginSwitch.h"
 #include "WrappedPathLabel.h"
 #include "desktop/ActivationPolicy.h"
 #include "records/DirectoryListModel.h"
@@ -112,6 +113,11 @@ DirectoryView::DirectoryView(ModelContainer* container, Notifier* notifier, QWid
     m_ignoreList = new IgnoreListView(container, this);
     layout->addWidget(m_ignoreList);
 
+    // Set up here because protection only counts while the application runs.
+    layout->addWidget(divider(this));
+    m_startAtLogin = new StartAtLoginSwitch(this);
+    layout->addWidget(m_startAtLogin);
+
     m_model = new DirectoryListModel(container, this);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &DirectoryView::rebuildRows);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &DirectoryView::rebuildRows);
@@ -161,6 +167,7 @@ void DirectoryView::chooserFinished(int result)
     }
     Directory directory(urls.first());
     m_container->mainContext().insert(directory);
+    m_startAtLogin->directoryAdded();
 }
 
 void DirectoryView::removeDirectory(const Directory& directory)

@@ -20,6 +20,7 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QVBoxLayout;
+class StartAtLoginSwitch;
 
 // The content of the "Watched Directories" window: the watched directories with a remove button each,
 // an add button that opens the folder chooser without blocking, and, while notifications are not
@@ -41,6 +42,7 @@ public:
     QStringList listedPaths() const;
 
     QToolButton* addButton() const { return m_addButton; }
+    StartAtLoginSwitch* startAtLoginSwitch() const { return m_startAtLogin; }
     QPushButton* allowNotificationsButton() const { return m_allowButton; }
     // The remove button of the row at `row`, in list order.
     QToolButton* removeButton(int row) const;
@@ -77,6 +79,7 @@ private:
     QList<QWidget*> m_rows;
     QList<QToolButton*> m_removeButtons;
     IgnoreListView* m_ignoreList = nullptr;
+    StartAtLoginSwitch* m_startAtLogin = nullptr;
 
     bool m_shownOnce = false;
     QList<PersistentIdentifier> m_pushedIds;

@@ -1,7 +1,8 @@
 #pragma once
 
 // Shared set-up for the application's widget tests: a real store file in a temporary folder, handed
-// to WatcherStatus like the application does, and findings with chosen times of intake.
+// to WatcherStatus like the application does, and findings with chosen times of intake. The config
+// folder ($XDG_CONFIG_HOME) is private too, so no test writes the developer's own autostart entry.
 
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
@@ -10,6 +11,7 @@
 #include "watcher/WatcherStatus.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,7 +21,9 @@ class StoreFixture
 {
 public:
     StoreFixture()
+        : savedConfigHome(qgetenv("XDG_CONFIG_HOME"))
     {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
         QString error;
         container = ModelContainer::open(dir.filePath(QStringLiteral("store.sqlite")), &error);
         if (!container) {
@@ -33,7 +37,14 @@ public:
         if (WatcherStatus::shared().modelContainer() == container.get()) {
             WatcherStatus::shared().setModelContainer(nullptr);
         }
+        if (savedConfigHome.isNull()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        } else {
+            qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        }
     }
+
+    QString configHome() const { return dir.filePath(QStringLiteral("config")); }
 
     // Saves the findings through a context of their own, as the intake's save would land.
     QList<Finding> addFindings(const QList<Finding>& findings)
@@ -77,6 +88,7 @@ public:
 
     QTemporaryDir dir;
     std::unique_ptr<ModelContainer> container;
+    QByteArray savedConfigHome;
 };
 
 // A finding recorded `secondsAgo` before now (order by age in the panel follows from it).

@@ -342,6 +342,11 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     E2E_VERIFY(findWindow(chooserName).isEmpty());
     // Kept without an explicit save: the main context saves by itself.
     QTRY_COMPARE_WITH_TIMEOUT(storedRows(QStringLiteral("directory")), 1, 10000);
+    // The first directory turns starting at login on: an autostart entry that runs this program.
+    QFile autostart(m_dir.filePath(QStringLiteral("first-launch/config/autostart/tarnwick.desktop")));
+    QTRY_VERIFY_WITH_TIMEOUT(autostart.exists(), 10000);
+    QVERIFY(autostart.open(QIODevice::ReadOnly));
+    QVERIFY(autostart.readAll().contains("\nExec=" + QFile::encodeName(Tarnwick) + "\n"));
     screenshot(QStringLiteral("03-directories-added"));
     windowShot(directories, QStringLiteral("directories"));
 
