@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -32,7 +32,7 @@ struct WatchLine
     std::string reason;
     std::string description;          // empty when the line has none
     std::vector<std::uint32_t> lines; // empty when the line has none
-    std::string rawPath; // "pathBytes" decoded when present, otherwise "path"
+    std::string rawPath;              // "pathBytes" decoded when present, otherwise "path"
     bool decoded = false;
 
     bool hasType(std::string_view word) const;
