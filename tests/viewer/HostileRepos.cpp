@@ -13,26 +13,11 @@ namespace {
 
 const QString kPayload = QStringLiteral("payload.txt");
 
-QString attributesFor(HostileKind kind)
-{
-    switch (kind) {
-    case HostileKind::Textconv:
-        return QStringLiteral("*.txt diff=evil\n");
-    case HostileKind::CleanFilter:
-    case HostileKind::ProcessFilter:
-        return QStringLiteral("*.txt filter=evil\n");
-    case HostileKind::EolFilter:
-        return QStringLiteral("*.txt text eol=crlf filter=evil\n");
-    default:
-        return {};
-    }
-}
-
-void writeBase(TestRepo& repo, HostileKind kind)
+void writeBase(TestRepo& repo, const HostileCase& c)
 {
     repo.init();
-    if (const QString attributes = attributesFor(kind); !attributes.isEmpty())
-        repo.write(QStringLiteral(".gitattributes"), attributes.toUtf8());
+    if (*c.attributes)
+        repo.write(QStringLiteral(".gitattributes"), c.attributes);
     repo.write(kPayload, "echo safe\n");
     repo.write(QStringLiteral("other.txt"), "unrelated\n");
 }
@@ -43,43 +28,17 @@ void check(const GitOutput& r, const char* what)
         throw std::runtime_error(std::string(what) + ": " + r.err.toStdString());
 }
 
-void configure(TestRepo& repo, HostileKind kind, const QString& marker)
+// Scripts live inside .git, where they are never committed, like an attacker's would in a repository
+// unpacked from an archive.
+void configure(TestRepo& repo, const HostileCase& c, const QString& marker)
 {
-    auto config = [&](const QString& key, const QString& value) {
-        check(repo.git({QStringLiteral("config"), key, value}), "git config");
-    };
-    // Scripts live inside .git, where they are never committed, like an attacker's would in a
-    // repository unpacked from an archive.
-    auto script = [&](const QString& name, const QString& rest) {
-        return repo.writeMarkerScript(QStringLiteral(".git/evil/") + name, marker, rest);
-    };
-    switch (kind) {
-    case HostileKind::Fsmonitor:
-        config(QStringLiteral("core.fsmonitor"),
-               script(QStringLiteral("fsmonitor"), QStringLiteral("exit 1")));
-        break;
-    case HostileKind::ExternalDiff:
-        config(QStringLiteral("diff.external"), script(QStringLiteral("extdiff"), QStringLiteral("exit 0")));
-        break;
-    case HostileKind::Textconv:
-        config(QStringLiteral("diff.evil.textconv"),
-               script(QStringLiteral("textconv"), QStringLiteral("cat \"$1\"")));
-        break;
-    case HostileKind::CleanFilter:
-    case HostileKind::EolFilter:
-        config(QStringLiteral("filter.evil.clean"), script(QStringLiteral("clean"), QStringLiteral("cat")));
-        break;
-    case HostileKind::ProcessFilter:
-        config(QStringLiteral("filter.evil.process"),
-               script(QStringLiteral("process"), QStringLiteral("exit 1")));
-        break;
-    case HostileKind::IndexHook:
-        script(QStringLiteral("unused"), QString());
-        repo.writeMarkerScript(QStringLiteral(".git/hooks/post-index-change"), marker, QString());
-        break;
-    case HostileKind::PromisorFetch:
-        break;
+    if (c.configKey) {
+        const QString script = repo.writeMarkerScript(QStringLiteral(".git/evil/script"), marker,
+                                                      QString::fromUtf8(c.scriptRest));
+        check(repo.git({QStringLiteral("config"), QString::fromUtf8(c.configKey), script}), "git config");
     }
+    if (c.kind == HostileKind::IndexHook)
+        repo.writeMarkerScript(QStringLiteral(".git/hooks/post-index-change"), marker, QString());
 }
 
 // Moves the modification time back so that a later touch is a real stat change.
@@ -97,22 +56,19 @@ void backdate(const QString& path)
 const std::vector<HostileCase>& hostileCases()
 {
     static const std::vector<HostileCase> cases = {
-        {"fsmonitor hook", HostileKind::Fsmonitor},
-        {"external diff tool", HostileKind::ExternalDiff},
-        {"textconv driver", HostileKind::Textconv},
-        {"clean filter", HostileKind::CleanFilter},
-        {"long-running filter process", HostileKind::ProcessFilter},
-        {"clean filter beside eol attributes", HostileKind::EolFilter},
-        {"post-index-change hook", HostileKind::IndexHook},
-        {"promisor fetch of a missing blob", HostileKind::PromisorFetch},
+        {"fsmonitor hook", HostileKind::Fsmonitor, "", "core.fsmonitor", "exit 1"},
+        {"external diff tool", HostileKind::ExternalDiff, "", "diff.external", "exit 0"},
+        {"textconv driver", HostileKind::Textconv, "*.txt diff=evil\n", "diff.evil.textconv", "cat \"$1\""},
+        {"clean filter", HostileKind::CleanFilter, "*.txt filter=evil\n", "filter.evil.clean", "cat"},
+        {"long-running filter process", HostileKind::ProcessFilter, "*.txt filter=evil\n",
+         "filter.evil.process", "exit 1"},
+        {"clean filter beside eol attributes", HostileKind::EolFilter, "*.txt text eol=crlf filter=evil\n",
+         "filter.evil.clean", "cat"},
+        {"post-index-change hook", HostileKind::IndexHook, "", nullptr, ""},
+        {"promisor fetch of a missing blob", HostileKind::PromisorFetch, "", nullptr, ""},
     };
     return cases;
 }
-
-HostileSetup::HostileSetup() = default;
-HostileSetup::~HostileSetup() = default;
-HostileSetup::HostileSetup(HostileSetup&&) noexcept = default;
-HostileSetup& HostileSetup::operator=(HostileSetup&&) noexcept = default;
 
 bool HostileSetup::markerExists() const
 {
@@ -124,21 +80,14 @@ void HostileSetup::clearMarker() const
     QFile::remove(marker);
 }
 
-QByteArray HostileSetup::plainDiffInHostile() const
-{
-    const QFileInfo info(file);
-    return runTestGit(info.path(),
-                      {QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), info.fileName()})
-        .out;
-}
-
 QByteArray HostileSetup::expectedDiff() const
 {
     return twin ? twin->plainDiff(kPayload) : QByteArray();
 }
 
-HostileSetup makeHostileRepo(HostileKind kind)
+HostileSetup makeHostileRepo(const HostileCase& c)
 {
+    const HostileKind kind = c.kind;
     HostileSetup setup;
     setup.markers = std::make_unique<QTemporaryDir>();
     setup.marker = setup.markers->path() + QStringLiteral("/ran");
@@ -148,7 +97,7 @@ HostileSetup makeHostileRepo(HostileKind kind)
     if (kind == HostileKind::PromisorFetch) {
         // A server with the blob, and a blobless clone that only knows its name.
         TestRepo server;
-        writeBase(server, kind);
+        writeBase(server, c);
         server.commitAll();
         check(server.git({QStringLiteral("config"), QStringLiteral("uploadpack.allowFilter"),
                           QStringLiteral("true")}),
@@ -158,13 +107,11 @@ HostileSetup makeHostileRepo(HostileKind kind)
                          {QStringLiteral("clone"), QStringLiteral("-q"), QStringLiteral("--filter=blob:none"),
                           QStringLiteral("--no-checkout"), QStringLiteral("file://") + server.root(), clone}),
               "clone");
-        check(runTestGit(clone, {QStringLiteral("read-tree"), QStringLiteral("HEAD")}), "read-tree");
-        check(runTestGit(clone, {QStringLiteral("config"), QStringLiteral("protocol.ext.allow"),
-                                 QStringLiteral("always")}),
-              "config");
-        check(runTestGit(clone, {QStringLiteral("config"), QStringLiteral("remote.origin.url"),
-                                 QStringLiteral("ext::sh -c echo% ran% >>%1").arg(setup.marker)}),
-              "config");
+        const auto inClone = [&](const QStringList& args) { check(runTestGit(clone, args), "in the clone"); };
+        inClone({QStringLiteral("read-tree"), QStringLiteral("HEAD")});
+        inClone({QStringLiteral("config"), QStringLiteral("protocol.ext.allow"), QStringLiteral("always")});
+        inClone({QStringLiteral("config"), QStringLiteral("remote.origin.url"),
+                 QStringLiteral("ext::sh -c echo% ran% >>%1").arg(setup.marker)});
         setup.file = clone + QLatin1Char('/') + kPayload;
         QFile out(setup.file);
         if (!out.open(QIODevice::WriteOnly) || out.write("echo pwned\n") < 0)
@@ -172,11 +119,11 @@ HostileSetup makeHostileRepo(HostileKind kind)
         return setup;
     }
 
-    writeBase(repo, kind);
+    writeBase(repo, c);
     repo.commitAll();
-    configure(repo, kind, setup.marker);
+    configure(repo, c, setup.marker);
     setup.twin = std::make_unique<TestRepo>();
-    writeBase(*setup.twin, kind);
+    writeBase(*setup.twin, c);
     setup.twin->commitAll();
 
     setup.file = repo.path(kPayload);

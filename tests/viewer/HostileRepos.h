@@ -27,17 +27,15 @@ struct HostileCase
 {
     const char* name;
     HostileKind kind;
+    const char* attributes; // .gitattributes of the repository
+    const char* configKey;  // set to a planted script; nullptr: none
+    const char* scriptRest; // what the script does after marking
 };
 
 const std::vector<HostileCase>& hostileCases();
 
 struct HostileSetup
 {
-    HostileSetup();
-    ~HostileSetup();
-    HostileSetup(HostileSetup&&) noexcept;
-    HostileSetup& operator=(HostileSetup&&) noexcept;
-
     std::unique_ptr<QTemporaryDir> markers;
     std::unique_ptr<TestRepo> repo;
     std::unique_ptr<TestRepo> twin; // same files and history, nothing configured; none for a fetch
@@ -46,11 +44,9 @@ struct HostileSetup
 
     bool markerExists() const;
     void clearMarker() const;
-    // Plain `git diff HEAD -- <name>` in the hostile repository (this runs the hostile program).
-    QByteArray plainDiffInHostile() const;
     // What the viewer must show: the twin's plain diff ("" for a blob that cannot be fetched).
     QByteArray expectedDiff() const;
 };
 
 // Builds the repository with the file modified since HEAD (for IndexHook: touched, same content).
-HostileSetup makeHostileRepo(HostileKind kind);
+HostileSetup makeHostileRepo(const HostileCase& c);

@@ -80,11 +80,6 @@ void TestRepo::remove(const QString& relative)
     QFile::remove(path(relative));
 }
 
-GitOutput TestRepo::git(const QStringList& args, const QString& subdir) const
-{
-    return runTestGit(subdir.isEmpty() ? root() : path(subdir), args);
-}
-
 QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) const
 {
     const GitOutput r = runTestGit(root(), args, input);
@@ -117,9 +112,9 @@ void TestRepo::commitAll(const QString& message)
         throw std::runtime_error("git commit failed: " + r.err.toStdString());
 }
 
-QByteArray TestRepo::plainDiff(const QString& relative) const
+QByteArray plainGitDiff(const QString& file)
 {
-    const QFileInfo info(path(relative));
+    const QFileInfo info(file);
     return runTestGit(info.path(),
                       {QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), info.fileName()})
         .out;

@@ -19,6 +19,10 @@ struct GitOutput
 // Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input.
 GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input = {});
 
+// What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output for
+// repositories that configure nothing of their own (and the proof that a hostile one runs its program).
+QByteArray plainGitDiff(const QString& file);
+
 class TestRepo
 {
 public:
@@ -31,7 +35,7 @@ public:
     void init();
     void write(const QString& relative, const QByteArray& content);
     void remove(const QString& relative);
-    GitOutput git(const QStringList& args, const QString& subdir = {}) const;
+    GitOutput git(const QStringList& args) const { return runTestGit(root(), args); }
     // A git command that must succeed; its output without the final line feed.
     QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;
     void commitAll(const QString& message = QStringLiteral("commit"));
@@ -39,9 +43,7 @@ public:
     // and a deep folder, a Latin-1 file, an empty one, one to delete and a script.
     void commitBase();
 
-    // What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output
-    // for repositories that configure nothing of their own.
-    QByteArray plainDiff(const QString& relative) const;
+    QByteArray plainDiff(const QString& relative) const { return plainGitDiff(path(relative)); }
 
     // An executable shell script that appends a line to `marker` and then runs `rest`.
     QString writeMarkerScript(const QString& relative, const QString& marker, const QString& rest);
