@@ -174,6 +174,7 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
     }
 }
 
+// Wherever git gives no diff of the file as UTF-8, the Diff tab gets empty text, never an error.
 TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 {
     QTemporaryDir outside;
@@ -188,20 +189,24 @@ TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
     EXPECT_TRUE(noCommit.plainDiff(QStringLiteral("first.txt")).isEmpty());
     EXPECT_EQ(loadGitDiff(noCommit.path(QStringLiteral("first.txt"))), QString());
 
-    // Inside the .git folder there is no work tree.
-    TestRepo repo;
-    repo.commitBase();
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
-}
-
-TEST(ViewerGitDiffLoader, OutputThatIsNotUtf8GivesEmptyText)
-{
     TestRepo repo;
     repo.commitBase(); // latin1.txt holds "caf\xE9"
+    // Inside the .git folder there is no work tree.
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
     repo.write(QStringLiteral("latin1.txt"), "th\xE9\n");
-    const QByteArray plain = repo.plainDiff(QStringLiteral("latin1.txt"));
-    ASSERT_TRUE(plain.contains("th\xE9"));
+    ASSERT_TRUE(repo.plainDiff(QStringLiteral("latin1.txt")).contains("th\xE9"));
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("latin1.txt"))), QString());
+
+    // A diff there is, but no git to run it, or the run is cancelled.
+    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    ASSERT_FALSE(loadGitDiff(repo.path(QStringLiteral("notes.txt"))).isEmpty());
+    GitDiffOptions missing;
+    missing.gitProgram = QStringLiteral("/nonexistent/git");
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), missing), QString());
+    std::atomic<bool> cancelled{true};
+    GitDiffOptions cancelling;
+    cancelling.cancelled = &cancelled;
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), cancelling), QString());
 }
 
 TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
@@ -220,52 +225,37 @@ TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("a*.txt"))).toUtf8().toStdString(), literal.toStdString());
 }
 
-TEST(ViewerGitDiffLoader, LargeSidesAreNotComparedButNamed)
+// A side over the file bound is named instead of compared; a diff over its bound is cut after a
+// whole line and ends with a note.
+TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
 {
     TestRepo repo;
-    repo.commitBase();
-    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'x'));
-    repo.commitAll();
-    GitDiffOptions options;
-    options.maxFileBytes = 1024;
-    // Unchanged: nothing to show, however large.
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), options), QString());
-    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'y'));
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), options),
-              diffTooLargeNote(QStringLiteral("big.txt"), 1024) + QLatin1Char('\n'));
-}
-
-TEST(ViewerGitDiffLoader, LongDiffsEndWithANote)
-{
-    TestRepo repo;
-    repo.commitBase();
+    repo.init();
     QByteArray before, after;
     for (int i = 0; i < 2000; ++i) {
         before += "line " + QByteArray::number(i) + '\n';
         after += "LINE " + QByteArray::number(i) + '\n';
     }
+    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'x'));
     repo.write(QStringLiteral("long.txt"), before);
     repo.commitAll();
+    GitDiffOptions smallFiles;
+    smallFiles.maxFileBytes = 1024;
+    // Unchanged: nothing to show, however large.
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), smallFiles), QString());
+    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'y'));
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), smallFiles),
+              diffTooLargeNote(QStringLiteral("big.txt"), 1024) + QLatin1Char('\n'));
+
     repo.write(QStringLiteral("long.txt"), after);
-    GitDiffOptions options;
-    options.maxDiffBytes = 4096;
-    const QString diff = loadGitDiff(repo.path(QStringLiteral("long.txt")), options);
-    const QString full = QString::fromUtf8(repo.plainDiff(QStringLiteral("long.txt")));
+    GitDiffOptions shortDiffs;
+    shortDiffs.maxDiffBytes = 4096;
+    const QString diff = loadGitDiff(repo.path(QStringLiteral("long.txt")), shortDiffs);
     ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
     const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
-    EXPECT_TRUE(full.startsWith(kept));
+    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff(QStringLiteral("long.txt"))).startsWith(kept));
     EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
     EXPECT_LE(kept.toUtf8().size(), 4096);
-}
-
-TEST(ViewerGitDiffLoader, MissingGitGivesEmptyText)
-{
-    TestRepo repo;
-    repo.commitBase();
-    repo.write(QStringLiteral("notes.txt"), "changed\n");
-    GitDiffOptions options;
-    options.gitProgram = QStringLiteral("/nonexistent/git");
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
 }
 
 TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
@@ -315,17 +305,6 @@ TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironmen
     EXPECT_EQ(ids[0].mid(4), ids[1].mid(8));
     EXPECT_EQ(lines[1], QByteArray("stdin=eof"));
     EXPECT_EQ(lines[2], QByteArray("dir=unset ext=unset nosystem=1"));
-}
-
-TEST(ViewerGitDiffLoader, CancellingStopsTheRun)
-{
-    TestRepo repo;
-    repo.commitBase();
-    repo.write(QStringLiteral("notes.txt"), "changed\n");
-    std::atomic<bool> cancelled{true};
-    GitDiffOptions options;
-    options.cancelled = &cancelled;
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
 }
 
 } // namespace
