@@ -4,7 +4,6 @@
 #include "viewer/DiffLineColor.h"
 #include "viewer/DiffView.h"
 #include "viewer/FileContentView.h"
-#include "viewer/TextLines.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -53,82 +52,55 @@ class TextViewsTest : public QObject
 private slots:
     void gutterFollowsLineCount_data();
     void gutterFollowsLineCount();
-    void emptyAndTrailingLines();
     void longLinesWrapAndKeepTheirNumber();
-    void selectionAndCopy();
+    void selectionCopyAndAccessibility();
     void keyboardMovesTheCursor_data();
     void keyboardMovesTheCursor();
     void onlyVisibleLinesAreLaidOut();
     void markedRowsAreDrawnAndVisited();
-    void readByAssistiveTechnology();
     void invisibleCharactersAreHighlightedTokens();
-    void emptyDiffShowsTheMessage();
     void diffLinesAreColouredByKind();
-    void diffColourTable_data();
-    void diffColourTable();
-    void diffTokensKeepTheLineColour();
 };
 
 void TextViewsTest::gutterFollowsLineCount_data()
 {
+    QTest::addColumn<QString>("text");
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("width");
-    QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("last");
-    QTest::newRow("9 lines") << 9 << 1 << "1"
-                             << "9";
-    QTest::newRow("10 lines") << 10 << 2 << " 1"
-                              << "10";
-    QTest::newRow("100 lines") << 100 << 3 << "  1"
-                               << "100";
+    QTest::newRow("empty") << QString() << 1 << 1 << "1";
+    QTest::newRow("empty lines, final line feed") << QStringLiteral("a\n\nb\n") << 4 << 1 << "4";
+    QTest::newRow("9 lines") << numberedLines(9) << 9 << 1 << "9";
+    QTest::newRow("10 lines") << numberedLines(10) << 10 << 2 << "10";
+    QTest::newRow("100 lines") << numberedLines(100) << 100 << 3 << "100";
 }
 
 void TextViewsTest::gutterFollowsLineCount()
 {
+    QFETCH(QString, text);
     QFETCH(int, lines);
     QFETCH(int, width);
-    QFETCH(QString, first);
     QFETCH(QString, last);
     FileContentView view;
     view.resize(640, 480);
-    view.showText(numberedLines(lines));
+    view.showText(text);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QCOMPARE(view.lineCount(), lines);
     QCOMPARE(view.lineNumberWidth(), width);
-    QCOMPARE(view.lineNumberText(0), first);
+    QCOMPARE(view.lineNumberText(0), QString(width - 1, QLatin1Char(' ')) + QLatin1Char('1'));
     QCOMPARE(view.lineNumberText(lines - 1), last);
-    if (lines >= 10)
-        QCOMPARE(view.lineNumberText(8), QString(width - 1, QLatin1Char(' ')) + QLatin1Char('9'));
+    // Every line, empty or not, is one row as tall as the first, right below the one before.
+    for (int line = 1; line < std::min(lines, 5); ++line) {
+        QCOMPARE(view.lineRect(line).height(), view.lineRect(0).height());
+        QCOMPARE(view.lineRect(line).top(), view.lineRect(line - 1).bottom());
+    }
     QVERIFY(view.numberCellWidth() >= FileContentView::kMinimumNumberCellWidth);
     QVERIFY(view.gutterWidth() >= view.numberCellWidth() + FileContentView::kGutterGap);
     // The text starts right of the gutter: number cell, then the gap.
     QVERIFY(view.gutter()->isVisible());
     QVERIFY(view.viewport()->geometry().left() + 8 >= view.numberCellWidth() + FileContentView::kGutterGap);
     QVERIFY(view.gutter()->geometry().right() < view.viewport()->geometry().left());
-}
-
-void TextViewsTest::emptyAndTrailingLines()
-{
-    FileContentView view;
-    view.showText(QString());
-    QCOMPARE(view.lineCount(), 1);
-    QCOMPARE(view.lineNumberText(0), QStringLiteral("1"));
-
-    view.showText(QStringLiteral("a\nb\n"));
-    QCOMPARE(view.lineCount(), 3);
-    QCOMPARE(view.lineNumberText(2), QStringLiteral("3"));
-    QCOMPARE(view.lineText(2), QString());
-
-    // An empty line is as tall as a line of text.
-    view.showText(QStringLiteral("a\n\nb\nc"));
-    view.resize(400, 300);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(view.lineText(1), QString());
-    QVERIFY(view.lineRect(1).height() > 0);
-    QCOMPARE(view.lineRect(1).height(), view.lineRect(2).height());
-    QCOMPARE(view.lineRect(2).top(), view.lineRect(1).bottom());
 }
 
 void TextViewsTest::longLinesWrapAndKeepTheirNumber()
@@ -151,7 +123,7 @@ void TextViewsTest::longLinesWrapAndKeepTheirNumber()
     QVERIFY(view.horizontalScrollBar()->maximum() == 0);
 }
 
-void TextViewsTest::selectionAndCopy()
+void TextViewsTest::selectionCopyAndAccessibility()
 {
     FileContentView view;
     view.resize(400, 300);
@@ -182,6 +154,24 @@ void TextViewsTest::selectionAndCopy()
     QCOMPARE(view.toPlainText(), QStringLiteral("first line\nsecond\nthird"));
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(view.selectedText(), view.toPlainText());
+
+    // Screen readers get the same text, selection and geometry.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+    QVERIFY(accessible && accessible->textInterface());
+    QAccessibleTextInterface* text = accessible->textInterface();
+    QVERIFY(accessible->state().readOnly && accessible->state().multiLine);
+    QCOMPARE(text->characterCount(), 23);
+    QCOMPARE(text->text(8, 13), QStringLiteral("ne\nse"));
+    text->setSelection(0, 11, 17);
+    QCOMPARE(view.selectedText(), QStringLiteral("second"));
+    int start = 0;
+    int end = 0;
+    view.setSelection(1, 3);
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(1, 3));
+    const QRect e = text->characterRect(12);
+    QVERIFY(!e.isEmpty());
+    QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
 }
 
 void TextViewsTest::keyboardMovesTheCursor_data()
@@ -280,47 +270,10 @@ void TextViewsTest::markedRowsAreDrawnAndVisited()
         QCOMPARE(background != view.palette().color(QPalette::Base), marked);
     }
 
-    // Next and previous go from the cursor's line; the row lands about a third from the top.
+    // Stepping through them is the viewer window's test; here only where the cursor lands.
     QVERIFY(view.goToNextMarkedRow());
     QCOMPARE(view.cursorLine(), 1);
-    QVERIFY(view.goToNextMarkedRow());
-    QVERIFY(view.goToNextMarkedRow());
-    QCOMPARE(view.cursorLine(), 2500);
-    QCOMPARE(view.cursorPosition(), view.toPlainText().indexOf(QStringLiteral("line 2501")));
-    const QRectF row = view.lineRect(2500);
-    QVERIFY(qAbs(row.top() - view.viewport()->height() / 3.0) <= row.height());
-    QVERIFY(!view.goToNextMarkedRow());
-    QCOMPARE(view.cursorLine(), 2500);
-    QVERIFY(view.goToPreviousMarkedRow());
-    QCOMPARE(view.cursorLine(), 3);
-    QVERIFY(view.goToPreviousMarkedRow());
-    QVERIFY(!view.goToPreviousMarkedRow());
-    QCOMPARE(view.cursorLine(), 1);
-}
-
-void TextViewsTest::readByAssistiveTechnology()
-{
-    FileContentView view;
-    view.resize(400, 300);
-    view.showText(QStringLiteral("first\nsecond"));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
-    QVERIFY(accessible && accessible->textInterface());
-    QAccessibleTextInterface* text = accessible->textInterface();
-    QVERIFY(accessible->state().readOnly && accessible->state().multiLine);
-    QCOMPARE(text->characterCount(), 12);
-    QCOMPARE(text->text(3, 8), QStringLiteral("st\nse"));
-    text->setSelection(0, 6, 12);
-    QCOMPARE(view.selectedText(), QStringLiteral("second"));
-    int start = 0;
-    int end = 0;
-    view.setSelection(1, 3);
-    text->selection(0, &start, &end);
-    QCOMPARE(std::pair(start, end), std::pair(1, 3));
-    const QRect second = text->characterRect(7);
-    QVERIFY(!second.isEmpty());
-    QCOMPARE(text->offsetAtPoint(second.topLeft() + QPoint(1, second.height() / 2)), 7);
+    QCOMPARE(view.cursorPosition(), view.toPlainText().indexOf(QStringLiteral("line 2")));
 }
 
 void TextViewsTest::invisibleCharactersAreHighlightedTokens()
@@ -349,85 +302,54 @@ void TextViewsTest::invisibleCharactersAreHighlightedTokens()
     QVERIFY(!hasColour(image, view.lineRect(2).toAlignedRect(), mark.background().color()));
 }
 
-void TextViewsTest::emptyDiffShowsTheMessage()
+// Each line takes its kind's colour, a marked token keeps its line's colour, and an empty diff shows
+// the message instead.
+void TextViewsTest::diffLinesAreColouredByKind()
 {
     DiffView view;
+    view.resize(640, 480);
     view.setDiff(QString());
     QVERIFY(view.isShowingEmptyMessage());
     QCOMPARE(view.emptyMessage()->text(), QStringLiteral("No git changes detected"));
-    view.setDiff(QStringLiteral("+x\n"));
-    QVERIFY(!view.isShowingEmptyMessage());
-    view.setDiff(QString());
-    QVERIFY(view.isShowingEmptyMessage());
-    QCOMPARE(view.textView()->toPlainText(), QString());
-}
 
-void TextViewsTest::diffLinesAreColouredByKind()
-{
-    const QString diff = QStringLiteral("diff --git a/f b/f\n"
-                                        "index 1..2 100644\n"
-                                        "--- a/f\n"
-                                        "+++ b/f\n"
-                                        "@@ -1,2 +1,2 @@\n"
-                                        " context\n"
-                                        "-old\n"
-                                        "+new\n"
-                                        "\\ No newline at end of file\n");
-    DiffView view;
-    view.resize(640, 480);
+    MarkedTextView* shown = view.textView();
+    const QColor text = shown->palette().color(QPalette::Text);
+    QVERIFY(diffGreen() != diffRed() && diffRed() != diffBlue() && diffGreen() != diffBlue());
+    QVERIFY(text != diffGreen() && text != diffRed() && text != diffBlue());
+    const std::pair<QString, QColor> rows[] = {
+        {QStringLiteral("diff --git a/f b/f"), text},
+        {QStringLiteral("index 1..2 100644"), text},
+        {QStringLiteral("--- a/f"), text},
+        {QStringLiteral("+++ b/f"), text},
+        {QStringLiteral("@@ -1,2 +1,2 @@"), diffBlue()},
+        {QStringLiteral(" +context"), text},
+        {QStringLiteral("-old"), diffRed()},
+        {QStringLiteral("+new"), diffGreen()},
+        {QStringLiteral("+ok \u202Eevil"), diffGreen()},
+        {QStringLiteral("+x\U000E0063\U000E0075\U000E0072\U000E006C"), diffGreen()},
+        {QStringLiteral("\\ No newline at end of file"), text},
+    };
+    QString diff;
+    for (const auto& [line, colour] : rows)
+        diff += line + QLatin1Char('\n');
     view.setDiff(diff);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const QStringList lines = splitLines(diff);
-    QCOMPARE(view.textView()->lineCount(), lines.size());
-    QCOMPARE(view.textView()->lineText(lines.size() - 1), QString());
-    for (int line = 0; line < lines.size(); ++line) {
-        const QColor expected = diffLineColor(lines[line], view.textView()->palette());
-        const QList<QTextLayout::FormatRange> formats = view.textView()->lineFormats(line);
-        const QColor drawn = formats.isEmpty() ? view.textView()->palette().color(QPalette::Text)
-                                               : formats.first().format.foreground().color();
-        QCOMPARE(drawn, expected);
+    QVERIFY(!view.isShowingEmptyMessage());
+    QCOMPARE(shown->lineCount(), int(std::size(rows)) + 1);
+    for (int line = 0; line < int(std::size(rows)); ++line) {
+        const QList<QTextLayout::FormatRange> formats = shown->lineFormats(line);
+        const QColor drawn = formats.isEmpty() ? text : formats.first().format.foreground().color();
+        QCOMPARE(drawn, rows[line].second);
     }
-}
+    QCOMPARE(shown->lineText(8), QStringLiteral("+ok U+202Eevil"));
+    QVERIFY(hasMarkAt(shown->lineFormats(8), 4, 6, shown->markFormat()));
+    QCOMPARE(shown->lineText(9), QStringLiteral("+x\u27E6hidden: curl\u27E7"));
+    QVERIFY(hasMarkAt(shown->lineFormats(9), 2, 14, shown->markFormat()));
 
-void TextViewsTest::diffColourTable_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QColor>("colour");
-    const QColor text = QPalette().color(QPalette::Text);
-    QTest::newRow("added") << "+x" << diffGreen();
-    QTest::newRow("removed") << "-x" << diffRed();
-    QTest::newRow("+++") << "+++ b/x" << text;
-    QTest::newRow("@@") << "@@ -1 +1 @@" << diffBlue();
-    QTest::newRow("context") << " +x" << text;
-}
-
-void TextViewsTest::diffColourTable()
-{
-    QFETCH(QString, line);
-    QFETCH(QColor, colour);
-    QCOMPARE(diffLineColor(line), colour);
-    // Distinct from each other and from the text colour, so the kinds can be told apart.
-    QVERIFY(diffGreen() != diffRed() && diffRed() != diffBlue() && diffGreen() != diffBlue());
-}
-
-void TextViewsTest::diffTokensKeepTheLineColour()
-{
-    DiffView view;
-    view.resize(640, 480);
-    view.setDiff(QStringLiteral("+ok \u202Eevil\n+x\U000E0063\U000E0075\U000E0072\U000E006C\n"));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(view.textView()->lineText(0), QStringLiteral("+ok U+202Eevil"));
-    const QList<QTextLayout::FormatRange> formats = view.textView()->lineFormats(0);
-    QVERIFY(!formats.isEmpty());
-    QCOMPARE(formats.first().format.foreground().color(), diffGreen());
-    QVERIFY(hasMarkAt(formats, 4, 6, view.textView()->markFormat()));
-    QCOMPARE(view.textView()->lineText(1), QStringLiteral("+x\u27E6hidden: curl\u27E7"));
-    const QList<QTextLayout::FormatRange> hiddenFormats = view.textView()->lineFormats(1);
-    QVERIFY(!hiddenFormats.isEmpty());
-    QCOMPARE(hiddenFormats.first().format.foreground().color(), diffGreen());
-    QVERIFY(hasMarkAt(hiddenFormats, 2, 14, view.textView()->markFormat()));
+    view.setDiff(QString());
+    QVERIFY(view.isShowingEmptyMessage());
+    QCOMPARE(shown->toPlainText(), QString());
 }
 
 QTEST_MAIN(TextViewsTest)
