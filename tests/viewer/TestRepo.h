@@ -45,9 +45,6 @@ public:
 
     QByteArray plainDiff(const QString& relative) const { return plainGitDiff(path(relative)); }
 
-    // An executable shell script that appends a line to `marker` and then runs `rest`.
-    QString writeMarkerScript(const QString& relative, const QString& marker, const QString& rest);
-
 private:
     QTemporaryDir m_dir;
 };
