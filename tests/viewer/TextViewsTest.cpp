@@ -58,7 +58,6 @@ private slots:
     void keyboardMovesTheCursor();
     void onlyVisibleLinesAreLaidOut();
     void markedRowsAreDrawnAndVisited();
-    void invisibleCharactersAreHighlightedTokens();
     void diffLinesAreColouredByKind();
 };
 
@@ -276,34 +275,8 @@ void TextViewsTest::markedRowsAreDrawnAndVisited()
     QCOMPARE(view.cursorPosition(), view.toPlainText().indexOf(QStringLiteral("line 2")));
 }
 
-void TextViewsTest::invisibleCharactersAreHighlightedTokens()
-{
-    FileContentView view;
-    view.resize(640, 480);
-    const QString text = QStringLiteral(
-        "admin = false \u202E// check\u2066\n\u200Bx\nplain\ntag\U000E0072\U000E006D\U000E0020\U000E002A");
-    view.showText(text);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(
-        view.toPlainText(),
-        QStringLiteral("admin = false U+202E// checkU+2066\nU+200Bx\nplain\ntag\u27E6hidden: rm *\u27E7"));
-    QCOMPARE(view.lineCount(), 4);
-    const QTextCharFormat mark = view.markFormat();
-    QVERIFY(hasMarkAt(view.lineFormats(0), 14, 6, mark));
-    QVERIFY(hasMarkAt(view.lineFormats(0), 28, 6, mark));
-    QVERIFY(hasMarkAt(view.lineFormats(1), 0, 6, mark));
-    QVERIFY(view.lineFormats(2).isEmpty());
-    // Hidden text is one mark, highlighted from bracket to bracket.
-    QVERIFY(hasMarkAt(view.lineFormats(3), 3, 14, mark));
-    // The highlight is really drawn: some pixels have the mark's background colour.
-    const QImage image = view.viewport()->grab().toImage();
-    QVERIFY(hasColour(image, view.lineRect(1).toAlignedRect(), mark.background().color()));
-    QVERIFY(!hasColour(image, view.lineRect(2).toAlignedRect(), mark.background().color()));
-}
-
-// Each line takes its kind's colour, a marked token keeps its line's colour, and an empty diff shows
-// the message instead.
+// Each line takes its kind's colour; tokens for hidden characters are highlighted, hidden text from
+// bracket to bracket, in the line's colour; an empty diff shows the message instead.
 void TextViewsTest::diffLinesAreColouredByKind()
 {
     DiffView view;
@@ -325,7 +298,7 @@ void TextViewsTest::diffLinesAreColouredByKind()
         {QStringLiteral(" +context"), text},
         {QStringLiteral("-old"), diffRed()},
         {QStringLiteral("+new"), diffGreen()},
-        {QStringLiteral("+ok \u202Eevil"), diffGreen()},
+        {QStringLiteral("+ok \u202Eevil\u2066"), diffGreen()},
         {QStringLiteral("+x\U000E0063\U000E0075\U000E0072\U000E006C"), diffGreen()},
         {QStringLiteral("\\ No newline at end of file"), text},
     };
@@ -342,10 +315,15 @@ void TextViewsTest::diffLinesAreColouredByKind()
         const QColor drawn = formats.isEmpty() ? text : formats.first().format.foreground().color();
         QCOMPARE(drawn, rows[line].second);
     }
-    QCOMPARE(shown->lineText(8), QStringLiteral("+ok U+202Eevil"));
-    QVERIFY(hasMarkAt(shown->lineFormats(8), 4, 6, shown->markFormat()));
+    const QTextCharFormat mark = shown->markFormat();
+    QCOMPARE(shown->lineText(8), QStringLiteral("+ok U+202EevilU+2066"));
+    QVERIFY(hasMarkAt(shown->lineFormats(8), 4, 6, mark));
+    QVERIFY(hasMarkAt(shown->lineFormats(8), 14, 6, mark));
     QCOMPARE(shown->lineText(9), QStringLiteral("+x\u27E6hidden: curl\u27E7"));
-    QVERIFY(hasMarkAt(shown->lineFormats(9), 2, 14, shown->markFormat()));
+    QVERIFY(hasMarkAt(shown->lineFormats(9), 2, 14, mark));
+    const QImage image = shown->viewport()->grab().toImage();
+    QVERIFY(hasColour(image, shown->lineRect(8).toAlignedRect(), mark.background().color()));
+    QVERIFY(!hasColour(image, shown->lineRect(7).toAlignedRect(), mark.background().color()));
 
     view.setDiff(QString());
     QVERIFY(view.isShowingEmptyMessage());
