@@ -5,7 +5,6 @@
 
 #include "TestRepo.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -16,7 +15,6 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
-#include <thread>
 
 namespace {
 
