@@ -1,5 +1,6 @@
-// The whole file viewer headless, on real repositories: header texts, the loading order and the tab
-// it picks, tab switching, reloading when shown again, the open button, and hostile repositories.
+// The whole file viewer headless, on real repositories: header texts, the tab the load picks, tab
+// switching, reloading when shown again, the finding banner and match marks, and the open button.
+// Hostile repositories are the loader's test: the window runs the same loader.
 
 #include "viewer/FileViewerView.h"
 #include "ui/ElidedLabel.h"
