@@ -1,6 +1,5 @@
-// The rule pack through the live watcher: change words reach the rules (a hook that gains the
-// executable bit, a touch that changes only attributes), an editor's save-by-rename gives one finding
-// per rule, and the watcher finds on the pack's samples exactly what an audit finds.
+// The rule pack through the live watcher: change words reach the rules, and the watcher finds on the
+// pack's samples exactly what an audit finds.
 
 #include "RuleCases.h"
 #include "ScanRunner.h"
@@ -15,8 +14,8 @@ using namespace tw::test;
 
 namespace {
 
-// A hook is reported once it can run (git ignores one it cannot); chmod 600 and touch are routine for
-// keys and startup files, a change of their content is not.
+// A hook that gains the executable bit is reported; chmod 600 and touch are routine for keys and
+// startup files, a change of their content is not.
 TEST(RulesLive, ChangeWordsReachThePack)
 {
     TempDir tree;

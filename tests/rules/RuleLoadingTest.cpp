@@ -14,14 +14,8 @@ using namespace tw::test;
 
 namespace {
 
-const char* kUserRule = R"(rule user_marker_file
-{
-    meta:
-        severity = "high"
-    condition:
-        filename == "marker.txt"
-}
-)";
+const char* kUserRule =
+    "rule user_marker_file { meta: severity = \"high\" condition: filename == \"marker.txt\" }\n";
 
 const char* kBrokenRule = R"(rule broken_rule
 {
