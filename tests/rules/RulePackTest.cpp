@@ -5,7 +5,6 @@
 #include "RuleCases.h"
 #include "ScanRunner.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
@@ -67,23 +66,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(ruleCases()),
 
 TEST(RulesPackTable, CasesTableIsWellFormed)
 {
+    EXPECT_EQ(caseTables().malformed, std::vector<std::string>{});
+    EXPECT_GE(caseTables().count, 11u) << "a family's case table is missing";
     std::set<std::string> names;
-    size_t rows = 0;
-    for (const auto& table : caseTables()) {
-        std::ifstream in(table);
-        for (std::string line; std::getline(in, line); ++rows) {
-            const auto tabs = std::count(line.begin(), line.end(), '\t');
-            EXPECT_EQ(static_cast<size_t>(tabs), kCaseColumns - 1) << table.filename() << ": " << line;
-            const std::string grow = line.substr(line.rfind('\t') + 1);
-            const auto named = std::find_if(ruleCases().begin(), ruleCases().end(), [&](const RuleCase& c) {
-                return line.starts_with(c.name + '\t');
-            });
-            if (grow != "-" && named != ruleCases().end())
-                EXPECT_GT(named->growTo, 0u) << "unreadable size " << grow << " in " << line;
-        }
-    }
-    EXPECT_GE(caseTables().size(), 11u) << "a family's case table is missing";
-    EXPECT_EQ(rows, ruleCases().size());
     for (const auto& c : ruleCases()) {
         EXPECT_TRUE(names.insert(c.name).second) << "duplicate case " << c.name;
         EXPECT_TRUE(fs::is_regular_file(testDataDir() / "rules" / "samples" / c.sample)) << c.sample;

@@ -40,22 +40,14 @@ protected:
     Watcher watcher;
 };
 
-TEST_F(TwwatchCoverage, BurstOfThousandsOfFiles)
+// A burst of thousands of files, then trees made and filled at once (mkdir -p a/b/c && echo x >
+// a/b/c/f, a deep chain, a wide tree): files land in directories before their watches can exist.
+TEST_F(TwwatchCoverage, BurstsAndTreesCreatedAndFilledAtOnce)
 {
     std::set<std::string> expected;
     for (int i = 0; i < 3000; ++i)
         expected.insert((root / ("burst" + std::to_string(i))).string());
     makeFiles(root.path(), 3000, "burst");
-    EXPECT_TRUE(watcher.waitForPaths(expected)) << describeMissing(expected);
-    // One evaluation per file: created and written in one go is one line.
-    EXPECT_EQ(watcher.linesFor((root / "burst7").string()).size(), 1u) << watcher.log();
-}
-
-TEST_F(TwwatchCoverage, TreesCreatedAndFilledAtOnce)
-{
-    // mkdir -p a/b/c && echo x > a/b/c/f, then a deep chain and a wide tree, each filled right away:
-    // files land in directories before their watches can exist.
-    std::set<std::string> expected;
     shell("mkdir -p a/b/c && echo x > a/b/c/f", root.path());
     expected.insert((root / "a/b/c/f").string());
     fs::path deep = root / "deep";
@@ -74,25 +66,11 @@ TEST_F(TwwatchCoverage, TreesCreatedAndFilledAtOnce)
         }
     }
     EXPECT_TRUE(watcher.waitForPaths(expected)) << describeMissing(expected);
+    // One evaluation per file: created and written in one go is one line.
+    EXPECT_EQ(watcher.linesFor((root / "burst7").string()).size(), 1u) << watcher.log();
     // Watches exist for the new directories: later changes there are seen too.
     writeFile(deep / "later", "x");
     EXPECT_TRUE(watcher.waitForPaths({(deep / "later").string()})) << watcher.log();
-}
-
-TEST_F(TwwatchCoverage, EditorSaveByRenameIsOneChangeOfTheTarget)
-{
-    writeFile(root / "config.json", "{}\n");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "config.json").string()})) << watcher.log();
-    const auto before = watcher.linesFor((root / "config.json").string()).size();
-    // vim-style: write a temporary file, rename it over the original.
-    writeFile(root / ".config.json.swp~", "{\"changed\": true}\n");
-    fs::rename(root / ".config.json.swp~", root / "config.json");
-    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-        return l.path == (root / "config.json").string() && l.hasType("moved");
-    })) << watcher.log();
-    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
-    EXPECT_EQ(watcher.linesFor((root / "config.json").string()).size(), before + 1) << watcher.log();
-    EXPECT_TRUE(watcher.linesFor((root / ".config.json.swp~").string()).empty()) << watcher.log();
 }
 
 TEST_F(TwwatchCoverage, FileWrittenInManyPiecesIsEvaluatedOnce)
@@ -116,12 +94,15 @@ TEST_F(TwwatchCoverage, FileWrittenInManyPiecesIsEvaluatedOnce)
     EXPECT_TRUE(lines[0].hasType("modified")) << lines[0].raw;
 }
 
+// Each kind of change is one line of its target, with the word for it.
 TEST_F(TwwatchCoverage, ChangeWordsForEachKindOfChange)
 {
     writeFile(root / "hook", "#!/bin/sh\n");
     writeFile(root / "victim", "x");
+    writeFile(root / "config.json", "{}\n");
     fs::create_directories(root / "sub");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "hook").string(), (root / "victim").string()}))
+    ASSERT_TRUE(watcher.waitForPaths(
+        {(root / "hook").string(), (root / "victim").string(), (root / "config.json").string()}))
         << watcher.log();
     ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
 
@@ -138,19 +119,33 @@ TEST_F(TwwatchCoverage, ChangeWordsForEachKindOfChange)
          "modified"},
         {"rename within", [&] { fs::rename(root / "victim", root / "sub/victim"); },
          (root / "sub/victim").string(), "moved"},
+        {"editor's save: a temporary file renamed over the original",
+         [&] {
+             writeFile(root / ".config.json.swp~", "{\"changed\": true}\n");
+             fs::rename(root / ".config.json.swp~", root / "config.json");
+         },
+         (root / "config.json").string(), "moved"},
         {"symlink", [&] { fs::create_symlink("/etc/passwd", root / "link"); }, (root / "link").string(),
          "created"},
         {"hard link", [&] { fs::create_hard_link(root / "hook", root / "hook-copy"); },
          (root / "hook-copy").string(), "created"},
+        {"name not UTF-8", [&] { writeFile(root / "bad\xff\xfe-name", "x"); },
+         (root / "bad\xEF\xBF\xBD\xEF\xBF\xBD-name").string(), "created"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = watcher.linesFor(c.path).size();
         c.act();
         EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-            return l.rule == matchEverything && l.path == c.path && l.hasType(c.word);
-        })) << c.name
-            << "\n"
-            << watcher.log();
+            return l.path == c.path && l.hasType(c.word);
+        })) << watcher.log();
+        ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+        EXPECT_EQ(watcher.linesFor(c.path).size(), before + 1) << watcher.log();
     }
+    EXPECT_TRUE(watcher.linesFor((root / ".config.json.swp~").string()).empty()) << watcher.log();
+    // The exact bytes of a name that is not UTF-8 travel alongside, base64-encoded.
+    for (const auto& line : watcher.linesFor((root / "bad\xEF\xBF\xBD\xEF\xBF\xBD-name").string()))
+        EXPECT_EQ(line.rawPath, (root / "bad\xff\xfe-name").string()) << line.raw;
 }
 
 TEST_F(TwwatchCoverage, GitCheckoutSwitchingManyFiles)
@@ -237,21 +232,6 @@ TEST_F(TwwatchCoverage, DirectoriesMovedInOutWithinAndReplaced)
         EXPECT_EQ(line.path.find("/deeper/c"), std::string::npos) << line.raw;
         EXPECT_EQ(line.path.find(outside.path().string()), std::string::npos) << line.raw;
         EXPECT_EQ(line.path.find("/dir2/sub/later"), std::string::npos) << line.raw;
-    }
-}
-
-TEST_F(TwwatchCoverage, FileNamesThatAreNotUtf8)
-{
-    const std::string raw = "bad\xff\xfe-name";
-    writeFile(root / raw, "x");
-    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-        return l.rule == matchEverything && l.path == (root / "bad\xEF\xBF\xBD\xEF\xBF\xBD-name").string();
-    })) << watcher.log();
-    for (const auto& line : watcher.lines()) {
-        if (line.path.find("bad") == std::string::npos)
-            continue;
-        // The exact bytes travel alongside, base64-encoded.
-        EXPECT_EQ(line.rawPath, (root / raw).string()) << line.raw;
     }
 }
 

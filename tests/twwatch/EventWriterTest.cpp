@@ -13,25 +13,43 @@
 namespace tw {
 namespace {
 
-TEST(TwwatchUtf8, NamesForTheTerminalHaveControlsEscaped)
+// Whether bytes are valid UTF-8, and how they are shown on a terminal: controls, C1 and bidi marks
+// escaped as code points, each byte of an invalid sequence as itself.
+TEST(TwwatchUtf8, ValidationAndTerminalEscapes)
 {
     struct Case
     {
-        std::string name;
+        std::string bytes;
+        bool valid;
         std::string shown;
     } cases[] = {
-        {"plain caf\xc3\xa9.txt", "plain caf\xc3\xa9.txt"},
-        {"line\nfeed", "line\\u{0a}feed"},
-        {"title\x1b]0;x\x07", "title\\u{1b}]0;x\\u{07}"},
+        {"", true, ""},
+        {"plain caf\xc3\xa9.txt", true, "plain caf\xc3\xa9.txt"},
+        {"\xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf", true, "\xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf"},
+        {"line\nfeed", true, "line\\u{0a}feed"},
+        {"title\x1b]0;x\x07", true, "title\\u{1b}]0;x\\u{07}"},
         {"c1 \xc2\x9b"
          "2J",
-         "c1 \\u{9b}2J"},
-        {"lone \x9b byte", "lone \\x9b byte"},
-        {"rlo \xe2\x80\xae", "rlo \\u{202e}"},
-        {"back\\slash", "back\\\\slash"},
+         true, "c1 \\u{9b}2J"},
+        {"rlo \xe2\x80\xae", true, "rlo \\u{202e}"},
+        {"back\\slash", true, "back\\\\slash"},
+        {"lone \x9b byte", false, "lone \\x9b byte"},
+        {"cut \xc3", false, "cut \\xc3"},
+        {"\xc0\x80", false, "\\xc0\\x80"},
+        {"\xe0\x80\x80", false, "\\xe0\\x80\\x80"},
+        {"\xed\xa0\x80", false, "\\xed\\xa0\\x80"},
+        {"\xf4\x90\x80\x80", false, "\\xf4\\x90\\x80\\x80"},
+        {"\xff", false, "\\xff"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(escapeForTerminal(c.name), c.shown) << c.shown;
+    for (const auto& c : cases) {
+        EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.shown;
+        EXPECT_EQ(escapeForTerminal(c.bytes), c.shown);
+    }
+    EXPECT_EQ(base64Encode(""), "");
+    EXPECT_EQ(base64Encode("f"), "Zg==");
+    EXPECT_EQ(base64Encode("fo"), "Zm8=");
+    EXPECT_EQ(base64Encode("foo"), "Zm9v");
+    EXPECT_EQ(base64Encode(std::string("\xff\xfe\x00\x01", 4)), "//4AAQ==");
 }
 
 TEST(TwwatchEventWriter, LinesAreEscapedJsonWithTheFourKeys)
@@ -153,33 +171,6 @@ TEST(TwwatchEventWriter, WarningRuleForEachErrno)
                  {ENOMEM, warnings::watchFailed},      {EIO, warnings::watchFailed}};
     for (const auto& c : cases)
         EXPECT_EQ(warnings::ruleForErrno(c.error), c.rule) << c.error;
-}
-
-TEST(TwwatchUtf8, ValidationAndBase64)
-{
-    struct Case
-    {
-        std::string bytes;
-        bool valid;
-    } cases[] = {{"", true},
-                 {"plain", true},
-                 {"\xc3\xa9", true},
-                 {"\xf0\x9f\x98\x80", true},
-                 {"\xf4\x8f\xbf\xbf", true},
-                 {"\xc3", false},
-                 {"\x80", false},
-                 {"\xc0\x80", false},
-                 {"\xe0\x80\x80", false},
-                 {"\xed\xa0\x80", false},
-                 {"\xf4\x90\x80\x80", false},
-                 {"\xff", false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
-    EXPECT_EQ(base64Encode(""), "");
-    EXPECT_EQ(base64Encode("f"), "Zg==");
-    EXPECT_EQ(base64Encode("fo"), "Zm8=");
-    EXPECT_EQ(base64Encode("foo"), "Zm9v");
-    EXPECT_EQ(base64Encode(std::string("\xff\xfe\x00\x01", 4)), "//4AAQ==");
 }
 
 } // namespace

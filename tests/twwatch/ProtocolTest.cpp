@@ -3,12 +3,14 @@
 #include "WatcherHarness.h"
 
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tw::test {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 std::string twwatch()
 {
@@ -40,60 +42,49 @@ TEST(TwwatchProtocol, HelpVersionAndBadArguments)
     }
 }
 
-TEST(TwwatchProtocol, EndsWithinASecondAtEndOfInput)
+// However it is told to stop, or loses its reader, the watcher ends promptly, with 0 and without a
+// complaint. The bounds leave room for a sanitizer build's exit-time leak check on a loaded machine.
+TEST(TwwatchProtocol, EndsPromptlyAndQuietly)
 {
-    TempDir dir;
-    Watcher watcher;
-    watcher.send({dir.path()});
-    ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
-    watcher.closeInput();
-    // The watcher itself ends within a second; the bound leaves room for a sanitizer build's exit-time
-    // leak check on a loaded machine.
-    const auto status = watcher.waitExit(2000ms);
-    ASSERT_TRUE(status.has_value()) << "still running a second after end of input\n" << watcher.log();
-    EXPECT_EQ(*status, 0) << watcher.log();
-}
-
-TEST(TwwatchProtocol, EndsAtEndOfInputEvenWhileItsOutputIsNotRead)
-{
-    // The application hangs, then goes: workers blocked on the full pipe must not keep the watcher alive.
-    TempDir dir;
-    Watcher watcher;
-    watcher.send({dir.path()});
-    ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
-    watcher.pauseReading();
-    makeFiles(dir.path(), 2000);
-    ASSERT_TRUE(waitUntil([&] { return watcher.blockedWriting(); }, 30s)) << watcher.log();
-    watcher.closeInput();
-    EXPECT_TRUE(watcher.waitExit(3000ms).has_value()) << watcher.log();
-}
-
-TEST(TwwatchProtocol, EndsOnTerminationSignals)
-{
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    struct Case
+    {
+        const char* name;
+        std::function<void(Watcher&, const fs::path&)> end;
+        std::chrono::milliseconds bound;
+    };
+    const auto signal = [](int sig) { return [sig](Watcher& w, const fs::path&) { w.signal(sig); }; };
+    const auto readerGone = [](int changes) {
+        return [changes](Watcher& w, const fs::path& dir) {
+            w.closeOutput();
+            makeFiles(dir, changes);
+        };
+    };
+    const Case cases[] = {
+        {"end of input", [](Watcher& w, const fs::path&) { w.closeInput(); }, 2000ms},
+        // The application hangs, then goes: workers blocked on the full pipe must not keep it alive.
+        {"end of input while the output is not read",
+         [](Watcher& w, const fs::path& dir) {
+             w.pauseReading();
+             makeFiles(dir, 2000);
+             ASSERT_TRUE(waitUntil([&] { return w.blockedWriting(); }, 30s)) << w.log();
+             w.closeInput();
+         },
+         3000ms},
+        {"SIGTERM", signal(SIGTERM), 2000ms},
+        {"SIGINT", signal(SIGINT), 2000ms},
+        {"SIGHUP", signal(SIGHUP), 2000ms},
+        // Noticed while idle (the pipe reports the error) and on the next write.
+        {"reader gone", readerGone(0), 5000ms},
+        {"reader gone, then a change", readerGone(20), 5000ms},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         TempDir dir;
         Watcher watcher;
         watcher.send({dir.path()});
         ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
-        watcher.signal(sig);
-        const auto status = watcher.waitExit(2000ms);
-        ASSERT_TRUE(status.has_value()) << "signal " << sig << "\n" << watcher.log();
-        EXPECT_EQ(*status, 0) << "signal " << sig << "\n" << watcher.log();
-    }
-}
-
-TEST(TwwatchProtocol, EndsQuietlyWhenItsReaderGoes)
-{
-    // Once while idle (the pipe reports the error) and once on the next write.
-    for (const bool changeAfterwards : {false, true}) {
-        TempDir dir;
-        Watcher watcher;
-        watcher.send({dir.path()});
-        ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
-        watcher.closeOutput();
-        if (changeAfterwards)
-            makeFiles(dir.path(), 20);
-        const auto status = watcher.waitExit(5000ms);
+        c.end(watcher, dir.path());
+        const auto status = watcher.waitExit(c.bound);
         ASSERT_TRUE(status.has_value()) << watcher.log();
         EXPECT_EQ(*status, 0) << watcher.log();
         EXPECT_EQ(readFile(watcher.configHome() / "stderr.log").find("twwatch:"), std::string::npos)
@@ -138,20 +129,24 @@ TEST(TwwatchProtocol, EachMessageReplacesTheWatchedSet)
     EXPECT_EQ(watcher.reported().count((b / "after-nothing").string()), 0u) << watcher.log();
 }
 
+// A relative path (with terminal escapes in it, which must never reach the terminal), an over-long
+// line, a path with a NUL and a trailing slash on the good one, sent in pieces that cut lines apart.
 TEST(TwwatchProtocol, BadConfigurationLinesCostOnlyThemselves)
 {
     TempDir dir;
     Watcher watcher;
-    const std::string overlong = "/" + std::string(5000, 'x');
-    // A relative path, an over-long line, a path with a NUL and a trailing slash on the good one, sent
-    // in pieces that cut lines apart.
-    const std::string message = "relative/path\n" + overlong + "\n/with" + std::string(1, '\0') + "nul\n" +
+    const std::string message = "relative\x1b]0;owned\x07\x1b[2J\x9b"
+                                "1m/path\n/" +
+                                std::string(5000, 'x') + "\n/with" + std::string(1, '\0') + "nul\n" +
                                 dir.path().string() + "//\n\n";
     for (size_t i = 0; i < message.size(); i += 7)
         watcher.sendRaw(message.substr(i, 7));
     ASSERT_TRUE(watcher.sync(dir.path())) << watcher.log();
     const std::string err = readFile(watcher.configHome() / "stderr.log");
-    EXPECT_NE(err.find("relative/path"), std::string::npos) << err;
+    EXPECT_NE(err.find("relative"), std::string::npos) << err;
+    EXPECT_NE(err.find("1m/path"), std::string::npos) << err;
+    for (const char escape : {'\x1b', '\x07', '\x9b'})
+        EXPECT_EQ(err.find(escape), std::string::npos) << err;
     EXPECT_TRUE(watcher.linesFor((dir / ".probe-1").string()).size() <= 1) << watcher.log();
 }
 

@@ -11,84 +11,72 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-TEST(TwwatchRoots, RootThatDoesNotExistYet)
+// A root that does not exist yet is waited for; one that is a file is a warning until it becomes a
+// directory.
+TEST(TwwatchRoots, RootsThatAreNotDirectoriesYet)
 {
     TempDir base, anchor;
-    const fs::path root = base / "not/yet/there";
+    const fs::path missing = base / "not/yet/there";
+    const fs::path file = base / "thing";
+    writeFile(file, "not a directory");
     Watcher watcher;
-    watcher.send({anchor.path(), root});
+    watcher.send({anchor.path(), missing, file});
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == file.string() && l.rule == "not_a_directory" && l.severity == "warning" &&
+               !l.reason.empty();
+    })) << watcher.log();
     ASSERT_TRUE(watcher.sync(anchor.path())) << watcher.log();
 
     // Created a step at a time, then filled at once.
     fs::create_directories(base / "not");
     fs::create_directories(base / "not/yet");
     shell("mkdir -p there/.git/hooks && echo x > there/.git/hooks/pre-push", base / "not/yet");
-    ASSERT_TRUE(watcher.waitForPaths({(root / ".git/hooks/pre-push").string()})) << watcher.log();
-    writeFile(root / "later", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "later").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.waitForPaths({(missing / ".git/hooks/pre-push").string()})) << watcher.log();
+    writeFile(missing / "later", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(missing / "later").string()})) << watcher.log();
+    fs::remove(file);
+    fs::create_directories(file);
+    ASSERT_TRUE(watcher.sync(file)) << watcher.log();
 }
 
-TEST(TwwatchRoots, RootDeletedAndMadeAgain)
+// A root deleted and made again, or replaced by a rename, is watched again; when an ancestor is
+// renamed the watches follow the folder, the root's path leads nowhere, and must be waited for.
+TEST(TwwatchRoots, RootsThatGoAndComeBack)
 {
     TempDir base;
     const fs::path root = base / "project";
+    const fs::path nested = base / "parent/root";
     fs::create_directories(root / "src");
+    fs::create_directories(nested / "src");
     Watcher watcher;
-    watcher.send({root});
+    watcher.send({root, nested});
     ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+    ASSERT_TRUE(watcher.sync(nested)) << watcher.log();
 
     for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const fs::path again = root / "src" / ("again" + std::to_string(round));
         fs::remove_all(root);
         fs::create_directories(root / "src");
-        writeFile(root / "src" / ("again" + std::to_string(round)), "x");
-        ASSERT_TRUE(watcher.waitForPaths({(root / "src" / ("again" + std::to_string(round))).string()}))
-            << "round " << round << "\n"
-            << watcher.log();
+        writeFile(again, "x");
+        ASSERT_TRUE(watcher.waitForPaths({again.string()})) << watcher.log();
         ASSERT_TRUE(watcher.sync(root)) << watcher.log();
     }
-    // Replaced by a rename too.
     fs::create_directories(base / "other/lib");
     writeFile(base / "other/lib/moved-in", "x");
     fs::remove_all(root);
     fs::rename(base / "other", root);
     ASSERT_TRUE(watcher.waitForPaths({(root / "lib/moved-in").string()})) << watcher.log();
     ASSERT_TRUE(watcher.sync(root / "lib")) << watcher.log();
-}
-
-TEST(TwwatchRoots, AncestorOfARootRenamed)
-{
-    // The watches follow the renamed folder; the root's path now leads nowhere, and must be waited for.
-    TempDir base;
-    const fs::path root = base / "parent/root";
-    fs::create_directories(root / "src");
-    Watcher watcher;
-    watcher.send({root});
-    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
 
     fs::rename(base / "parent", base / "moved");
     writeFile(base / "moved/root/src/stale", "x");
-    fs::create_directories(root / "src");
-    writeFile(root / "src/fresh", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "src/fresh").string()})) << watcher.log();
-    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+    fs::create_directories(nested / "src");
+    writeFile(nested / "src/fresh", "x");
+    ASSERT_TRUE(watcher.waitForPaths({(nested / "src/fresh").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sync(nested)) << watcher.log();
     for (const auto& line : watcher.lines())
         EXPECT_EQ(line.path.find("stale"), std::string::npos) << line.raw;
-}
-
-TEST(TwwatchRoots, RootThatIsAFileIsAWarningUntilItBecomesADirectory)
-{
-    TempDir base, anchor;
-    const fs::path root = base / "thing";
-    writeFile(root, "not a directory");
-    Watcher watcher;
-    watcher.send({anchor.path(), root});
-    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-        return l.path == root.string() && l.rule == "not_a_directory" && l.severity == "warning" &&
-               !l.reason.empty();
-    })) << watcher.log();
-    fs::remove(root);
-    fs::create_directories(root);
-    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
 }
 
 TEST(TwwatchRoots, UnreadableDirectoryIsAWarningAndTheRestIsWatched)
