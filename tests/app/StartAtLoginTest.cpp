@@ -30,7 +30,6 @@ private slots:
 
 private:
     static void addThroughTheChooser(DirectoryView& view, const QString& folder);
-    static QByteArray entryText(const XdgAutostart& autostart);
 
     QTemporaryDir m_folders;
 };
@@ -44,12 +43,6 @@ void StartAtLoginTest::addThroughTheChooser(DirectoryView& view, const QString& 
     dialog->selectFile(folder);
     static_cast<QDialog*>(dialog)->accept();
     QTRY_COMPARE(int(view.listedPaths().size()), before + 1);
-}
-
-QByteArray StartAtLoginTest::entryText(const XdgAutostart& autostart)
-{
-    QFile file(autostart.entryPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void StartAtLoginTest::firstDirectoryTurnsItOnUntilTheUserChooses()
@@ -68,7 +61,9 @@ void StartAtLoginTest::firstDirectoryTurnsItOnUntilTheUserChooses()
 
         addThroughTheChooser(view, folder);
         QVERIFY(toggle->isOn());
-        const QByteArray entry = entryText(autostart);
+        QFile entryFile(autostart.entryPath());
+        QVERIFY(entryFile.open(QIODevice::ReadOnly));
+        const QByteArray entry = entryFile.readAll();
         QVERIFY(entry.startsWith("[Desktop Entry]\n"));
         QVERIFY(
             entry.contains("\nExec=" + XdgAutostart::execValue(XdgAutostart::launcherFor()).toUtf8() + "\n"));
