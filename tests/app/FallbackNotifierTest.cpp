@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class FallbackNotifierTest : public QObject
 {
     Q_OBJECT
@@ -26,12 +28,7 @@ namespace {
 
 Notifier::Notification alert(const QString& path)
 {
-    return {QStringLiteral("\u26D4 Critical: hook"),
-            path,
-            Notifier::Urgency::Critical,
-            path,
-            QStringLiteral("hook"),
-            QString()};
+    return {u"\u26D4 Critical: hook"_s, path, Notifier::Urgency::Critical, path, u"hook"_s, QString()};
 }
 
 } // namespace
@@ -43,25 +40,25 @@ void FallbackNotifierTest::notificationsGoWhereTheyCanBeShownAndClicksOfEitherCo
     bool serviceUp = true;
     FallbackNotifier notifier(&service, &balloon, [&] { return serviceUp; });
     QSignalSpy activated(&notifier, &Notifier::activated);
-    notifier.notify(alert(QStringLiteral("/a")));
+    notifier.notify(alert(u"/a"_s));
     serviceUp = false;
-    notifier.notify(alert(QStringLiteral("/b")));
+    notifier.notify(alert(u"/b"_s));
     serviceUp = true;
-    notifier.notify(alert(QStringLiteral("/c")));
+    notifier.notify(alert(u"/c"_s));
     QCOMPARE(service.shown.size(), 2);
-    QCOMPARE(service.shown.at(0).path, QStringLiteral("/a"));
-    QCOMPARE(service.shown.at(1).path, QStringLiteral("/c"));
+    QCOMPARE(service.shown.at(0).path, u"/a"_s);
+    QCOMPARE(service.shown.at(1).path, u"/c"_s);
     QCOMPARE(balloon.shown.size(), 1);
-    QCOMPARE(balloon.shown.at(0).path, QStringLiteral("/b"));
-    service.click(QStringLiteral("/a"), QStringLiteral("r1"));
-    balloon.click(QStringLiteral("/b"), QStringLiteral("r2"));
+    QCOMPARE(balloon.shown.at(0).path, u"/b"_s);
+    service.click(u"/a"_s, u"r1"_s);
+    balloon.click(u"/b"_s, u"r2"_s);
     QCOMPARE(activated.size(), 2);
-    QCOMPARE(activated.at(0).at(0).toString(), QStringLiteral("/a"));
-    QCOMPARE(activated.at(1).at(1).toString(), QStringLiteral("r2"));
+    QCOMPARE(activated.at(0).at(0).toString(), u"/a"_s);
+    QCOMPARE(activated.at(1).at(1).toString(), u"r2"_s);
 
     // Without a bus at all there is only the balloon.
     FallbackNotifier busless(nullptr, &balloon, [] { return true; });
-    busless.notify(alert(QStringLiteral("/d")));
+    busless.notify(alert(u"/d"_s));
     QCOMPARE(balloon.shown.size(), 2);
 }
 
@@ -73,8 +70,7 @@ void FallbackNotifierTest::authorization_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("service") << true << false << true << QString();
     QTest::newRow("balloon only") << false << true << true << QString();
-    QTest::newRow("neither: the service's reason")
-        << false << false << false << QStringLiteral("service reason");
+    QTest::newRow("neither: the service's reason") << false << false << false << u"service reason"_s;
 }
 
 void FallbackNotifierTest::authorization()
@@ -85,10 +81,10 @@ void FallbackNotifierTest::authorization()
     QFETCH(QString, error);
     StubNotifier service;
     service.authorized = service.grant = serviceAuthorized;
-    service.error = QStringLiteral("service reason");
+    service.error = u"service reason"_s;
     StubNotifier balloon;
     balloon.authorized = balloon.grant = balloonAuthorized;
-    balloon.error = QStringLiteral("balloon reason");
+    balloon.error = u"balloon reason"_s;
     FallbackNotifier notifier(&service, &balloon, [] { return true; });
 
     std::optional<bool> checked;
@@ -108,8 +104,7 @@ void FallbackNotifierTest::watchFollowsTheNotificationService()
 {
     tw::test::DesktopSession desktop;
     QVERIFY2(desktop.isUp(), qPrintable(desktop.error()));
-    const QDBusConnection bus =
-        QDBusConnection::connectToBus(desktop.busAddress(), QStringLiteral("watch-test"));
+    const QDBusConnection bus = QDBusConnection::connectToBus(desktop.busAddress(), u"watch-test"_s);
     QVERIFY(bus.isConnected());
     {
         NotificationServiceWatch watch(bus);
@@ -117,7 +112,7 @@ void FallbackNotifierTest::watchFollowsTheNotificationService()
         QVERIFY(watch.isServiceUp());
         // A round trip on the same connection: the bus answered the watch's own question before this
         // one, so once the queued answers are handled the watch has heard the service is there.
-        QVERIFY(bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")));
+        QVERIFY(bus.interface()->isServiceRegistered(u"org.freedesktop.Notifications"_s));
         QCoreApplication::processEvents();
         QVERIFY(watch.isServiceUp());
         QCOMPARE(changed.size(), 0);
@@ -130,9 +125,9 @@ void FallbackNotifierTest::watchFollowsTheNotificationService()
         NotificationServiceWatch watch(bus);
         QTRY_VERIFY_WITH_TIMEOUT(!watch.isServiceUp(), 10000);
     }
-    QDBusConnection::disconnectFromBus(QStringLiteral("watch-test"));
+    QDBusConnection::disconnectFromBus(u"watch-test"_s);
     // No bus at all: no service.
-    NotificationServiceWatch busless(QDBusConnection(QStringLiteral("not-connected")));
+    NotificationServiceWatch busless(QDBusConnection(u"not-connected"_s));
     QVERIFY(!busless.isServiceUp());
 }
 

@@ -1,7 +1,6 @@
 // The findings panel over a real store: which list or empty state shows for each mix of severities,
-// the row markers, the count of the newest 100, the buttons' tooltips and names, the watcher state
-// and the trash button; the triage: dismiss with Delete and undo, ignored findings behind their switch,
-// and the rule's description in each row's tooltip.
+// the row markers, the newest 100, the buttons, the watcher state; the triage: dismiss with Delete and
+// undo, ignored findings behind their switch, and the rule's description in each row's tooltip.
 
 #include "AppFixture.h"
 
@@ -14,6 +13,26 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A shown panel over a store that holds `findings` before the model first reads it.
+struct Panel
+{
+    explicit Panel(const QList<Finding>& findings = {})
+        : stored(store.addFindings(findings))
+    {
+        view.show();
+    }
+    StoreFixture store;
+    QList<Finding> stored;
+    FindingListModel model{store.container.get()};
+    FindingsView view{&model};
+};
+
+} // namespace
+
 class FindingsViewTest : public QObject
 {
     Q_OBJECT
@@ -22,13 +41,10 @@ private slots:
     void emptyStates();
     void markers_data();
     void markers();
-    void countIsCappedAtTheNewestHundred();
-    void olderAlertsBeyondTheNewestHundredAreNotListed();
-    void warningsSwitchTooltipAndSymbol();
-    void iconButtonsHaveAccessibleNames();
-    void watcherStateFollowsTheFlag();
-    void rowShowsRuleAgeAndPath();
-    void longPathKeepsStartAndEnd();
+    void onlyTheNewestHundredCountAndList();
+    void buttonsHaveNamesAndTheWarningsSwitchShowsItsState();
+    void watcherStateFollowsTheFlags();
+    void rowShowsRuleAgeAndPathKeepingBothEndsOfALongPath();
     void newFindingAppearsAtTheTopKeepingRows();
     void buttonsAndRowsAskTheApplication();
     void deleteKeyDismissesAndUndoRestores();
@@ -45,9 +61,9 @@ void FindingsViewTest::emptyStates_data()
     QTest::addColumn<QStringList>("listedSeverities"); // newest first
     QTest::addColumn<QString>("countText");
 
-    const QString yet = QStringLiteral("No findings yet");
-    const QString hidden = QStringLiteral("No findings (warnings hidden)");
-    const QString none = QStringLiteral("No warnings");
+    const QString yet = u"No findings yet"_s;
+    const QString hidden = u"No findings (warnings hidden)"_s;
+    const QString none = u"No warnings"_s;
     QTest::newRow("empty store") << QStringList{} << false << yet << QStringList{} << QString();
     QTest::newRow("empty store, warnings on") << QStringList{} << true << none << QStringList{} << QString();
     QTest::newRow("only warnings") << QStringList{"warning", "warning"} << false << hidden << QStringList{}
@@ -78,39 +94,35 @@ void FindingsViewTest::emptyStates()
     QFETCH(QStringList, listedSeverities);
     QFETCH(QString, countText);
 
-    StoreFixture store;
     QList<Finding> findings;
     for (qsizetype i = 0; i < severities.size(); ++i) {
         findings.append(findingAged(100 - i, severities.at(i)));
     }
-    store.addFindings(findings);
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.setShowWarnings(showWarnings);
-    view.show();
-    QTRY_COMPARE(model.rowCount(), severities.size());
-    QTRY_COMPARE(view.rows().size(), listedSeverities.size());
+    Panel panel(findings);
+    panel.view.setShowWarnings(showWarnings);
+    QTRY_COMPARE(panel.model.rowCount(), severities.size());
+    QTRY_COMPARE(panel.view.rows().size(), listedSeverities.size());
 
-    QCOMPARE(view.emptyStateText(), emptyText);
+    QCOMPARE(panel.view.emptyStateText(), emptyText);
     QStringList listed;
-    for (FindingRow* row : view.rows()) {
+    for (FindingRow* row : panel.view.rows()) {
         listed.append(row->finding().severity());
     }
     QCOMPARE(listed, listedSeverities);
-    QCOMPARE(view.warningsButton()->text(), countText);
+    QCOMPARE(panel.view.warningsButton()->text(), countText);
 }
 
 void FindingsViewTest::markers_data()
 {
     QTest::addColumn<QString>("severity");
     QTest::addColumn<QString>("marker");
-    QTest::newRow("critical") << "critical" << QStringLiteral("\u26D4CRITICAL:");
-    QTest::newRow("high") << "high" << QStringLiteral("\u2757");
-    QTest::newRow("warning") << "warning" << QStringLiteral("\u26A0\uFE0F");
-    QTest::newRow("other word") << "info" << QStringLiteral("\u26A0\uFE0F");
-    QTest::newRow("empty") << "" << QStringLiteral("\u26A0\uFE0F");
-    QTest::newRow("critical in capitals") << "CRITICAL" << QStringLiteral("\u26A0\uFE0F");
-    QTest::newRow("high with a space") << "high " << QStringLiteral("\u26A0\uFE0F");
+    QTest::newRow("critical") << "critical" << u"\u26D4CRITICAL:"_s;
+    QTest::newRow("high") << "high" << u"\u2757"_s;
+    QTest::newRow("warning") << "warning" << u"\u26A0\uFE0F"_s;
+    QTest::newRow("other word") << "info" << u"\u26A0\uFE0F"_s;
+    QTest::newRow("empty") << "" << u"\u26A0\uFE0F"_s;
+    QTest::newRow("critical in capitals") << "CRITICAL" << u"\u26A0\uFE0F"_s;
+    QTest::newRow("high with a space") << "high " << u"\u26A0\uFE0F"_s;
 }
 
 void FindingsViewTest::markers()
@@ -118,197 +130,147 @@ void FindingsViewTest::markers()
     QFETCH(QString, severity);
     QFETCH(QString, marker);
     QCOMPARE(FindingRow::severityMarker(severity), marker);
-    FindingRow row(Finding(QStringLiteral("/p/f"), QStringLiteral("rule"), severity, {}));
+    FindingRow row(Finding(u"/p/f"_s, u"rule"_s, severity, {}));
     QCOMPARE(row.markerText(), marker);
     // The marker is the only severity cue: the rule's text is the rule name as given.
-    QCOMPARE(row.ruleText(), QStringLiteral("rule"));
+    QCOMPARE(row.ruleText(), u"rule"_s);
 }
 
-void FindingsViewTest::countIsCappedAtTheNewestHundred()
+// 50 old alerts under 100 newer warnings: the alerts fall outside the newest 100, so with warnings hidden
+// nothing is listed, and the count stops at 100.
+void FindingsViewTest::onlyTheNewestHundredCountAndList()
 {
-    StoreFixture store;
     QList<Finding> findings;
     for (int i = 0; i < 150; ++i) {
-        findings.append(findingAged(1000 - i, QStringLiteral("high"), QStringLiteral("rule-%1").arg(i)));
+        findings.append(findingAged(1000 - i, i < 50 ? u"critical"_s : u"warning"_s, u"rule-%1"_s.arg(i)));
     }
-    store.addFindings(findings);
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
-    QTRY_COMPARE(view.rows().size(), 100);
-    QCOMPARE(view.warningsButton()->text(), QStringLiteral("100"));
-    // Newest first; the 50 oldest never appear.
-    QCOMPARE(view.rows().first()->ruleText(), QStringLiteral("rule-149"));
-    QCOMPARE(view.rows().last()->ruleText(), QStringLiteral("rule-50"));
+    Panel panel(findings);
+    QTRY_COMPARE(panel.model.rowCount(), 100);
+    QTRY_COMPARE(panel.view.emptyStateText(), u"No findings (warnings hidden)"_s);
+    QVERIFY(panel.view.rows().isEmpty());
+    QCOMPARE(panel.view.warningsButton()->text(), u"100"_s);
+    panel.view.setShowWarnings(true);
+    QCOMPARE(panel.view.rows().size(), 100);
+    QCOMPARE(panel.view.rows().first()->ruleText(), u"rule-149"_s);
+    QCOMPARE(panel.view.rows().last()->ruleText(), u"rule-50"_s);
 }
 
-void FindingsViewTest::olderAlertsBeyondTheNewestHundredAreNotListed()
+void FindingsViewTest::buttonsHaveNamesAndTheWarningsSwitchShowsItsState()
 {
-    StoreFixture store;
-    QList<Finding> findings;
-    for (int i = 0; i < 5; ++i) {
-        findings.append(findingAged(5000 + i, QStringLiteral("critical")));
-    }
-    for (int i = 0; i < 100; ++i) {
-        findings.append(findingAged(1000 - i, QStringLiteral("warning")));
-    }
-    store.addFindings(findings);
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
-    QTRY_COMPARE(model.rowCount(), 100);
-    QTRY_COMPARE(view.emptyStateText(), QStringLiteral("No findings (warnings hidden)"));
-    QVERIFY(view.rows().isEmpty());
-    view.setShowWarnings(true);
-    QCOMPARE(view.rows().size(), 100);
-}
-
-void FindingsViewTest::warningsSwitchTooltipAndSymbol()
-{
-    StoreFixture store;
-    store.addFindings({findingAged(10, QStringLiteral("warning"))});
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
-    QTRY_COMPARE(view.warningsButton()->text(), QStringLiteral("1"));
-
-    QToolButton* button = view.warningsButton();
-    QCOMPARE(button->toolTip(), QStringLiteral("Show warnings"));
-    QCOMPARE(button->property("symbol").toString(), QStringLiteral("exclamationmark.triangle"));
-    QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY(view.showWarnings());
-    QCOMPARE(button->toolTip(), QStringLiteral("Hide warnings"));
-    QCOMPARE(button->property("symbol").toString(), QStringLiteral("exclamationmark.triangle.fill"));
-    QCOMPARE(view.rows().size(), 1);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY(!view.showWarnings());
-    QCOMPARE(button->toolTip(), QStringLiteral("Show warnings"));
-    QCOMPARE(view.emptyStateText(), QStringLiteral("No findings (warnings hidden)"));
-}
-
-void FindingsViewTest::iconButtonsHaveAccessibleNames()
-{
-    StoreFixture store;
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
+    Panel panel({findingAged(10, u"warning"_s)});
+    FindingsView& view = panel.view;
     const QList<QPair<QToolButton*, QString>> buttons{
         {view.trashButton(), "trash"}, {view.folderButton(), "folder"}, {view.powerButton(), "power"}};
     for (const auto& [button, symbol] : buttons) {
         QCOMPARE(button->property("symbol").toString(), symbol);
         QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(symbol));
         QVERIFY2(!button->icon().isNull(), qPrintable(symbol));
-        // These three have no tooltip.
         QVERIFY2(button->toolTip().isEmpty(), qPrintable(symbol));
     }
-    QVERIFY(!view.warningsButton()->accessibleName().isEmpty());
+    QToolButton* warnings = view.warningsButton();
+    QVERIFY(!warnings->accessibleName().isEmpty());
+    QTRY_COMPARE(warnings->text(), u"1"_s);
+    QCOMPARE(warnings->toolTip(), u"Show warnings"_s);
+    QCOMPARE(warnings->property("symbol").toString(), u"exclamationmark.triangle"_s);
+    QTest::mouseClick(warnings, Qt::LeftButton);
+    QVERIFY(view.showWarnings());
+    QCOMPARE(warnings->toolTip(), u"Hide warnings"_s);
+    QCOMPARE(warnings->property("symbol").toString(), u"exclamationmark.triangle.fill"_s);
+    QCOMPARE(view.rows().size(), 1);
+    QTest::mouseClick(warnings, Qt::LeftButton);
+    QVERIFY(!view.showWarnings());
+    QCOMPARE(warnings->toolTip(), u"Show warnings"_s);
+    QCOMPARE(view.emptyStateText(), u"No findings (warnings hidden)"_s);
 }
 
-void FindingsViewTest::watcherStateFollowsTheFlag()
+void FindingsViewTest::watcherStateFollowsTheFlags()
 {
-    StoreFixture store;
-    FindingListModel model(store.container.get());
     WatcherStatus::shared().setRunning(false);
-    FindingsView view(&model);
-    QCOMPARE(view.statusText(), QStringLiteral("Watcher stopped"));
-    WatcherStatus::shared().setRunning(true);
-    QCOMPARE(view.statusText(), QStringLiteral("Watcher running"));
-    WatcherStatus::shared().setRunning(false);
-    QCOMPARE(view.statusText(), QStringLiteral("Watcher stopped"));
+    Panel panel;
+    QCOMPARE(panel.view.statusText(), u"Watcher stopped"_s);
     // Repeated failures show whether or not a restarted watcher runs at the moment.
-    for (const bool running : {false, true}) {
-        WatcherStatus::shared().setRunning(running);
-        WatcherStatus::shared().setFailing(true);
-        QCOMPARE(view.statusText(), QStringLiteral("Watcher keeps stopping; restarting it"));
-        WatcherStatus::shared().setFailing(false);
-        QCOMPARE(view.statusText(),
-                 running ? QStringLiteral("Watcher running") : QStringLiteral("Watcher stopped"));
+    const struct
+    {
+        bool running;
+        bool failing;
+        QString text;
+    } steps[] = {{true, false, u"Watcher running"_s},
+                 {false, false, u"Watcher stopped"_s},
+                 {false, true, u"Watcher keeps stopping; restarting it"_s},
+                 {false, false, u"Watcher stopped"_s},
+                 {true, true, u"Watcher keeps stopping; restarting it"_s},
+                 {true, false, u"Watcher running"_s}};
+    for (const auto& step : steps) {
+        WatcherStatus::shared().setRunning(step.running);
+        WatcherStatus::shared().setFailing(step.failing);
+        QCOMPARE(panel.view.statusText(), step.text);
     }
     WatcherStatus::shared().setRunning(false);
 }
 
-void FindingsViewTest::rowShowsRuleAgeAndPath()
+void FindingsViewTest::rowShowsRuleAgeAndPathKeepingBothEndsOfALongPath()
 {
-    const Finding finding =
-        findingAged(5 * 60 + 3, QStringLiteral("critical"), QStringLiteral("git_hook_download"),
-                    QStringLiteral("/srv/repo/.git/hooks/pre-commit"));
+    const Finding finding = findingAged(5 * 60 + 3, u"critical"_s, u"git_hook_download"_s, u"/srv/r/hook"_s);
     FindingRow row(finding);
     row.resize(400, row.sizeHint().height());
     row.show();
     QVERIFY(QTest::qWaitForWindowExposed(&row));
-    QCOMPARE(row.ruleText(), QStringLiteral("git_hook_download"));
-    QCOMPARE(row.pathText(), QStringLiteral("/srv/repo/.git/hooks/pre-commit"));
-    QVERIFY2(row.ageText().contains(QStringLiteral("5 min")), qPrintable(row.ageText()));
+    QCOMPARE(row.ruleText(), u"git_hook_download"_s);
+    QCOMPARE(row.pathText(), u"/srv/r/hook"_s);
+    QVERIFY2(row.ageText().contains(u"5 min"_s), qPrintable(row.ageText()));
     // The age is drawn when asked, not by a timer.
     row.refreshAge(finding.timestamp().addDays(1).addSecs(60));
-    QCOMPARE(row.ageText(), QStringLiteral("yesterday"));
-}
+    QCOMPARE(row.ageText(), u"yesterday"_s);
 
-void FindingsViewTest::longPathKeepsStartAndEnd()
-{
-    const QString path = QStringLiteral("/home/someone/projects/") + QString(200, QLatin1Char('x')) +
-                         QStringLiteral("/.vscode/tasks.json");
-    FindingRow row(Finding(path, QStringLiteral("rule"), QStringLiteral("high"), {}));
-    row.resize(300, row.sizeHint().height());
-    row.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&row));
-    const QString shown = row.pathText();
+    const QString path = u"/home/someone/projects/"_s + QString(200, u'x') + u"/.vscode/tasks.json"_s;
+    FindingRow longRow(Finding(path, u"rule"_s, u"high"_s, {}));
+    longRow.resize(300, longRow.sizeHint().height());
+    longRow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&longRow));
+    const QString shown = longRow.pathText();
     QVERIFY2(shown.size() < path.size(), qPrintable(shown));
-    QVERIFY2(shown.startsWith(QStringLiteral("/home/")), qPrintable(shown));
-    QVERIFY2(shown.endsWith(QStringLiteral("tasks.json")), qPrintable(shown));
+    QVERIFY2(shown.startsWith(u"/home/"_s) && shown.endsWith(u"tasks.json"_s), qPrintable(shown));
     QVERIFY(shown.contains(QChar(0x2026)));
-    QVERIFY(!shown.contains(QLatin1Char('\n')));
+    QVERIFY(!shown.contains(u'\n'));
 }
 
 void FindingsViewTest::newFindingAppearsAtTheTopKeepingRows()
 {
-    StoreFixture store;
-    store.addFindings({findingAged(60, QStringLiteral("high"), QStringLiteral("older"))});
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
-    QTRY_COMPARE(view.rows().size(), 1);
-    FindingRow* older = view.rows().first();
+    Panel panel({findingAged(60, u"high"_s, u"older"_s)});
+    QTRY_COMPARE(panel.view.rows().size(), 1);
+    FindingRow* older = panel.view.rows().first();
 
     // Through the main context, as the intake inserts: listed before the save lands.
-    Finding fresh(QStringLiteral("/p/new"), QStringLiteral("newer"), QStringLiteral("critical"), {});
-    store.container->mainContext().insert(fresh);
-    QTRY_COMPARE(view.rows().size(), 2);
-    QCOMPARE(view.rows().first()->ruleText(), QStringLiteral("newer"));
-    QCOMPARE(view.rows().last(), older);
+    Finding fresh(u"/p/new"_s, u"newer"_s, u"critical"_s, {});
+    panel.store.container->mainContext().insert(fresh);
+    QTRY_COMPARE(panel.view.rows().size(), 2);
+    QCOMPARE(panel.view.rows().first()->ruleText(), u"newer"_s);
+    QCOMPARE(panel.view.rows().last(), older);
 }
 
 void FindingsViewTest::buttonsAndRowsAskTheApplication()
 {
-    StoreFixture store;
-    store.addFindings({findingAged(30, QStringLiteral("critical"))});
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
+    Panel panel({findingAged(30, u"critical"_s)});
+    FindingsView& view = panel.view;
     QTRY_COMPARE(view.rows().size(), 1);
     QSignalSpy clear(&view, &FindingsView::clearRequested);
     QSignalSpy directories(&view, &FindingsView::directoriesRequested);
     QStringList opened;
-    connect(&view, &FindingsView::findingOpenRequested, this,
-            [&opened](const Finding& finding) { opened.append(finding.path()); });
+    connect(&view, &FindingsView::findingOpenRequested, this, [&](const Finding& f) { opened << f.path(); });
     QTest::mouseClick(view.trashButton(), Qt::LeftButton);
     QTest::mouseClick(view.folderButton(), Qt::LeftButton);
     QTest::mouseClick(view.rows().first(), Qt::LeftButton);
     QCOMPARE(clear.count(), 1);
     QCOMPARE(directories.count(), 1);
-    QCOMPARE(opened, QStringList{QStringLiteral("/work/project/.git/hooks/pre-commit")});
+    QCOMPARE(opened, QStringList{u"/work/project/.git/hooks/pre-commit"_s});
     // The view writes nothing itself.
-    QCOMPARE(store.storedFindingCount(), 1);
+    QCOMPARE(panel.store.storedFindingCount(), 1);
 }
 
 void FindingsViewTest::deleteKeyDismissesAndUndoRestores()
 {
-    StoreFixture store;
-    const QList<Finding> stored =
-        store.addFindings({findingAged(60, QStringLiteral("high"), QStringLiteral("older")),
-                           findingAged(30, QStringLiteral("critical"), QStringLiteral("newer"))});
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
+    Panel panel({findingAged(60, u"high"_s, u"older"_s), findingAged(30, u"critical"_s, u"newer"_s)});
+    FindingsView& view = panel.view;
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QTRY_COMPARE(view.rows().size(), 2);
     QVERIFY(view.undoButton()->isHidden());
@@ -317,15 +279,15 @@ void FindingsViewTest::deleteKeyDismissesAndUndoRestores()
     top->setFocus();
     QTest::keyClick(top, Qt::Key_Delete);
     QTRY_COMPARE(view.rows().size(), 1);
-    QCOMPARE(view.rows().first()->ruleText(), QStringLiteral("older"));
-    QCOMPARE(store.storedFindingCount(), 1);
+    QCOMPARE(view.rows().first()->ruleText(), u"older"_s);
+    QCOMPARE(panel.store.storedFindingCount(), 1);
     QVERIFY(view.undoButton()->isVisible());
 
     QTest::mouseClick(view.undoButton(), Qt::LeftButton);
     QTRY_COMPARE(view.rows().size(), 2);
-    QCOMPARE(view.rows().first()->finding().id(), stored[1].id());
-    QCOMPARE(view.rows().first()->finding().timestamp(), stored[1].timestamp());
-    QCOMPARE(store.storedFindingCount(), 2);
+    QCOMPARE(view.rows().first()->finding().id(), panel.stored[1].id());
+    QCOMPARE(view.rows().first()->finding().timestamp(), panel.stored[1].timestamp());
+    QCOMPARE(panel.store.storedFindingCount(), 2);
     QVERIFY(view.undoButton()->isHidden());
 
     // The row's own action does the same; closing the panel gives up the undo.
@@ -335,28 +297,24 @@ void FindingsViewTest::deleteKeyDismissesAndUndoRestores()
     view.hide();
     QVERIFY(!view.canUndo());
     view.undoDismiss();
-    QCOMPARE(store.storedFindingCount(), 1);
+    QCOMPARE(panel.store.storedFindingCount(), 1);
 }
 
 void FindingsViewTest::ignoredFindingsShowOnlyWithTheSwitch()
 {
-    StoreFixture store;
-    store.addFindings(
-        {findingAged(60, QStringLiteral("critical"), QStringLiteral("r"), QStringLiteral("/w/a/hook")),
-         findingAged(50, QStringLiteral("critical"), QStringLiteral("r"), QStringLiteral("/w/ab/hook")),
-         findingAged(40, QStringLiteral("critical"), QStringLiteral("r"), QStringLiteral("/w/a/x/y"))});
-    FindingListModel model(store.container.get());
-    FindingsView view(&model);
-    view.show();
+    Panel panel({findingAged(60, u"critical"_s, u"r"_s, u"/w/a/hook"_s),
+                 findingAged(50, u"critical"_s, u"r"_s, u"/w/ab/hook"_s),
+                 findingAged(40, u"critical"_s, u"r"_s, u"/w/a/x/y"_s)});
+    FindingsView& view = panel.view;
     QTRY_COMPARE(view.rows().size(), 3);
     QVERIFY(view.showIgnoredButton()->isHidden());
 
     FindingRow* hook = view.rows().last();
-    QCOMPARE(hook->pathText(), QStringLiteral("/w/a/hook"));
+    QCOMPARE(hook->pathText(), u"/w/a/hook"_s);
     hook->ignoreFolderAction()->trigger();
     QTRY_COMPARE(view.rows().size(), 1);
-    QCOMPARE(view.rows().first()->pathText(), QStringLiteral("/w/ab/hook"));
-    QCOMPARE(store.storedFindingCount(), 3);
+    QCOMPARE(view.rows().first()->pathText(), u"/w/ab/hook"_s);
+    QCOMPARE(panel.store.storedFindingCount(), 3);
     QVERIFY(view.showIgnoredButton()->isVisible());
 
     QTest::mouseClick(view.showIgnoredButton(), Qt::LeftButton);
@@ -375,22 +333,17 @@ void FindingsViewTest::rowCarriesTheDescription_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("shown"); // as the tooltip's plain text and the accessible description show it
     QTest::newRow("none") << QString() << QString();
-    QTest::newRow("plain") << QStringLiteral("Runs a downloaded payload")
-                           << QStringLiteral("Runs a downloaded payload");
-    QTest::newRow("markup stays text")
-        << QStringLiteral("<b>bold</b> & <img src=x>") << QStringLiteral("<b>bold</b> & <img src=x>");
-    QTest::newRow("line break becomes a token")
-        << QStringLiteral("a\nb") << QStringLiteral("a\u27E8U+000A\u27E9b");
+    QTest::newRow("plain") << u"Runs a downloaded payload"_s << u"Runs a downloaded payload"_s;
+    QTest::newRow("markup stays text") << u"<b>bold</b> & <img src=x>"_s << u"<b>bold</b> & <img src=x>"_s;
+    QTest::newRow("line break becomes a token") << u"a\nb"_s << u"a\u27E8U+000A\u27E9b"_s;
 }
 
 void FindingsViewTest::rowCarriesTheDescription()
 {
     QFETCH(QString, description);
     QFETCH(QString, shown);
-    FindingRow row(Finding(QStringLiteral("/p/f"), QStringLiteral("rule"), QStringLiteral("high"), {}, {},
-                           description, {3}));
-    QCOMPARE(row.accessibleDescription(),
-             shown.isEmpty() ? QStringLiteral("/p/f") : shown + QStringLiteral("\n/p/f"));
+    FindingRow row(Finding(u"/p/f"_s, u"rule"_s, u"high"_s, {}, {}, description, {3}));
+    QCOMPARE(row.accessibleDescription(), shown.isEmpty() ? u"/p/f"_s : shown + u"\n/p/f"_s);
     if (shown.isEmpty()) {
         QVERIFY(row.toolTip().isEmpty());
         return;

@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
+
 class StartAtLoginTest : public QObject
 {
     Q_OBJECT
@@ -28,7 +30,6 @@ private slots:
 
 private:
     static void addThroughTheChooser(DirectoryView& view, const QString& folder);
-    static QByteArray entryText(const XdgAutostart& autostart);
 
     QTemporaryDir m_folders;
 };
@@ -44,17 +45,11 @@ void StartAtLoginTest::addThroughTheChooser(DirectoryView& view, const QString& 
     QTRY_COMPARE(int(view.listedPaths().size()), before + 1);
 }
 
-QByteArray StartAtLoginTest::entryText(const XdgAutostart& autostart)
-{
-    QFile file(autostart.entryPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void StartAtLoginTest::firstDirectoryTurnsItOnUntilTheUserChooses()
 {
     StoreFixture store;
     const XdgAutostart autostart;
-    QCOMPARE(autostart.entryPath(), store.configHome() + QStringLiteral("/autostart/tarnwick.desktop"));
+    QCOMPARE(autostart.entryPath(), store.configHome() + u"/autostart/tarnwick.desktop"_s);
     const QString folder = m_folders.path();
     StubNotifier notifier;
     {
@@ -66,7 +61,9 @@ void StartAtLoginTest::firstDirectoryTurnsItOnUntilTheUserChooses()
 
         addThroughTheChooser(view, folder);
         QVERIFY(toggle->isOn());
-        const QByteArray entry = entryText(autostart);
+        QFile entryFile(autostart.entryPath());
+        QVERIFY(entryFile.open(QIODevice::ReadOnly));
+        const QByteArray entry = entryFile.readAll();
         QVERIFY(entry.startsWith("[Desktop Entry]\n"));
         QVERIFY(
             entry.contains("\nExec=" + XdgAutostart::execValue(XdgAutostart::launcherFor()).toUtf8() + "\n"));
@@ -96,17 +93,16 @@ void StartAtLoginTest::firstDirectoryTurnsItOnUntilTheUserChooses()
 void StartAtLoginTest::aFailedWriteIsNotRememberedAsAChoice()
 {
     QTemporaryDir config;
-    XdgAutostart autostart(QStringLiteral("/usr/bin/tarnwick"), config.path());
+    XdgAutostart autostart(u"/usr/bin/tarnwick"_s, config.path());
     // A file where the autostart folder belongs: the entry cannot be written.
-    QFile blocker(config.filePath(QStringLiteral("autostart")));
+    QFile blocker(config.filePath(u"autostart"_s));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QVERIFY(!autostart.enableByDefault());
     QVERIFY(!autostart.setEnabled(true));
     QVERIFY(!autostart.isEnabled());
 
-    StartAtLoginSwitch toggle(
-        nullptr, std::make_unique<XdgAutostart>(QStringLiteral("/usr/bin/tarnwick"), config.path()));
+    StartAtLoginSwitch toggle(nullptr, std::make_unique<XdgAutostart>(u"/usr/bin/tarnwick"_s, config.path()));
     QTest::mouseClick(toggle.checkBox(), Qt::LeftButton);
     QVERIFY(!toggle.isOn());
 
@@ -136,8 +132,8 @@ void StartAtLoginTest::entryEditedByHand()
     QFETCH(QByteArray, text);
     QFETCH(bool, enabled);
     QTemporaryDir config;
-    const XdgAutostart autostart(QStringLiteral("/usr/bin/tarnwick"), config.path());
-    QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("autostart"))));
+    const XdgAutostart autostart(u"/usr/bin/tarnwick"_s, config.path());
+    QVERIFY(QDir().mkpath(config.filePath(u"autostart"_s)));
     QFile file(autostart.entryPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
@@ -176,21 +172,21 @@ void StartAtLoginTest::execValue()
 void StartAtLoginTest::launcherIsTheInstalledOneOnlyWhenItLeadsToTheProgram()
 {
     QTemporaryDir prefix;
-    const QString program = prefix.filePath(QStringLiteral("lib/tarnwick/Tarnwick"));
-    const QString launcher = prefix.filePath(QStringLiteral("bin/tarnwick"));
-    QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("lib/tarnwick"))));
-    QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("bin"))));
+    const QString program = prefix.filePath(u"lib/tarnwick/Tarnwick"_s);
+    const QString launcher = prefix.filePath(u"bin/tarnwick"_s);
+    QVERIFY(QDir().mkpath(prefix.filePath(u"lib/tarnwick"_s)));
+    QVERIFY(QDir().mkpath(prefix.filePath(u"bin"_s)));
     QFile file(program);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     // A build tree: no launcher.
     QCOMPARE(XdgAutostart::launcherFor(program), program);
     // A launcher of another program.
-    QVERIFY(QFile::link(QStringLiteral("/bin/true"), launcher));
+    QVERIFY(QFile::link(u"/bin/true"_s, launcher));
     QCOMPARE(XdgAutostart::launcherFor(program), program);
     QVERIFY(QFile::remove(launcher));
     // The installed layout.
-    QVERIFY(QFile::link(QStringLiteral("../lib/tarnwick/Tarnwick"), launcher));
+    QVERIFY(QFile::link(u"../lib/tarnwick/Tarnwick"_s, launcher));
     QCOMPARE(XdgAutostart::launcherFor(program), launcher);
 }
 

@@ -1,6 +1,6 @@
 // The tray side headless: where the popup goes for an icon anywhere on the screen, the panel as an
-// ordinary window when the desktop has no status area (as under the offscreen platform), a click on
-// the icon, and the balloon notifier that stands in when there is no notification service.
+// ordinary window when the desktop has no status area (as under the offscreen platform), and the balloon
+// notifier that stands in when there is no notification service.
 
 #include "AppFixture.h"
 
@@ -14,14 +14,15 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
+
 class TrayControllerTest : public QObject
 {
     Q_OBJECT
 private slots:
     void popupPosition_data();
     void popupPosition();
-    void withoutStatusAreaThePanelIsAWindow();
-    void iconClickShowsThePanel();
+    void withoutStatusAreaThePanelIsAWindowTheIconShows();
     void popupGetsOutOfTheWayOfTheWindowsItOpens();
     void balloonNotifierWithoutStatusArea();
 };
@@ -45,50 +46,37 @@ void TrayControllerTest::popupPosition()
              expected);
 }
 
-void TrayControllerTest::withoutStatusAreaThePanelIsAWindow()
+void TrayControllerTest::withoutStatusAreaThePanelIsAWindowTheIconShows()
 {
     QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
     StoreFixture store;
+    store.addFinding(u"/p/.git/hooks/pre-push"_s, u"hook"_s, u"critical"_s);
     TrayController tray(store.container.get());
-    QVERIFY(!tray.panel()->isVisible());
+    QWidget* const panel = tray.panel();
+    QVERIFY(!panel->isVisible());
     tray.start();
     // The application must never be invisible: without a tray, the panel opens as a window.
-    QTRY_VERIFY(tray.panel()->isVisible());
+    QTRY_VERIFY(panel->isVisible());
     QVERIFY(!tray.isPanelPopup());
-    QCOMPARE(tray.panel()->size(), TrayController::PanelSize);
-    QVERIFY(tray.findingsView());
+    QCOMPARE(panel->size(), TrayController::PanelSize);
     QVERIFY(!tray.trayIcon()->icon().isNull());
+    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
 
-    // Closing it only hides it; asking again shows the same one.
-    QWidget* const panel = tray.panel();
+    // Closing it only hides it; a click on the icon shows the same one, a middle click does not.
     const QPointer<QWidget> alive(panel);
     QVERIFY(panel->close());
     QVERIFY(!alive.isNull());
-    tray.showPanel();
+    emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
+    QVERIFY(!panel->isVisible());
+    emit tray.trayIcon()->activated(QSystemTrayIcon::Trigger);
     QCOMPARE(tray.panel(), panel);
     QVERIFY(panel->isVisible());
-}
-
-void TrayControllerTest::iconClickShowsThePanel()
-{
-    StoreFixture store;
-    store.addFinding(QStringLiteral("/p/.git/hooks/pre-push"), QStringLiteral("hook"),
-                     QStringLiteral("critical"));
-    TrayController tray(store.container.get());
-    emit tray.trayIcon()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(tray.panel()->isVisible());
-    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
-    // A middle click is not a request for the panel.
-    tray.panel()->hide();
-    emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
-    QVERIFY(!tray.panel()->isVisible());
 }
 
 void TrayControllerTest::popupGetsOutOfTheWayOfTheWindowsItOpens()
 {
     StoreFixture store;
-    const Finding finding = store.addFinding(QStringLiteral("/p/.vscode/tasks.json"), QStringLiteral("task"),
-                                             QStringLiteral("high"));
+    const Finding finding = store.addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
     AppDelegate delegate(nullptr, nullptr);
     TrayController tray(store.container.get());
     delegate.servePanel(tray.findingsView());
@@ -134,13 +122,12 @@ void TrayControllerTest::balloonNotifierWithoutStatusArea()
 
     // A click on the balloon leads back to the finding it announced.
     QSignalSpy activated(&notifier, &Notifier::activated);
-    notifier.notify({QStringLiteral("\u26D4 Critical: hook"), QStringLiteral("/p/hook"),
-                     Notifier::Urgency::Critical, QStringLiteral("/p/hook"), QStringLiteral("hook"),
-                     QString()});
+    notifier.notify({u"\u26D4 Critical: hook"_s, u"/p/hook"_s, Notifier::Urgency::Critical, u"/p/hook"_s,
+                     u"hook"_s, QString()});
     emit icon.messageClicked();
     QCOMPARE(activated.size(), 1);
-    QCOMPARE(activated.first().at(0).toString(), QStringLiteral("/p/hook"));
-    QCOMPARE(activated.first().at(1).toString(), QStringLiteral("hook"));
+    QCOMPARE(activated.first().at(0).toString(), u"/p/hook"_s);
+    QCOMPARE(activated.first().at(1).toString(), u"hook"_s);
 }
 
 QTEST_MAIN(TrayControllerTest)

@@ -6,13 +6,15 @@
 #include <QDBusVariant>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 namespace tw::test {
 
 namespace {
 
-const QString RegistryService = QStringLiteral("org.a11y.atspi.Registry");
-const QString Root = QStringLiteral("/org/a11y/atspi/accessible/root");
-const QString AccessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+const QString RegistryService = u"org.a11y.atspi.Registry"_s;
+const QString Root = u"/org/a11y/atspi/accessible/root"_s;
+const QString AccessibleInterface = u"org.a11y.atspi.Accessible"_s;
 constexpr int callTimeoutMs = 5000;
 // Deep enough for a button in a header in a frame in a window; bounded against a cyclic tree.
 constexpr int maxDepth = 12;
@@ -20,18 +22,17 @@ constexpr int maxDepth = 12;
 } // namespace
 
 AccessibleTree::AccessibleTree(const QString& busAddress)
-    : m_connectionName(QStringLiteral("a11y-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    : m_connectionName(u"a11y-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
     , m_bus(QDBusConnection::connectToBus(busAddress, m_connectionName))
 {
     if (!m_bus.isConnected() ||
-        !m_bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"),
-                       QStringLiteral("StateChanged"), this, SLOT(objectStateChanged(QDBusMessage))))
+        !m_bus.connect(QString(), QString(), u"org.a11y.atspi.Event.Object"_s, u"StateChanged"_s, this,
+                       SLOT(objectStateChanged(QDBusMessage))))
         return;
     // "object:" alone: every object event, "showing" among them.
-    QDBusMessage listen =
-        QDBusMessage::createMethodCall(RegistryService, QStringLiteral("/org/a11y/atspi/registry"),
-                                       RegistryService, QStringLiteral("RegisterEvent"));
-    listen << QStringLiteral("object:");
+    QDBusMessage listen = QDBusMessage::createMethodCall(RegistryService, u"/org/a11y/atspi/registry"_s,
+                                                         RegistryService, u"RegisterEvent"_s);
+    listen << u"object:"_s;
     m_listening = m_bus.call(listen, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 
@@ -50,10 +51,9 @@ void AccessibleTree::objectStateChanged(const QDBusMessage& message)
 
 QList<AccessibleTree::Node> AccessibleTree::children(const Node& node)
 {
-    const QDBusMessage reply =
-        m_bus.call(QDBusMessage::createMethodCall(node.service, node.path, AccessibleInterface,
-                                                  QStringLiteral("GetChildren")),
-                   QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = m_bus.call(
+        QDBusMessage::createMethodCall(node.service, node.path, AccessibleInterface, u"GetChildren"_s),
+        QDBus::Block, callTimeoutMs);
     QList<Node> out;
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return out;
@@ -74,9 +74,9 @@ QList<AccessibleTree::Node> AccessibleTree::children(const Node& node)
 
 QString AccessibleTree::name(const Node& node)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        node.service, node.path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << AccessibleInterface << QStringLiteral("Name");
+    QDBusMessage get = QDBusMessage::createMethodCall(node.service, node.path,
+                                                      u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    get << AccessibleInterface << u"Name"_s;
     const QDBusMessage reply = m_bus.call(get, QDBus::Block, callTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
@@ -117,8 +117,7 @@ bool AccessibleTree::press(const QString& window, const QString& control)
         if (!target)
             continue;
         QDBusMessage action = QDBusMessage::createMethodCall(target->service, target->path,
-                                                             QStringLiteral("org.a11y.atspi.Action"),
-                                                             QStringLiteral("DoAction"));
+                                                             u"org.a11y.atspi.Action"_s, u"DoAction"_s);
         action << 0;
         const QDBusMessage reply = m_bus.call(action, QDBus::Block, callTimeoutMs);
         // A control that quits the application may take its answer with it: only a "no" is a refusal.

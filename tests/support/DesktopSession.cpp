@@ -8,6 +8,8 @@
 #include <csignal>
 #include <sys/prctl.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tw::test {
 
 namespace {
@@ -49,11 +51,11 @@ QString sourcePath(const char* relative)
 DesktopSession::DesktopSession()
 {
     if (!m_dir.isValid())
-        m_error = QStringLiteral("cannot make a temporary folder");
+        m_error = u"cannot make a temporary folder"_s;
     else if (startXvfb() && startBus() && startAccessibilityBus() && startDunst())
         waitForDunstOnBus();
     if (!m_error.isEmpty())
-        m_error += QStringLiteral("\n") + logs();
+        m_error += u"\n"_s + logs();
 }
 
 DesktopSession::~DesktopSession()
@@ -86,24 +88,21 @@ bool DesktopSession::startXvfb()
 {
     // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
     // parallel sessions never fight over a display.
-    const QString number =
-        startReporting(m_xvfb, QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp"), QStringLiteral("-noreset")},
-                       QStringLiteral("display"), QStringLiteral("xvfb.log"));
-    m_display = QStringLiteral(":") + number;
+    const QString number = startReporting(m_xvfb, u"Xvfb"_s,
+                                          {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s,
+                                           u"-nolisten"_s, u"tcp"_s, u"-noreset"_s},
+                                          u"display"_s, u"xvfb.log"_s);
+    m_display = u":"_s + number;
     return !number.isEmpty();
 }
 
 bool DesktopSession::startBus()
 {
     // No service activation in this configuration: nothing can start a second dunst behind our back.
-    m_busAddress =
-        startReporting(m_bus, QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--config-file=") + sourcePath("tests/desktop/session-bus.conf"),
-                        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
-                       QStringLiteral("bus"), QStringLiteral("dbus.log"));
+    m_busAddress = startReporting(m_bus, u"dbus-daemon"_s,
+                                  {u"--config-file="_s + sourcePath("tests/desktop/session-bus.conf"),
+                                   u"--nofork"_s, u"--print-address=1"_s},
+                                  u"bus"_s, u"dbus.log"_s);
     return !m_busAddress.isEmpty();
 }
 
@@ -118,7 +117,7 @@ bool DesktopSession::startDaemon(std::unique_ptr<QProcess>& process, const QStri
     dieWithParent(*process);
     process->start(program, arguments);
     if (!process->waitForStarted(startTimeoutMs))
-        m_error = program + QStringLiteral(" did not start: ") + process->errorString();
+        m_error = program + u" did not start: "_s + process->errorString();
     return m_error.isEmpty();
 }
 
@@ -129,7 +128,7 @@ QString DesktopSession::startReporting(std::unique_ptr<QProcess>& process, const
         return {};
     const auto ended = [&] { return process->state() == QProcess::NotRunning; };
     if (!pollUntil([&] { return readFile(m_dir.filePath(out)).endsWith('\n') || ended(); }) || ended()) {
-        m_error = program + QStringLiteral(" reported nothing");
+        m_error = program + u" reported nothing"_s;
         return {};
     }
     return QString::fromLatin1(readFile(m_dir.filePath(out)).trimmed());
@@ -138,15 +137,10 @@ QString DesktopSession::startReporting(std::unique_ptr<QProcess>& process, const
 QByteArray DesktopSession::askBus(const QString& destination, const QString& path, const QString& method,
                                   const QStringList& arguments) const
 {
-    QProcess query;
-    query.setProcessEnvironment(environment());
-    query.start(QStringLiteral("dbus-send"),
-                QStringList{QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
-                            QStringLiteral("--dest=") + destination, path, method} +
-                    arguments);
-    if (!query.waitForFinished(5000) || query.exitCode() != 0)
-        return {};
-    return query.readAllStandardOutput().trimmed();
+    QByteArray reply;
+    const QStringList call{u"--session"_s, u"--print-reply=literal"_s, u"--dest="_s + destination, path,
+                           method};
+    return run(u"dbus-send"_s, call + arguments, &reply, 5000) == 0 ? reply.trimmed() : QByteArray();
 }
 
 bool DesktopSession::startAccessibilityBus()
@@ -155,29 +149,25 @@ bool DesktopSession::startAccessibilityBus()
     // and says on the session bus where that is and that a screen reader runs, so Qt exports its widgets.
     // The registry leaves with the session bus. (Qt 6.4 never turns on with AT_SPI_BUS_ADDRESS alone.)
     QProcessEnvironment env = environment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-    if (!startDaemon(m_a11yLauncher, QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
-                     {QStringLiteral("--launch-immediately"), QStringLiteral("--a11y=1"),
-                      QStringLiteral("--screen-reader=1")},
-                     QStringLiteral("a11y.log"), QStringLiteral("a11y.log"), env))
+    env.insert(u"XDG_RUNTIME_DIR"_s, m_dir.path());
+    if (!startDaemon(m_a11yLauncher, u"/usr/libexec/at-spi-bus-launcher"_s,
+                     {u"--launch-immediately"_s, u"--a11y=1"_s, u"--screen-reader=1"_s}, u"a11y.log"_s,
+                     u"a11y.log"_s, env))
         return false;
     pollUntil([&] {
         m_a11yBusAddress =
-            QString::fromLatin1(askBus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                       QStringLiteral("org.a11y.Bus.GetAddress")));
+            QString::fromLatin1(askBus(u"org.a11y.Bus"_s, u"/org/a11y/bus"_s, u"org.a11y.Bus.GetAddress"_s));
         return !m_a11yBusAddress.isEmpty() || m_a11yLauncher->state() == QProcess::NotRunning;
     });
     if (m_a11yBusAddress.isEmpty())
-        m_error = QStringLiteral("at-spi-bus-launcher did not give the accessibility bus");
+        m_error = u"at-spi-bus-launcher did not give the accessibility bus"_s;
     return !m_a11yBusAddress.isEmpty();
 }
 
 bool DesktopSession::startDunst()
 {
-    return startDaemon(
-        m_dunst, QStringLiteral("dunst"),
-        {QStringLiteral("-config"), sourcePath("tests/desktop/dunstrc"), QStringLiteral("-print")},
-        QStringLiteral("dunst.out"), QStringLiteral("dunst.log"), environment());
+    return startDaemon(m_dunst, u"dunst"_s, {u"-config"_s, sourcePath("tests/desktop/dunstrc"), u"-print"_s},
+                       u"dunst.out"_s, u"dunst.log"_s, environment());
 }
 
 bool DesktopSession::waitForDunstOnBus()
@@ -186,13 +176,13 @@ bool DesktopSession::waitForDunstOnBus()
     const QByteArray expected = QByteArray::number(m_dunst->processId());
     const bool owned = pollUntil([&] {
         return m_dunst->state() == QProcess::NotRunning ||
-               askBus(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                      QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                      {QStringLiteral("string:org.freedesktop.Notifications")})
+               askBus(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
+                      u"org.freedesktop.DBus.GetConnectionUnixProcessID"_s,
+                      {u"string:org.freedesktop.Notifications"_s})
                    .endsWith(" " + expected);
     });
     if (!owned || m_dunst->state() == QProcess::NotRunning) {
-        m_error = QStringLiteral("dunst did not take org.freedesktop.Notifications on the private bus");
+        m_error = u"dunst did not take org.freedesktop.Notifications on the private bus"_s;
         return false;
     }
     return true;
@@ -201,9 +191,9 @@ bool DesktopSession::waitForDunstOnBus()
 QProcessEnvironment DesktopSession::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.insert(u"DISPLAY"_s, m_display);
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
+    environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
     return environment;
 }
 
@@ -217,38 +207,33 @@ QList<DesktopSession::Notification> DesktopSession::notifications()
 {
     // dunst -print writes one brace-delimited block per notification: "\tkey: 'value'" lines, with
     // values that may span lines, and an "actions: { "key": "label" }" block.
-    const QString text = QString::fromUtf8(readFile(m_dir.filePath(QStringLiteral("dunst.out"))));
-    static const QRegularExpression field(QStringLiteral("^\\t(\\w+): '(.*?)'$"),
+    const QString text = QString::fromUtf8(readFile(m_dir.filePath(u"dunst.out"_s)));
+    static const QRegularExpression field(u"^\\t(\\w+): (?:'(.*?)'|([^'\\n]*))$"_s,
                                           QRegularExpression::MultilineOption |
                                               QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression plain(QStringLiteral("^\\t(\\w+): ([^'\\n]*)$"),
-                                          QRegularExpression::MultilineOption);
-    static const QRegularExpression action(QStringLiteral("^\\t\\t\"([^\"]*)\": "),
-                                           QRegularExpression::MultilineOption);
+    static const QRegularExpression action(u"^\\t\\t\"([^\"]*)\": "_s, QRegularExpression::MultilineOption);
 
     QList<Notification> list;
-    for (const QString& block : text.split(QStringLiteral("\n}\n"), Qt::SkipEmptyParts)) {
-        if (!block.contains(QStringLiteral("appname:")))
+    for (const QString& block : text.split(u"\n}\n"_s, Qt::SkipEmptyParts)) {
+        if (!block.contains(u"appname:"_s))
             continue;
         Notification n;
         for (auto it = field.globalMatch(block); it.hasNext();) {
             const auto match = it.next();
             const QString key = match.captured(1);
-            if (key == QLatin1String("appname"))
-                n.appName = match.captured(2);
-            else if (key == QLatin1String("summary"))
-                n.summary = match.captured(2);
-            else if (key == QLatin1String("body"))
-                n.body = match.captured(2);
+            const QString value = match.hasCaptured(2) ? match.captured(2) : match.captured(3).trimmed();
+            if (key == "appname"_L1)
+                n.appName = value;
+            else if (key == "summary"_L1)
+                n.summary = value;
+            else if (key == "body"_L1)
+                n.body = value;
+            else if (key == "urgency"_L1)
+                n.urgency = value;
+            else if (key == "id"_L1)
+                n.id = value.toUInt();
         }
-        for (auto it = plain.globalMatch(block); it.hasNext();) {
-            const auto match = it.next();
-            if (match.captured(1) == QLatin1String("urgency"))
-                n.urgency = match.captured(2).trimmed();
-            else if (match.captured(1) == QLatin1String("id"))
-                n.id = match.captured(2).trimmed().toUInt();
-        }
-        const qsizetype actions = block.indexOf(QStringLiteral("\tactions: {"));
+        const qsizetype actions = block.indexOf(u"\tactions: {"_s);
         if (actions >= 0) {
             for (auto it = action.globalMatch(block, actions); it.hasNext();)
                 n.actions.append(it.next().captured(1));
@@ -258,14 +243,14 @@ QList<DesktopSession::Notification> DesktopSession::notifications()
     return list;
 }
 
-int DesktopSession::dunstctl(const QStringList& arguments, QByteArray* output) const
+int DesktopSession::run(const QString& program, const QStringList& arguments, QByteArray* output,
+                        int timeoutMs) const
 {
     QProcess process;
     process.setProcessEnvironment(environment());
-    process.start(QStringLiteral("dunstctl"), arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        stop(process);
         return -1;
     }
     if (output)
@@ -277,7 +262,7 @@ QString DesktopSession::logs() const
 {
     QString text;
     for (const char* name : {"xvfb.log", "dbus.log", "a11y.log", "dunst.log", "dunst.out"}) {
-        text += QStringLiteral("--- %1\n").arg(QLatin1String(name));
+        text += u"--- %1\n"_s.arg(QLatin1String(name));
         text += QString::fromUtf8(readFile(m_dir.filePath(QLatin1String(name))).right(4000));
     }
     return text;

@@ -61,8 +61,15 @@ public:
     // Ends the notification daemon (by pid), leaving display and bus up: "no notification service".
     void stopNotificationDaemon() { stop(m_dunst); }
 
-    // Runs dunstctl against this session's dunst; returns its exit code (-1 when it did not finish).
-    int dunstctl(const QStringList& arguments, QByteArray* output = nullptr) const;
+    // Runs `program` on this desktop (with environment()) for at most `timeoutMs`: its exit code (-1 when
+    // it did not finish or crashed), its standard output into `output` when given.
+    int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+            int timeoutMs = 15000) const;
+    // Runs dunstctl against this session's dunst.
+    int dunstctl(const QStringList& arguments, QByteArray* output = nullptr) const
+    {
+        return run(QStringLiteral("dunstctl"), arguments, output, 10000);
+    }
 
     // The logs of Xvfb, dbus-daemon and dunst, for failure messages.
     QString logs() const;

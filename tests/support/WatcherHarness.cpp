@@ -62,31 +62,27 @@ WatchLine decodeWatchLine(std::string raw)
     WatchLine line;
     line.raw = std::move(raw);
     const auto json = nlohmann::json::parse(line.raw, nullptr, false);
-    if (json.is_object() && json.contains("path") && json["path"].is_string() && json.contains("types") &&
-        json["types"].is_array() && json.contains("rule") && json["rule"].is_string() &&
-        json.contains("severity") && json["severity"].is_string()) {
-        line.path = json["path"];
-        for (const auto& t : json["types"]) {
-            if (!t.is_string())
-                return line;
-            line.types.push_back(t);
-        }
-        line.rule = json["rule"];
-        line.severity = json["severity"];
-        if (json.contains("reason") && json["reason"].is_string())
-            line.reason = json["reason"];
-        if (json.contains("description") && json["description"].is_string())
-            line.description = json["description"];
-        if (json.contains("lines") && json["lines"].is_array()) {
-            for (const auto& n : json["lines"])
-                line.lines.push_back(n.is_number_unsigned() ? n.get<std::uint32_t>() : 0);
-        }
-        line.rawPath = json.contains("pathBytes") && json["pathBytes"].is_string()
-                           ? base64Decode(json["pathBytes"])
-                           : line.path;
-        line.decoded = true;
+    WatchLine event = line;
+    try {
+        event.path = json.at("path").get<std::string>();
+        event.types = json.at("types").get<std::vector<std::string>>();
+        event.rule = json.at("rule").get<std::string>();
+        event.severity = json.at("severity").get<std::string>();
+    } catch (const nlohmann::json::exception&) {
+        return line;
     }
-    return line;
+    const auto text = [&](const char* key) {
+        return json.contains(key) && json[key].is_string() ? json[key].get<std::string>() : std::string();
+    };
+    event.reason = text("reason");
+    event.description = text("description");
+    if (json.contains("lines") && json["lines"].is_array()) {
+        for (const auto& n : json["lines"])
+            event.lines.push_back(n.is_number_unsigned() ? n.get<std::uint32_t>() : 0);
+    }
+    event.rawPath = text("pathBytes").empty() ? event.path : base64Decode(text("pathBytes"));
+    event.decoded = true;
+    return event;
 }
 
 Watcher::Watcher(WatcherSetup setup)
