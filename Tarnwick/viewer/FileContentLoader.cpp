@@ -6,6 +6,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 QString fileReadFailureText()
 {
@@ -17,7 +19,28 @@ FileContent readFileContent(const QString& path, qint64 limit, const ReadBounds&
     return readFileContent(QFile::encodeName(path), limit, bounds);
 }
 
-FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const ReadBounds& bounds)
+namespace {
+
+// The whole lines of the first piece read of a file longer than kFileOpeningBytes.
+std::optional<FileOpening> openingOf(QByteArrayView piece, qint64 textBytes)
+{
+    const QByteArrayView head = piece.first(std::min<qsizetype>(piece.size(), kFileOpeningBytes));
+    // A line feed is never part of a multi-byte character: cutting at one splits none.
+    const qsizetype lastLineFeed = head.lastIndexOf('\n');
+    if (lastLineFeed < 0)
+        return std::nullopt;
+    std::optional<QString> text = decodeUtf8Strictly(QByteArray::fromRawData(head.data(), lastLineFeed));
+    if (!text)
+        return std::nullopt;
+    const qint64 lineFeeds = std::count(head.begin(), head.begin() + lastLineFeed + 1, '\n');
+    return FileOpening{std::move(*text),
+                       static_cast<qsizetype>(lineFeeds * textBytes / (lastLineFeed + 1) + 1)};
+}
+
+} // namespace
+
+FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const ReadBounds& bounds,
+                            const FileOpeningSink& opening)
 {
     FileContent result;
     auto fail = [&result] {
@@ -38,7 +61,13 @@ FileContent readFileContent(const QByteArray& nativePath, qint64 limit, const Re
     // Line feeds are counted in the bytes while they are at hand: the same count as in the text (a line
     // feed is one byte and one unit), without another pass over tens of megabytes.
     qsizetype lineFeeds = 0;
-    const ReadEnd end = file->read(limit, bounds, [&stream, &lineFeeds](QByteArrayView part) {
+    const qint64 textBytes = std::min(result.fileSize, limit);
+    bool first = true;
+    const ReadEnd end = file->read(limit, bounds, [&](QByteArrayView part) {
+        if (std::exchange(first, false) && opening && textBytes > kFileOpeningBytes) {
+            if (std::optional<FileOpening> start = openingOf(part, textBytes))
+                opening(std::move(*start));
+        }
         stream.feed(part);
         lineFeeds += std::count(part.begin(), part.end(), '\n');
     });

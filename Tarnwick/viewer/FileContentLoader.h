@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What the viewer shows for a file it cannot read or decode. The dash is U+2014.
 QString fileReadFailureText();
 
@@ -23,15 +25,30 @@ struct FileContent
     qsizetype lineCount = 1; // lines of `text` split at "\n", counted while reading
 };
 
+// Reading and decoding tens of megabytes takes a few times longer than reading them: a file larger than
+// this has the whole lines of its first this many bytes decoded and handed over while the rest is read.
+inline constexpr qint64 kFileOpeningBytes = 256 * 1024;
+
+struct FileOpening
+{
+    QString text;           // lines split at "\n", without the line feed after the last
+    qsizetype lineEstimate; // lines the whole text would have at the opening's bytes per line
+};
+
+// Called at most once, on the reading thread, before the rest of the file is read; not called when the
+// opening bytes hold no line feed or are not UTF-8. The text that follows may still fail as a whole.
+using FileOpeningSink = std::function<void(FileOpening)>;
+
 // Reads a regular file (following symbolic links) without blocking on FIFOs or devices. A file whose
 // bytes are not valid UTF-8 fails as a whole; a file larger than `limit` is cut after its last line
 // feed within the limit (or, for one giant line, at the last whole character). Reading stopped by
 // `bounds` fails.
 FileContent readFileContent(const QString& path, qint64 limit = kFileContentLimit,
                             const ReadBounds& bounds = {});
-// The same for a path given as its exact bytes (a name that is not UTF-8 has no QString that opens it).
+// The same for a path given as its exact bytes (a name that is not UTF-8 has no QString that opens it),
+// handing the opening of a long file to `opening` first when given.
 FileContent readFileContent(const QByteArray& nativePath, qint64 limit = kFileContentLimit,
-                            const ReadBounds& bounds = {});
+                            const ReadBounds& bounds = {}, const FileOpeningSink& opening = {});
 
 // The text only: the file's text or the read-failure text.
 QString loadFileContent(const QString& path);

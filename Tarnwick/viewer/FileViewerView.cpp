@@ -236,6 +236,7 @@ void FileViewerView::startLoading()
     m_contentScrolled = false;
     m_diffScrolled = false;
     m_pendingDiff.reset();
+    m_pendingContentDisplay.reset();
     m_pendingDiffDisplay.reset();
 
     ViewerDeliveries deliveries;
@@ -260,9 +261,9 @@ void FileViewerView::applyContent(quint64 generation, const std::shared_ptr<View
 {
     if (generation != m_generation)
         return;
-    m_content = result->content.text;
-    m_truncated = result->content.truncated;
-    m_fileSize = result->content.fileSize;
+    // Read ahead, the opening lines come without the content, which follows with the whole text; until
+    // then nothing of an earlier load stays.
+    takeContent(result->content ? std::move(*result->content) : FileContent{});
     m_contentPartial = result->partial;
     m_contentView->showPrepared(std::move(result->prepared));
     m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
@@ -292,9 +293,14 @@ void FileViewerView::applyDiff(quint64 generation, const std::shared_ptr<ViewerD
     updateNote();
     m_loading = false;
     emit loaded();
-    if (m_pendingDiffDisplay)
-        applyDiffDisplay(generation, std::exchange(m_pendingDiffDisplay, nullptr));
-    else if (!isShowingOpeningLinesOnly())
+    // Whole texts that arrived meanwhile follow loaded(); the last of them brings fullyShown().
+    const auto contentDisplay = std::exchange(m_pendingContentDisplay, nullptr);
+    const auto diffDisplay = std::exchange(m_pendingDiffDisplay, nullptr);
+    if (contentDisplay)
+        applyContentDisplay(generation, contentDisplay);
+    if (diffDisplay)
+        applyDiffDisplay(generation, diffDisplay);
+    if (!contentDisplay && !diffDisplay && !isShowingOpeningLinesOnly())
         emit fullyShown();
 }
 
@@ -303,14 +309,27 @@ void FileViewerView::applyContentDisplay(quint64 generation,
 {
     if (generation != m_generation)
         return;
+    if (!m_diffApplied) {
+        m_pendingContentDisplay = result;
+        return;
+    }
+    if (result->content)
+        takeContent(std::move(*result->content));
     m_contentView->showPrepared(std::move(result->prepared));
     // The opening lines could not carry marks past their end.
     m_contentView->setMarkedRows(fileRowsOfLines(m_lines));
     scrollToFirstMatch(m_contentView, m_contentScrolled, false);
     m_contentPartial = false;
     updateNote();
-    if (m_diffApplied && !isShowingOpeningLinesOnly())
+    if (!isShowingOpeningLinesOnly())
         emit fullyShown();
+}
+
+void FileViewerView::takeContent(FileContent content)
+{
+    m_content = std::move(content.text);
+    m_truncated = content.truncated;
+    m_fileSize = content.fileSize;
 }
 
 void FileViewerView::applyDiffDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result)
@@ -348,7 +367,7 @@ void FileViewerView::scrollToFirstMatch(MarkedTextView* view, bool& done, bool o
     // The first match may lie past the opening lines of a long text: then it is reached once the
     // whole text is shown.
     const std::vector<int>& rows = view->markedRows();
-    if (done || rows.empty() || (openingLinesOnly && rows.front() >= kOpeningLines))
+    if (done || rows.empty() || (openingLinesOnly && rows.front() >= view->lineCount()))
         return;
     view->scrollToRow(rows.front());
     done = true;

@@ -9,6 +9,7 @@
 #include <memory>
 
 class DiffView;
+struct FileContent;
 class FileContentView;
 class FindingBanner;
 class MarkedTextView;
@@ -28,8 +29,9 @@ struct ViewerLoadChannel;
 // them in the tab shown.
 //
 // Each time the view is shown it reads the file and runs git off the UI thread, then applies the
-// results on the UI thread in a fixed order: the content, then the diff, then the tab choice (File
-// when the diff is empty, even if the user picked a tab meanwhile). `loaded()` follows.
+// results on the UI thread in a fixed order: the content (of a long text, its opening lines), then the
+// diff, then the tab choice (File when the diff is empty, even if the user picked a tab meanwhile).
+// `loaded()` follows; then the whole of long texts, and `fullyShown()`.
 class FileViewerView : public QWidget
 {
     Q_OBJECT
@@ -44,7 +46,8 @@ public:
     ViewerTab selectedTab() const { return m_selectedTab; }
     void setSelectedTab(ViewerTab tab);
 
-    // The file's text (or the read-failure text) and git's diff; both "" until loaded.
+    // The file's text (or the read-failure text) and git's diff; both "" until loaded. A file too long
+    // to read before its opening lines are shown has its text "" until fullyShown().
     QString content() const { return m_content; }
     QString diff() const { return m_diff; }
     // True when the file was larger than what the viewer reads and only its start is shown.
@@ -85,6 +88,7 @@ private:
     void applyDiff(quint64 generation, const std::shared_ptr<ViewerDiffResult>& result);
     void applyContentDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result);
     void applyDiffDisplay(quint64 generation, const std::shared_ptr<ViewerDisplayResult>& result);
+    void takeContent(FileContent content);
     void updateNote();
     void openInDefaultApplication();
     MarkedTextView* shownTextView() const;
@@ -110,7 +114,8 @@ private:
     bool m_contentScrolled = false; // to the first match, once per load
     bool m_diffScrolled = false;
     qint64 m_fileSize = 0;
-    std::shared_ptr<ViewerDiffResult> m_pendingDiff; // arrived before the content of its load
+    std::shared_ptr<ViewerDiffResult> m_pendingDiff;              // arrived before the content of its load
+    std::shared_ptr<ViewerDisplayResult> m_pendingContentDisplay; // arrived before loaded()
     std::shared_ptr<ViewerDisplayResult> m_pendingDiffDisplay;
 
     QButtonGroup* m_tabButtons = nullptr;

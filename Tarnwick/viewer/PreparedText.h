@@ -15,8 +15,8 @@ struct PreparedText
     QString text;                         // lines separated by "\n"
     std::vector<qsizetype> lineStarts{0}; // offset in `text` of each line's first character
     std::vector<MarkSpan> marks;          // in text order
-    // Lines of the whole text when this holds only its opening lines, counted off the UI thread so the
-    // gutter is sized for the whole from the start; 0 otherwise.
+    // Lines of the whole text when this holds only its opening lines, counted off the UI thread (or, for
+    // a file still being read, estimated) so the gutter is sized for the whole from the start; 0 otherwise.
     qsizetype wholeLineCount = 0;
 
     qsizetype lineCount() const { return static_cast<qsizetype>(lineStarts.size()); }

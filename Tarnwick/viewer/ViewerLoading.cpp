@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -113,13 +114,34 @@ void startViewerLoad(const std::shared_ptr<ViewerLoadChannel>& channel, const QB
     viewerThreadPool()->start([channel, nativePath, deliveries] {
         if (channel->cancelled.load())
             return;
-        auto result = std::make_shared<ViewerContentResult>();
         const ReadBounds bounds{std::chrono::steady_clock::now() + kViewerReadTimeout, &channel->cancelled};
-        result->content = readFileContent(nativePath, kFileContentLimit, bounds);
+        bool readAhead = false;
+        const auto deliverOpening = [&](FileOpening opening) {
+            auto result = std::make_shared<ViewerContentResult>();
+            result->partial = true;
+            QString lines = openingLines(opening.text, kOpeningLines);
+            // Cut right before a line feed: a CR left at the end is a CRLF's, which a file does not show.
+            if (lines.endsWith(QLatin1Char('\r')))
+                lines.chop(1);
+            result->prepared = prepareText(lines, CrlfEnd::Drop);
+            result->prepared.wholeLineCount = std::max(opening.lineEstimate, result->prepared.lineCount());
+            deliver(channel, std::move(result), deliveries.content);
+            readAhead = true;
+        };
+        FileContent content = readFileContent(nativePath, kFileContentLimit, bounds, deliverOpening);
         if (channel->cancelled.load())
             return;
-        const QString text = result->content.text;
-        const qsizetype lines = result->content.lineCount;
+        if (readAhead) {
+            auto display = std::make_shared<ViewerDisplayResult>();
+            display->prepared = prepareText(content.text, CrlfEnd::Drop);
+            display->content = std::move(content);
+            deliver(channel, std::move(display), deliveries.contentDisplay);
+            return;
+        }
+        auto result = std::make_shared<ViewerContentResult>();
+        const QString text = content.text;
+        const qsizetype lines = content.lineCount;
+        result->content = std::move(content);
         deliverText(channel, std::move(result), text, lines, CrlfEnd::Drop, deliveries.content,
                     deliveries.contentDisplay);
     });

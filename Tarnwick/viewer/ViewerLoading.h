@@ -5,8 +5,9 @@
 // cancels the old work, and nothing is ever delivered to a deleted view.
 //
 // Preparing a long text (tokens, cut lines, the offset of every line) is a pass over all of it, so a
-// long text is delivered twice: first its opening lines ready to show (with the whole text, which is
-// what the view stores), then the whole text prepared.
+// long text is delivered twice: first its opening lines ready to show, then the whole text prepared.
+// A long file's opening lines are decoded from its first bytes and delivered before the rest is read;
+// its content comes with the whole text. Otherwise the content comes with the opening lines.
 
 #include "viewer/FileContentLoader.h"
 #include "viewer/PreparedText.h"
@@ -18,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class FileViewerView;
 class QThreadPool;
@@ -36,7 +38,7 @@ inline constexpr qsizetype kOpeningLines = 2000;
 
 struct ViewerContentResult
 {
-    FileContent content;
+    std::optional<FileContent> content; // none when read ahead: it comes with the ViewerDisplayResult
     PreparedText prepared;
     bool partial = false; // `prepared` holds only the opening lines; a ViewerDisplayResult follows
 };
@@ -52,6 +54,7 @@ struct ViewerDiffResult
 struct ViewerDisplayResult
 {
     PreparedText prepared;
+    std::optional<FileContent> content; // the file's, when its opening lines were read ahead of it
 };
 
 // Pool for the viewer's work, shared by all viewer windows. Every task ends by its deadline, so a

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <future>
 #include <unistd.h>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -117,6 +118,40 @@ TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     content = readFileContent(giant, 6);
     EXPECT_TRUE(content.truncated);
     EXPECT_EQ(content.text, u16(u"aa\u20AC"));
+}
+
+// A long file's opening: whole lines of its first bytes, handed over once, before the whole text.
+TEST_F(ViewerFileLoaderTest, LongFilesHandOverTheirOpeningLinesFirst)
+{
+    const QByteArray lines = QByteArray("line \xE2\x82\xAC\r\n").repeated(kFileOpeningBytes / 5);
+    struct Row
+    {
+        const char* name;
+        QByteArray bytes;
+        bool opening;
+    };
+    const Row rows[] = {
+        {"lines", lines, true},
+        {"not UTF-8 past the opening", lines + "\xFF\n", true},
+        {"not UTF-8 in the opening", "\xFF\n" + lines, false},
+        {"no line feed in the opening", QByteArray(kFileOpeningBytes, 'x') + '\n' + lines, false},
+        {"no longer than the opening", lines.first(kFileOpeningBytes), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<FileOpening> openings;
+        const FileContent content =
+            readFileContent(QFile::encodeName(write(QStringLiteral("f.txt"), row.bytes)), kFileContentLimit,
+                            {}, [&](FileOpening opening) { openings.push_back(std::move(opening)); });
+        ASSERT_EQ(openings.size(), row.opening ? 1u : 0u);
+        EXPECT_EQ(content.readFailed, row.bytes.contains('\xFF'));
+        if (!row.opening)
+            continue;
+        // Whole lines, most of the opening bytes, and the gutter sized for about the whole.
+        EXPECT_TRUE(row.bytes.startsWith(openings[0].text.toUtf8() + '\n'));
+        EXPECT_GT(openings[0].text.size(), kFileOpeningBytes / 3);
+        EXPECT_NEAR(openings[0].lineEstimate, row.bytes.count('\n') + 1, 2);
+    }
 }
 
 TEST_F(ViewerFileLoaderTest, FollowsSymbolicLinksToRegularFiles)

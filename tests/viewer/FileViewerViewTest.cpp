@@ -83,6 +83,7 @@ private slots:
     void openButtonOpensAsTextOnly_data();
     void openButtonOpensAsTextOnly();
     void invisibleCharactersAreMarkedInBothTabs();
+    void longTextsShowTheirOpeningLinesFirst_data();
     void longTextsShowTheirOpeningLinesFirst();
     void aLongLineNeverHoldsUpIntake_data();
     void aLongLineNeverHoldsUpIntake();
@@ -449,13 +450,23 @@ void FileViewerViewTest::invisibleCharactersAreMarkedInBothTabs()
     QCOMPARE(named.findChild<QLabel*>(QStringLiteral("ruleBadge"))->text(), QStringLiteral("ruleU+200B"));
 }
 
+void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst_data()
+{
+    QTest::addColumn<int>("padding");
+    QTest::newRow("read whole, then shown in two steps") << 0;
+    QTest::newRow("opening shown before the rest is read") << 100;
+}
+
 void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
 {
+    QFETCH(int, padding);
     TestRepo repo;
     repo.commitBase();
     QByteArray lines;
     for (int i = 1; i <= 3 * kOpeningLines; ++i)
-        lines += "line " + QByteArray::number(i) + (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';
+        lines += QByteArray(padding, '.') + "line " + QByteArray::number(i) +
+                 (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';
+    QVERIFY((lines.size() > kFileOpeningBytes) == (padding > 0));
     repo.write(QStringLiteral("long.txt"), lines);
     ViewerSubject subject = subjectOf(repo.path(QStringLiteral("long.txt")));
     subject.lines = {4000}; // past the opening lines: reached once the whole text is shown
@@ -463,21 +474,24 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     QSignalSpy whole(&view, &FileViewerView::fullyShown);
+    // At loaded() the opening lines are shown, with the note and a gutter as wide as the whole needs; a
+    // file read ahead has no content yet.
+    connect(&view, &FileViewerView::loaded, &view, [&] {
+        QVERIFY(view.isShowingOpeningLinesOnly() && view.truncationNote()->isVisible());
+        QCOMPARE(view.fileContentView()->lineCount(), kOpeningLines);
+        QCOMPARE(view.fileContentView()->lineNumberWidth(), 4);
+        QCOMPARE(view.content().toUtf8(), padding > 0 ? QByteArray() : lines);
+    });
     view.show();
     QVERIFY(waitLoaded(loaded));
-    // The stored content is always the whole text, and the gutter is as wide as the whole needs.
-    QCOMPARE(view.content().toUtf8(), lines);
-    QCOMPARE(view.fileContentView()->lineNumberWidth(), 4);
-    if (view.isShowingOpeningLinesOnly()) {
-        QVERIFY(view.truncationNote()->isVisible());
-        QCOMPARE(view.fileContentView()->lineCount(), kOpeningLines);
-    }
     QVERIFY(QTest::qWaitFor([&] { return whole.count() == 1; }, 20000));
     QVERIFY(!view.isShowingOpeningLinesOnly());
     QVERIFY(!view.truncationNote()->isVisible());
+    QCOMPARE(view.content().toUtf8(), lines);
     QCOMPARE(view.fileContentView()->lineCount(), 3 * kOpeningLines + 1);
     QCOMPARE(view.fileContentView()->lineNumberText(0), QStringLiteral("   1"));
-    QCOMPARE(view.fileContentView()->lineText(3999), QStringLiteral("line 4000 U+202E"));
+    QCOMPARE(view.fileContentView()->lineText(3999),
+             QString(padding, QLatin1Char('.')) + QStringLiteral("line 4000 U+202E"));
     QCOMPARE(view.fileContentView()->marks().size(), 1u);
     QCOMPARE(view.fileContentView()->marks().front().line, 3999);
     QCOMPARE(view.fileContentView()->cursorLine(), 3999);
