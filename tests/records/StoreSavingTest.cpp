@@ -21,7 +21,7 @@ int storedFindings(const QString& path)
 
 } // namespace
 
-class StoreSavingTest : public QObject
+class StoreSavingTest : public StoreTestCase
 {
     Q_OBJECT
 
@@ -29,12 +29,8 @@ private slots:
     // Another connection holds the write lock, as another process or a long transaction would.
     void failedSaveKeepsPendingRowsForTheNextSave()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openStore(path);
-        QVERIFY(container);
-        ModelContext& main = container->mainContext();
-        container->setAutosaveDelay(24h); // only explicit saves here
+        const QString path = storePath();
+        ModelContext& main = mainContext();
 
         RawDatabase locker(path);
         QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
@@ -56,11 +52,8 @@ private slots:
     // A save that fails half-way through its rows writes none of them, and keeps all of them pending.
     void saveIsOneTransaction()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openStore(path);
-        container->setAutosaveDelay(24h);
-        ModelContext& main = container->mainContext();
+        const QString path = storePath();
+        ModelContext& main = mainContext();
         {
             RawDatabase raw(path);
             QVERIFY(raw.exec(
@@ -81,55 +74,39 @@ private slots:
         QVERIFY(RawDatabase(path).exec(QStringLiteral("DROP TRIGGER refuse")));
         QVERIFY(main.save());
         QCOMPARE(storedFindings(path), 3);
-        QCOMPARE(container->newContext()->countDirectories(), std::optional<int>(1));
+        QCOMPARE(store().newContext()->countDirectories(), std::optional<int>(1));
     }
 
-    void mainContextSavesByItselfAndSurvivesAReopen()
+    void mainContextSavesByItselfAndWhenTheContainerGoes()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        store().setAutosaveDelay(50ms);
         Directory d(QUrl::fromLocalFile(QStringLiteral("/home/ann/src")));
-        {
-            auto container = openStore(path);
-            container->setAutosaveDelay(50ms);
-            container->mainContext().insert(d); // the directory window never saves
-            QTRY_COMPARE_WITH_TIMEOUT(container->newContext()->countDirectories(), std::optional<int>(1),
-                                      10000);
-            QVERIFY(!container->mainContext().hasChanges());
-        }
-        auto reopened = openStore(path);
+        mainContext().insert(d); // the directory window never saves
+        QTRY_COMPARE_WITH_TIMEOUT(store().newContext()->countDirectories(), std::optional<int>(1), 10000);
+        QVERIFY(!mainContext().hasChanges());
+
+        store().setAutosaveDelay(24h);
+        Finding f = findingAt(1);
+        mainContext().insert(f);
+        closeStore();
+        auto reopened = openStore(storePath());
         QCOMPARE(*reopened->mainContext().fetchDirectories(), QList<Directory>({d}));
+        QCOMPARE(*reopened->mainContext().fetchAllFindings(), QList<Finding>({f}));
     }
 
     void autosaveRetriesAfterAFailure()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openStore(path);
-        container->setAutosaveDelay(50ms);
-        RawDatabase locker(path);
+        store().setAutosaveDelay(50ms);
+        RawDatabase locker(storePath());
         QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
         Finding f = findingAt(1);
-        container->mainContext().insert(f);
-        QTRY_VERIFY_WITH_TIMEOUT(!container->mainContext().lastError().isEmpty(), 10000); // a save failed
-        QVERIFY(container->mainContext().hasChanges());
+        mainContext().insert(f);
+        QTRY_VERIFY_WITH_TIMEOUT(!mainContext().lastError().isEmpty(), 10000); // a save failed
+        QVERIFY(mainContext().hasChanges());
         QVERIFY(locker.exec(QStringLiteral("ROLLBACK")));
         // Nothing else happens in the application, yet the finding reaches the file.
-        QTRY_COMPARE_WITH_TIMEOUT(storedFindings(path), 1, 15000);
-        QVERIFY(!container->mainContext().hasChanges());
-    }
-
-    void pendingChangesAreSavedWhenTheContainerGoes()
-    {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        {
-            auto container = openStore(path);
-            container->setAutosaveDelay(24h);
-            Finding f = findingAt(1);
-            container->mainContext().insert(f);
-        }
-        QCOMPARE(storedFindings(path), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(storedFindings(storePath()), 1, 15000);
+        QVERIFY(!mainContext().hasChanges());
     }
 
     // A writer saving batch after batch is killed with SIGKILL: every save it reported is in the file,
