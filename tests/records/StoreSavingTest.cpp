@@ -26,15 +26,21 @@ class StoreSavingTest : public StoreTestCase
     Q_OBJECT
 
 private slots:
-    // Another connection holds the write lock, as another process or a long transaction would.
-    void failedSaveKeepsPendingRowsForTheNextSave()
+    // A failed save keeps every change pending for the next one: first another connection holds the write
+    // lock, as another process or a long transaction would; then a row is refused half-way through the
+    // save, which then writes none of the rows.
+    void failedSavesWriteNothingAndKeepEveryChange()
     {
         const QString path = storePath();
         ModelContext& main = mainContext();
-
+        QVERIFY(RawDatabase(path).exec(
+            QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON finding WHEN NEW.path = '/poison' "
+                           "BEGIN SELECT RAISE(ABORT, 'refused by test'); END")));
         RawDatabase locker(path);
         QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
-        QList<Finding> batch = {findingAt(1), findingAt(2), findingAt(3)};
+        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
+        main.insert(d);
+        QList<Finding> batch = {findingAt(1), findingAt(2, QStringLiteral("/poison")), findingAt(3)};
         for (Finding& f : batch)
             main.insert(f);
         QVERIFY(!main.save());
@@ -44,27 +50,6 @@ private slots:
         QVERIFY(!main.save());                           // and again, nothing lost in between
 
         QVERIFY(locker.exec(QStringLiteral("ROLLBACK")));
-        QVERIFY2(main.save(), qPrintable(main.lastError()));
-        QVERIFY(!main.hasChanges());
-        QCOMPARE(storedFindings(path), 3);
-    }
-
-    // A save that fails half-way through its rows writes none of them, and keeps all of them pending.
-    void saveIsOneTransaction()
-    {
-        const QString path = storePath();
-        ModelContext& main = mainContext();
-        {
-            RawDatabase raw(path);
-            QVERIFY(raw.exec(
-                QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON finding WHEN NEW.path = '/poison' "
-                               "BEGIN SELECT RAISE(ABORT, 'refused by test'); END")));
-        }
-        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
-        main.insert(d);
-        QList<Finding> batch = {findingAt(1), findingAt(2, QStringLiteral("/poison")), findingAt(3)};
-        for (Finding& f : batch)
-            main.insert(f);
         QVERIFY(!main.save());
         QVERIFY2(main.lastError().contains(QLatin1String("refused by test")), qPrintable(main.lastError()));
         QCOMPARE(storedFindings(path), 0);
@@ -72,7 +57,8 @@ private slots:
                  QStringLiteral("0"));
 
         QVERIFY(RawDatabase(path).exec(QStringLiteral("DROP TRIGGER refuse")));
-        QVERIFY(main.save());
+        QVERIFY2(main.save(), qPrintable(main.lastError()));
+        QVERIFY(!main.hasChanges());
         QCOMPARE(storedFindings(path), 3);
         QCOMPARE(store().newContext()->countDirectories(), std::optional<int>(1));
     }
