@@ -26,7 +26,6 @@ public:
 
     QList<QDBusMessage> pending; // Notify calls not answered yet
     QStringList bodies;          // the body of each Notify call
-    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
 
     void reply(qsizetype index, uint id) { m_bus.send(pending[index].createReply(QVariant::fromValue(id))); }
     void sendSignal(const QString& name, const QVariantList& arguments)
@@ -39,7 +38,7 @@ public:
     }
 
 public slots:
-    QStringList GetCapabilities() { return capabilities; }
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
 
     uint Notify(const QString&, uint, const QString&, const QString&, const QString& body, const QStringList&,
                 const QVariantMap&, int, const QDBusMessage& message)

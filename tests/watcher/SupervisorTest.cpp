@@ -122,29 +122,6 @@ private slots:
         QCOMPARE(pipe.size(), 0);
     }
 
-    void exitMakesNotRunningAndRelaunchSendsAgain()
-    {
-        // The watcher takes its configuration and then ends, as a crash would.
-        WatcherSupervisor& supervisor =
-            supervise({QStringLiteral("await 4"), QStringLiteral("exit 3")}, {{"file:///w", true, false}});
-        QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
-        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-
-        supervisor.launchUnlessRunning();
-        QTRY_COMPARE(running.size(), 2);
-        QCOMPARE(running[0][0].toBool(), true);
-        QCOMPARE(running[1][0].toBool(), false);
-        QCOMPARE(m_script->recordedStdin(), QByteArray("/w\n\n"));
-        QCOMPARE(supervisor.process()->state(), QProcess::NotRunning);
-
-        supervisor.launchUnlessRunning();
-        QTRY_COMPARE(running.size(), 4);
-        QCOMPARE(launched.size(), 2);
-        QCOMPARE(running[2][0].toBool(), true);
-        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
-        QCOMPARE(m_script->recordedStdin(), QByteArray("/w\n\n/w\n\n"));
-    }
-
     void runningWatcherIsNotLaunchedAgain()
     {
         WatcherSupervisor& supervisor =
@@ -289,22 +266,32 @@ private slots:
         QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
     }
 
+    // Each watcher takes its configuration and then ends, as a crash would.
     void repeatedFailuresTellTheUserOnceAndKeepTrying()
     {
         WatcherSupervisor& supervisor =
             supervise({QStringLiteral("await 4"), QStringLiteral("exit 3")}, {{"file:///w", true, false}});
         StubNotifier notifier;
         supervisor.setNotifier(&notifier);
+        QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
         QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
         supervisor.launchUnlessRunning();
+        QTRY_COMPARE(running.size(), 2);
+        QCOMPARE(running[0][0].toBool(), true);
+        QCOMPARE(running[1][0].toBool(), false);
+        QCOMPARE(m_script->recordedStdin(), QByteArray("/w\n\n"));
+        QCOMPARE(supervisor.process()->state(), QProcess::NotRunning);
+
         // Failures at once, after 0.5 s, 1 s and 2 s: the third tells, the fourth launch still comes.
         QTRY_COMPARE_WITH_TIMEOUT(launched.size(), RestartBackoff::failuresToTell + 1, 15000);
         QCOMPARE(notifier.shown.size(), 1);
         QVERIFY(notifier.shown[0].path.isEmpty());
         QVERIFY(WatcherStatus::shared().isFailing());
-        // Each launch got the configuration again.
-        QCOMPARE(m_script->recordedStdin().count("/w\n\n"), RestartBackoff::failuresToTell + 1);
+        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
         QTRY_VERIFY(supervisor.restartPending());
+        // Each launch got the configuration again, and each end was reported.
+        QCOMPARE(m_script->recordedStdin().count("/w\n\n"), RestartBackoff::failuresToTell + 1);
+        QCOMPARE(running.size(), 2 * (RestartBackoff::failuresToTell + 1));
         QCOMPARE(notifier.shown.size(), 1);
         m_supervisor.reset(); // before the notifier it holds
     }
