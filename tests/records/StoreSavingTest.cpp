@@ -102,7 +102,7 @@ private slots:
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
         QProcess writer;
-        writer.start(testProgram("tw_store_writer_program"), {path});
+        writer.start(testProgram("tw_store_program"), {QStringLiteral("write"), path});
         QVERIFY2(writer.waitForStarted(10000), qPrintable(writer.errorString()));
         long reported = 0;
         QDeadlineTimer deadline(30s);
