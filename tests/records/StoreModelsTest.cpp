@@ -6,83 +6,60 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
 
-class StoreModelsTest : public QObject
+class StoreModelsTest : public StoreTestCase
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir m_tmp;
-    std::unique_ptr<ModelContainer> m_container;
-
 private slots:
-    void init()
+    // The main context's pending insert is listed at once; saved changes of other contexts reach the list.
+    void pendingAndOtherContextsChangesReachTheList()
     {
-        QString error;
-        m_container = ModelContainer::open(
-            m_tmp.filePath(
-                QStringLiteral("store-%1.sqlite").arg(QString::fromLatin1(QTest::currentTestFunction()))),
-            &error);
-        QVERIFY2(m_container, qPrintable(error));
-        m_container->setAutosaveDelay(24h); // saving is explicit unless a test says otherwise
-    }
-
-    void cleanup() { m_container.reset(); }
-
-    void mainContextInsertIsListedBeforeAnySave()
-    {
-        FindingListModel model(m_container.get());
+        FindingListModel model(&store());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 0);
-        Finding f(QStringLiteral("/repo/package.json"), QStringLiteral("npm_lifecycle_script"),
-                  QStringLiteral("high"), {QStringLiteral("modified")});
-        m_container->mainContext().insert(f);
+        Finding f = findingAt(100, QStringLiteral("/repo/package.json"));
+        mainContext().insert(f);
         QTRY_COMPARE(model.rowCount(), 1);
         QCOMPARE(model.findingAt(0), f);
         QCOMPARE(model.data(model.index(0)).toString(), f.path());
-        QVERIFY(m_container->mainContext().hasChanges());                  // not saved ...
-        QVERIFY(m_container->newContext()->fetchAllFindings()->isEmpty()); // ... and not visible elsewhere
-    }
-
-    void otherContextsChangesReachTheList()
-    {
-        FindingListModel model(m_container.get());
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(mainContext().hasChanges());                          // not saved ...
+        QVERIFY(store().newContext()->fetchAllFindings()->isEmpty()); // ... and not visible elsewhere
         {
-            auto ctx = m_container->newContext();
+            auto ctx = store().newContext();
             for (int i = 0; i < 3; ++i) {
-                Finding f = findingAt(i);
-                ctx->insert(f);
+                Finding other = findingAt(i);
+                ctx->insert(other);
             }
             QVERIFY(ctx->save());
         }
-        QTRY_COMPARE(model.rowCount(), 3);
+        QTRY_COMPARE(model.rowCount(), 4);
         {
-            auto ctx = m_container->newContext();
+            auto ctx = store().newContext();
             const auto all = ctx->fetchAllFindings();
-            QVERIFY(all);
-            for (const Finding& f : *all)
-                ctx->remove(f);
+            QVERIFY(all && all->size() == 3);
+            for (const Finding& other : *all)
+                ctx->remove(other);
             QVERIFY(ctx->save());
         }
-        QTRY_COMPARE(model.rowCount(), 0);
+        QTRY_COMPARE(model.rowCount(), 1);
+        QCOMPARE(model.findingAt(0), f);
     }
 
     // A full list that gains a finding drops its oldest row and inserts the new one at the top: row
     // signals, no reset, and the rows in between keep their identity.
     void fullListMovesByRowsNotResets()
     {
-        ModelContext& main = m_container->mainContext();
+        ModelContext& main = mainContext();
         for (int i = 0; i < 120; ++i) {
             Finding f = findingAt(i * 10);
             main.insert(f);
         }
         QVERIFY(main.save());
-        FindingListModel model(m_container.get());
+        FindingListModel model(&store());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), FindingListModel::Limit);
         const Finding formerTop = model.findingAt(0);
@@ -107,12 +84,12 @@ private slots:
     // A batch of inserts costs one re-read: the list changes once, with all the rows it can show.
     void burstOfInsertsIsOneUpdate()
     {
-        FindingListModel model(m_container.get());
+        FindingListModel model(&store());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         for (int i = 0; i < 1000; ++i) {
             Finding f = findingAt(i);
-            m_container->mainContext().insert(f);
+            mainContext().insert(f);
         }
         QTRY_COMPARE(model.rowCount(), FindingListModel::Limit);
         QCOMPARE(inserted.count(), 1);
@@ -121,9 +98,9 @@ private slots:
 
     void directoryListFollowsInsertsAndDeletesAtOnce()
     {
-        DirectoryListModel model(m_container.get());
+        DirectoryListModel model(&store());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        ModelContext& main = m_container->mainContext();
+        ModelContext& main = mainContext();
         QList<Directory> dirs = {Directory(QUrl::fromLocalFile(QStringLiteral("/a"))),
                                  Directory(QUrl::fromLocalFile(QStringLiteral("/b b"))),
                                  Directory(QUrl::fromLocalFile(QStringLiteral("/a")))};
@@ -141,7 +118,7 @@ private slots:
         QCOMPARE(model.all(), QList<Directory>({dirs[0], dirs[2]}));
 
         // Saving (here: by itself) changes nothing in the list.
-        m_container->setAutosaveDelay(10ms);
+        store().setAutosaveDelay(10ms);
         Directory later(QUrl::fromLocalFile(QStringLiteral("/c")));
         main.insert(later);
         QTRY_VERIFY(!main.hasChanges());

@@ -4,18 +4,12 @@
 #include "records/Triage.h"
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <algorithm>
 
 namespace {
-
-std::unique_ptr<ModelContainer> openIn(const QTemporaryDir& tmp)
-{
-    return openStore(tmp.filePath(QStringLiteral("store.sqlite")));
-}
 
 QList<PersistentIdentifier> idsOf(const QList<Finding>& findings)
 {
@@ -27,7 +21,7 @@ QList<PersistentIdentifier> idsOf(const QList<Finding>& findings)
 
 } // namespace
 
-class StoreQueriesTest : public QObject
+class StoreQueriesTest : public StoreTestCase
 {
     Q_OBJECT
 
@@ -44,10 +38,7 @@ private slots:
     void newestHundredOfHundredFifty()
     {
         QFETCH(int, saved);
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        QVERIFY(container);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         QList<Finding> all;
         for (int i = 0; i < 150; ++i)
             all << findingAt(i * 10);
@@ -59,38 +50,34 @@ private slots:
                 QVERIFY2(main.save(), qPrintable(main.lastError()));
         }
         QList<Finding> expected(all.crbegin(), all.crbegin() + 100);
-        const auto newest = main.fetchNewestFindings(100);
-        QVERIFY(newest);
-        QCOMPARE(idsOf(*newest), idsOf(expected));
+        QCOMPARE(idsOf(*main.fetchNewestFindings(100)), idsOf(expected));
         QCOMPARE(main.fetchNewestFindings(3)->size(), 3);
         QVERIFY(main.fetchNewestFindings(0)->isEmpty());
 
-        QCOMPARE(container->newContext()->fetchNewestFindings(200)->size(), saved);
+        QCOMPARE(store().newContext()->fetchNewestFindings(200)->size(), saved);
         QVERIFY(main.save());
-        QCOMPARE(idsOf(*container->newContext()->fetchNewestFindings()), idsOf(expected));
+        QCOMPARE(idsOf(*store().newContext()->fetchNewestFindings()), idsOf(expected));
     }
 
     void equalTimestampsListTheLaterInsertFirst()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         Finding a = findingAt(5), b = findingAt(5), c = findingAt(5);
         main.insert(a);
         main.insert(b);
         QVERIFY(main.save());
         main.insert(c);
-        QCOMPARE(idsOf(*main.fetchNewestFindings()), QList<PersistentIdentifier>({c.id(), b.id(), a.id()}));
+        const QList<PersistentIdentifier> order{c.id(), b.id(), a.id()};
+        QCOMPARE(idsOf(*main.fetchNewestFindings()), order);
         QVERIFY(main.save());
-        QCOMPARE(idsOf(*container->newContext()->fetchNewestFindings()),
-                 QList<PersistentIdentifier>({c.id(), b.id(), a.id()}));
+        QCOMPARE(idsOf(*store().newContext()->fetchNewestFindings()), order);
     }
 
+    // Pending rows are seen by the main context only; clearing (twice: the second time with nothing to
+    // clear) removes every finding and keeps the directories.
     void notificationLookupFindsTheNewestMatchUntilCleared()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         const QString path = QStringLiteral("/repo/.vscode/tasks.json");
         const QString rule = QStringLiteral("vscode_folder_open_task");
         QList<Finding> records = {
@@ -103,77 +90,41 @@ private slots:
         };
         for (Finding& f : records)
             main.insert(f);
-        // Pending in the main context already; saved for the short-lived lookup the application uses.
+        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
+        main.insert(d);
         QCOMPARE(main.fetchNewestFinding(path, rule)->value().id(), records[1].id());
+        QCOMPARE(main.countDirectories(), std::optional<int>(1));
+        {
+            auto ctx = store().newContext();
+            QVERIFY(!ctx->fetchNewestFinding(path, rule)->has_value());
+            QVERIFY(ctx->fetchAllFindings()->isEmpty());
+            QCOMPARE(ctx->countDirectories(), std::optional<int>(0));
+        }
         QVERIFY(main.save());
-        auto lookup = container->newContext()->fetchNewestFinding(path, rule);
+        // The short-lived lookup the application uses.
+        auto lookup = store().newContext()->fetchNewestFinding(path, rule);
         QVERIFY(lookup && *lookup);
         QCOMPARE(lookup->value().id(), records[1].id());
-        QVERIFY(!container->newContext()->fetchNewestFinding(QStringLiteral("/nowhere"), rule)->has_value());
+        QVERIFY(!store().newContext()->fetchNewestFinding(QStringLiteral("/nowhere"), rule)->has_value());
 
-        // Clearing: the short-lived clear-all write of the application.
-        {
-            auto ctx = container->newContext();
+        for (int round = 0; round < 2; ++round) {
+            auto ctx = store().newContext();
             const auto everything = ctx->fetchAllFindings();
             QVERIFY(everything);
-            QCOMPARE(everything->size(), records.size());
+            QCOMPARE(everything->size(), round ? 0 : records.size());
             for (const Finding& f : *everything)
                 ctx->remove(f);
             QVERIFY(ctx->save());
         }
-        lookup = container->newContext()->fetchNewestFinding(path, rule);
-        QVERIFY(lookup);
-        QVERIFY(!lookup->has_value());
+        lookup = store().newContext()->fetchNewestFinding(path, rule);
+        QVERIFY(lookup && !lookup->has_value());
         QVERIFY(main.fetchNewestFindings()->isEmpty());
-    }
-
-    void clearAllLeavesDirectoriesAndSavesEvenWhenEmpty()
-    {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
-        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
-        main.insert(d);
-        for (int i = 0; i < 20; ++i) {
-            Finding f = findingAt(i);
-            main.insert(f);
-        }
-        QVERIFY(main.save());
-        for (int round = 0; round < 2; ++round) {
-            auto ctx = container->newContext();
-            const auto all = ctx->fetchAllFindings();
-            QVERIFY(all);
-            for (const Finding& f : *all)
-                ctx->remove(f);
-            QVERIFY(ctx->save());
-        }
-        QVERIFY(container->newContext()->fetchAllFindings()->isEmpty());
-        QCOMPARE(container->newContext()->countDirectories(), std::optional<int>(1));
-    }
-
-    void shortLivedContextSeesOnlyWhatIsSaved()
-    {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
-        Finding f = findingAt(1);
-        Directory d(QUrl::fromLocalFile(QStringLiteral("/home/ann")));
-        main.insert(f);
-        main.insert(d);
-        QCOMPARE(main.fetchNewestFindings()->size(), 1);
-        QCOMPARE(main.countDirectories(), std::optional<int>(1));
-        auto ctx = container->newContext();
-        QVERIFY(ctx->fetchNewestFindings()->isEmpty());
-        QVERIFY(ctx->fetchAllFindings()->isEmpty());
-        QCOMPARE(ctx->countDirectories(), std::optional<int>(0));
-        QVERIFY(!ctx->fetchNewestFinding(f.path(), f.ruleName())->has_value());
+        QCOMPARE(store().newContext()->countDirectories(), std::optional<int>(1));
     }
 
     void directoriesKeepStoreOrderAndPendingDeletesHideAtOnce()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         const QUrl same = QUrl::fromLocalFile(QStringLiteral("/home/ann/src"));
         QList<Directory> dirs = {Directory(same), Directory(QUrl::fromLocalFile(QStringLiteral("/b"))),
                                  Directory(same)};
@@ -185,16 +136,14 @@ private slots:
         main.remove(dirs[1]);
         QCOMPARE(*main.fetchDirectories(), QList<Directory>({dirs[0], dirs[2], late}));
         QCOMPARE(main.countDirectories(), std::optional<int>(3));
-        QCOMPARE(*container->newContext()->fetchDirectories(), QList<Directory>(dirs));
+        QCOMPARE(*store().newContext()->fetchDirectories(), QList<Directory>(dirs));
         QVERIFY(main.save());
-        QCOMPARE(*container->newContext()->fetchDirectories(), QList<Directory>({dirs[0], dirs[2], late}));
-        QCOMPARE(container->newContext()->fetchDirectories()->at(1).path(), QStringLiteral("/home/ann/src"));
+        QCOMPARE(*store().newContext()->fetchDirectories(), QList<Directory>({dirs[0], dirs[2], late}));
+        QCOMPARE(store().newContext()->fetchDirectories()->at(1).path(), QStringLiteral("/home/ann/src"));
     }
 
     void valuesSurviveTheFileExactly()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
         const QDateTime when = QDateTime::fromMSecsSinceEpoch(1767225600123, Qt::UTC);
         const QList<Finding> records = {
             Finding::materialize(PersistentIdentifier::create(), QStringLiteral("/p/\u00e9 \"q\"\n"),
@@ -205,9 +154,9 @@ private slots:
                 when.addMSecs(1)),
         };
         for (Finding f : records)
-            container->mainContext().insert(f);
-        QVERIFY(container->mainContext().save());
-        const auto back = container->newContext()->fetchNewestFindings();
+            mainContext().insert(f);
+        QVERIFY(mainContext().save());
+        const auto back = store().newContext()->fetchNewestFindings();
         QCOMPARE(back->size(), 2);
         for (int i = 0; i < 2; ++i) {
             const Finding& expected = records[1 - i];
@@ -217,9 +166,7 @@ private slots:
             QCOMPARE(got.ruleName(), expected.ruleName());
             QCOMPARE(got.severity(), expected.severity());
             QCOMPARE(got.eventTypes(), expected.eventTypes());
-            QCOMPARE(got.timestamp(), expected.timestamp());
-            QCOMPARE(got.timestamp().toMSecsSinceEpoch() % 1000,
-                     expected.timestamp().toMSecsSinceEpoch() % 1000);
+            QCOMPARE(got.timestamp(), expected.timestamp()); // to the millisecond
         }
     }
 
@@ -230,32 +177,24 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("covered");
-        QTest::newRow("the file") << "/a/b/f" << false << "r"
-                                  << "/a/b/f" << true;
-        QTest::newRow("the file, another rule") << "/a/b/f" << false << "s"
-                                                << "/a/b/f" << false;
-        QTest::newRow("a longer name than the file") << "/a/b/f" << false << "r"
-                                                     << "/a/b/f2" << false;
-        QTest::newRow("a file ignore is no folder ignore") << "/a/b" << false << "r"
-                                                           << "/a/b/f" << false;
-        QTest::newRow("in the folder") << "/a/b" << true << "r"
-                                       << "/a/b/f" << true;
-        QTest::newRow("deep in the folder") << "/a/b" << true << "r"
-                                            << "/a/b/c/d/e" << true;
-        QTest::newRow("a sibling sharing the prefix") << "/a/b" << true << "r"
-                                                      << "/a/bc/f" << false;
-        QTest::newRow("the folder's parent") << "/a/b" << true << "r"
-                                             << "/a/f" << false;
-        QTest::newRow("folder given with a slash") << "/a/b/" << true << "r"
-                                                   << "/a/b/f" << true;
-        QTest::newRow("the root") << "/" << true << "r"
-                                  << "/x/y" << true;
-        QTest::newRow("wildcard characters are plain") << "/a_%" << true << "r"
-                                                       << "/a_%/f" << true;
-        QTest::newRow("wildcard characters match nothing else") << "/a_%" << true << "r"
-                                                                << "/ab%/f" << false;
-        QTest::newRow("non-ASCII") << "/h\u00e9" << true << "r"
-                                   << "/h\u00e9/f" << true;
+        auto row = [](const char* name, const char* ignorePath, bool isFolder, const char* path, bool covered,
+                      const char* rule = "r") {
+            QTest::newRow(name) << QString::fromUtf8(ignorePath) << isFolder << QString::fromUtf8(rule)
+                                << QString::fromUtf8(path) << covered;
+        };
+        row("the file", "/a/b/f", false, "/a/b/f", true);
+        row("the file, another rule", "/a/b/f", false, "/a/b/f", false, "s");
+        row("a longer name than the file", "/a/b/f", false, "/a/b/f2", false);
+        row("a file ignore is no folder ignore", "/a/b", false, "/a/b/f", false);
+        row("in the folder", "/a/b", true, "/a/b/f", true);
+        row("deep in the folder", "/a/b", true, "/a/b/c/d/e", true);
+        row("a sibling sharing the prefix", "/a/b", true, "/a/bc/f", false);
+        row("the folder's parent", "/a/b", true, "/a/f", false);
+        row("folder given with a slash", "/a/b/", true, "/a/b/f", true);
+        row("the root", "/", true, "/x/y", true);
+        row("wildcard characters are plain", "/a_%", true, "/a_%/f", true);
+        row("wildcard characters match nothing else", "/a_%", true, "/ab%/f", false);
+        row("non-ASCII", "/h\u00e9", true, "/h\u00e9/f", true);
     }
 
     // The panel's query (SQL) and the intake's test (RuleIgnore::covers) agree, for saved and pending
@@ -267,9 +206,7 @@ private slots:
         QFETCH(QString, rule);
         QFETCH(QString, path);
         QFETCH(bool, covered);
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         Finding saved = findingAt(1, path, rule);
         Finding pending = findingAt(2, path, rule);
         main.insert(saved);
@@ -282,10 +219,10 @@ private slots:
 
         QCOMPARE(ignore.covers(saved), covered);
         QCOMPARE(main.fetchNewestFindings(10, false)->size(), covered ? 0 : 2);
-        QCOMPARE(container->newContext()->fetchNewestFindings(10, false)->size(), covered ? 0 : 1);
+        QCOMPARE(store().newContext()->fetchNewestFindings(10, false)->size(), covered ? 0 : 1);
         QCOMPARE(main.fetchNewestFindings(10, true)->size(), 2);
 
-        QVERIFY(main.removeIgnore(*container->newContext()->fetchIgnores()->begin()));
+        QVERIFY(main.removeIgnore(*store().newContext()->fetchIgnores()->begin()));
         QVERIFY(main.fetchIgnores()->isEmpty());
         QCOMPARE(main.fetchNewestFindings(10, false)->size(), 2);
     }
@@ -301,9 +238,7 @@ private slots:
     void dismissAndUndoKeepTheRecord()
     {
         QFETCH(bool, savedFirst);
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         const QByteArray exact = "/w/caf\xE9";
         Finding older = findingAt(1);
         Finding f = Finding::materialize(PersistentIdentifier::create(), QStringLiteral("/w/caf\uFFFD"),
@@ -317,12 +252,12 @@ private slots:
 
         const std::optional<Finding> dismissed = Triage::dismiss(main, f);
         QVERIFY(dismissed);
-        QCOMPARE(idsOf(*container->newContext()->fetchNewestFindings()),
+        QCOMPARE(idsOf(*store().newContext()->fetchNewestFindings()),
                  QList<PersistentIdentifier>{older.id()});
         QCOMPARE(idsOf(*main.fetchNewestFindings()), QList<PersistentIdentifier>{older.id()});
 
         QVERIFY(Triage::undoDismiss(main, *dismissed));
-        const QList<Finding> back = *container->newContext()->fetchNewestFindings();
+        const QList<Finding> back = *store().newContext()->fetchNewestFindings();
         QCOMPARE(idsOf(back), (QList<PersistentIdentifier>{f.id(), older.id()}));
         QCOMPARE(back[0].timestamp(), f.timestamp());
         QCOMPARE(back[0].nativePath(), exact);
@@ -333,16 +268,14 @@ private slots:
 
     void insertAndRemoveAreIdempotentPerIdentity()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        ModelContext& main = container->mainContext();
+        ModelContext& main = mainContext();
         Finding f = findingAt(1);
         main.insert(f);
         main.insert(f);
         QVERIFY(main.save());
         main.insert(f); // already stored: must not make every later save fail
         QVERIFY(main.save());
-        QCOMPARE(container->newContext()->fetchAllFindings()->size(), 1);
+        QCOMPARE(store().newContext()->fetchAllFindings()->size(), 1);
 
         Finding pending = findingAt(2);
         main.insert(pending);
@@ -351,22 +284,20 @@ private slots:
         main.remove(f);
         main.insert(f); // undoes the delete
         QVERIFY(main.save());
-        QCOMPARE(container->newContext()->fetchAllFindings()->size(), 1);
+        QCOMPARE(store().newContext()->fetchAllFindings()->size(), 1);
     }
 
     void queriesFailCleanly()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
-        auto ctx = container->newContext();
+        auto ctx = store().newContext();
         {
-            RawDatabase raw(container->filePath());
+            RawDatabase raw(store().filePath());
             QVERIFY(raw.exec(QStringLiteral("DROP TABLE finding")));
         }
         QVERIFY(!ctx->fetchNewestFindings().has_value());
         QVERIFY(!ctx->fetchNewestFinding(QStringLiteral("/p"), QStringLiteral("r")).has_value());
         QVERIFY(!ctx->fetchAllFindings().has_value());
-        QVERIFY2(ctx->lastError().contains(container->filePath()), qPrintable(ctx->lastError()));
+        QVERIFY2(ctx->lastError().contains(store().filePath()), qPrintable(ctx->lastError()));
         QCOMPARE(ctx->countDirectories(), std::optional<int>(0));
 
         // A context used from a thread other than its own refuses instead of sharing a connection.
@@ -379,14 +310,12 @@ private slots:
 
     void contextsOnWorkerThreadsUseTheirOwnConnections()
     {
-        QTemporaryDir tmp;
-        auto container = openIn(tmp);
         std::atomic<int> saves{0};
         QList<QThread*> threads;
         for (int t = 0; t < 4; ++t) {
             threads << QThread::create([&, t] {
                 for (int i = 0; i < 10; ++i) {
-                    auto ctx = container->newContext();
+                    auto ctx = store().newContext();
                     Finding f = findingAt(t * 100 + i);
                     ctx->insert(f);
                     if (ctx->save())
@@ -400,7 +329,7 @@ private slots:
             delete thread;
         }
         QCOMPARE(saves.load(), 40);
-        QCOMPARE(container->newContext()->fetchAllFindings()->size(), 40);
+        QCOMPARE(store().newContext()->fetchAllFindings()->size(), 40);
     }
 };
 

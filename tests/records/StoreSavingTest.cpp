@@ -21,24 +21,26 @@ int storedFindings(const QString& path)
 
 } // namespace
 
-class StoreSavingTest : public QObject
+class StoreSavingTest : public StoreTestCase
 {
     Q_OBJECT
 
 private slots:
-    // Another connection holds the write lock, as another process or a long transaction would.
-    void failedSaveKeepsPendingRowsForTheNextSave()
+    // A failed save keeps every change pending for the next one: first another connection holds the write
+    // lock, as another process or a long transaction would; then a row is refused half-way through the
+    // save, which then writes none of the rows.
+    void failedSavesWriteNothingAndKeepEveryChange()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openStore(path);
-        QVERIFY(container);
-        ModelContext& main = container->mainContext();
-        container->setAutosaveDelay(24h); // only explicit saves here
-
+        const QString path = storePath();
+        ModelContext& main = mainContext();
+        QVERIFY(RawDatabase(path).exec(
+            QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON finding WHEN NEW.path = '/poison' "
+                           "BEGIN SELECT RAISE(ABORT, 'refused by test'); END")));
         RawDatabase locker(path);
         QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
-        QList<Finding> batch = {findingAt(1), findingAt(2), findingAt(3)};
+        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
+        main.insert(d);
+        QList<Finding> batch = {findingAt(1), findingAt(2, QStringLiteral("/poison")), findingAt(3)};
         for (Finding& f : batch)
             main.insert(f);
         QVERIFY(!main.save());
@@ -48,30 +50,6 @@ private slots:
         QVERIFY(!main.save());                           // and again, nothing lost in between
 
         QVERIFY(locker.exec(QStringLiteral("ROLLBACK")));
-        QVERIFY2(main.save(), qPrintable(main.lastError()));
-        QVERIFY(!main.hasChanges());
-        QCOMPARE(storedFindings(path), 3);
-    }
-
-    // A save that fails half-way through its rows writes none of them, and keeps all of them pending.
-    void saveIsOneTransaction()
-    {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openStore(path);
-        container->setAutosaveDelay(24h);
-        ModelContext& main = container->mainContext();
-        {
-            RawDatabase raw(path);
-            QVERIFY(raw.exec(
-                QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON finding WHEN NEW.path = '/poison' "
-                               "BEGIN SELECT RAISE(ABORT, 'refused by test'); END")));
-        }
-        Directory d(QUrl::fromLocalFile(QStringLiteral("/srv")));
-        main.insert(d);
-        QList<Finding> batch = {findingAt(1), findingAt(2, QStringLiteral("/poison")), findingAt(3)};
-        for (Finding& f : batch)
-            main.insert(f);
         QVERIFY(!main.save());
         QVERIFY2(main.lastError().contains(QLatin1String("refused by test")), qPrintable(main.lastError()));
         QCOMPARE(storedFindings(path), 0);
@@ -79,57 +57,42 @@ private slots:
                  QStringLiteral("0"));
 
         QVERIFY(RawDatabase(path).exec(QStringLiteral("DROP TRIGGER refuse")));
-        QVERIFY(main.save());
+        QVERIFY2(main.save(), qPrintable(main.lastError()));
+        QVERIFY(!main.hasChanges());
         QCOMPARE(storedFindings(path), 3);
-        QCOMPARE(container->newContext()->countDirectories(), std::optional<int>(1));
+        QCOMPARE(store().newContext()->countDirectories(), std::optional<int>(1));
     }
 
-    void mainContextSavesByItselfAndSurvivesAReopen()
+    void mainContextSavesByItselfAndWhenTheContainerGoes()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
+        store().setAutosaveDelay(50ms);
         Directory d(QUrl::fromLocalFile(QStringLiteral("/home/ann/src")));
-        {
-            auto container = openStore(path);
-            container->setAutosaveDelay(50ms);
-            container->mainContext().insert(d); // the directory window never saves
-            QTRY_COMPARE_WITH_TIMEOUT(container->newContext()->countDirectories(), std::optional<int>(1),
-                                      10000);
-            QVERIFY(!container->mainContext().hasChanges());
-        }
-        auto reopened = openStore(path);
+        mainContext().insert(d); // the directory window never saves
+        QTRY_COMPARE_WITH_TIMEOUT(store().newContext()->countDirectories(), std::optional<int>(1), 10000);
+        QVERIFY(!mainContext().hasChanges());
+
+        store().setAutosaveDelay(24h);
+        Finding f = findingAt(1);
+        mainContext().insert(f);
+        closeStore();
+        auto reopened = openStore(storePath());
         QCOMPARE(*reopened->mainContext().fetchDirectories(), QList<Directory>({d}));
+        QCOMPARE(*reopened->mainContext().fetchAllFindings(), QList<Finding>({f}));
     }
 
     void autosaveRetriesAfterAFailure()
     {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        auto container = openStore(path);
-        container->setAutosaveDelay(50ms);
-        RawDatabase locker(path);
+        store().setAutosaveDelay(50ms);
+        RawDatabase locker(storePath());
         QVERIFY(locker.exec(QStringLiteral("BEGIN IMMEDIATE")));
         Finding f = findingAt(1);
-        container->mainContext().insert(f);
-        QTRY_VERIFY_WITH_TIMEOUT(!container->mainContext().lastError().isEmpty(), 10000); // a save failed
-        QVERIFY(container->mainContext().hasChanges());
+        mainContext().insert(f);
+        QTRY_VERIFY_WITH_TIMEOUT(!mainContext().lastError().isEmpty(), 10000); // a save failed
+        QVERIFY(mainContext().hasChanges());
         QVERIFY(locker.exec(QStringLiteral("ROLLBACK")));
         // Nothing else happens in the application, yet the finding reaches the file.
-        QTRY_COMPARE_WITH_TIMEOUT(storedFindings(path), 1, 15000);
-        QVERIFY(!container->mainContext().hasChanges());
-    }
-
-    void pendingChangesAreSavedWhenTheContainerGoes()
-    {
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
-        {
-            auto container = openStore(path);
-            container->setAutosaveDelay(24h);
-            Finding f = findingAt(1);
-            container->mainContext().insert(f);
-        }
-        QCOMPARE(storedFindings(path), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(storedFindings(storePath()), 1, 15000);
+        QVERIFY(!mainContext().hasChanges());
     }
 
     // A writer saving batch after batch is killed with SIGKILL: every save it reported is in the file,
@@ -139,7 +102,7 @@ private slots:
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("store.sqlite"));
         QProcess writer;
-        writer.start(testProgram("tw_store_writer_program"), {path});
+        writer.start(testProgram("tw_store_program"), {QStringLiteral("write"), path});
         QVERIFY2(writer.waitForStarted(10000), qPrintable(writer.errorString()));
         long reported = 0;
         QDeadlineTimer deadline(30s);

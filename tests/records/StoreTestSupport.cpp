@@ -1,9 +1,11 @@
 #include "StoreTestSupport.h"
 
-#include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include <sqlite3.h>
+
+using namespace std::chrono_literals;
 
 RawDatabase::RawDatabase(const QString& path)
 {
@@ -33,22 +35,6 @@ bool RawDatabase::exec(const QString& sql)
     return true;
 }
 
-QString RawDatabase::scalar(const QString& sql)
-{
-    sqlite3_stmt* stmt = nullptr;
-    QString result;
-    if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return result;
-    }
-    if (sqlite3_step(stmt) == SQLITE_ROW)
-        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    else
-        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
-    sqlite3_finalize(stmt);
-    return result;
-}
-
 QStringList RawDatabase::column(const QString& sql, int index)
 {
     sqlite3_stmt* stmt = nullptr;
@@ -69,10 +55,10 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QStringList folderEntries(const QString& folder)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 Finding findingAt(qint64 msecs, const QString& path, const QString& rule, const QString& severity)
@@ -95,4 +81,18 @@ std::unique_ptr<ModelContainer> openStore(const QString& path)
     if (!container)
         qWarning("%s", qPrintable(error));
     return container;
+}
+
+void StoreTestCase::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    m_store = openStore(storePath());
+    QVERIFY(m_store);
+    m_store->setAutosaveDelay(24h);
+}
+
+void StoreTestCase::cleanup()
+{
+    m_store.reset();
+    m_tmp.reset();
 }

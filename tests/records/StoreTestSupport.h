@@ -8,8 +8,10 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -26,10 +28,10 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     // Runs `sql` (one or more statements); false and lastError() on failure.
     bool exec(const QString& sql);
-    // First column of the first row, as text; empty on failure or no row.
-    QString scalar(const QString& sql);
     // One column of every row, as text.
-    QStringList column(const QString& sql, int index);
+    QStringList column(const QString& sql, int index = 0);
+    // First column of the first row; empty on failure or no row.
+    QString scalar(const QString& sql) { return column(sql).value(0); }
     QString lastError() const { return m_error; }
 
 private:
@@ -38,7 +40,8 @@ private:
 };
 
 QByteArray fileBytes(const QString& path);
-QStringList folderEntries(const QString& folder);
+// Creates or truncates the file at `path` and writes `bytes`; false when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes = {});
 
 // A finding stamped with `msecs` after a fixed epoch, so ordering tests do not depend on the clock.
 Finding findingAt(qint64 msecs, const QString& path = QStringLiteral("/p"),
@@ -49,3 +52,24 @@ QString testProgram(const char* name);
 
 // The store at `path`, or null with the reason logged.
 std::unique_ptr<ModelContainer> openStore(const QString& path);
+
+// Base of the store test classes: every test function, and every data row, gets a store file of its
+// own, saved only when the test saves (or changes the autosave delay).
+class StoreTestCase : public QObject
+{
+    Q_OBJECT
+
+protected:
+    ModelContainer& store() { return *m_store; }
+    ModelContext& mainContext() { return m_store->mainContext(); }
+    QString storePath() const { return m_tmp->filePath(QStringLiteral("store.sqlite")); }
+    void closeStore() { m_store.reset(); }
+
+private slots:
+    void init();
+    void cleanup();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<ModelContainer> m_store;
+};

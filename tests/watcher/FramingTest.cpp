@@ -12,71 +12,71 @@ class FramingTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void realChildProcess_data();
-    void realChildProcess();
+    void realChildProcess_data()
+    {
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<EventLists>("lists");
+
+        const QByteArray a = eventLine(QStringLiteral("/a"));
+        const QByteArray b = eventLine(QStringLiteral("/b"));
+        const QByteArray c = eventLine(QStringLiteral("/c"));
+        // U+26D4 as the script's byte escapes, so that the cut can fall between its bytes.
+        const QByteArray crit = eventLine(QStringLiteral("/\\xe2\\x9b\\x94"));
+        auto write = [](const QByteArray& bytes) {
+            return QStringLiteral("write ") + QString::fromUtf8(bytes);
+        };
+        const QString pause = QStringLiteral("sleep 80");
+
+        QTest::newRow("line split in the middle")
+            << QStringList{write(a.first(20)), pause, write(a.sliced(20) + "\\n")} << EventLists{{"/a"}};
+        // The character's first two bytes, then its third: a character cut in two by the pipe.
+        const qsizetype cut = crit.indexOf("\\x94");
+        QTest::newRow("split inside a multi-byte character")
+            << QStringList{write(crit.first(cut)), pause, write(crit.sliced(cut) + "\\n")}
+            << EventLists{{QStringLiteral("/\u26D4")}};
+        QTest::newRow("many lines in one write arrive as one list")
+            << QStringList{write(a + "\\n" + b + "\\n" + c + "\\n")} << EventLists{{"/a", "/b", "/c"}};
+        QTest::newRow("bad byte costs only its own line")
+            << QStringList{write(a + "\\n" + eventLine(QStringLiteral("/bad\\xff")) + "\\n" + b + "\\n")}
+            << EventLists{{"/a", "/b"}};
+        QTest::newRow("undecodable lines skipped, the rest kept")
+            << QStringList{write("\\n\\n{}\\nnot json\\n" + a + "\\n")} << EventLists{{"/a"}};
+        QTest::newRow("huge line dropped, the next one kept")
+            << QStringList{write(a + "\\n"), pause, write(QByteArray(1500000, 'x') + "\\n"), pause,
+                           write(b + "\\n")}
+            << EventLists{{"/a"}, {"/b"}};
+        QTest::newRow("final line without line feed delivered at the end")
+            << QStringList{write(a + "\\n"), pause, write(b)} << EventLists{{"/a"}, {"/b"}};
+        QTest::newRow("final line without line feed, watcher crashes")
+            << QStringList{write(a), QStringLiteral("exit 9")} << EventLists{{"/a"}};
+    }
+
+    void realChildProcess()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(EventLists, lists);
+
+        WatcherScript watcherScript(script);
+        QProcess process;
+        watcherScript.exportToEnvironment(); // inherited by the child
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProgram(scriptedWatcherPath());
+
+        EventStream stream(&process);
+        EventLists got;
+        connect(&stream, &EventStream::eventsRead, this, [&](const QList<WatchEvent>& events) {
+            QStringList paths;
+            for (const WatchEvent& event : events)
+                paths.append(event.path);
+            got.append(paths);
+        });
+        process.start();
+        QVERIFY(process.waitForStarted(5000));
+        process.closeWriteChannel(); // the script ends at the end of its input
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(got, lists);
+    }
 };
-
-void FramingTest::realChildProcess_data()
-{
-    QTest::addColumn<QStringList>("script");
-    QTest::addColumn<EventLists>("lists");
-
-    const QByteArray a = eventLine(QStringLiteral("/a"));
-    const QByteArray b = eventLine(QStringLiteral("/b"));
-    const QByteArray c = eventLine(QStringLiteral("/c"));
-    // U+26D4 as the script's byte escapes, so that the cut can fall between its bytes.
-    const QByteArray crit = eventLine(QStringLiteral("/\\xe2\\x9b\\x94"));
-    auto write = [](const QByteArray& bytes) { return QStringLiteral("write ") + QString::fromUtf8(bytes); };
-    const QString pause = QStringLiteral("sleep 80");
-
-    QTest::newRow("line split in the middle")
-        << QStringList{write(a.first(20)), pause, write(a.sliced(20) + "\\n")} << EventLists{{"/a"}};
-    // The character's first two bytes, then its third: a character cut in two by the pipe.
-    const qsizetype cut = crit.indexOf("\\x94");
-    QTest::newRow("split inside a multi-byte character")
-        << QStringList{write(crit.first(cut)), pause, write(crit.sliced(cut) + "\\n")}
-        << EventLists{{QStringLiteral("/\u26D4")}};
-    QTest::newRow("many lines in one write arrive as one list")
-        << QStringList{write(a + "\\n" + b + "\\n" + c + "\\n")} << EventLists{{"/a", "/b", "/c"}};
-    QTest::newRow("bad byte costs only its own line")
-        << QStringList{write(a + "\\n" + eventLine(QStringLiteral("/bad\\xff")) + "\\n" + b + "\\n")}
-        << EventLists{{"/a", "/b"}};
-    QTest::newRow("undecodable lines skipped, the rest kept")
-        << QStringList{write("\\n\\n{}\\nnot json\\n" + a + "\\n")} << EventLists{{"/a"}};
-    QTest::newRow("huge line dropped, the next one kept")
-        << QStringList{write(a + "\\n"), pause, QStringLiteral("big 1500000"), pause, write(b + "\\n")}
-        << EventLists{{"/a"}, {"/b"}};
-    QTest::newRow("final line without line feed delivered at the end")
-        << QStringList{write(a + "\\n"), pause, write(b)} << EventLists{{"/a"}, {"/b"}};
-    QTest::newRow("final line without line feed, watcher crashes")
-        << QStringList{write(a), QStringLiteral("exit 9")} << EventLists{{"/a"}};
-}
-
-void FramingTest::realChildProcess()
-{
-    QFETCH(QStringList, script);
-    QFETCH(EventLists, lists);
-
-    WatcherScript watcherScript(script);
-    QProcess process;
-    watcherScript.exportToEnvironment(); // inherited by the child
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setProgram(scriptedWatcherPath());
-
-    EventStream stream(&process);
-    EventLists got;
-    connect(&stream, &EventStream::eventsRead, this, [&](const QList<WatchEvent>& events) {
-        QStringList paths;
-        for (const WatchEvent& event : events)
-            paths.append(event.path);
-        got.append(paths);
-    });
-    process.start();
-    QVERIFY(process.waitForStarted(5000));
-    process.closeWriteChannel(); // the script ends at the end of its input
-    QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 20000);
-    QCOMPARE(got, lists);
-}
 
 QTEST_GUILESS_MAIN(FramingTest)
 #include "FramingTest.moc"

@@ -26,7 +26,6 @@ public:
 
     QList<QDBusMessage> pending; // Notify calls not answered yet
     QStringList bodies;          // the body of each Notify call
-    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
 
     void reply(qsizetype index, uint id) { m_bus.send(pending[index].createReply(QVariant::fromValue(id))); }
     void sendSignal(const QString& name, const QVariantList& arguments)
@@ -39,7 +38,7 @@ public:
     }
 
 public slots:
-    QStringList GetCapabilities() { return capabilities; }
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
 
     uint Notify(const QString&, uint, const QString&, const QString&, const QString& body, const QStringList&,
                 const QVariantMap&, int, const QDBusMessage& message)
@@ -53,6 +52,12 @@ public slots:
 private:
     QDBusConnection m_bus;
 };
+
+// An alert of rule "r" about `path`, as the intake would hand it over.
+Notifier::Notification alertAbout(const QString& path, Notifier::Urgency urgency = Notifier::Urgency::Normal)
+{
+    return {QStringLiteral("\u2757 High: r"), path, urgency, path, QStringLiteral("r"), QString()};
+}
 
 class NotifierProtocolTest : public QObject
 {
@@ -102,12 +107,7 @@ void NotifierProtocolTest::cleanup()
 void NotifierProtocolTest::clickBeforeTheIdReplyIsNotLost()
 {
     QSignalSpy activated(m_notifier.get(), &Notifier::activated);
-    m_notifier->notify({QStringLiteral("\u26D4 Critical: r"),
-                        QStringLiteral("/p"),
-                        Notifier::Urgency::Critical,
-                        QStringLiteral("/p"),
-                        QStringLiteral("r"),
-                        {}});
+    m_notifier->notify(alertAbout(QStringLiteral("/p"), Notifier::Urgency::Critical));
     QTRY_COMPARE(m_server->pending.size(), 1);
 
     // The daemon's signals are sent before its reply, so they arrive first.
@@ -131,12 +131,7 @@ void NotifierProtocolTest::silentServerBlocksNothing()
     // at once (a blocking call would wait for the bus's 25 s timeout), and the event loop keeps running.
     QElapsedTimer clock;
     clock.start();
-    m_notifier->notify({QStringLiteral("\u2757 High: r"),
-                        QStringLiteral("/p"),
-                        Notifier::Urgency::Normal,
-                        QStringLiteral("/p"),
-                        QStringLiteral("r"),
-                        {}});
+    m_notifier->notify(alertAbout(QStringLiteral("/p")));
     std::optional<bool> authorized;
     m_notifier->checkAuthorization([&](bool ok) { authorized = ok; });
     QVERIFY(clock.elapsed() < 5000);
@@ -150,12 +145,7 @@ void NotifierProtocolTest::plainTextServerGetsThePathUnescaped()
 {
     // This server has no "body-markup": escaping would show "&amp;" in the path.
     QTRY_VERIFY(!m_notifier->escapesBody());
-    m_notifier->notify({QStringLiteral("\u2757 High: r"),
-                        QStringLiteral("/a&b/<c>"),
-                        Notifier::Urgency::Normal,
-                        QStringLiteral("/a&b/<c>"),
-                        QStringLiteral("r"),
-                        {}});
+    m_notifier->notify(alertAbout(QStringLiteral("/a&b/<c>")));
     QTRY_COMPARE(m_server->bodies, QStringList{QStringLiteral("/a&b/<c>")});
 }
 

@@ -4,8 +4,6 @@
 // environment:
 //   TW_SCRIPT  file with one command per line:
 //                write <text>      writes <text> in one write(); \n, \\ and \xHH escapes are decoded
-//                repeat <n> <text> writes <text> (escapes decoded) n times, one write() each
-//                big <n>           writes a line of n 'x' bytes followed by \n, in 64 KiB writes
 //                sleep <ms>        pauses
 //                await <n>         waits until n bytes of standard input have arrived
 //                exit <code>       exits at once with that status
@@ -116,21 +114,6 @@ int main()
         const std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
         if (command == "write") {
             writeAll(unescape(argument));
-        } else if (command == "repeat") {
-            const auto gap = argument.find(' ');
-            const long count = std::stol(argument.substr(0, gap));
-            const std::string text = unescape(argument.substr(gap + 1));
-            for (long i = 0; i < count; ++i)
-                writeAll(text);
-        } else if (command == "big") {
-            size_t remaining = std::stoul(argument);
-            const std::string block(64 * 1024, 'x');
-            while (remaining > 0) {
-                const size_t n = std::min(remaining, block.size());
-                writeAll(block.substr(0, n));
-                remaining -= n;
-            }
-            writeAll("\n");
         } else if (command == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(argument)));
         } else if (command == "await") {

@@ -25,53 +25,294 @@ struct StoredDirectory
 };
 using StoredDirectories = QList<StoredDirectory>;
 Q_DECLARE_METATYPE(StoredDirectories)
+using Millis = QList<qint64>;
+using Indices = QList<int>;
 
 // Supervision of a scripted stand-in watcher that records its standard input.
 class SupervisorTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void configurationBytes_data();
-    void configurationBytes();
-    void noExecutableChangesNothing_data();
-    void noExecutableChangesNothing();
-    void exitMakesNotRunningAndRelaunchSendsAgain();
-    void runningWatcherIsNotLaunchedAgain();
-    void lateEndOfOldWatcherLeavesNewOneRunning();
-    void nothingIsWrittenToAnEndedWatcher();
-    void eventsFromTheWatcherReachTheSignal();
-    void watcherThatStopsReadingRaisesNoSignal();
-    void backoff_data();
-    void backoff();
-    void killedWatcherIsReplacedAndConfigured();
-    void quitIsNotRestarted();
-    void repeatedFailuresTellTheUserOnceAndKeepTrying();
-    void launchThatFailsWhileARestartWaitsKeepsTrying();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        WatcherStatus& status = WatcherStatus::shared();
+        status.setRunning(false);
+        status.setFailing(false);
+        status.setInputPipe(nullptr);
+        status.setModelContainer(nullptr);
+    }
+
+    void cleanup()
+    {
+        m_supervisor.reset();
+        m_script.reset();
+        WatcherStatus::shared().setModelContainer(nullptr);
+        m_store.reset();
+    }
+
+    void configurationBytes_data()
+    {
+        QTest::addColumn<StoredDirectories>("directories");
+        QTest::addColumn<QByteArray>("bytes");
+
+        QTest::newRow("one watched, one with both flags off")
+            << StoredDirectories{{"file:///a", true, false}, {"file:///b", false, false}}
+            << QByteArray("/a\n\n");
+        QTest::newRow("two watched, store order")
+            << StoredDirectories{{"file:///a", true, false}, {"file:///c", true, false}}
+            << QByteArray("/a\n/c\n\n");
+        QTest::newRow("none stored") << StoredDirectories{} << QByteArray("\n\n");
+        QTest::newRow("none selected")
+            << StoredDirectories{{"file:///b", false, false}} << QByteArray("\n\n");
+        QTest::newRow("only new directories watched")
+            << StoredDirectories{{"file:///d", false, true}} << QByteArray("/d\n\n");
+        QTest::newRow("unescaped, no trailing slash")
+            << StoredDirectories{{"file:///home/u/my%20code/", true, false}, {"file:///h%C3%A9", true, false}}
+            << QByteArray("/home/u/my code\n/h\xc3\xa9\n\n");
+        // A line feed cannot be written in this format: that directory is left out, the others are sent.
+        QTest::newRow("path with a line feed left out") << StoredDirectories{{"file:///a", true, false},
+                                                                             {"file:///x%0Ay", true, false},
+                                                                             {"file:///c", true, false}}
+                                                        << QByteArray("/a\n/c\n\n");
+    }
+
+    void configurationBytes()
+    {
+        QFETCH(StoredDirectories, directories);
+        QFETCH(QByteArray, bytes);
+        WatcherSupervisor& supervisor = supervise({}, directories);
+        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
+        supervisor.launchWatcher();
+        QTRY_COMPARE(launched.size(), 1);
+        QVERIFY(WatcherStatus::shared().isRunning());
+        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
+        QTRY_COMPARE(m_script->recordedStdin(), bytes);
+    }
+
+    void noExecutableChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<bool>("executable");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("not executable") << QByteArray("#!/bin/sh\n") << false;
+        // Executable, but exec fails: the launch fails while the flag is already false.
+        QTest::newRow("launch fails") << QByteArray("#!/nonexistent/interpreter\n") << true;
+    }
+
+    void noExecutableChangesNothing()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, executable);
+        const QString path = content.isEmpty() ? m_dir->filePath(QStringLiteral("twwatch"))
+                                               : writeProgram(QStringLiteral("twwatch"), content, executable);
+        QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
+        QSignalSpy pipe(&WatcherStatus::shared(), &WatcherStatus::inputPipeChanged);
+        WatcherSupervisor supervisor;
+        supervisor.setExecutable(path);
+        for (int i = 0; i < 3; ++i) {
+            // Every check tries again; a failed launch leaves no process behind.
+            supervisor.launchUnlessRunning();
+            QCOMPARE(!supervisor.findChildren<QProcess*>().isEmpty(), executable);
+            QTRY_VERIFY(supervisor.findChildren<QProcess*>().isEmpty());
+        }
+        QVERIFY(!supervisor.process());
+        QVERIFY(!WatcherStatus::shared().isRunning());
+        QCOMPARE(running.size(), 0);
+        QCOMPARE(pipe.size(), 0);
+    }
+
+    void runningWatcherIsNotLaunchedAgainButCanBeReplaced()
+    {
+        WatcherSupervisor& supervisor =
+            supervise({}, {{"file:///w", true, false}}); // runs until its input ends
+        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
+        supervisor.launchUnlessRunning();
+        supervisor.launchUnlessRunning(); // while the first is still starting
+        // A launch creates its process at once, so a second process would show here.
+        QCOMPARE(supervisor.findChildren<QProcess*>().size(), 1);
+        QTRY_COMPARE(launched.size(), 1);
+        QPointer<QProcess> old = supervisor.process();
+        supervisor.launchUnlessRunning();
+        QCOMPARE(supervisor.findChildren<QProcess*>().size(), 1);
+        QCOMPARE(supervisor.process(), old);
+        // The configuration went out once: after the launch, not after the checks.
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/w\n\n"));
+        QCOMPARE(launched.size(), 1);
+
+        // A forced launch replaces the watcher, which then ends on its own: its end is reported after
+        // the new watcher runs and must not touch the new one's state.
+        QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
+        supervisor.launchWatcher();
+        QTRY_COMPARE(launched.size(), 2);
+        QVERIFY(supervisor.process() != old);
+        QTRY_VERIFY(!old); // the old watcher's end has been handled
+        QVERIFY(WatcherStatus::shared().isRunning());
+        QCOMPARE(running.size(), 0);
+        QCOMPARE(supervisor.process()->state(), QProcess::Running);
+    }
+
+    void quitIsNotRestartedAndGetsNoMoreInput()
+    {
+        WatcherSupervisor& supervisor = supervise({QStringLiteral("await 2"), QStringLiteral("exit 0")});
+        supervisor.launchWatcher();
+        QTRY_VERIFY(supervisor.process() && supervisor.process()->state() == QProcess::NotRunning);
+        QTRY_VERIFY(!WatcherStatus::shared().isRunning());
+        QVERIFY(!supervisor.restartPending());
+
+        WatcherStatus::shared().sendDirectories({QStringLiteral("/late")});
+        // Even with the flag claiming otherwise, an ended process gets no bytes.
+        WatcherStatus::shared().setRunning(true);
+        WatcherStatus::shared().sendDirectories({QStringLiteral("/late")});
+        QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
+        QCOMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+        WatcherStatus::shared().setRunning(false);
+    }
+
+    void eventsFromTheWatcherReachTheSignal()
+    {
+        WatcherSupervisor& supervisor =
+            supervise({QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/x")) + "\\n"),
+                       QStringLiteral("sleep 50"),
+                       QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/y"))),
+                       QStringLiteral("exit 0")});
+        QStringList paths;
+        connect(&supervisor, &WatcherSupervisor::eventsRead, this, [&](const QList<WatchEvent>& events) {
+            for (const WatchEvent& event : events)
+                paths.append(event.path);
+        });
+        supervisor.launchWatcher();
+        QTRY_COMPARE(paths, (QStringList{QStringLiteral("/x"), QStringLiteral("/y")}));
+    }
+
+    void watcherThatStopsReadingRaisesNoSignal()
+    {
+        // It takes the first configuration, closes its input and keeps running.
+        WatcherSupervisor& supervisor =
+            supervise({QStringLiteral("stdin-limit 2"), QStringLiteral("sleep 8000")});
+        supervisor.launchWatcher();
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+
+        // Writing into the closed pipe fails quietly: no SIGPIPE ends this process, the watcher runs on.
+        QTRY_VERIFY_WITH_TIMEOUT((WatcherStatus::shared().sendDirectories({QStringLiteral("/again")}),
+                                  supervisor.process()->error() == QProcess::WriteError),
+                                 10000);
+        QCOMPARE(supervisor.process()->state(), QProcess::Running);
+        QVERIFY(WatcherStatus::shared().isRunning());
+        QCOMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+    }
+
+    void backoff_data()
+    {
+        QTest::addColumn<Millis>("runs"); // how long each failed watcher ran, in order
+        QTest::addColumn<Millis>("delays");
+        QTest::addColumn<Indices>("told"); // the failures that tell the user
+        constexpr qint64 steady = RestartBackoff::stableRunMs;
+        QTest::newRow("doubling to the cap")
+            << Millis{0, 0, 0, 0, 0, 0, 0, 0, 0}
+            << Millis{500, 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000} << Indices{2};
+        QTest::newRow("a steady run starts over")
+            << Millis{0, 10, steady, 0} << Millis{500, 1000, 500, 1000} << Indices{};
+        QTest::newRow("told again in a later streak")
+            << Millis{0, 0, 0, steady, 0, 0} << Millis{500, 1000, 2000, 500, 1000, 2000} << Indices{2, 5};
+    }
+
+    void backoff()
+    {
+        QFETCH(Millis, runs);
+        QFETCH(Millis, delays);
+        QFETCH(Indices, told);
+        RestartBackoff backoff;
+        Millis gotDelays;
+        Indices gotTold;
+        for (int i = 0; i < runs.size(); ++i) {
+            const RestartBackoff::Decision decision = backoff.failed(runs[i]);
+            gotDelays.append(decision.delayMs);
+            if (decision.tellUser)
+                gotTold.append(i);
+        }
+        QCOMPARE(gotDelays, delays);
+        QCOMPARE(gotTold, told);
+    }
+
+    void killedWatcherIsReplacedAndConfigured()
+    {
+        QTemporaryDir watched;
+        openStore({{QUrl::fromLocalFile(watched.path()).toString(), true, false}});
+        WatcherSupervisor supervisor;
+        supervisor.setExecutable(QStringLiteral(TW_BIN_DIR "/twwatch"));
+        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
+        supervisor.launchUnlessRunning();
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 1, 20000);
+        const qint64 first = supervisor.process()->processId();
+        QVERIFY(first > 0);
+
+        QCOMPARE(::kill(pid_t(first), SIGKILL), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 2, 2000);
+        QVERIFY(supervisor.process()->processId() != first);
+        QVERIFY(WatcherStatus::shared().isRunning());
+        QVERIFY(!WatcherStatus::shared().isFailing());
+        // The new watcher got the configuration: it reads it and waits for more instead of ending.
+        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
+        QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
+    }
+
+    // Each watcher takes its configuration and then ends, as a crash would.
+    void repeatedFailuresTellTheUserOnceAndKeepTrying()
+    {
+        WatcherSupervisor& supervisor =
+            supervise({QStringLiteral("await 4"), QStringLiteral("exit 3")}, {{"file:///w", true, false}});
+        StubNotifier notifier;
+        supervisor.setNotifier(&notifier);
+        QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
+        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
+        supervisor.launchUnlessRunning();
+        QTRY_COMPARE(running.size(), 2);
+        QCOMPARE(running[0][0].toBool(), true);
+        QCOMPARE(running[1][0].toBool(), false);
+        QCOMPARE(m_script->recordedStdin(), QByteArray("/w\n\n"));
+        QCOMPARE(supervisor.process()->state(), QProcess::NotRunning);
+
+        // Failures at once, after 0.5 s, 1 s and 2 s: the third tells, the fourth launch still comes.
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), RestartBackoff::failuresToTell + 1, 15000);
+        QCOMPARE(notifier.shown.size(), 1);
+        QVERIFY(notifier.shown[0].path.isEmpty());
+        QVERIFY(WatcherStatus::shared().isFailing());
+        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
+        QTRY_VERIFY(supervisor.restartPending());
+        // Each launch got the configuration again, and each end was reported.
+        QCOMPARE(m_script->recordedStdin().count("/w\n\n"), RestartBackoff::failuresToTell + 1);
+        QCOMPARE(running.size(), 2 * (RestartBackoff::failuresToTell + 1));
+        QCOMPARE(notifier.shown.size(), 1);
+        m_supervisor.reset(); // before the notifier it holds
+    }
+
+    void launchThatFailsWhileARestartWaitsKeepsTrying()
+    {
+        WatcherSupervisor& supervisor = supervise({QStringLiteral("exit 3")});
+        supervisor.launchUnlessRunning();
+        QTRY_VERIFY(supervisor.restartPending());
+
+        // The panel opens meanwhile and asks for a watcher, which cannot start (mid-upgrade, say).
+        supervisor.setExecutable(writeProgram(QStringLiteral("broken"), "#!/nonexistent/interpreter\n"));
+        supervisor.launchUnlessRunning();
+        QVERIFY(!supervisor.restartPending());
+        QTRY_VERIFY(supervisor.restartPending());
+        QVERIFY(!WatcherStatus::shared().isRunning());
+    }
 
 private:
     void openStore(const StoredDirectories& directories);
+    // A supervisor that runs the scripted watcher with `commands`, over a store of `directories`.
+    WatcherSupervisor& supervise(const QStringList& commands, const StoredDirectories& directories = {});
+    // A file at `name` in the test's folder holding `content`, executable when asked.
+    QString writeProgram(const QString& name, const QByteArray& content, bool executable = true);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ModelContainer> m_store;
+    std::unique_ptr<WatcherScript> m_script;
+    std::unique_ptr<WatcherSupervisor> m_supervisor;
 };
-
-void SupervisorTest::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    WatcherStatus& status = WatcherStatus::shared();
-    status.setRunning(false);
-    status.setFailing(false);
-    status.setInputPipe(nullptr);
-    status.setModelContainer(nullptr);
-}
-
-void SupervisorTest::cleanup()
-{
-    WatcherStatus::shared().setModelContainer(nullptr);
-    m_store.reset();
-}
 
 void SupervisorTest::openStore(const StoredDirectories& directories)
 {
@@ -88,325 +329,23 @@ void SupervisorTest::openStore(const StoredDirectories& directories)
     WatcherStatus::shared().setModelContainer(m_store.get());
 }
 
-void SupervisorTest::configurationBytes_data()
+WatcherSupervisor& SupervisorTest::supervise(const QStringList& commands,
+                                             const StoredDirectories& directories)
 {
-    QTest::addColumn<StoredDirectories>("directories");
-    QTest::addColumn<QByteArray>("bytes");
-
-    QTest::newRow("one watched, one with both flags off")
-        << StoredDirectories{{"file:///a", true, false}, {"file:///b", false, false}} << QByteArray("/a\n\n");
-    QTest::newRow("two watched, store order")
-        << StoredDirectories{{"file:///a", true, false}, {"file:///c", true, false}}
-        << QByteArray("/a\n/c\n\n");
-    QTest::newRow("none stored") << StoredDirectories{} << QByteArray("\n\n");
-    QTest::newRow("none selected") << StoredDirectories{{"file:///b", false, false}} << QByteArray("\n\n");
-    QTest::newRow("only new directories watched")
-        << StoredDirectories{{"file:///d", false, true}} << QByteArray("/d\n\n");
-    QTest::newRow("unescaped, no trailing slash")
-        << StoredDirectories{{"file:///home/u/my%20code/", true, false}, {"file:///h%C3%A9", true, false}}
-        << QByteArray("/home/u/my code\n/h\xc3\xa9\n\n");
-    // A line feed cannot be written in this format: that directory is left out, the others are sent.
-    QTest::newRow("path with a line feed left out") << StoredDirectories{{"file:///a", true, false},
-                                                                         {"file:///x%0Ay", true, false},
-                                                                         {"file:///c", true, false}}
-                                                    << QByteArray("/a\n/c\n\n");
-}
-
-void SupervisorTest::configurationBytes()
-{
-    QFETCH(StoredDirectories, directories);
-    QFETCH(QByteArray, bytes);
     openStore(directories);
-
-    WatcherScript script({});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-    supervisor.launchWatcher();
-    QTRY_COMPARE(launched.size(), 1);
-    QVERIFY(WatcherStatus::shared().isRunning());
-    QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
-    QTRY_COMPARE(script.recordedStdin(), bytes);
+    m_script = std::make_unique<WatcherScript>(commands);
+    m_supervisor = std::make_unique<WatcherSupervisor>();
+    m_script->runBy(*m_supervisor);
+    return *m_supervisor;
 }
 
-void SupervisorTest::noExecutableChangesNothing_data()
+QString SupervisorTest::writeProgram(const QString& name, const QByteArray& content, bool executable)
 {
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
-    QTest::addColumn<bool>("executable");
-    QTest::newRow("missing") << QByteArray() << false;
-    QTest::newRow("not executable") << QByteArray("#!/bin/sh\n") << false;
-    // Executable, but exec fails: the launch fails while the flag is already false.
-    QTest::newRow("launch fails") << QByteArray("#!/nonexistent/interpreter\n") << true;
-}
-
-void SupervisorTest::noExecutableChangesNothing()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, executable);
-    const QString path = m_dir->filePath(QStringLiteral("twwatch"));
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        if (executable)
-            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-    }
-    QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
-    QSignalSpy pipe(&WatcherStatus::shared(), &WatcherStatus::inputPipeChanged);
-    WatcherSupervisor supervisor;
-    supervisor.setExecutable(path);
-    for (int i = 0; i < 3; ++i) {
-        // Every check tries again; a failed launch leaves no process behind.
-        supervisor.launchUnlessRunning();
-        QCOMPARE(!supervisor.findChildren<QProcess*>().isEmpty(), executable);
-        QTRY_VERIFY(supervisor.findChildren<QProcess*>().isEmpty());
-    }
-    QVERIFY(!supervisor.process());
-    QVERIFY(!WatcherStatus::shared().isRunning());
-    QCOMPARE(running.size(), 0);
-    QCOMPARE(pipe.size(), 0);
-}
-
-void SupervisorTest::exitMakesNotRunningAndRelaunchSendsAgain()
-{
-    openStore({{"file:///w", true, false}});
-    // The first watcher takes its configuration and then ends, as a crash would.
-    WatcherScript script({QStringLiteral("await 4"), QStringLiteral("exit 3")});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
-    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-
-    supervisor.launchUnlessRunning();
-    QTRY_COMPARE(running.size(), 2);
-    QCOMPARE(running[0][0].toBool(), true);
-    QCOMPARE(running[1][0].toBool(), false);
-    QCOMPARE(script.recordedStdin(), QByteArray("/w\n"
-                                                "\n"));
-    QCOMPARE(supervisor.process()->state(), QProcess::NotRunning);
-
-    supervisor.launchUnlessRunning();
-    QTRY_COMPARE(running.size(), 4);
-    QCOMPARE(launched.size(), 2);
-    QCOMPARE(running[2][0].toBool(), true);
-    QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
-    QCOMPARE(script.recordedStdin(), QByteArray("/w\n\n/w\n\n"));
-}
-
-void SupervisorTest::runningWatcherIsNotLaunchedAgain()
-{
-    openStore({{"file:///w", true, false}});
-    WatcherScript script({}); // runs until its input ends
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-    supervisor.launchUnlessRunning();
-    supervisor.launchUnlessRunning(); // while the first is still starting
-    // A launch creates its process at once, so a second process would show here.
-    QCOMPARE(supervisor.findChildren<QProcess*>().size(), 1);
-    QTRY_COMPARE(launched.size(), 1);
-    QProcess* process = supervisor.process();
-    supervisor.launchUnlessRunning();
-    QCOMPARE(supervisor.findChildren<QProcess*>().size(), 1);
-    QCOMPARE(supervisor.process(), process);
-    // The configuration went out once: after the launch, not after the checks.
-    QTRY_COMPARE(script.recordedStdin(), QByteArray("/w\n\n"));
-    QCOMPARE(launched.size(), 1);
-}
-
-void SupervisorTest::lateEndOfOldWatcherLeavesNewOneRunning()
-{
-    openStore({});
-    WatcherScript script({});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-    supervisor.launchWatcher();
-    QTRY_COMPARE(launched.size(), 1);
-    QPointer<QProcess> old = supervisor.process();
-
-    // A second launch replaces the first watcher, which then ends on its own: its end is reported
-    // after the new watcher runs and must not touch the new one's state.
-    QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
-    supervisor.launchWatcher();
-    QTRY_COMPARE(launched.size(), 2);
-    QVERIFY(supervisor.process() != old);
-    // The old watcher's end has been handled once its process object is gone.
-    QTRY_VERIFY(!old);
-    QVERIFY(WatcherStatus::shared().isRunning());
-    QCOMPARE(running.size(), 0);
-    QCOMPARE(supervisor.process()->state(), QProcess::Running);
-}
-
-void SupervisorTest::nothingIsWrittenToAnEndedWatcher()
-{
-    openStore({});
-    WatcherScript script({QStringLiteral("await 2"), QStringLiteral("exit 0")});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    supervisor.launchWatcher();
-    QTRY_VERIFY(supervisor.process() && supervisor.process()->state() == QProcess::NotRunning);
-    QTRY_VERIFY(!WatcherStatus::shared().isRunning());
-
-    WatcherStatus::shared().sendDirectories({QStringLiteral("/late")});
-    // Even with the flag claiming otherwise, an ended process gets no bytes.
-    WatcherStatus::shared().setRunning(true);
-    WatcherStatus::shared().sendDirectories({QStringLiteral("/late")});
-    QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
-    QCOMPARE(script.recordedStdin(), QByteArray("\n\n"));
-    WatcherStatus::shared().setRunning(false);
-}
-
-void SupervisorTest::eventsFromTheWatcherReachTheSignal()
-{
-    openStore({});
-    WatcherScript script(
-        {QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/x")) + "\\n"),
-         QStringLiteral("sleep 50"),
-         QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/y"))),
-         QStringLiteral("exit 0")});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    QList<QString> paths;
-    connect(&supervisor, &WatcherSupervisor::eventsRead, this, [&](const QList<WatchEvent>& events) {
-        for (const WatchEvent& event : events)
-            paths.append(event.path);
-    });
-    supervisor.launchWatcher();
-    QTRY_COMPARE(paths, (QList<QString>{QStringLiteral("/x"), QStringLiteral("/y")}));
-}
-
-void SupervisorTest::watcherThatStopsReadingRaisesNoSignal()
-{
-    openStore({});
-    // It takes the first configuration, closes its input and keeps running.
-    WatcherScript script({QStringLiteral("stdin-limit 2"), QStringLiteral("sleep 8000")});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    supervisor.launchWatcher();
-    QTRY_COMPARE(script.recordedStdin(), QByteArray("\n\n"));
-
-    // Writing into the closed pipe fails quietly: no SIGPIPE ends this process, the watcher runs on.
-    QTRY_VERIFY_WITH_TIMEOUT((WatcherStatus::shared().sendDirectories({QStringLiteral("/again")}),
-                              supervisor.process()->error() == QProcess::WriteError),
-                             10000);
-    QCOMPARE(supervisor.process()->state(), QProcess::Running);
-    QVERIFY(WatcherStatus::shared().isRunning());
-    QCOMPARE(script.recordedStdin(), QByteArray("\n\n"));
-}
-
-using Millis = QList<qint64>;
-using Indices = QList<int>;
-
-void SupervisorTest::backoff_data()
-{
-    QTest::addColumn<Millis>("runs"); // how long each failed watcher ran, in order
-    QTest::addColumn<Millis>("delays");
-    QTest::addColumn<Indices>("told"); // the failures that tell the user
-    constexpr qint64 steady = RestartBackoff::stableRunMs;
-    QTest::newRow("doubling to the cap")
-        << Millis{0, 0, 0, 0, 0, 0, 0, 0, 0}
-        << Millis{500, 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000} << Indices{2};
-    QTest::newRow("a steady run starts over")
-        << Millis{0, 10, steady, 0} << Millis{500, 1000, 500, 1000} << Indices{};
-    QTest::newRow("told again in a later streak")
-        << Millis{0, 0, 0, steady, 0, 0} << Millis{500, 1000, 2000, 500, 1000, 2000} << Indices{2, 5};
-}
-
-void SupervisorTest::backoff()
-{
-    QFETCH(Millis, runs);
-    QFETCH(Millis, delays);
-    QFETCH(Indices, told);
-    RestartBackoff backoff;
-    Millis gotDelays;
-    Indices gotTold;
-    for (int i = 0; i < runs.size(); ++i) {
-        const RestartBackoff::Decision decision = backoff.failed(runs[i]);
-        gotDelays.append(decision.delayMs);
-        if (decision.tellUser)
-            gotTold.append(i);
-    }
-    QCOMPARE(gotDelays, delays);
-    QCOMPARE(gotTold, told);
-}
-
-void SupervisorTest::killedWatcherIsReplacedAndConfigured()
-{
-    QTemporaryDir watched;
-    openStore({{QUrl::fromLocalFile(watched.path()).toString(), true, false}});
-    WatcherSupervisor supervisor;
-    supervisor.setExecutable(QStringLiteral(TW_BIN_DIR "/twwatch"));
-    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-    supervisor.launchUnlessRunning();
-    QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 1, 20000);
-    const qint64 first = supervisor.process()->processId();
-    QVERIFY(first > 0);
-
-    QCOMPARE(::kill(pid_t(first), SIGKILL), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 2, 2000);
-    QVERIFY(supervisor.process()->processId() != first);
-    QVERIFY(WatcherStatus::shared().isRunning());
-    QVERIFY(!WatcherStatus::shared().isFailing());
-    // The new watcher got the configuration: it reads it and waits for more instead of ending.
-    QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
-    QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
-}
-
-void SupervisorTest::quitIsNotRestarted()
-{
-    openStore({});
-    WatcherScript script({QStringLiteral("await 2"), QStringLiteral("exit 0")});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
-    supervisor.launchWatcher();
-    QTRY_COMPARE(running.size(), 2);
-    QVERIFY(!supervisor.restartPending());
-}
-
-void SupervisorTest::repeatedFailuresTellTheUserOnceAndKeepTrying()
-{
-    openStore({{"file:///w", true, false}});
-    WatcherScript script({QStringLiteral("await 4"), QStringLiteral("exit 3")});
-    StubNotifier notifier;
-    WatcherSupervisor supervisor;
-    supervisor.setNotifier(&notifier);
-    script.runBy(supervisor);
-    QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-    supervisor.launchUnlessRunning();
-    // Failures at once, after 0.5 s, 1 s and 2 s: the third tells, the fourth launch still comes.
-    QTRY_COMPARE_WITH_TIMEOUT(launched.size(), RestartBackoff::failuresToTell + 1, 15000);
-    QCOMPARE(notifier.shown.size(), 1);
-    QVERIFY(notifier.shown[0].path.isEmpty());
-    QVERIFY(WatcherStatus::shared().isFailing());
-    // Each launch got the configuration again.
-    QCOMPARE(script.recordedStdin().count("/w\n\n"), RestartBackoff::failuresToTell + 1);
-    QTRY_VERIFY(supervisor.restartPending());
-    QCOMPARE(notifier.shown.size(), 1);
-}
-
-void SupervisorTest::launchThatFailsWhileARestartWaitsKeepsTrying()
-{
-    openStore({});
-    WatcherScript script({QStringLiteral("exit 3")});
-    WatcherSupervisor supervisor;
-    script.runBy(supervisor);
-    supervisor.launchUnlessRunning();
-    QTRY_VERIFY(supervisor.restartPending());
-
-    // The panel opens meanwhile and asks for a watcher, which cannot start (mid-upgrade, say).
-    const QString broken = m_dir->filePath(QStringLiteral("broken"));
-    QFile file(broken);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/nonexistent/interpreter\n");
-    file.close();
-    QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
-    supervisor.setExecutable(broken);
-    supervisor.launchUnlessRunning();
-    QVERIFY(!supervisor.restartPending());
-    QTRY_VERIFY(supervisor.restartPending());
-    QVERIFY(!WatcherStatus::shared().isRunning());
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && executable)
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return path;
 }
 
 QTEST_GUILESS_MAIN(SupervisorTest)
