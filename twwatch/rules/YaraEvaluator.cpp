@@ -52,16 +52,8 @@ std::string descriptionOf(const YR_RULE* rule)
     return {};
 }
 
-// Adds the lines of the first matches of `rule`'s strings in `view` to `lines`, keeping them ascending,
-// distinct and at most kMaxMatchLines. Only rules that matched get here, so the LF count stays off the
-// path of every other file.
-void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapping& view,
-                   std::vector<std::uint64_t>& offsets, std::vector<std::uint32_t>& lines)
+void addMatchOffsets(YR_SCAN_CONTEXT* context, const YR_RULE* rule, std::vector<std::uint64_t>& offsets)
 {
-    // A later window can only add later lines.
-    if (lines.size() >= kMaxMatchLines && view.linesBefore >= lines.back())
-        return;
-    offsets.clear();
     const YR_STRING* string;
     yr_rule_strings_foreach(rule, string)
     {
@@ -72,6 +64,30 @@ void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapp
             if (!match.is_private)
                 offsets.push_back(static_cast<std::uint64_t>(match.base + match.offset));
             at = match.next;
+        }
+    }
+}
+
+// Adds the lines of the first matches of `rule`'s strings in `view` to `lines`, keeping them ascending,
+// distinct and at most kMaxMatchLines. A rule with no matches of its own stands on the private rules of
+// its file (the pack's payload tests): the matches of those that held in this view are its own. Only
+// rules that matched get here, so the LF count stays off the path of every other file.
+void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapping& view,
+                   std::vector<std::uint64_t>& offsets, std::vector<std::uint32_t>& lines)
+{
+    // A later window can only add later lines.
+    if (!view.origins && lines.size() >= kMaxMatchLines && view.linesBefore >= lines.back())
+        return;
+    offsets.clear();
+    addMatchOffsets(context, rule, offsets);
+    if (offsets.empty()) {
+        const YR_RULE* other;
+        yr_rules_foreach(context->rules, other)
+        {
+            const auto index = static_cast<std::size_t>(other - context->rules->rules_table);
+            if (RULE_IS_PRIVATE(other) && other->ns == rule->ns &&
+                yr_bitmask_is_set(context->rule_matches_flags, index))
+                addMatchOffsets(context, other, offsets);
         }
     }
     if (offsets.empty())
@@ -86,13 +102,23 @@ void addMatchLines(YR_SCAN_CONTEXT* context, const YR_RULE* rule, const LineMapp
             line += static_cast<std::uint64_t>(
                 std::count(view.content.begin() + at, view.content.begin() + to, '\n'));
         at = std::max(at, to);
-        if (line > UINT32_MAX)
+        std::uint64_t fileLine = line;
+        if (view.origins) {
+            // A derived line that cannot be placed in the file adds no line.
+            fileLine = line - 1 < view.origins->size() ? (*view.origins)[line - 1] : 0;
+            if (fileLine == 0)
+                continue;
+        }
+        if (fileLine > UINT32_MAX)
             break;
-        if (lines.size() == before || lines.back() != line)
-            lines.push_back(static_cast<std::uint32_t>(line));
+        if (lines.size() == before || lines.back() != fileLine)
+            lines.push_back(static_cast<std::uint32_t>(fileLine));
         if (lines.size() - before == kMaxMatchLines)
             break;
     }
+    // A derived view's lines follow its own order (keys, surfaces), not the file's.
+    if (view.origins)
+        std::sort(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
     std::inplace_merge(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     if (lines.size() > kMaxMatchLines)
@@ -230,11 +256,10 @@ std::vector<RuleMatch> YaraEvaluator::evaluate(const Change& change)
         m_views.derive(facts, raw, !snap.goesOn && !snap.isTruncated);
         for (const auto& view : m_views.views()) {
             // The text view keeps every line end (CRLF becomes LF), so its lines are the file's; the
-            // config and commands views are rearranged and have none.
-            const LineMapping textLines{view.content, 0};
-            const bool mapped = std::string_view(view.name) == "text";
+            // config and commands views carry the file's line of each of theirs.
+            const LineMapping viewLines{view.content, 0, view.origins};
             for (Scanner* s : m_applying)
-                scanView(*s, facts, view.name, view.content, matches, mapped ? &textLines : nullptr);
+                scanView(*s, facts, view.name, view.content, matches, &viewLines);
         }
         // The rest of a large file, window by window. Each window starts with the end of the one
         // before, so the lines before it are those of the part that is dropped.

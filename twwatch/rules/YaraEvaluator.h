@@ -8,7 +8,8 @@
 // matches in. A file larger than one window (FileSnapshot.h) is scanned raw window by window, so each
 // worker's memory stays at one window whatever the file. A rule's match carries its description and
 // the lines of its first matches, counted on the raw bytes (carried from window to window) or on the
-// text view; views that rearrange the content have no lines.
+// text view, or, in the views that rearrange the content, taken from the file's line each of their
+// lines came from (none where that is unknown).
 
 #include "rules/RuleCompiler.h"
 #include "rules/views/DerivedViews.h"
@@ -33,6 +34,8 @@ struct LineMapping
 {
     std::string_view content;
     std::uint64_t linesBefore = 0;
+    // For a derived view: the file's line of each of the view's lines (0: unknown).
+    const LineOrigins* origins = nullptr;
 };
 
 class YaraEvaluator : public Evaluator

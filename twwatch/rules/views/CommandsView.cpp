@@ -51,9 +51,20 @@ std::string_view parentName(std::string_view path)
     return prev == std::string_view::npos ? dir : dir.substr(prev + 1);
 }
 
-// Appends `surface: line` for every line of `command`, then its decoded literals.
-void emit(std::string& out, std::size_t budget, std::string_view surface, std::string_view command)
+struct Out
 {
+    std::string& text;
+    LineOrigins& origins;
+    std::size_t budget;
+};
+
+// Appends `surface: line` for every line of `command`, then its decoded literals; all of them come from
+// the source line `origin`.
+void emit(Out& o, std::string_view surface, std::string_view command, std::uint32_t origin)
+{
+    std::string& out = o.text;
+    const std::size_t budget = o.budget;
+    const std::size_t from = out.size();
     std::size_t pos = 0;
     while (pos <= command.size() && out.size() < budget) {
         auto end = command.find('\n', pos);
@@ -68,6 +79,7 @@ void emit(std::string& out, std::size_t budget, std::string_view surface, std::s
         for (const auto& d : decoded)
             out.append(surface).append(": ").append(d) += '\n';
     }
+    noteOrigins(out, from, origin, o.origins);
     if (out.size() > budget)
         out.resize(budget);
 }
@@ -140,27 +152,29 @@ public:
     {
     }
 
-    bool leaf(const Key& key, std::string_view value) override
+    bool leaf(const Key& key, std::string_view value, std::uint32_t line) override
     {
         if (key.empty() || !wanted(key))
             return true;
         m_bytes += value.size();
         for (const auto& k : key)
             m_bytes += k.size();
-        m_leaves.emplace_back(key, std::string(value));
+        m_leaves.push_back({key, std::string(value), line});
         return true;
     }
     void reset() override { m_leaves.clear(); }
 
-    void render(std::string& out, std::size_t budget) const override
+    void render(std::string& text, LineOrigins& origins, std::size_t budget) const override
     {
-        out.clear();
+        text.clear();
+        origins.clear();
+        Out out{text, origins, budget};
         if (m_kinds & Package)
-            package(out, budget);
+            package(out);
         if (m_kinds & (Tasks | WorkspaceTasks))
-            tasks(out, budget);
+            tasks(out);
         if (m_kinds & Devcontainer)
-            grouped(out, budget, [](const Key& k) -> std::string {
+            grouped(out, [](const Key& k) -> std::string {
                 static const std::initializer_list<std::string_view> hooks = {
                     "initializeCommand", "onCreateCommand",  "updateContentCommand",
                     "postCreateCommand", "postStartCommand", "postAttachCommand"};
@@ -170,32 +184,32 @@ public:
                 return "devcontainer." + k[0] + (entry ? "\n" + k[1] : "");
             });
         if (m_kinds & Mcp)
-            mcp(out, budget);
+            mcp(out);
         if (m_kinds & AgentHooks)
-            for (const auto& [k, v] : m_leaves)
+            for (const auto& [k, v, line] : m_leaves)
                 if ((k[0] == "hooks" && k.back() == "command") || k == Key{"statusLine", "command"} ||
                     k == Key{"apiKeyHelper"})
-                    emit(out, budget, "agent.hook", v);
+                    emit(out, "agent.hook", v, line);
         if (m_kinds & Git)
-            git(out, budget);
+            git(out);
         if (m_kinds & Npmrc)
-            for (const auto& [k, v] : m_leaves)
+            for (const auto& [k, v, line] : m_leaves)
                 if (k.size() == 1 && isOneOf(k[0], {"node-options", "script-shell", "git"}))
-                    emit(out, budget, "npmrc." + k[0], v);
+                    emit(out, "npmrc." + k[0], v, line);
         if (m_kinds & Yarn)
-            for (const auto& [k, v] : m_leaves)
+            for (const auto& [k, v, line] : m_leaves)
                 if (k == Key{"yarnPath"})
-                    emit(out, budget, "yarn.yarnPath", v);
+                    emit(out, "yarn.yarnPath", v, line);
         if (m_kinds & Workflow)
-            for (const auto& [k, v] : m_leaves)
+            for (const auto& [k, v, line] : m_leaves)
                 if (k.size() == 5 && k[0] == "jobs" && k[2] == "steps" && k[4] == "run")
-                    emit(out, budget, "workflow.run", v);
+                    emit(out, "workflow.run", v, line);
         if (m_kinds & Action)
-            for (const auto& [k, v] : m_leaves)
+            for (const auto& [k, v, line] : m_leaves)
                 if (k.size() == 4 && k[0] == "runs" && k[1] == "steps" && k[3] == "run")
-                    emit(out, budget, "action.run", v);
+                    emit(out, "action.run", v, line);
         if (m_kinds & PreCommit)
-            preCommit(out, budget);
+            preCommit(out);
     }
 
 private:
@@ -214,18 +228,18 @@ private:
                ((m_kinds & PreCommit) && top == "repos");
     }
 
-    void package(std::string& out, std::size_t budget) const
+    void package(Out& out) const
     {
-        for (const auto& [k, v] : m_leaves) {
+        for (const auto& [k, v, line] : m_leaves) {
             if (k.size() != 2)
                 continue;
             if (k[0] == "scripts" && isOneOf(k[1], {"preinstall", "install", "postinstall", "prepublish",
                                                     "preprepare", "prepare", "postprepare"}))
-                emit(out, budget, "npm." + k[1], v);
+                emit(out, "npm." + k[1], v, line);
             else if (k[0] != "scripts") {
                 for (std::string_view p : {"http://", "https://", "git+", "git://", "git@"})
                     if (v.rfind(p, 0) == 0) {
-                        emit(out, budget, "npm.dependency", v);
+                        emit(out, "npm.dependency", v, line);
                         break;
                     }
             }
@@ -233,34 +247,39 @@ private:
     }
 
     // Leaves grouped by what `group` names them ("" leaves one out), joined by spaces in file order;
-    // the group name's first line is the surface.
-    void grouped(std::string& out, std::size_t budget,
-                 const std::function<std::string(const Key&)>& group) const
+    // the group name's first line is the surface, and its first leaf's line the command's.
+    void grouped(Out& out, const std::function<std::string(const Key&)>& group) const
     {
-        std::vector<std::pair<std::string, std::vector<std::string>>> groups;
-        for (const auto& [k, v] : m_leaves) {
+        struct Group
+        {
+            std::string name;
+            std::vector<std::string> parts;
+            std::uint32_t line;
+        };
+        std::vector<Group> groups;
+        for (const auto& [k, v, line] : m_leaves) {
             const std::string g = group(k);
             if (g.empty())
                 continue;
-            auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& e) { return e.first == g; });
+            auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& e) { return e.name == g; });
             if (it == groups.end())
-                it = groups.insert(groups.end(), {g, {}});
-            it->second.push_back(v);
+                it = groups.insert(groups.end(), {g, {}, line});
+            it->parts.push_back(v);
         }
-        for (const auto& [g, parts] : groups)
-            emit(out, budget, g.substr(0, g.find('\n')), join(parts));
+        for (const auto& [g, parts, line] : groups)
+            emit(out, g.substr(0, g.find('\n')), join(parts), line);
     }
 
-    void tasks(std::string& out, std::size_t budget) const
+    void tasks(Out& out) const
     {
         struct Task
         {
             std::string runOn;
-            std::map<std::string, std::string> command;           // by variant ("" for the task itself)
-            std::map<std::string, std::vector<std::string>> args; // by variant
+            std::map<std::string, std::pair<std::string, std::uint32_t>> command; // by variant, with its line
+            std::map<std::string, std::vector<std::string>> args;                 // by variant
         };
         std::map<std::string, Task> byIndex;
-        for (const auto& [key, v] : m_leaves) {
+        for (const auto& [key, v, line] : m_leaves) {
             Key k = key;
             if ((m_kinds & WorkspaceTasks) && k.size() > 1 && k[0] == "tasks" && k[1] == "tasks")
                 k.erase(k.begin());
@@ -272,7 +291,7 @@ private:
             if (isOneOf(k[2], {"windows", "linux", "osx"}) && k.size() > 3)
                 variant = k[at++];
             if (k.size() == at + 1 && k[at] == "command")
-                t.command[variant] = v;
+                t.command[variant] = {v, line};
             else if (k.size() == at + 2 && k[at] == "args")
                 t.args[variant].push_back(v);
             else if (variant.empty() && k.size() == 4 && k[2] == "runOptions" && k[3] == "runOn")
@@ -282,18 +301,18 @@ private:
             if (t.runOn != "folderOpen")
                 continue;
             for (const auto& [variant, command] : t.command) {
-                std::vector<std::string> parts{command};
+                std::vector<std::string> parts{command.first};
                 const auto a = t.args.count(variant) ? t.args.find(variant) : t.args.find("");
                 if (a != t.args.end())
                     parts.insert(parts.end(), a->second.begin(), a->second.end());
-                emit(out, budget, "vscode.task.folderOpen", join(parts));
+                emit(out, "vscode.task.folderOpen", join(parts), command.second);
             }
         }
     }
 
-    void mcp(std::string& out, std::size_t budget) const
+    void mcp(Out& out) const
     {
-        grouped(out, budget, [](const Key& k) -> std::string {
+        grouped(out, [](const Key& k) -> std::string {
             std::size_t at = 0;
             if (k.size() >= 3 && (k[0] == "mcpServers" || k[0] == "servers"))
                 at = 1;
@@ -307,9 +326,9 @@ private:
         });
     }
 
-    void git(std::string& out, std::size_t budget) const
+    void git(Out& out) const
     {
-        for (const auto& [k, v] : m_leaves) {
+        for (const auto& [k, v, line] : m_leaves) {
             const std::string& section = k[0];
             const std::string& name = k.back();
             const std::string sub = k.size() == 3 ? k[1] : std::string();
@@ -346,28 +365,36 @@ private:
                 surface = "git.credential";
                 value.remove_prefix(1);
             } else if ((section == "include" || section == "includeif") && name == "path") {
-                out.append("git.include: ").append(v) += '\n';
+                const std::size_t from = out.text.size();
+                out.text.append("git.include: ").append(v) += '\n';
+                noteOrigins(out.text, from, line, out.origins);
             }
             (void)sub;
             if (surface)
-                emit(out, budget, surface, value);
+                emit(out, surface, value, line);
         }
     }
 
-    void preCommit(std::string& out, std::size_t budget) const
+    void preCommit(Out& out) const
     {
         std::map<std::string, bool> local;
-        for (const auto& [k, v] : m_leaves)
+        for (const auto& [k, v, line] : m_leaves)
             if (k.size() == 3 && k[0] == "repos" && k[2] == "repo")
                 local[k[1]] = v == "local";
-        for (const auto& [k, v] : m_leaves)
+        for (const auto& [k, v, line] : m_leaves)
             if (k.size() == 5 && k[0] == "repos" && k[2] == "hooks" && k[4] == "entry" && local[k[1]])
-                emit(out, budget, "precommit.hook", v);
+                emit(out, "precommit.hook", v, line);
     }
 
     unsigned m_kinds;
     std::size_t m_bytes = 0;
-    std::vector<std::pair<Key, std::string>> m_leaves;
+    struct Leaf
+    {
+        Key key;
+        std::string value;
+        std::uint32_t line;
+    };
+    std::vector<Leaf> m_leaves;
 };
 
 const char* scriptSurface(const FileFacts& f)
@@ -396,21 +423,30 @@ std::unique_ptr<CommandCollector> commandCollectorFor(const FileFacts& facts)
     return kinds ? std::make_unique<Collector>(kinds) : nullptr;
 }
 
-bool scriptCommands(const FileFacts& facts, std::string_view text, std::string& out, std::size_t budget)
+bool scriptCommands(const FileFacts& facts, std::string_view text, std::string& commands,
+                    LineOrigins& origins, std::size_t budget)
 {
     const char* surface = scriptSurface(facts);
     if (!surface)
         return false;
-    out.clear();
+    commands.clear();
+    origins.clear();
+    Out out{commands, origins, budget};
     const bool pth = std::string_view(surface) == "python.pth";
     std::string logical;
+    // A command joined from continued lines is reported on the line it starts on.
+    std::uint32_t physical = 0, start = 0;
     std::size_t pos = 0;
-    while (pos < text.size() && out.size() < budget) {
+    while (pos < text.size() && commands.size() < budget) {
         auto end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
+        if (physical < UINT32_MAX)
+            ++physical;
+        if (logical.empty())
+            start = physical;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         // A backslash at the end continues the line.
@@ -424,7 +460,7 @@ bool scriptCommands(const FileFacts& facts, std::string_view text, std::string& 
         const bool keep = first != std::string::npos && logical[first] != '#' &&
                           (!pth || logical.compare(first, 6, "import") == 0);
         if (keep)
-            emit(out, budget, surface, logical);
+            emit(out, surface, logical, start);
         logical.clear();
     }
     return true;

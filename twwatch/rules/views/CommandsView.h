@@ -17,13 +17,16 @@ namespace tw {
 class CommandCollector : public LeafSink
 {
 public:
-    virtual void render(std::string& out, std::size_t budget) const = 0;
+    // Writes the view to `out` and the source line of each of its lines to `origins`.
+    virtual void render(std::string& out, LineOrigins& origins, std::size_t budget) const = 0;
 };
 
 // The collector for a structured file (read through its config format), or null.
 std::unique_ptr<CommandCollector> commandCollectorFor(const FileFacts& facts);
 
 // The commands of a script file (shell, git hook, .envrc, .pth); false when the file is none.
-bool scriptCommands(const FileFacts& facts, std::string_view text, std::string& out, std::size_t budget);
+// `origins`: the line each command starts on, for every line of `out`.
+bool scriptCommands(const FileFacts& facts, std::string_view text, std::string& out, LineOrigins& origins,
+                    std::size_t budget);
 
 } // namespace tw

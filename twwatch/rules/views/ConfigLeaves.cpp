@@ -62,4 +62,10 @@ bool readConfigLeaves(ConfigFormat format, std::string_view text, LeafSink& sink
     return false;
 }
 
+void noteOrigins(std::string_view out, std::size_t from, std::uint32_t line, LineOrigins& origins)
+{
+    for (std::size_t at = out.find('\n', from); at != std::string_view::npos; at = out.find('\n', at + 1))
+        origins.push_back(line);
+}
+
 } // namespace tw

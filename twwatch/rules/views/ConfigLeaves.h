@@ -7,6 +7,7 @@
 
 #include "rules/ExternalVariables.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,9 @@ class LeafSink
 public:
     virtual ~LeafSink() = default;
     // `value` is the decoded text of a string, the literal of a number or boolean, `null`, or `{}` / `[]`
-    // for an empty object or array. Returning false stops the reader (the sink has had enough).
-    virtual bool leaf(const std::vector<std::string>& key, std::string_view value) = 0;
+    // for an empty object or array. `line`: the 1-based line of the text the value starts on, 0 when the
+    // reader cannot tell. Returning false stops the reader (the sink has had enough).
+    virtual bool leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line) = 0;
     // Forgets every leaf fed so far: the reader starts again, or found the text invalid.
     virtual void reset() = 0;
 };
@@ -42,5 +44,12 @@ bool readGitConfigLeaves(std::string_view text, LeafSink& sink);
 bool readIniLeaves(std::string_view text, LeafSink& sink);
 
 bool readConfigLeaves(ConfigFormat format, std::string_view text, LeafSink& sink);
+
+// The source line of each line of a derived view (index 0 is the view's first line), 0 where unknown,
+// so that a match in the view can name a line of the file.
+using LineOrigins = std::vector<std::uint32_t>;
+
+// Records `line` as the origin of every line that `out` ended after `from` (what was just appended).
+void noteOrigins(std::string_view out, std::size_t from, std::uint32_t line, LineOrigins& origins);
 
 } // namespace tw

@@ -32,13 +32,14 @@ void appendEscaped(std::string& out, std::string_view value)
     }
 }
 
-bool ConfigRenderer::leaf(const std::vector<std::string>& key, std::string_view value)
+bool ConfigRenderer::leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line)
 {
     std::size_t worst = key.size() + 4 + value.size() * 6; // every byte escaped as \u00XX
     for (const auto& k : key)
         worst += k.size();
     if (m_out.size() + worst > m_budget)
         return false;
+    const std::size_t from = m_out.size();
     for (std::size_t i = 0; i < key.size(); ++i) {
         if (i > 0)
             m_out += '.';
@@ -47,6 +48,8 @@ bool ConfigRenderer::leaf(const std::vector<std::string>& key, std::string_view 
     m_out += " = ";
     appendEscaped(m_out, value);
     m_out += '\n';
+    // A key may hold a line end of its own: every line written gets the leaf's origin.
+    noteOrigins(m_out, from, line, m_origins);
     return true;
 }
 

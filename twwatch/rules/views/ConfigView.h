@@ -15,17 +15,23 @@ namespace tw {
 class ConfigRenderer : public LeafSink
 {
 public:
-    ConfigRenderer(std::string& out, std::size_t budget)
+    ConfigRenderer(std::string& out, LineOrigins& origins, std::size_t budget)
         : m_out(out)
+        , m_origins(origins)
         , m_budget(budget)
     {
-        m_out.clear();
+        reset();
     }
-    bool leaf(const std::vector<std::string>& key, std::string_view value) override;
-    void reset() override { m_out.clear(); }
+    bool leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line) override;
+    void reset() override
+    {
+        m_out.clear();
+        m_origins.clear();
+    }
 
 private:
     std::string& m_out;
+    LineOrigins& m_origins;
     std::size_t m_budget;
 };
 

@@ -17,9 +17,9 @@ public:
         , m_second(second)
     {
     }
-    bool leaf(const std::vector<std::string>& key, std::string_view value) override
+    bool leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line) override
     {
-        return m_first.leaf(key, value) && (!m_second || m_second->leaf(key, value));
+        return m_first.leaf(key, value, line) && (!m_second || m_second->leaf(key, value, line));
     }
     void reset() override
     {
@@ -54,21 +54,21 @@ void DerivedViews::derive(const FileFacts& facts, std::string_view raw, bool who
         const auto collector = commandCollectorFor(facts);
         if (!collector && format != ConfigFormat::GitConfig && format != ConfigFormat::Ini)
             budget = std::min(budget, kDataViewCap);
-        ConfigRenderer renderer(m_config, budget);
+        ConfigRenderer renderer(m_config, m_configOrigins, budget);
         Tee tee(renderer, collector.get());
         if (readConfigLeaves(format, text, tee)) {
             if (!m_config.empty())
-                m_views.push_back({"config", m_config});
+                m_views.push_back({"config", m_config, &m_configOrigins});
             if (collector) {
-                collector->render(m_commands, budget);
+                collector->render(m_commands, m_commandsOrigins, budget);
                 hasCommands = true;
             }
         }
     } else {
-        hasCommands = scriptCommands(facts, text, m_commands, budget);
+        hasCommands = scriptCommands(facts, text, m_commands, m_commandsOrigins, budget);
     }
     if (hasCommands && !m_commands.empty())
-        m_views.push_back({"commands", m_commands});
+        m_views.push_back({"commands", m_commands, &m_commandsOrigins});
 }
 
 void DerivedViews::release()
@@ -79,6 +79,8 @@ void DerivedViews::release()
     releaseIfLarge(m_text, keep);
     releaseIfLarge(m_config, keep);
     releaseIfLarge(m_commands, keep);
+    releaseIfLarge(m_configOrigins, keep / 16);
+    releaseIfLarge(m_commandsOrigins, keep / 16);
 }
 
 } // namespace tw

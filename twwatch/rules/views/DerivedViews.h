@@ -6,6 +6,7 @@
 // derive is simply absent; the raw bytes are always scanned.
 
 #include "rules/ExternalVariables.h"
+#include "rules/views/ConfigLeaves.h"
 
 #include <algorithm>
 #include <string>
@@ -31,6 +32,9 @@ struct ViewText
 {
     const char* name;
     std::string_view content;
+    // The file's line each of the view's lines comes from (0: unknown); null when the view's own lines
+    // are the file's (the text view).
+    const LineOrigins* origins = nullptr;
 };
 
 class DerivedViews
@@ -48,6 +52,8 @@ private:
     std::string m_text;
     std::string m_config;
     std::string m_commands;
+    LineOrigins m_configOrigins;
+    LineOrigins m_commandsOrigins;
     std::vector<ViewText> m_views;
 };
 

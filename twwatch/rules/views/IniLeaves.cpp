@@ -112,6 +112,7 @@ private:
     void variable()
     {
         const std::size_t start = m_pos;
+        const std::uint32_t line = lineAt(start);
         while (m_pos < m_text.size() && isKeyChar(m_text[m_pos]))
             ++m_pos;
         std::vector<std::string> key = m_section;
@@ -126,8 +127,17 @@ private:
         }
         if (m_section.empty())
             return; // git refuses a variable outside any section
-        if (!m_sink.leaf(key, value))
+        if (!m_sink.leaf(key, value, line))
             m_stop = true;
+    }
+
+    // Positions asked for only grow, so the line ends are counted once over the whole text.
+    std::uint32_t lineAt(std::size_t pos)
+    {
+        for (; m_counted < pos; ++m_counted)
+            if (m_text[m_counted] == '\n' && m_line < UINT32_MAX)
+                ++m_line;
+        return m_line;
     }
 
     // The value as git reads it: quotes removed, escapes decoded, a backslash at the end of a line
@@ -179,6 +189,8 @@ private:
     std::string_view m_text;
     LeafSink& m_sink;
     std::size_t m_pos = 0;
+    std::size_t m_counted = 0;
+    std::uint32_t m_line = 1;
     std::vector<std::string> m_section;
     bool m_stop = false;
 };
@@ -195,8 +207,11 @@ bool readIniLeaves(std::string_view text, LeafSink& sink)
 {
     std::string section;
     std::vector<std::string> key;
+    std::uint32_t number = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
+        if (number < UINT32_MAX)
+            ++number;
         auto end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
@@ -219,7 +234,7 @@ bool readIniLeaves(std::string_view text, LeafSink& sink)
         key.emplace_back(trim(line.substr(0, sep)));
         const std::string_view value =
             sep == std::string_view::npos ? std::string_view{} : trim(line.substr(sep + 1));
-        if (!sink.leaf(key, value))
+        if (!sink.leaf(key, value, number))
             break;
     }
     return true;

@@ -1,10 +1,13 @@
 // JSON and JSONC through nlohmann's SAX reader: comments allowed, `\u` escapes decoded, and no document
 // tree held. Trailing commas, which VS Code's files allow and this nlohmann version does not, are
-// dropped and the text read again when the first reading fails.
+// dropped and the text read again when the first reading fails. The reader gives no positions, so
+// the text reaches it through an iterator that counts the line ends it passes.
 
 #include "rules/views/ConfigLeaves.h"
 
 #include <nlohmann/json.hpp>
+
+#include <iterator>
 
 namespace tw {
 
@@ -12,20 +15,58 @@ namespace {
 
 using json = nlohmann::json;
 
+struct LineCount
+{
+    std::uint32_t line = 1;
+    char last = 0; // the character read last
+};
+
+class CountingIterator
+{
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    CountingIterator(const char* at, LineCount* count)
+        : m_at(at)
+        , m_count(count)
+    {
+    }
+    reference operator*() const { return *m_at; }
+    CountingIterator& operator++()
+    {
+        m_count->last = *m_at;
+        if (*m_at++ == '\n' && m_count->line < UINT32_MAX)
+            ++m_count->line;
+        return *this;
+    }
+    bool operator==(const CountingIterator& other) const { return m_at == other.m_at; }
+    bool operator!=(const CountingIterator& other) const { return m_at != other.m_at; }
+
+private:
+    const char* m_at;
+    LineCount* m_count;
+};
+
 class LeafSax
 {
 public:
-    explicit LeafSax(LeafSink& sink)
+    LeafSax(LeafSink& sink, const LineCount& count)
         : m_sink(sink)
+        , m_count(count)
     {
     }
     bool stopped() const { return m_stopped; }
 
     bool null() { return value("null"); }
     bool boolean(bool b) { return value(b ? "true" : "false"); }
-    bool number_integer(json::number_integer_t n) { return value(std::to_string(n)); }
-    bool number_unsigned(json::number_unsigned_t n) { return value(std::to_string(n)); }
-    bool number_float(json::number_float_t, const json::string_t& text) { return value(text); }
+    // The reader has looked one character past a number; a line end there is not the number's.
+    bool number_integer(json::number_integer_t n) { return value(std::to_string(n), numberLine()); }
+    bool number_unsigned(json::number_unsigned_t n) { return value(std::to_string(n), numberLine()); }
+    bool number_float(json::number_float_t, const json::string_t& text) { return value(text, numberLine()); }
     bool string(json::string_t& s) { return value(s); }
     bool binary(json::binary_t&) { return value("null"); }
     bool start_object(std::size_t) { return open(true); }
@@ -71,21 +112,26 @@ private:
         m_levels.pop_back();
         m_key.pop_back();
         if (wasEmpty)
-            return emit(empty);
+            return emit(empty, m_count.line);
         advance();
         return true;
     }
 
-    bool value(std::string_view v)
+    // Strings and literals end at their last character, which the reader has just read.
+    bool value(std::string_view v) { return value(v, m_count.line); }
+
+    bool value(std::string_view v, std::uint32_t line)
     {
         if (!m_levels.empty())
             m_levels.back().count++;
-        return emit(v) && (advance(), true);
+        return emit(v, line) && (advance(), true);
     }
 
-    bool emit(std::string_view v)
+    std::uint32_t numberLine() const { return m_count.line - (m_count.last == '\n' ? 1 : 0); }
+
+    bool emit(std::string_view v, std::uint32_t line)
     {
-        if (!m_sink.leaf(m_key, v)) {
+        if (!m_sink.leaf(m_key, v, line)) {
             m_stopped = true;
             return false;
         }
@@ -100,6 +146,7 @@ private:
     }
 
     LeafSink& m_sink;
+    const LineCount& m_count;
     std::vector<Level> m_levels;
     std::vector<std::string> m_key;
     bool m_stopped = false;
@@ -109,10 +156,13 @@ private:
 // 0 when the text was read (or the sink stopped it), else how far the reader got.
 std::size_t readOnce(std::string_view text, LeafSink& sink)
 {
-    LeafSax sax(sink);
+    LineCount count;
+    LeafSax sax(sink, count);
     bool ok = false;
     try {
-        ok = json::sax_parse(text.begin(), text.end(), &sax, json::input_format_t::json, true, true);
+        ok = json::sax_parse(CountingIterator(text.data(), &count),
+                             CountingIterator(text.data() + text.size(), &count), &sax,
+                             json::input_format_t::json, true, true);
     } catch (const std::exception&) {
         ok = false;
     }

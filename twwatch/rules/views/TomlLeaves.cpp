@@ -25,9 +25,10 @@ public:
     {
         if (depth > kMaxDepth)
             return false;
+        const std::uint32_t line = node.source().begin.line;
         if (const auto* table = node.as_table()) {
             if (table->empty())
-                return m_sink.leaf(m_key, "{}");
+                return m_sink.leaf(m_key, "{}", line);
             for (const auto& [k, v] : *table) {
                 m_key.emplace_back(k.str());
                 const bool more = walk(v, depth + 1);
@@ -39,7 +40,7 @@ public:
         }
         if (const auto* array = node.as_array()) {
             if (array->empty())
-                return m_sink.leaf(m_key, "[]");
+                return m_sink.leaf(m_key, "[]", line);
             for (std::size_t i = 0; i < array->size(); ++i) {
                 m_key.push_back(std::to_string(i));
                 const bool more = walk((*array)[i], depth + 1);
@@ -50,10 +51,10 @@ public:
             return true;
         }
         if (const auto* s = node.as_string())
-            return m_sink.leaf(m_key, s->get());
+            return m_sink.leaf(m_key, s->get(), line);
         std::ostringstream literal;
         node.visit([&](const auto& v) { literal << v; });
-        return m_sink.leaf(m_key, literal.str());
+        return m_sink.leaf(m_key, literal.str(), line);
     }
 
 private:

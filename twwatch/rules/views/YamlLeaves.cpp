@@ -32,8 +32,14 @@ struct Event
     enum Kind { Scalar, Null, Alias, SeqStart, MapStart, End } kind;
     std::string text;
     YAML::anchor_t anchor = 0;
-    std::size_t end = 0; // for a start: the index of its End
+    std::size_t end = 0;    // for a start: the index of its End
+    std::uint32_t line = 0; // 1-based, where the node starts
 };
+
+std::uint32_t lineOf(const YAML::Mark& mark)
+{
+    return mark.line >= 0 && mark.line < INT32_MAX ? static_cast<std::uint32_t>(mark.line) + 1 : 0;
+}
 
 // yaml-cpp 0.7 can report events without end on some malformed input (a lone "," at the top level
 // yields null after null), so the log refuses more events than any real document of this size has.
@@ -54,22 +60,28 @@ public:
 
     void OnDocumentStart(const YAML::Mark&) override {}
     void OnDocumentEnd() override {}
-    void OnNull(const YAML::Mark&, YAML::anchor_t anchor) override { add({Event::Null, {}, 0}, anchor); }
-    void OnAlias(const YAML::Mark&, YAML::anchor_t anchor) override { add({Event::Alias, {}, anchor}, 0); }
-    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t anchor,
+    void OnNull(const YAML::Mark& mark, YAML::anchor_t anchor) override
+    {
+        add({Event::Null, {}, 0, 0, lineOf(mark)}, anchor);
+    }
+    void OnAlias(const YAML::Mark& mark, YAML::anchor_t anchor) override
+    {
+        add({Event::Alias, {}, anchor, 0, lineOf(mark)}, 0);
+    }
+    void OnScalar(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                   const std::string& value) override
     {
-        add({Event::Scalar, value, 0}, anchor);
+        add({Event::Scalar, value, 0, 0, lineOf(mark)}, anchor);
     }
-    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t anchor,
+    void OnSequenceStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                          YAML::EmitterStyle::value) override
     {
-        open(Event::SeqStart, anchor);
+        open(Event::SeqStart, anchor, lineOf(mark));
     }
-    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t anchor,
+    void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                     YAML::EmitterStyle::value) override
     {
-        open(Event::MapStart, anchor);
+        open(Event::MapStart, anchor, lineOf(mark));
     }
     void OnSequenceEnd() override { close(); }
     void OnMapEnd() override { close(); }
@@ -84,10 +96,10 @@ private:
         e.end = events.size() + 1;
         events.push_back(std::move(e));
     }
-    void open(Event::Kind kind, YAML::anchor_t anchor)
+    void open(Event::Kind kind, YAML::anchor_t anchor, std::uint32_t line)
     {
         m_open.push_back(events.size());
-        add({kind, {}, 0}, anchor);
+        add({kind, {}, 0, 0, line}, anchor);
     }
     void close()
     {
@@ -135,10 +147,10 @@ private:
         }
         switch (e.kind) {
         case Event::Scalar:
-            emit(e.text);
+            emit(e.text, e.line);
             break;
         case Event::Null:
-            emit("null");
+            emit("null", e.line);
             break;
         case Event::Alias:
             if (const auto a = m_log.anchors.find(e.anchor); a != m_log.anchors.end() && a->second < i)
@@ -152,7 +164,7 @@ private:
                 m_key.pop_back();
             }
             if (n == 0)
-                emit("[]");
+                emit("[]", e.line);
             break;
         }
         case Event::MapStart: {
@@ -167,7 +179,7 @@ private:
                 ++n;
             }
             if (n == 0)
-                emit("{}");
+                emit("{}", e.line);
             break;
         }
         case Event::End:
@@ -176,9 +188,9 @@ private:
         return e.end;
     }
 
-    void emit(std::string_view value)
+    void emit(std::string_view value, std::uint32_t line)
     {
-        if (!m_sink.leaf(m_key, value))
+        if (!m_sink.leaf(m_key, value, line))
             m_stop = true;
     }
 
