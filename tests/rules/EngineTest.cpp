@@ -269,6 +269,15 @@ rule via_private { meta: severity = "high" condition: payload and view == "comma
          "on: push\njobs:\n  a:\n    steps:\n      - uses: x\n      - run: curl MARK\n",
          "in_commands",
          {6}},
+        // A literal block keeps the file's lines; a folded one is one line, its first.
+        {".github/workflows/b.yml",
+         "on: push\njobs:\n  a:\n    steps:\n      - run: |\n          npm ci\n\n          curl MARK\n",
+         "in_commands",
+         {8}},
+        {".github/workflows/c.yml",
+         "on: push\njobs:\n  a:\n    steps:\n      - run: >\n          npm ci\n          curl MARK\n",
+         "in_commands",
+         {6}},
         {".git/config", "[core]\n\tbare = false\n\tfsmonitor = ./MARK.sh\n", "in_commands", {3}},
         {"named.txt", "x", "by_name", {}},
     };

@@ -58,15 +58,15 @@ struct Out
     std::size_t budget;
 };
 
-// Appends `surface: line` for every line of `command`, then its decoded literals; all of them come from
-// the source line `origin`.
-void emit(Out& o, std::string_view surface, std::string_view command, std::uint32_t origin)
+// Appends `surface: line` for every line of `command`, then its decoded literals, each on the source
+// line of the command's line it came from.
+void emit(Out& o, std::string_view surface, std::string_view command, SourceLine origin)
 {
     std::string& out = o.text;
     const std::size_t budget = o.budget;
-    const std::size_t from = out.size();
     std::size_t pos = 0;
-    while (pos <= command.size() && out.size() < budget) {
+    for (std::size_t index = 0; pos <= command.size() && out.size() < budget; ++index) {
+        const std::size_t from = out.size();
         auto end = command.find('\n', pos);
         if (end == std::string_view::npos)
             end = command.size();
@@ -78,8 +78,8 @@ void emit(Out& o, std::string_view surface, std::string_view command, std::uint3
         out.append(surface).append(": ").append(line) += '\n';
         for (const auto& d : decoded)
             out.append(surface).append(": ").append(d) += '\n';
+        noteOrigins(out, from, origin.at(index), o.origins);
     }
-    noteOrigins(out, from, origin, o.origins);
     if (out.size() > budget)
         out.resize(budget);
 }
@@ -152,7 +152,7 @@ public:
     {
     }
 
-    bool leaf(const Key& key, std::string_view value, std::uint32_t line) override
+    bool leaf(const Key& key, std::string_view value, SourceLine line) override
     {
         if (key.empty() || !wanted(key))
             return true;
@@ -254,7 +254,7 @@ private:
         {
             std::string name;
             std::vector<std::string> parts;
-            std::uint32_t line;
+            SourceLine line;
         };
         std::vector<Group> groups;
         for (const auto& [k, v, line] : m_leaves) {
@@ -275,8 +275,8 @@ private:
         struct Task
         {
             std::string runOn;
-            std::map<std::string, std::pair<std::string, std::uint32_t>> command; // by variant, with its line
-            std::map<std::string, std::vector<std::string>> args;                 // by variant
+            std::map<std::string, std::pair<std::string, SourceLine>> command; // by variant, with its line
+            std::map<std::string, std::vector<std::string>> args;              // by variant
         };
         std::map<std::string, Task> byIndex;
         for (const auto& [key, v, line] : m_leaves) {
@@ -367,7 +367,7 @@ private:
             } else if ((section == "include" || section == "includeif") && name == "path") {
                 const std::size_t from = out.text.size();
                 out.text.append("git.include: ").append(v) += '\n';
-                noteOrigins(out.text, from, line, out.origins);
+                noteOrigins(out.text, from, line.line, out.origins);
             }
             (void)sub;
             if (surface)
@@ -392,7 +392,7 @@ private:
     {
         Key key;
         std::string value;
-        std::uint32_t line;
+        SourceLine line;
     };
     std::vector<Leaf> m_leaves;
 };

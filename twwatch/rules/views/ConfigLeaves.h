@@ -21,14 +21,33 @@ ConfigFormat configFormatOf(const FileFacts& facts);
 
 inline constexpr std::size_t kMaxDepth = 64;
 
+// Where a value starts in the text: its 1-based line (0 when the reader cannot tell), and whether the
+// value's own lines are the text's lines from there on (a YAML literal block), or all come from it.
+struct SourceLine
+{
+    SourceLine(std::uint32_t first = 0, bool keepsLines = false)
+        : line(first)
+        , spans(keepsLines)
+    {
+    }
+    std::uint32_t line;
+    bool spans;
+    // The text's line of the value's line `index` (0-based).
+    std::uint32_t at(std::size_t index) const
+    {
+        return spans && line != 0 && index < UINT32_MAX - line ? line + static_cast<std::uint32_t>(index)
+                                                               : line;
+    }
+};
+
 class LeafSink
 {
 public:
     virtual ~LeafSink() = default;
     // `value` is the decoded text of a string, the literal of a number or boolean, `null`, or `{}` / `[]`
-    // for an empty object or array. `line`: the 1-based line of the text the value starts on, 0 when the
-    // reader cannot tell. Returning false stops the reader (the sink has had enough).
-    virtual bool leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line) = 0;
+    // for an empty object or array, found at `line`. Returning false stops the reader (the sink has had
+    // enough).
+    virtual bool leaf(const std::vector<std::string>& key, std::string_view value, SourceLine line) = 0;
     // Forgets every leaf fed so far: the reader starts again, or found the text invalid.
     virtual void reset() = 0;
 };

@@ -32,7 +32,7 @@ void appendEscaped(std::string& out, std::string_view value)
     }
 }
 
-bool ConfigRenderer::leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line)
+bool ConfigRenderer::leaf(const std::vector<std::string>& key, std::string_view value, SourceLine line)
 {
     std::size_t worst = key.size() + 4 + value.size() * 6; // every byte escaped as \u00XX
     for (const auto& k : key)
@@ -49,7 +49,7 @@ bool ConfigRenderer::leaf(const std::vector<std::string>& key, std::string_view 
     appendEscaped(m_out, value);
     m_out += '\n';
     // A key may hold a line end of its own: every line written gets the leaf's origin.
-    noteOrigins(m_out, from, line, m_origins);
+    noteOrigins(m_out, from, line.line, m_origins);
     return true;
 }
 

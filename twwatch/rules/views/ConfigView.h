@@ -22,7 +22,7 @@ public:
     {
         reset();
     }
-    bool leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line) override;
+    bool leaf(const std::vector<std::string>& key, std::string_view value, SourceLine line) override;
     void reset() override
     {
         m_out.clear();

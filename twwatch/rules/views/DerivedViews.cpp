@@ -17,7 +17,7 @@ public:
         , m_second(second)
     {
     }
-    bool leaf(const std::vector<std::string>& key, std::string_view value, std::uint32_t line) override
+    bool leaf(const std::vector<std::string>& key, std::string_view value, SourceLine line) override
     {
         return m_first.leaf(key, value, line) && (!m_second || m_second->leaf(key, value, line));
     }

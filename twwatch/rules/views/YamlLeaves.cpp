@@ -34,6 +34,7 @@ struct Event
     YAML::anchor_t anchor = 0;
     std::size_t end = 0;    // for a start: the index of its End
     std::uint32_t line = 0; // 1-based, where the node starts
+    bool spans = false;     // a literal block: its lines are the text's, from `line` on
 };
 
 std::uint32_t lineOf(const YAML::Mark& mark)
@@ -50,8 +51,9 @@ struct TooManyEvents : std::exception
 class EventLog : public YAML::EventHandler
 {
 public:
-    explicit EventLog(std::size_t inputSize)
-        : m_limit(inputSize * 4 + 64)
+    explicit EventLog(std::string_view text)
+        : m_text(text)
+        , m_limit(text.size() * 4 + 64)
     {
     }
 
@@ -71,7 +73,12 @@ public:
     void OnScalar(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                   const std::string& value) override
     {
-        add({Event::Scalar, value, 0, 0, lineOf(mark)}, anchor);
+        // A block's content starts on the line after the indicator the mark points at; a literal block
+        // (`|`) keeps its line ends, a folded one (`>`) joins its lines.
+        const auto at = static_cast<std::size_t>(mark.pos);
+        const char indicator = mark.pos >= 0 && at < m_text.size() && lineOf(mark) != 0 ? m_text[at] : 0;
+        const bool block = indicator == '|' || indicator == '>';
+        add({Event::Scalar, value, 0, 0, block ? lineOf(mark) + 1 : lineOf(mark), indicator == '|'}, anchor);
     }
     void OnSequenceStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
                          YAML::EmitterStyle::value) override
@@ -111,6 +118,7 @@ private:
             throw TooManyEvents();
         events.push_back({Event::End, {}, 0});
     }
+    std::string_view m_text;
     std::size_t m_limit;
     std::vector<std::size_t> m_open;
 };
@@ -147,7 +155,7 @@ private:
         }
         switch (e.kind) {
         case Event::Scalar:
-            emit(e.text, e.line);
+            emit(e.text, {e.line, e.spans});
             break;
         case Event::Null:
             emit("null", e.line);
@@ -188,7 +196,7 @@ private:
         return e.end;
     }
 
-    void emit(std::string_view value, std::uint32_t line)
+    void emit(std::string_view value, SourceLine line)
     {
         if (!m_sink.leaf(m_key, value, line))
             m_stop = true;
@@ -206,7 +214,7 @@ private:
 
 bool readYamlLeaves(std::string_view text, LeafSink& sink)
 {
-    EventLog log(text.size());
+    EventLog log(text);
     try {
         MemoryBuffer buffer(text);
         std::istream in(&buffer);
