@@ -23,7 +23,7 @@ empty line. Every list replaces the previous one; an empty list (a lone empty li
   printf '/home/me/src\n\n' | twwatch
 
 Standard output: one JSON object per line with "path", "types" (change words: created, modified,
-attributes, moved, deleted, rescanned), "rule" and "severity", then, when there are any,
+attributes, moved, deleted, rescanned, existing), "rule" and "severity", then, when there are any,
 "description" (the rule's description meta) and "lines" (ascending 1-based numbers of the first lines
 the rule's strings matched on, at most 16; absent when the match is not tied to lines). The watcher's
 own problems (queue overflow, watch limit, unreadable directories) come as lines with severity
