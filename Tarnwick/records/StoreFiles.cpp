@@ -73,12 +73,15 @@ bool createFile(const QString& path, QString* error)
 void restrictFile(const QString& path)
 {
     // SQLite follows a link to the store, and keeps its companions beside the file it reached: tighten
-    // that file, through a descriptor, so that nothing swapped in meanwhile is changed instead.
+    // that file, through a descriptor, so that nothing swapped in meanwhile is changed instead. The
+    // descriptor is an O_PATH one: closing an ordinary descriptor of a file drops every POSIX lock this
+    // process holds on it, SQLite's among them, and another process would then reset the shared-memory
+    // index under the open store (a SIGBUS here, or a corrupted write-ahead log).
     const QString canonical = QFileInfo(path).canonicalFilePath();
     const QString file = canonical.isEmpty() ? path : canonical;
     for (const char* suffix : Companions) {
         const QByteArray native = QFile::encodeName(file + QLatin1String(suffix));
-        const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::open(native.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             continue;
         struct stat st
@@ -86,7 +89,7 @@ void restrictFile(const QString& path)
         };
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
             (st.st_mode & 0077) != 0)
-            ::fchmod(fd, 0600);
+            ::chmod(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), 0600);
         ::close(fd);
     }
 }
