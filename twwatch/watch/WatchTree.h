@@ -151,11 +151,17 @@ private:
     {
         void operator()(DIR* dir) const;
     };
+    using DirPtr = std::unique_ptr<DIR, DirCloser>;
+    // The folder of `wd` while it is still in the tree; null once gone or renamed away (whatever brings
+    // it back lists it again).
+    Node* liveFolder(int wd) const;
+    // Opens a folder for reading; only a top folder may be reached through a link. Null with errno set.
+    static DirPtr openFolder(const Node* node, const std::string& path);
     struct ScanWork
     {
         int wd = -1; // the folder's node is looked up again each time: it may have gone meanwhile
         ScanMode mode;
-        std::unique_ptr<DIR, DirCloser> dir;
+        DirPtr dir;
         unsigned generation = 0;
     };
     void scan(Node* start, const ScanMode& mode);
@@ -164,7 +170,7 @@ private:
         int wd = -1;
         Root* root = nullptr;
         AuditStart start;
-        std::unique_ptr<DIR, DirCloser> dir;
+        DirPtr dir;
     };
     void queueAudit(Root& root);
     bool auditSome(AuditWork& work, size_t& budget, std::vector<Change>& out, size_t room);

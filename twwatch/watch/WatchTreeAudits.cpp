@@ -37,22 +37,15 @@ std::vector<Change> WatchTree::continueAudits(size_t budget, size_t room)
 
 bool WatchTree::auditSome(AuditWork& work, size_t& budget, std::vector<Change>& out, size_t room)
 {
-    const auto use = m_watches.find(work.wd);
-    Node* node = use == m_watches.end() ? nullptr : use->second.node;
-    // Gone or renamed away meanwhile: its events report whatever comes back.
-    if (!node || (!node->parent && !isTop(node)))
+    Node* node = liveFolder(work.wd);
+    if (!node)
         return true;
     const std::string dirPath = pathOf(node);
     if (!work.dir) {
-        const int dirFd =
-            ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node->parent ? O_NOFOLLOW : 0));
-        work.dir.reset(dirFd >= 0 ? fdopendir(dirFd) : nullptr);
-        if (!work.dir) {
-            if (dirFd >= 0)
-                ::close(dirFd);
-            // The first walk has already warned about a folder it could not read.
+        work.dir = openFolder(node, dirPath);
+        // The first walk has already warned about a folder it could not read.
+        if (!work.dir)
             return true;
-        }
     }
     const bool since = work.start.sinceNs > 0;
     while (budget > 0 && out.size() < room) {

@@ -77,22 +77,36 @@ void WatchTree::runScans(std::deque<ScanWork>& queue, size_t& budget)
     }
 }
 
+WatchTree::Node* WatchTree::liveFolder(int wd) const
+{
+    const auto use = m_watches.find(wd);
+    Node* node = use == m_watches.end() ? nullptr : use->second.node;
+    return node && (node->parent || isTop(node)) ? node : nullptr;
+}
+
+WatchTree::DirPtr WatchTree::openFolder(const Node* node, const std::string& path)
+{
+    const int dirFd =
+        ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node->parent ? O_NOFOLLOW : 0));
+    DirPtr dir(dirFd >= 0 ? fdopendir(dirFd) : nullptr);
+    if (!dir && dirFd >= 0) {
+        const int error = errno;
+        ::close(dirFd);
+        errno = error;
+    }
+    return dir;
+}
+
 bool WatchTree::listSome(ScanWork& work, std::deque<ScanWork>& queue, size_t& budget)
 {
-    const auto use = m_watches.find(work.wd);
-    Node* node = use == m_watches.end() ? nullptr : use->second.node;
-    // Gone, or renamed away and not back (yet): whoever brings it back lists it again.
-    if (!node || (!node->parent && !isTop(node)))
+    Node* node = liveFolder(work.wd);
+    if (!node)
         return true;
     const std::string dirPath = pathOf(node);
     if (!work.dir) {
-        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (node->parent ? O_NOFOLLOW : 0);
-        const int dirFd = ::open(dirPath.c_str(), flags);
-        work.dir.reset(dirFd >= 0 ? fdopendir(dirFd) : nullptr);
+        work.dir = openFolder(node, dirPath);
         if (!work.dir) {
             const int error = errno;
-            if (dirFd >= 0)
-                ::close(dirFd);
             // Gone meanwhile: its own events (or its parent's) tell the rest.
             if (error != ENOENT && error != ENOTDIR && error != ELOOP)
                 warn(dirPath, error, "cannot read directory");
