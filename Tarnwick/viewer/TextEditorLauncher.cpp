@@ -1,5 +1,7 @@
 #include "viewer/TextEditorLauncher.h"
 
+#include "viewer/BoundedFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,11 +19,13 @@ using Group = std::map<QString, QString>;
 std::map<QString, Group> readKeyFile(const QString& path)
 {
     std::map<QString, Group> groups;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Through the viewer's one reader: a FIFO left under an entry's name must not stall the GUI.
+    const std::optional<BoundedFile> file = BoundedFile::open(path, BoundedFile::Links::Follow);
+    QByteArray bytes;
+    if (!file || file->readAll(1 << 20, ReadBounds{}, bytes) == ReadEnd::Failed)
         return groups;
     Group* current = nullptr;
-    const QList<QByteArray> lines = file.read(1 << 20).split('\n');
+    const QList<QByteArray> lines = bytes.split('\n');
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
