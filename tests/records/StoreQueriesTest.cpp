@@ -1,7 +1,12 @@
-// The queries over real store files, with and without pending changes in the context.
+// The queries over real store files, with and without pending changes in the context, and the live
+// finding list over them (the directory list is the same live list, driven by the directories window's
+// test).
 #include "StoreTestSupport.h"
+#include "records/FindingListModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
@@ -188,6 +193,42 @@ private slots:
         QVERIFY(thread->wait(10000));
         QVERIFY(!fromOtherThread.has_value());
         QCOMPARE(ctx->countDirectories(), std::optional<int>(0));
+    }
+
+    // A burst of pending inserts costs one re-read; then another context's saved finding enters the
+    // full list at the top and its oldest row goes: row signals, no reset (the view keeps its selection).
+    void findingListFollowsEveryContextByRows()
+    {
+        FindingListModel model(&store());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        for (int i = 0; i < 1000; ++i) {
+            Finding f = findingAt(i);
+            mainContext().insert(f);
+        }
+        QTRY_COMPARE(model.rowCount(), FindingListModel::Limit);
+        QCOMPARE(inserted.count(), 1);
+        const Finding formerTop = model.findingAt(0);
+        QCOMPARE(formerTop.timestamp(), findingAt(999).timestamp());
+
+        Finding newest = findingAt(5000, QStringLiteral("/repo/package.json"));
+        auto other = store().newContext();
+        other->insert(newest);
+        QVERIFY(other->save());
+        QTRY_COMPARE(inserted.count(), 2);
+        QCOMPARE(inserted.last().mid(1), QVariantList({0, 0}));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.last().at(1).toInt(), FindingListModel::Limit - 1);
+        QCOMPARE(model.findingAt(1), formerTop);
+        QCOMPARE(model.data(model.index(0)).toString(), newest.path());
+        QCOMPARE(model.all(), *mainContext().fetchNewestFindings());
+
+        other->remove(newest);
+        QVERIFY(other->save());
+        QTRY_COMPARE(model.findingAt(0), formerTop);
+        QCOMPARE(reset.count(), 0);
     }
 };
 
