@@ -80,11 +80,6 @@ QString fieldsOf(const Finding& f)
     return text;
 }
 
-QString testProgram(const char* name)
-{
-    return QStringLiteral(TW_TEST_BIN_DIR "/") + QLatin1String(name);
-}
-
 std::unique_ptr<ModelContainer> openStore(const QString& path)
 {
     QString error;
@@ -96,14 +91,9 @@ std::unique_ptr<ModelContainer> openStore(const QString& path)
 
 void StoreTestCase::init()
 {
+    m_store.reset();
     m_tmp = std::make_unique<QTemporaryDir>();
     m_store = openStore(storePath());
     QVERIFY(m_store);
     m_store->setAutosaveDelay(24h);
-}
-
-void StoreTestCase::cleanup()
-{
-    m_store.reset();
-    m_tmp.reset();
 }

@@ -26,6 +26,10 @@ public:
     // One column of every row, as text; empty on failure.
     QStringList column(const QString& sql, int index = 0);
     QString scalar(const QString& sql) { return column(sql).value(0); }
+    QString queryPlan(const QString& sql)
+    {
+        return column(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, 3).join(u'|');
+    }
     QString lastError() const { return m_error; }
 
 private:
@@ -43,7 +47,6 @@ Finding findingAt(qint64 msecs, const QString& path = QStringLiteral("/p"),
 // Every stored value of the record, quoted, so a comparison shows what differs.
 QString fieldsOf(const Finding& f);
 
-QString testProgram(const char* name);
 std::unique_ptr<ModelContainer> openStore(const QString& path);
 
 // Every test function and data row gets a store file of its own; it saves only when the test saves.
@@ -59,7 +62,6 @@ protected:
 
 private slots:
     void init();
-    void cleanup();
 
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;
