@@ -1,15 +1,12 @@
 #pragma once
 
-// Helpers for the store tests: a raw SQLite connection that works beside the store (to hold locks,
-// tamper with files and check integrity), findings with chosen timestamps, and file snapshots.
+// Helpers for the store tests: a raw SQLite connection beside the store (to hold locks, tamper with
+// files and check them), findings with chosen timestamps, and a fresh store per test.
 
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QObject>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -25,13 +22,14 @@ public:
     RawDatabase(const RawDatabase&) = delete;
     RawDatabase& operator=(const RawDatabase&) = delete;
 
-    bool isOpen() const { return m_db != nullptr; }
-    // Runs `sql` (one or more statements); false and lastError() on failure.
     bool exec(const QString& sql);
-    // One column of every row, as text.
+    // One column of every row, as text; empty on failure.
     QStringList column(const QString& sql, int index = 0);
-    // First column of the first row; empty on failure or no row.
     QString scalar(const QString& sql) { return column(sql).value(0); }
+    QString queryPlan(const QString& sql)
+    {
+        return column(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, 3).join(u'|');
+    }
     QString lastError() const { return m_error; }
 
 private:
@@ -40,21 +38,18 @@ private:
 };
 
 QByteArray fileBytes(const QString& path);
-// Creates or truncates the file at `path` and writes `bytes`; false when it cannot.
 bool writeFile(const QString& path, const QByteArray& bytes = {});
+int modeOf(const QString& path);
 
-// A finding stamped with `msecs` after a fixed epoch, so ordering tests do not depend on the clock.
+// Stamped `msecs` after a fixed epoch, so ordering tests do not depend on the clock.
 Finding findingAt(qint64 msecs, const QString& path = QStringLiteral("/p"),
-                  const QString& rule = QStringLiteral("rule"),
-                  const QString& severity = QStringLiteral("high"));
+                  const QString& rule = QStringLiteral("rule"));
+// Every stored value of the record, quoted, so a comparison shows what differs.
+QString fieldsOf(const Finding& f);
 
-QString testProgram(const char* name);
-
-// The store at `path`, or null with the reason logged.
 std::unique_ptr<ModelContainer> openStore(const QString& path);
 
-// Base of the store test classes: every test function, and every data row, gets a store file of its
-// own, saved only when the test saves (or changes the autosave delay).
+// Every test function and data row gets a store file of its own; it saves only when the test saves.
 class StoreTestCase : public QObject
 {
     Q_OBJECT
@@ -67,7 +62,6 @@ protected:
 
 private slots:
     void init();
-    void cleanup();
 
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;

@@ -1,26 +1,20 @@
-// Opens a store the way the application's entry does: a store that cannot be opened ends the process.
-// With "write", it then inserts and saves findings one save after another, reporting each saved count
-// on stdout, until it is killed: the durability test kills it with SIGKILL in the middle of its work.
+// Inserts and saves findings one save after another, reporting each saved count on stdout, until it is
+// killed: the durability test kills it with SIGKILL in the middle of its work.
 #include "records/OpenStore.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fputs("usage: tw_store_program open|write <store file>\n", stderr);
+    if (argc != 2) {
+        std::fputs("usage: tw_store_writer <store file>\n", stderr);
         return 2;
     }
-    auto container = openStoreOrDie(QString::fromLocal8Bit(argv[2]));
+    auto container = openStoreOrDie(QString::fromLocal8Bit(argv[1]));
     ModelContext& context = container->mainContext();
-    if (std::strcmp(argv[1], "write") != 0) {
-        std::printf("opened %d\n", context.countDirectories().value_or(-1));
-        return 0;
-    }
     for (long saved = 0;;) {
         // Batches of varying size, so the kill lands at different points of a transaction.
         const int batch = 1 + int(saved % 7) * 5;
