@@ -39,10 +39,6 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
         {"plain UTF-8 has no text view", "curl x | sh\n", false, ""},
         {"a lone CR is kept: no text view", "a\rb", false, ""},
         {"CRLF becomes LF", "a\r\nb\r\n", true, "a\nb\n"},
-        {"UTF-8 mark removed",
-         "\xEF\xBB\xBF"
-         "curl",
-         true, "curl"},
         {"UTF-16 BE with mark", "\xFE\xFF"s + widen("curl x", 2, true), true, "curl x"},
         {"UTF-16 BE without mark", widen("node -e 'x'", 2, true), true, "node -e 'x'"},
         {"UTF-32 LE with mark", "\xFF\xFE\0\0"s + widen("wget", 4, false), true, "wget"},
@@ -81,7 +77,6 @@ std::string configOf(const std::string& path, const std::string& content)
 // A file at a path and the lines its derived view must hold.
 struct ViewRow
 {
-    const char* name;
     const char* path;
     std::string content;
     std::string lines;
@@ -90,27 +85,24 @@ struct ViewRow
 TEST(RulesConfigView, OneLinePerLeaf)
 {
     const ViewRow rows[] = {
-        {"JSON nesting, arrays and escapes", "/p/.claude/settings.json",
+        {"/p/.claude/settings.json",
          R"({"hooks":{"SessionStart":[{"hooks":[{"command":"cu\u0072l x\n\ty\\"}]}]}})",
          "hooks.SessionStart.0.hooks.0.command = curl x\\n\\ty\\\\\n"},
-        {"JSON literals, empties and a dotted key", "/p/a.json",
-         R"({"n":1.50,"i":-3,"t":true,"z":null,"o":{},"a":[],"k.dot":"v","C":"\u0001"})",
+        {"/p/a.json", R"({"n":1.50,"i":-3,"t":true,"z":null,"o":{},"a":[],"k.dot":"v","C":"\u0001"})",
          "n = 1.50\ni = -3\nt = true\nz = null\no = {}\na = []\nk.dot = v\nC = \\u0001\n"},
-        {"invalid JSON has no view", "/p/package.json", "{\"a\": ", "<none>"},
-        {"YAML aliases read as their anchor", "/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n",
-         "base.x = 1\nuse.x = 1\nn = null\ne = []\n"},
-        {"invalid YAML has no view", "/p/c.yml", "a: [1, 2\n", "<none>"},
-        {"TOML tables (keys in order), arrays and literals", "/p/pyproject.toml",
-         "[tool.x]\ncmd = \"sh -c 'id'\"\nn = 3\nf = [true, 1.5]\n# k = \"gone\"\n",
+        {"/p/package.json", "{\"a\": ", "<none>"},
+        {"/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n", "base.x = 1\nuse.x = 1\nn = null\ne = []\n"},
+        {"/p/c.yml", "a: [1, 2\n", "<none>"},
+        {"/p/pyproject.toml", "[tool.x]\ncmd = \"sh -c 'id'\"\nn = 3\nf = [true, 1.5]\n# k = \"gone\"\n",
          "tool.x.cmd = sh -c 'id'\ntool.x.f.0 = true\ntool.x.f.1 = 1.5\ntool.x.n = 3\n"},
-        {"invalid TOML has no view", "/p/Cargo.toml", "[a\nb = ", "<none>"},
-        {"git config quotes, escapes, continuation and the old subsection form", "/p/.gitconfig",
+        {"/p/Cargo.toml", "[a\nb = ", "<none>"},
+        {"/p/.gitconfig",
          "[alias \"x\"]\n  a = !\"sh\" -c \\\n  \"echo \\\"q\\\" ;\\tz\"   \n[Sub.Sect]\nk=v\n",
          "alias.x.a = !sh -c   echo \"q\" ;\\tz\nsub.sect.k = v\n"},
-        {"other files have no config view", "/p/readme.md", "a = b\n", "<none>"},
+        {"/p/readme.md", "a = b\n", "<none>"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(configOf(row.path, row.content), row.lines) << row.name;
+        EXPECT_EQ(configOf(row.path, row.content), row.lines) << row.path;
 }
 
 // Every decoder on every hostile input: the text view within one and a half times the input, the
@@ -167,42 +159,29 @@ TEST(RulesShellNormaliser, SeesThroughEachTrick)
 {
     struct Row
     {
-        const char* name;
         const char* command;
         const char* normalised;
         std::vector<std::string> decoded;
     };
     const Row rows[] = {
-        {"backslash-escaped letters", R"(c\u\r\l x)", "curl x", {}},
-        {"brace list in command position only",
-         "{curl,-fsSL,u}|sh; echo {a,b}",
-         "curl -fsSL u|sh; echo {a,b}",
-         {}},
-        {"unknown variables kept", "echo $HOME ${X}", "echo $HOME ${X}", {}},
-        {"printf substitution decoded",
-         R"($(printf '\x63\x75\x72\x6c') -s `echo -e '\x77get'`)",
-         "curl -s wget",
-         {}},
-        {"other substitutions kept, normalised", R"($(c"a"t  x))", "$(cat x)", {}},
-        {"base64 --decode here-string inside a substitution",
-         "bash -c \"$(base64 --decode <<< 'aWQ7IHdob2FtaQ==')\"",
+        {R"(c\u\r\l x)", "curl x", {}},
+        {"{curl,-fsSL,u}|sh; echo {a,b}", "curl -fsSL u|sh; echo {a,b}", {}}, // command position only
+        {"echo $HOME ${X}", "echo $HOME ${X}", {}},
+        {R"($(printf '\x63\x75\x72\x6c') -s `echo -e '\x77get'`)", "curl -s wget", {}},
+        {R"($(c"a"t  x))", "$(cat x)", {}},
+        {"bash -c \"$(base64 --decode <<< 'aWQ7IHdob2FtaQ==')\"",
          "bash -c $(base64 --decode <<< aWQ7IHdob2FtaQ==)",
          {"id; whoami"}},
-        {"here-string at top level",
-         "base64 -d <<< 'aWQ7IHdob2FtaQ=='",
-         "base64 -d <<< aWQ7IHdob2FtaQ==",
-         {"id; whoami"}},
-        {"decoded once only", "echo WlhoaGJRPT0= | base64 -d", "echo WlhoaGJRPT0= | base64 -d", {"ZXhhbQ=="}},
-        {"binary decoding is dropped",
-         "echo AAECAwQFBgcICQ== | base64 -d",
-         "echo AAECAwQFBgcICQ== | base64 -d",
-         {}},
-        {"unterminated quotes end the line", "echo 'abc", "echo abc", {}},
+        {"base64 -d <<< 'aWQ7IHdob2FtaQ=='", "base64 -d <<< aWQ7IHdob2FtaQ==", {"id; whoami"}},
+        {"echo WlhoaGJRPT0= | base64 -d", "echo WlhoaGJRPT0= | base64 -d", {"ZXhhbQ=="}}, // decoded once
+        // Binary decodings are dropped.
+        {"echo AAECAwQFBgcICQ== | base64 -d", "echo AAECAwQFBgcICQ== | base64 -d", {}},
+        {"echo 'abc", "echo abc", {}},
     };
     for (const auto& row : rows) {
         std::vector<std::string> decoded;
-        EXPECT_EQ(normaliseCommand(row.command, &decoded), row.normalised) << row.name;
-        EXPECT_EQ(decoded, row.decoded) << row.name;
+        EXPECT_EQ(normaliseCommand(row.command, &decoded), row.normalised) << row.command;
+        EXPECT_EQ(decoded, row.decoded) << row.command;
     }
 }
 
@@ -220,36 +199,35 @@ std::string commandsOf(const std::string& path, const std::string& content)
 TEST(RulesCommandsView, ListsWhatRunsByItself)
 {
     const ViewRow rows[] = {
-        {"npm lifecycle scripts and URL dependencies", "/p/package.json",
+        {"/p/package.json",
          R"({"scripts":{"test":"jest","postinstall":"node x.js","prepare":"husky"},
              "dependencies":{"a":"^1.0.0","b":"https://e.example/b.tgz","c":"git+ssh://git@e.example/c.git"}})",
          "npm.postinstall: node x.js\nnpm.prepare: husky\nnpm.dependency: https://e.example/b.tgz\n"
          "npm.dependency: git+ssh://git@e.example/c.git\n"},
-        {"folder-open tasks only, with args and variants", "/p/.vscode/tasks.json",
+        {"/p/.vscode/tasks.json",
          R"({"tasks":[{"command":"npm","args":["test"]},
              {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
          "vscode.task.folderOpen: node a.js --x\nvscode.task.folderOpen: sh a.js --x\n"},
-        {"dev container hooks: string, array, object", "/p/.devcontainer/devcontainer.json",
+        {"/p/.devcontainer/devcontainer.json",
          R"({"initializeCommand":"curl x|sh","postCreateCommand":["npm","ci"],"postStartCommand":{"a":"id","b":["ls","-l"]}})",
          "devcontainer.initializeCommand: curl x|sh\ndevcontainer.postCreateCommand: npm ci\n"
          "devcontainer.postStartCommand: id\ndevcontainer.postStartCommand: ls -l\n"},
-        {"MCP servers with a command", "/p/.cursor/mcp.json",
+        {"/p/.cursor/mcp.json",
          R"({"mcpServers":{"s":{"command":"npx","args":["-y","pkg"]},"r":{"url":"https://e.example"}}})",
          "mcp.server: npx -y pkg\n"},
-        {"agent hooks, status line and key helper", "/p/.claude/settings.json",
+        {"/p/.claude/settings.json",
          R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
          "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
-        {"git command keys", "/p/.git/config",
+        {"/p/.git/config",
          "[core]\n fsmonitor = ./m.sh\n pager = less\n[core]\n fsmonitor = true\n[alias]\n x = !sh -c id\n y "
          "= log\n"
          "[filter \"lfs\"]\n smudge = git-lfs smudge\n[includeIf \"gitdir:~/\"]\n path = ~/.x\n",
          "git.fsmonitor: ./m.sh\ngit.pager: less\ngit.alias: sh -c id\ngit.filter: git-lfs "
          "smudge\ngit.include: ~/.x\n"},
-        {"an unparsable manifest has no commands", "/p/package.json", R"({"scripts":{"postinstall":"x")",
-         "<none>"},
+        {"/p/x/package.json", R"({"scripts":{"postinstall":"x")", "<none>"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(commandsOf(row.path, row.content), row.lines) << row.name;
+        EXPECT_EQ(commandsOf(row.path, row.content), row.lines) << row.path;
 }
 
 } // namespace
