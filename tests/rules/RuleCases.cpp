@@ -10,14 +10,12 @@ namespace tw::test {
 
 namespace {
 
-std::set<std::string> splitList(const std::string& s)
+std::vector<std::string> split(const std::string& s, char separator)
 {
-    std::set<std::string> out;
-    if (s == "-")
-        return out;
+    std::vector<std::string> out;
     std::istringstream in(s);
-    for (std::string item; std::getline(in, item, ',');)
-        out.insert(item);
+    for (std::string item; std::getline(in, item, separator);)
+        out.push_back(item);
     return out;
 }
 
@@ -30,7 +28,7 @@ std::uintmax_t parseSize(const std::string& s)
     return s.back() == 'M' ? n << 20 : s.back() == 'k' ? n << 10 : 0;
 }
 
-CaseTables g_tables;
+std::vector<std::string> g_malformed;
 
 std::vector<RuleCase> loadCases()
 {
@@ -40,23 +38,26 @@ std::vector<RuleCase> loadCases()
             tables.push_back(e.path());
     }
     std::sort(tables.begin(), tables.end());
-    g_tables.count = tables.size();
     std::vector<RuleCase> cases;
     for (const auto& table : tables) {
         std::ifstream in(table);
         for (std::string line; std::getline(in, line);) {
-            std::vector<std::string> f;
-            std::istringstream cols(line);
-            for (std::string c; std::getline(cols, c, '\t');)
-                f.push_back(c);
+            const std::vector<std::string> f = split(line, '\t');
             // Nine columns, the last a size or "-".
             if (f.size() != 9 || (f[8] != "-" && parseSize(f[8]) == 0)) {
-                g_tables.malformed.push_back(table.filename().string() + ": " + line);
+                g_malformed.push_back(table.filename().string() + ": " + line);
                 continue;
             }
-            cases.push_back({f[0], f[1] == "fires", f[2], f[3],
-                             static_cast<std::filesystem::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6],
-                             splitList(f[7]), parseSize(f[8])});
+            const auto also = f[7] == "-" ? std::vector<std::string>{} : split(f[7], ',');
+            cases.push_back({f[0],
+                             f[1] == "fires",
+                             f[2],
+                             f[3],
+                             static_cast<std::filesystem::perms>(std::stoi(f[4], nullptr, 8)),
+                             f[5],
+                             f[6],
+                             {also.begin(), also.end()},
+                             parseSize(f[8])});
         }
     }
     return cases;
@@ -70,10 +71,10 @@ const std::vector<RuleCase>& ruleCases()
     return all;
 }
 
-const CaseTables& caseTables()
+const std::vector<std::string>& malformedCaseRows()
 {
     ruleCases();
-    return g_tables;
+    return g_malformed;
 }
 
 void plantSample(const RuleCase& c, const std::filesystem::path& target)

@@ -31,13 +31,8 @@ struct RuleCase
 // The well-formed rows of all case tables (cases/*.tsv, in name order), read once.
 const std::vector<RuleCase>& ruleCases();
 
-// What reading them found: how many tables, and each row that is not well-formed ("table: row").
-struct CaseTables
-{
-    std::size_t count = 0;
-    std::vector<std::string> malformed;
-};
-const CaseTables& caseTables();
+// Each row that is not well-formed, as "table: row".
+const std::vector<std::string>& malformedCaseRows();
 
 // Copies the case's sample to `target` with the case's mode.
 void plantSample(const RuleCase& c, const std::filesystem::path& target);

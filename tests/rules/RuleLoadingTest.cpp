@@ -139,11 +139,9 @@ TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
                                          (m_tree / "scripts/deploy.sh").string() + " reverse_shell"};
     EXPECT_EQ(paths, expected) << r.process.out;
 
-    const ProcessResult relative = runProcess({twwatchBinary().string(), "--scan", "scripts"}, m_tree.path());
-    bool decoded = true;
-    const auto events = decodeEvents(relative.out, decoded);
-    ASSERT_EQ(events.size(), 1u) << relative.out << relative.err;
-    EXPECT_EQ(events[0].path, (m_tree / "scripts/deploy.sh").string());
+    const ScanResult relative = runTwwatch({"--scan", "scripts"}, twwatchBinary(), m_tree.path());
+    ASSERT_EQ(relative.events.size(), 1u) << relative.process.out << relative.process.err;
+    EXPECT_EQ(relative.events[0].path, (m_tree / "scripts/deploy.sh").string());
 }
 
 TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)

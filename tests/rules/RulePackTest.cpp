@@ -67,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(ruleCases()),
 // Every rule the pack loads has at least one attack that fires it and one look-alike that does not.
 TEST(RulesPackTable, EveryRuleHasAnAttackAndALookAlike)
 {
-    EXPECT_EQ(caseTables().malformed, std::vector<std::string>{});
-    EXPECT_GE(caseTables().count, 11u) << "a family's case table is missing";
+    EXPECT_EQ(malformedCaseRows(), std::vector<std::string>{});
     TempDir config;
     useConfigHome(config.path());
     const ScanResult r = runTwwatch({"--check-rules"});
