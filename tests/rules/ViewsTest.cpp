@@ -1,8 +1,6 @@
 // The decoders behind the derived views, row by row: what each input becomes, and that hostile input
 // stays within its bounds.
 
-#include "rules/views/CommandsView.h"
-#include "rules/views/ConfigView.h"
 #include "rules/views/DerivedViews.h"
 #include "rules/views/ShellNormaliser.h"
 #include "rules/views/TextView.h"
@@ -62,16 +60,15 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
     }
 }
 
-// The config view of `content` at `path`, or "<none>" when it has none.
-std::string configOf(const std::string& path, const std::string& content)
+// The view named `view` that the watcher derives from `content` at `path`, or "<none>".
+std::string viewOf(const char* view, const std::string& path, const std::string& content)
 {
-    const ConfigFormat format = configFormatOf(describePath(path));
-    std::string out;
-    LineOrigins origins;
-    ConfigRenderer renderer(out, origins, viewBudget(content.size()));
-    if (format == ConfigFormat::None || !readConfigLeaves(format, content, renderer))
-        return "<none>";
-    return out;
+    DerivedViews views;
+    views.derive(describePath(path), content);
+    for (const auto& v : views.views())
+        if (std::string(v.name) == view)
+            return std::string(v.content);
+    return "<none>";
 }
 
 // A file at a path and the lines its derived view must hold.
@@ -102,11 +99,11 @@ TEST(RulesConfigView, OneLinePerLeaf)
         {"/p/readme.md", "a = b\n", "<none>"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(configOf(row.path, row.content), row.lines) << row.path;
+        EXPECT_EQ(viewOf("config", row.path, row.content), row.lines) << row.path;
 }
 
-// Every decoder on every hostile input: the text view within one and a half times the input, the
-// config view and a shell command's normal form within the view budget.
+// Every hostile input through every view the watcher derives: the text view within one and a half times
+// the input, the others and a shell command's normal form within the view budget.
 TEST(RulesViews, HostileInputStaysWithinBounds)
 {
     struct Row
@@ -118,11 +115,14 @@ TEST(RulesViews, HostileInputStaysWithinBounds)
     std::string utf16 = "\xFF\xFE"s;
     for (int i = 0; i < 5000; ++i)
         utf16 += "\xAC\x20"s;
+    // Ten aliases of ten aliases of ...: 10^11 nodes when expanded.
     std::string laughs = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
-    for (char c = 'b'; c <= 'k'; ++c)
-        laughs += std::string(1, c) + ": &" + c + " [*" + char(c - 1) + ", *" + char(c - 1) + ", *" +
-                  char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + ", *" +
-                  char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + "]\n";
+    for (char c = 'b'; c <= 'k'; ++c) {
+        laughs += std::string(1, c) + ": &" + c + " [*" + char(c - 1);
+        for (int i = 0; i < 9; ++i)
+            laughs += std::string(", *") + char(c - 1);
+        laughs += "]\n";
+    }
     std::string bomb = "a=xxxxxxxxxxxxxxxx";
     for (char c = 'b'; c <= 'z'; ++c)
         bomb += std::string(";") + c + "=$" + char(c - 1) + "$" + char(c - 1);
@@ -147,10 +147,14 @@ TEST(RulesViews, HostileInputStaysWithinBounds)
         {"nested substitutions", "/p/run.sh", std::string(2000, '$') + std::string(2000, '(')},
     };
     for (const auto& row : rows) {
-        std::string text;
-        if (decodeText(row.content, text))
-            EXPECT_LE(text.size(), row.content.size() * 3 / 2) << row.name;
-        EXPECT_LE(configOf(row.path, row.content).size(), viewBudget(row.content.size())) << row.name;
+        DerivedViews views;
+        views.derive(describePath(row.path), row.content);
+        for (const auto& v : views.views()) {
+            const bool text = std::string(v.name) == "text";
+            EXPECT_LE(v.content.size(),
+                      text ? row.content.size() * 3 / 2 : viewBudget(row.content.size() * 3 / 2))
+                << row.name << ", " << v.name;
+        }
         EXPECT_LE(normaliseCommand(row.content).size(), viewBudget(row.content.size())) << row.name;
     }
 }
@@ -185,25 +189,9 @@ TEST(RulesShellNormaliser, SeesThroughEachTrick)
     }
 }
 
-// The commands view of `content` at `path`, or "<none>".
-std::string commandsOf(const std::string& path, const std::string& content)
-{
-    DerivedViews views;
-    views.derive(describePath(path), content);
-    for (const auto& v : views.views())
-        if (std::string(v.name) == "commands")
-            return std::string(v.content);
-    return "<none>";
-}
-
 TEST(RulesCommandsView, ListsWhatRunsByItself)
 {
     const ViewRow rows[] = {
-        {"/p/package.json",
-         R"({"scripts":{"test":"jest","postinstall":"node x.js","prepare":"husky"},
-             "dependencies":{"a":"^1.0.0","b":"https://e.example/b.tgz","c":"git+ssh://git@e.example/c.git"}})",
-         "npm.postinstall: node x.js\nnpm.prepare: husky\nnpm.dependency: https://e.example/b.tgz\n"
-         "npm.dependency: git+ssh://git@e.example/c.git\n"},
         {"/p/.vscode/tasks.json",
          R"({"tasks":[{"command":"npm","args":["test"]},
              {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
@@ -218,16 +206,10 @@ TEST(RulesCommandsView, ListsWhatRunsByItself)
         {"/p/.claude/settings.json",
          R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
          "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
-        {"/p/.git/config",
-         "[core]\n fsmonitor = ./m.sh\n pager = less\n[core]\n fsmonitor = true\n[alias]\n x = !sh -c id\n y "
-         "= log\n"
-         "[filter \"lfs\"]\n smudge = git-lfs smudge\n[includeIf \"gitdir:~/\"]\n path = ~/.x\n",
-         "git.fsmonitor: ./m.sh\ngit.pager: less\ngit.alias: sh -c id\ngit.filter: git-lfs "
-         "smudge\ngit.include: ~/.x\n"},
         {"/p/x/package.json", R"({"scripts":{"postinstall":"x")", "<none>"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(commandsOf(row.path, row.content), row.lines) << row.path;
+        EXPECT_EQ(viewOf("commands", row.path, row.content), row.lines) << row.path;
 }
 
 } // namespace
