@@ -97,9 +97,4 @@ void plantSample(const RuleCase& c, const std::filesystem::path& target)
     std::filesystem::permissions(target, c.mode);
 }
 
-void PrintTo(const RuleCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 } // namespace tw::test

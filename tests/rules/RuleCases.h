@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,8 +35,5 @@ const std::vector<std::string>& malformedCaseRows();
 
 // Copies the case's sample to `target` with the case's mode.
 void plantSample(const RuleCase& c, const std::filesystem::path& target);
-
-// Names the case in test output instead of dumping its bytes.
-void PrintTo(const RuleCase& c, std::ostream* os);
 
 } // namespace tw::test

