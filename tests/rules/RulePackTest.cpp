@@ -2,11 +2,11 @@
 // sample (an attack, or a benign look-alike) where it would land in a developer's tree, in a folder of
 // its own. The cases live in tests/data/rules/cases/*.tsv.
 
-#include "RuleCases.h"
 #include "ScanRunner.h"
 #include "WatcherHarness.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -16,6 +16,88 @@ namespace fs = std::filesystem;
 using namespace tw::test;
 
 namespace {
+
+// One line of a case table (written by tests/data/rules/make_samples.py): a sample, where it lands in a
+// developer's tree with which mode, and which rule should or should not fire on it.
+struct RuleCase
+{
+    std::string name;
+    bool fires = false;
+    std::string rule;
+    std::string severity;
+    fs::perms mode{};
+    std::string sample; // under tests/data/rules/samples/
+    std::string destination;
+    std::set<std::string> alsoAllowed;
+    // Non-zero: the sample's first line is repeated until the planted file has this many bytes, then
+    // the rest follows; large samples are grown at test time instead of being committed.
+    std::uintmax_t growTo = 0;
+};
+
+std::vector<std::string> split(const std::string& s, char separator)
+{
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    for (std::string item; std::getline(in, item, separator);)
+        out.push_back(item);
+    return out;
+}
+
+// "1200k" or "2M"; 0 for "-" or anything else.
+std::uintmax_t parseSize(const std::string& s)
+{
+    if (s.size() < 2 || s.find_first_not_of("0123456789") != s.size() - 1)
+        return 0;
+    const std::uintmax_t n = std::stoull(s);
+    return s.back() == 'M' ? n << 20 : s.back() == 'k' ? n << 10 : 0;
+}
+
+// The well-formed rows of all case tables; the others go to `malformed` as "table: row".
+std::vector<RuleCase> ruleCases(std::vector<std::string>* malformed = nullptr)
+{
+    std::vector<fs::path> tables;
+    for (const auto& e : fs::directory_iterator(testDataDir() / "rules" / "cases"))
+        if (e.path().extension() == ".tsv")
+            tables.push_back(e.path());
+    std::sort(tables.begin(), tables.end());
+    std::vector<RuleCase> cases;
+    for (const auto& table : tables) {
+        std::ifstream in(table);
+        for (std::string line; std::getline(in, line);) {
+            const std::vector<std::string> f = split(line, '\t');
+            // Nine columns, the last a size or "-".
+            if (f.size() != 9 || (f[8] != "-" && parseSize(f[8]) == 0)) {
+                if (malformed)
+                    malformed->push_back(table.filename().string() + ": " + line);
+                continue;
+            }
+            const auto also = f[7] == "-" ? std::vector<std::string>{} : split(f[7], ',');
+            cases.push_back({f[0], f[1] == "fires", f[2], f[3],
+                             static_cast<fs::perms>(std::stoi(f[4], nullptr, 8)), f[5], f[6],
+                             std::set<std::string>(also.begin(), also.end()), parseSize(f[8])});
+        }
+    }
+    return cases;
+}
+
+// Copies the case's sample to `target` with the case's mode.
+void plantSample(const RuleCase& c, const fs::path& target)
+{
+    const auto source = testDataDir() / "rules" / "samples" / c.sample;
+    if (c.growTo == 0) {
+        fs::copy_file(source, target);
+    } else {
+        std::ifstream in(source, std::ios::binary);
+        std::string first;
+        std::getline(in, first);
+        first += '\n';
+        std::ofstream out(target, std::ios::binary);
+        for (std::uintmax_t written = 0; written < c.growTo; written += first.size())
+            out << first;
+        out << in.rdbuf();
+    }
+    fs::permissions(target, c.mode);
+}
 
 std::string describe(const std::vector<Event>& events)
 {
@@ -50,6 +132,7 @@ std::string lines(const std::set<std::string>& from, const std::set<std::string>
 // match only inside its own file's scope, where an audit compiles a set per scope: it must find the same.
 TEST(RulesPack, EachCaseFiresOnlyWhereItShouldInAnAuditAndLive)
 {
+    const std::vector<RuleCase> cases = ruleCases();
     TempDir tree;
     TempDir staging;
     // The pack's conditions check paths themselves; this file's rules rely on its scope alone.
@@ -59,15 +142,16 @@ TEST(RulesPack, EachCaseFiresOnlyWhereItShouldInAnAuditAndLive)
                                            "rule user_scoped_refused { condition: true }\n");
     // The folders are there before the watcher starts, and each sample arrives whole by a rename, so
     // the watcher never evaluates a half-copied file.
-    for (const auto& c : ruleCases())
+    for (const auto& c : cases)
         fs::create_directories((tree / c.name / c.destination).parent_path());
     Watcher watcher(setup);
     useConfigHome(watcher.configHome()); // the audit below reads the same rules
     watcher.send({tree.path()});
     ASSERT_TRUE(watcher.sync(tree.path())) << watcher.log();
-    for (const auto& c : ruleCases()) {
+    for (const auto& c : cases) {
         plantSample(c, staging / c.name);
         fs::rename(staging / c.name, tree / c.name / c.destination);
+        EXPECT_GE(fs::file_size(tree / c.name / c.destination), c.growTo) << c.name;
     }
 
     const ScanResult audit = runTwwatch({"--scan", tree.path().string()});
@@ -79,7 +163,7 @@ TEST(RulesPack, EachCaseFiresOnlyWhereItShouldInAnAuditAndLive)
         if (e.rule != matchEverything && e.rule != "user_scoped")
             byCase[fs::path(e.path).lexically_relative(tree.path()).begin()->string()].push_back(e);
     }
-    for (const auto& c : ruleCases()) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string found = describe(byCase[c.name]);
         bool expectedSeen = false;
@@ -112,7 +196,9 @@ TEST(RulesPack, EachCaseFiresOnlyWhereItShouldInAnAuditAndLive)
 // Every rule the pack loads has at least one attack that fires it and one look-alike that does not.
 TEST(RulesPack, EveryRuleHasAnAttackAndALookAlike)
 {
-    EXPECT_EQ(malformedCaseRows(), std::vector<std::string>{});
+    std::vector<std::string> malformed;
+    const std::vector<RuleCase> cases = ruleCases(&malformed);
+    EXPECT_EQ(malformed, std::vector<std::string>{});
     TempDir config;
     useConfigHome(config.path());
     const ScanResult r = runTwwatch({"--check-rules"});
@@ -125,7 +211,7 @@ TEST(RulesPack, EveryRuleHasAnAttackAndALookAlike)
     }
     ASSERT_GE(loaded.size(), 40u) << r.process.out;
     std::set<std::string> attacked, lookAlike;
-    for (const auto& c : ruleCases())
+    for (const auto& c : cases)
         (c.fires ? attacked : lookAlike).insert(c.rule);
     for (const auto& rule : loaded) {
         EXPECT_TRUE(attacked.count(rule)) << rule << " has no attack sample";
