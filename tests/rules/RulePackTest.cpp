@@ -98,14 +98,6 @@ void plantSample(const RuleCase& c, const fs::path& target)
     fs::permissions(target, c.mode);
 }
 
-std::string describe(const std::vector<Event>& events)
-{
-    std::string s;
-    for (const auto& e : events)
-        s += "  " + e.rule + " (" + e.severity + ") " + e.path + "\n";
-    return s.empty() ? "  (nothing)\n" : s;
-}
-
 // "path rule (severity)" for each finding, the harness's match-everything lines left out.
 std::set<std::string> findings(const std::vector<WatchLine>& events)
 {
@@ -164,7 +156,7 @@ TEST(RulesPack, EachCaseFiresOnlyWhereItShouldInAnAuditAndLive)
     }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string found = describe(byCase[c.name]);
+        const std::string found = lines(findings(byCase[c.name]), {});
         bool expectedSeen = false;
         std::set<std::string> rules;
         for (const auto& e : byCase[c.name]) {
