@@ -1,6 +1,7 @@
 // The engine on its own: how much of a file the rules see, the lines a match is on, scopes, and files
 // that vanish, block or change while they are scanned. What each external variable holds is checked by
-// the pack's cases, whose rules use them all.
+// the pack's cases, whose rules use them all; evaluators on many threads by the pack's audit, which
+// runs a worker per core.
 
 #include "TestSupport.h"
 #include "rules/ExternalVariables.h"
@@ -62,27 +63,6 @@ protected:
     std::unique_ptr<YaraRuleEngine> m_engine;
     int m_count = 0;
 };
-
-TEST(RulesDescribePath, NameAndExtension)
-{
-    struct Row
-    {
-        const char* path;
-        const char* name;
-        const char* extension;
-    };
-    const Row rows[] = {
-        {"/p/.envrc", ".envrc", ""},
-        {"/p/archive.TAR.GZ", "archive.TAR.GZ", "gz"},
-        {"/p/trailing.", "trailing.", ""},
-        {"/p/dir.d/file", "file", ""},
-    };
-    for (const auto& row : rows) {
-        const FileFacts f = describePath(row.path);
-        EXPECT_EQ(f.name, row.name) << row.path;
-        EXPECT_EQ(f.extension, row.extension) << row.path;
-    }
-}
 
 TEST_F(RulesEngine, ContentRulesSeeOnlyTheBoundedPart)
 {
@@ -159,14 +139,14 @@ rule via_private { meta: severity = "high" condition: payload and view == "comma
         {"late.js", withMark(20000 * 100 + 3), "described", {20001}},
         {"across.js", withMark(across), "described", {lineAt(across)}},
         {"overlap.js", withMark(overlap), "described", {lineAt(overlap)}},
-        // Only strings the condition counts are followed past their first match.
+        // Only strings the condition counts are followed past their first match (`via_private` below).
         {"many.txt", many, "counted", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
-        {"many.txt", many, "described", {1}},
         // Derived views: the line each leaf or command came from.
         {"c.json", "{\n \"x\": [],\n \"a\": {\n  \"b\": \"MA\\u0052K\"\n }\n}\n", "in_config", {4}},
         // The reader looks past a number, here at the line end.
         {"c.json", "{\n \"a\": {\n  \"n\": 7\n }\n}\n", "number_in_config", {3}},
-        {"c.yaml", "x: 1\na:\n  b: \"MA\\x52K\"\n", "in_config", {3}},
+        // The format is known by the extension, whatever its case.
+        {"c.YAML", "x: 1\na:\n  b: \"MA\\x52K\"\n", "in_config", {3}},
         {"c.toml", "x = 1\n[a]\nb = \"MA\\u0052K\"\n", "in_config", {3}},
         {"c.ini", "; c\n[a]\nb = MARK\n", "in_config", {3}},
         // A command's first line, for a continued one too; a decoded payload is listed under its command.
@@ -242,38 +222,12 @@ TEST_F(RulesEngine, FileChangingDuringScansIsHandled)
     EXPECT_TRUE(namesIn(*evaluator, "churn.js").empty()) << "left truncated before the mark";
 }
 
-// One evaluator per thread over the same compiled rules gives every thread the same answers.
-TEST_F(RulesEngine, EvaluatorsOnManyThreadsShareTheRules)
-{
-    evaluatorFor("rule marked { meta: severity = \"high\" strings: $a = \"PAYLOAD\" condition: $a and "
-                 "extension == \"js\" }\n");
-    const auto nameOf = [](int i) { return "f" + std::to_string(i) + (i % 2 ? ".js" : ".txt"); };
-    for (int i = 0; i < 40; ++i)
-        writeFile(m_tree / nameOf(i), i % 4 < 2 ? "PAYLOAD" : "clean");
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            auto evaluator = m_engine->makeEvaluator();
-            for (int round = 0; round < 25; ++round) {
-                for (int i = 0; i < 40; ++i) {
-                    if (namesIn(*evaluator, nameOf(i)).empty() == (i % 2 == 1 && i % 4 < 2))
-                        ++wrong;
-                }
-            }
-        });
-    }
-    for (auto& t : threads)
-        t.join();
-    EXPECT_EQ(wrong.load(), 0);
-}
-
-// A broken or missing file and the rules without a proper severity are refused; the rest loads.
+// A missing file and the rules without a proper severity are refused, an empty file is no error; the
+// rest loads. (A broken file is named and skipped in the loading test.)
 TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
 {
     ASSERT_TRUE(yara::ensureInitialized());
     TempDir dir;
-    writeFile(dir / "broken.yar", "rule oops { condition: nosuchvar }\n");
     const std::vector<std::string> refused{"bare", "capitalised", "padded", "unknown_word", "not_a_string"};
     writeFile(dir / "mixed.yar", "rule critical_ok { meta: severity = \"critical\" condition: true }\n"
                                  "rule high_ok { meta: severity = \"high\" condition: true }\n"
@@ -285,14 +239,13 @@ TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
                                  "rule not_a_string { meta: severity = 3 condition: true }\n");
     writeFile(dir / "empty.yar", "");
     std::ostringstream diag;
-    const CompileOutcome outcome = compileRuleFiles(
-        {dir / "broken.yar", dir / "mixed.yar", dir / "empty.yar", dir / "absent.yar"}, diag);
-    ASSERT_EQ(outcome.files.size(), 4u);
-    EXPECT_FALSE(outcome.files[0].compiled);
+    const CompileOutcome outcome =
+        compileRuleFiles({dir / "mixed.yar", dir / "empty.yar", dir / "absent.yar"}, diag);
+    ASSERT_EQ(outcome.files.size(), 3u);
+    EXPECT_TRUE(outcome.files[0].compiled);
+    EXPECT_EQ(outcome.files[0].refusedRules, refused);
     EXPECT_TRUE(outcome.files[1].compiled);
-    EXPECT_EQ(outcome.files[1].refusedRules, refused);
-    EXPECT_TRUE(outcome.files[2].compiled);
-    EXPECT_FALSE(outcome.files[3].compiled);
+    EXPECT_FALSE(outcome.files[2].compiled);
     EXPECT_FALSE(outcome.allAccepted());
 
     writeFile(dir / "x", "x");
@@ -319,9 +272,7 @@ TEST(RulesPathScope, PatternsMatchNamesAndPaths)
         bool inside;
     };
     const Row rows[] = {
-        {"/p/node_modules/a/package.json", true},
         {"/p/package.json.bak", false},
-        {"/p/Package.json", false},
         {"/p/.github/workflows/deep/ci.yml", true},
         {"/p/.github/ci.yml", false},
         {"/p/Makefile", false}, // a scope line must be a comment line of its own
