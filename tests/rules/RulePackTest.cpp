@@ -3,7 +3,6 @@
 // its own. The cases live in tests/data/rules/cases/*.tsv.
 
 #include "ScanRunner.h"
-#include "WatcherHarness.h"
 
 #include <algorithm>
 #include <fstream>

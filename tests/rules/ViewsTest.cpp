@@ -40,7 +40,6 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
         {"UTF-16 BE with mark", "\xFE\xFF"s + widen("curl x", 2, true), true, "curl x"},
         {"UTF-16 BE without mark", widen("node -e 'x'", 2, true), true, "node -e 'x'"},
         {"UTF-32 LE with mark", "\xFF\xFE\0\0"s + widen("wget", 4, false), true, "wget"},
-        {"UTF-32 BE with mark", "\0\0\xFE\xFF"s + widen("wget", 4, true), true, "wget"},
         {"UTF-32 BE without mark", widen("wget -q", 4, true), true, "wget -q"},
         {"non-ASCII and surrogate pair", "\xFF\xFE\xE9\x00\xAC\x20\x3D\xD8\x00\xDE"s, true,
          "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
@@ -71,35 +70,54 @@ std::string viewOf(const char* view, const std::string& path, const std::string&
     return "<none>";
 }
 
-// A file at a path and the lines its derived view must hold.
-struct ViewRow
+// The config view has one line per leaf, the commands view one per command that runs by itself.
+TEST(RulesDerivedViews, ConfigLeavesAndCommands)
 {
-    const char* path;
-    std::string content;
-    std::string lines;
-};
-
-TEST(RulesConfigView, OneLinePerLeaf)
-{
-    const ViewRow rows[] = {
-        {"/p/.claude/settings.json",
+    struct Row
+    {
+        const char* view;
+        const char* path;
+        std::string content;
+        std::string lines;
+    };
+    const Row rows[] = {
+        {"config", "/p/.claude/settings.json",
          R"({"hooks":{"SessionStart":[{"hooks":[{"command":"cu\u0072l x\n\ty\\"}]}]}})",
          "hooks.SessionStart.0.hooks.0.command = curl x\\n\\ty\\\\\n"},
-        {"/p/a.json", R"({"n":1.50,"i":-3,"t":true,"z":null,"o":{},"a":[],"k.dot":"v","C":"\u0001"})",
+        {"config", "/p/a.json",
+         R"({"n":1.50,"i":-3,"t":true,"z":null,"o":{},"a":[],"k.dot":"v","C":"\u0001"})",
          "n = 1.50\ni = -3\nt = true\nz = null\no = {}\na = []\nk.dot = v\nC = \\u0001\n"},
-        {"/p/package.json", "{\"a\": ", "<none>"},
-        {"/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n", "base.x = 1\nuse.x = 1\nn = null\ne = []\n"},
-        {"/p/c.yml", "a: [1, 2\n", "<none>"},
-        {"/p/pyproject.toml", "[tool.x]\ncmd = \"sh -c 'id'\"\nn = 3\nf = [true, 1.5]\n# k = \"gone\"\n",
+        {"config", "/p/package.json", "{\"a\": ", "<none>"},
+        {"config", "/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n",
+         "base.x = 1\nuse.x = 1\nn = null\ne = []\n"},
+        {"config", "/p/c.yml", "a: [1, 2\n", "<none>"},
+        {"config", "/p/pyproject.toml",
+         "[tool.x]\ncmd = \"sh -c 'id'\"\nn = 3\nf = [true, 1.5]\n# k = \"gone\"\n",
          "tool.x.cmd = sh -c 'id'\ntool.x.f.0 = true\ntool.x.f.1 = 1.5\ntool.x.n = 3\n"},
-        {"/p/Cargo.toml", "[a\nb = ", "<none>"},
-        {"/p/.gitconfig",
+        {"config", "/p/Cargo.toml", "[a\nb = ", "<none>"},
+        {"config", "/p/.gitconfig",
          "[alias \"x\"]\n  a = !\"sh\" -c \\\n  \"echo \\\"q\\\" ;\\tz\"   \n[Sub.Sect]\nk=v\n",
          "alias.x.a = !sh -c   echo \"q\" ;\\tz\nsub.sect.k = v\n"},
-        {"/p/readme.md", "a = b\n", "<none>"},
+        {"config", "/p/readme.md", "a = b\n", "<none>"},
+
+        {"commands", "/p/.vscode/tasks.json",
+         R"({"tasks":[{"command":"npm","args":["test"]},
+             {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
+         "vscode.task.folderOpen: node a.js --x\nvscode.task.folderOpen: sh a.js --x\n"},
+        {"commands", "/p/.devcontainer/devcontainer.json",
+         R"({"initializeCommand":"curl x|sh","postCreateCommand":["npm","ci"],"postStartCommand":{"a":"id","b":["ls","-l"]}})",
+         "devcontainer.initializeCommand: curl x|sh\ndevcontainer.postCreateCommand: npm ci\n"
+         "devcontainer.postStartCommand: id\ndevcontainer.postStartCommand: ls -l\n"},
+        {"commands", "/p/.cursor/mcp.json",
+         R"({"mcpServers":{"s":{"command":"npx","args":["-y","pkg"]},"r":{"url":"https://e.example"}}})",
+         "mcp.server: npx -y pkg\n"},
+        {"commands", "/p/.claude/settings.json",
+         R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
+         "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
+        {"commands", "/p/x/package.json", R"({"scripts":{"postinstall":"x")", "<none>"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(viewOf("config", row.path, row.content), row.lines) << row.path;
+        EXPECT_EQ(viewOf(row.view, row.path, row.content), row.lines) << row.view << " of " << row.path;
 }
 
 // Every hostile input through every view the watcher derives: the text view within one and a half times
@@ -187,29 +205,6 @@ TEST(RulesShellNormaliser, SeesThroughEachTrick)
         EXPECT_EQ(normaliseCommand(row.command, &decoded), row.normalised) << row.command;
         EXPECT_EQ(decoded, row.decoded) << row.command;
     }
-}
-
-TEST(RulesCommandsView, ListsWhatRunsByItself)
-{
-    const ViewRow rows[] = {
-        {"/p/.vscode/tasks.json",
-         R"({"tasks":[{"command":"npm","args":["test"]},
-             {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
-         "vscode.task.folderOpen: node a.js --x\nvscode.task.folderOpen: sh a.js --x\n"},
-        {"/p/.devcontainer/devcontainer.json",
-         R"({"initializeCommand":"curl x|sh","postCreateCommand":["npm","ci"],"postStartCommand":{"a":"id","b":["ls","-l"]}})",
-         "devcontainer.initializeCommand: curl x|sh\ndevcontainer.postCreateCommand: npm ci\n"
-         "devcontainer.postStartCommand: id\ndevcontainer.postStartCommand: ls -l\n"},
-        {"/p/.cursor/mcp.json",
-         R"({"mcpServers":{"s":{"command":"npx","args":["-y","pkg"]},"r":{"url":"https://e.example"}}})",
-         "mcp.server: npx -y pkg\n"},
-        {"/p/.claude/settings.json",
-         R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
-         "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
-        {"/p/x/package.json", R"({"scripts":{"postinstall":"x")", "<none>"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(viewOf("commands", row.path, row.content), row.lines) << row.path;
 }
 
 } // namespace
