@@ -91,9 +91,7 @@ TEST_F(RulesEngine, AssetsAndExecutablesAreReadOverTheirHead)
     auto evaluator = evaluatorFor("rule cut { meta: severity = \"warning\" condition: is_truncated }\n");
     std::string content(3 * kHeadBound, 'x');
     writeFile(m_tree / "image.png", content);
-    content.replace(0, 4,
-                    "\x7f"
-                    "ELF");
+    content.replace(0, 4, "\177ELF");
     writeFile(m_tree / "esbuild", content);
     for (const char* name : {"image.png", "esbuild"})
         EXPECT_EQ(namesIn(*evaluator, name), std::set<std::string>{"cut"}) << name;
@@ -113,12 +111,9 @@ rule in_commands { meta: severity = "high" strings: $a = "MARK" condition: #a > 
 private rule payload { strings: $a = /curl [^\n]*\| ?sh/ condition: $a }
 rule via_private { meta: severity = "high" condition: payload and view == "commands" }
 )");
-    const std::string lines100 = [] {
-        std::string s;
-        for (int i = 0; i < 30000; ++i)
-            s += std::string(99, 'x') + '\n'; // line i + 1 starts at i * 100
-        return s;
-    }();
+    std::string lines100;
+    for (int i = 0; i < 30000; ++i)
+        lines100 += std::string(99, 'x') + '\n'; // line i + 1 starts at i * 100
     const auto withMark = [&](std::size_t at) { return std::string(lines100).replace(at, 4, "MARK"); };
     const auto lineAt = [](std::size_t at) { return static_cast<std::uint32_t>(at / 100 + 1); };
     std::string many;
