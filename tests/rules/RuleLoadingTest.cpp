@@ -19,6 +19,13 @@ const char* kUserRule =
 const char* kBrokenRule =
     "rule broken_rule {\n  meta:\n    severity = \"high\"\n  condition:\n    true and and\n}\n";
 
+// Writes `text` as a user rule file in `configHome`/tarnwick/rules/.
+void writeUserRule(const fs::path& configHome, const std::string& fileName, const std::string& text)
+{
+    fs::create_directories(configHome / "tarnwick" / "rules");
+    writeFile(configHome / "tarnwick" / "rules" / fileName, text);
+}
+
 class RulesLoading : public ::testing::Test
 {
 protected:

@@ -33,12 +33,4 @@ void useConfigHome(const std::filesystem::path& dir)
     ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
 }
 
-void writeUserRule(const std::filesystem::path& configHome, const std::string& fileName,
-                   const std::string& text)
-{
-    const auto dir = configHome / "tarnwick" / "rules";
-    std::filesystem::create_directories(dir);
-    writeFile(dir / fileName, text);
-}
-
 } // namespace tw::test

@@ -31,8 +31,4 @@ ScanResult runTwwatch(const std::vector<std::string>& args,
 // Points $XDG_CONFIG_HOME at `dir` for this process and every twwatch it starts.
 void useConfigHome(const std::filesystem::path& dir);
 
-// Writes `text` as a user rule file in $XDG_CONFIG_HOME/tarnwick/rules/.
-void writeUserRule(const std::filesystem::path& configHome, const std::string& fileName,
-                   const std::string& text);
-
 } // namespace tw::test
