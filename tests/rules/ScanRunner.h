@@ -23,18 +23,12 @@ struct ScanResult
 
 std::filesystem::path twwatchBinary();
 
-// Decodes JSON event lines; a line that does not decode clears `allDecoded`.
-std::vector<Event> decodeEvents(const std::string& out, bool& allDecoded);
-
-// twwatch with `args`, its events decoded.
+// twwatch with `args` run in `cwd`, its events decoded.
 ScanResult runTwwatch(const std::vector<std::string>& args,
-                      const std::filesystem::path& binary = twwatchBinary());
+                      const std::filesystem::path& binary = twwatchBinary(),
+                      const std::filesystem::path& cwd = {});
 
 // Points $XDG_CONFIG_HOME at `dir` for this process and every twwatch it starts.
 void useConfigHome(const std::filesystem::path& dir);
-
-// Writes `text` as a user rule file in $XDG_CONFIG_HOME/tarnwick/rules/.
-void writeUserRule(const std::filesystem::path& configHome, const std::string& fileName,
-                   const std::string& text);
 
 } // namespace tw::test

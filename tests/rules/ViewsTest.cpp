@@ -1,8 +1,6 @@
 // The decoders behind the derived views, row by row: what each input becomes, and that hostile input
 // stays within its bounds.
 
-#include "rules/views/CommandsView.h"
-#include "rules/views/ConfigView.h"
 #include "rules/views/DerivedViews.h"
 #include "rules/views/ShellNormaliser.h"
 #include "rules/views/TextView.h"
@@ -15,17 +13,6 @@ using namespace std::string_literals;
 
 namespace {
 
-// `ascii` in code units of `width` bytes, most significant byte first when `bigEndian`.
-std::string widen(const std::string& ascii, std::size_t width, bool bigEndian)
-{
-    std::string out;
-    for (char c : ascii) {
-        std::string unit(width, '\0');
-        unit[bigEndian ? width - 1 : 0] = c;
-        out += unit;
-    }
-    return out;
-}
 TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
 {
     struct Row
@@ -39,18 +26,10 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
         {"plain UTF-8 has no text view", "curl x | sh\n", false, ""},
         {"a lone CR is kept: no text view", "a\rb", false, ""},
         {"CRLF becomes LF", "a\r\nb\r\n", true, "a\nb\n"},
-        {"UTF-8 mark removed",
-         "\xEF\xBB\xBF"
-         "curl",
-         true, "curl"},
-        {"UTF-16 LE with mark", "\xFF\xFE"s + widen("curl x\r\n", 2, false), true, "curl x\n"},
-        {"UTF-16 BE with mark", "\xFE\xFF"s + widen("curl x", 2, true), true, "curl x"},
-        {"UTF-16 LE without mark", widen("node -e 'x'", 2, false), true, "node -e 'x'"},
-        {"UTF-16 BE without mark", widen("node -e 'x'", 2, true), true, "node -e 'x'"},
-        {"UTF-32 LE with mark", "\xFF\xFE\0\0"s + widen("wget", 4, false), true, "wget"},
-        {"UTF-32 BE with mark", "\0\0\xFE\xFF"s + widen("wget", 4, true), true, "wget"},
-        {"UTF-32 LE without mark", widen("wget -q", 4, false), true, "wget -q"},
-        {"UTF-32 BE without mark", widen("wget -q", 4, true), true, "wget -q"},
+        {"UTF-16 BE with mark", "\xFE\xFF\0c\0u\0r\0l\0 \0x"s, true, "curl x"},
+        {"UTF-16 BE without mark", "\0n\0o\0d\0e\0 \0-\0e\0 \0'\0x\0'"s, true, "node -e 'x'"},
+        {"UTF-32 LE with mark", "\xFF\xFE\0\0w\0\0\0g\0\0\0e\0\0\0t\0\0\0"s, true, "wget"},
+        {"UTF-32 BE without mark", "\0\0\0w\0\0\0g\0\0\0e\0\0\0t\0\0\0 \0\0\0-\0\0\0q"s, true, "wget -q"},
         {"non-ASCII and surrogate pair", "\xFF\xFE\xE9\x00\xAC\x20\x3D\xD8\x00\xDE"s, true,
          "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
         {"lone surrogate is U+FFFD", "\xFF\xFE\x00\xD8\x41\x00"s, true,
@@ -69,73 +48,69 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
     }
 }
 
-// The config view of `content` at `path`, or "<none>" when it has none.
-std::string configOf(const std::string& path, const std::string& content)
+// The view named `view` that the watcher derives from `content` at `path`, or "<none>".
+std::string viewOf(const char* view, const std::string& path, const std::string& content)
 {
-    const ConfigFormat format = configFormatOf(describePath(path));
-    std::string out;
-    LineOrigins origins;
-    ConfigRenderer renderer(out, origins, viewBudget(content.size()));
-    if (format == ConfigFormat::None || !readConfigLeaves(format, content, renderer))
-        return "<none>";
-    return out;
+    DerivedViews views;
+    views.derive(describePath(path), content);
+    for (const auto& v : views.views())
+        if (std::string(v.name) == view)
+            return std::string(v.content);
+    return "<none>";
 }
 
-// A file at a path and the lines its derived view must hold.
-struct ViewRow
+// The config view has one line per leaf, the commands view one per command that runs by itself.
+TEST(RulesDerivedViews, ConfigLeavesAndCommands)
 {
-    const char* name;
-    const char* path;
-    std::string content;
-    std::string lines;
-};
-
-TEST(RulesConfigView, OneLinePerLeaf)
-{
-    const ViewRow rows[] = {
-        {"JSON nesting, arrays and escapes", "/p/.claude/settings.json",
+    struct Row
+    {
+        const char* view;
+        const char* path;
+        std::string content;
+        std::string lines;
+    };
+    const Row rows[] = {
+        {"config", "/p/.claude/settings.json",
          R"({"hooks":{"SessionStart":[{"hooks":[{"command":"cu\u0072l x\n\ty\\"}]}]}})",
          "hooks.SessionStart.0.hooks.0.command = curl x\\n\\ty\\\\\n"},
-        {"JSON literals, empties and a dotted key", "/p/a.json",
+        {"config", "/p/a.json",
          R"({"n":1.50,"i":-3,"t":true,"z":null,"o":{},"a":[],"k.dot":"v","C":"\u0001"})",
          "n = 1.50\ni = -3\nt = true\nz = null\no = {}\na = []\nk.dot = v\nC = \\u0001\n"},
-        {"JSONC comments and trailing commas; commented-out entry absent", "/p/.vscode/tasks.json",
-         "{\n // \"x\": \"curl evil\",\n /* \"y\": 1, */ \"a\": [1, 2,],\n \"s\": \"//,]\",\n}\n",
-         "a.0 = 1\na.1 = 2\ns = //,]\n"},
-        {"invalid JSON has no view", "/p/package.json", "{\"a\": ", "<none>"},
-        {"YAML maps, sequences and block text", "/p/.github/workflows/ci.yml",
-         "jobs:\n  b:\n    steps:\n      - run: |\n          echo a\n          echo b\n# run: curl x\n",
-         "jobs.b.steps.0.run = echo a\\necho b\\n\n"},
-        {"YAML aliases read as their anchor", "/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n",
+        {"config", "/p/package.json", "{\"a\": ", "<none>"},
+        {"config", "/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n",
          "base.x = 1\nuse.x = 1\nn = null\ne = []\n"},
-        {"invalid YAML has no view", "/p/c.yml", "a: [1, 2\n", "<none>"},
-        {"TOML tables (keys in order), arrays and literals", "/p/pyproject.toml",
+        {"config", "/p/c.yml", "a: [1, 2\n", "<none>"},
+        {"config", "/p/pyproject.toml",
          "[tool.x]\ncmd = \"sh -c 'id'\"\nn = 3\nf = [true, 1.5]\n# k = \"gone\"\n",
          "tool.x.cmd = sh -c 'id'\ntool.x.f.0 = true\ntool.x.f.1 = 1.5\ntool.x.n = 3\n"},
-        {"invalid TOML has no view", "/p/Cargo.toml", "[a\nb = ", "<none>"},
-        {"git config folds section and key case, keeps the subsection's", "/p/.git/config",
-         "[Core]\n\tFSMonitor = \"./x.sh\" # why\n[Remote \"Origin\"]\n  URL = u\n[alias]\n  co\n; [x] k = "
-         "1\n",
-         "core.fsmonitor = ./x.sh\nremote.Origin.url = u\nalias.co = true\n"},
-        {"git config quotes, escapes, continuation and the old subsection form", "/p/.gitconfig",
+        {"config", "/p/Cargo.toml", "[a\nb = ", "<none>"},
+        {"config", "/p/.gitconfig",
          "[alias \"x\"]\n  a = !\"sh\" -c \\\n  \"echo \\\"q\\\" ;\\tz\"   \n[Sub.Sect]\nk=v\n",
          "alias.x.a = !sh -c   echo \"q\" ;\\tz\nsub.sect.k = v\n"},
-        {"git config under ~/.config/git and modules", "/h/.config/git/config", "[core]\npager = less\n",
-         "core.pager = less\n"},
-        {".npmrc keys and sections, comments dropped", "/p/.npmrc",
-         "; node-options=--require x\nnode-options = --require ./a.js\n[sec]\n# c\nk: v\n",
-         "node-options = --require ./a.js\nsec.k = v\n"},
-        {"properties file", "/p/gradle/wrapper/gradle-wrapper.properties",
-         "! c\ndistributionUrl=https\\://e.example/g.zip\n",
-         "distributionUrl = https\\\\://e.example/g.zip\n"},
-        {"other files have no config view", "/p/readme.md", "a = b\n", "<none>"},
+        {"config", "/p/readme.md", "a = b\n", "<none>"},
+
+        {"commands", "/p/.vscode/tasks.json",
+         R"({"tasks":[{"command":"npm","args":["test"]},
+             {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
+         "vscode.task.folderOpen: node a.js --x\nvscode.task.folderOpen: sh a.js --x\n"},
+        {"commands", "/p/.devcontainer/devcontainer.json",
+         R"({"initializeCommand":"curl x|sh","postCreateCommand":["npm","ci"],"postStartCommand":{"a":"id","b":["ls","-l"]}})",
+         "devcontainer.initializeCommand: curl x|sh\ndevcontainer.postCreateCommand: npm ci\n"
+         "devcontainer.postStartCommand: id\ndevcontainer.postStartCommand: ls -l\n"},
+        {"commands", "/p/.cursor/mcp.json",
+         R"({"mcpServers":{"s":{"command":"npx","args":["-y","pkg"]},"r":{"url":"https://e.example"}}})",
+         "mcp.server: npx -y pkg\n"},
+        {"commands", "/p/.claude/settings.json",
+         R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
+         "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
+        {"commands", "/p/x/package.json", R"({"scripts":{"postinstall":"x")", "<none>"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(configOf(row.path, row.content), row.lines) << row.name;
+        EXPECT_EQ(viewOf(row.view, row.path, row.content), row.lines) << row.view << " of " << row.path;
 }
 
-// Every decoder on every hostile input: the text view within one and a half times the input, the
-// config view and a shell command's normal form within the view budget.
+// Every hostile input through every view the watcher derives: the text view within one and a half times
+// the input, the others and a shell command's normal form within the view budget.
 TEST(RulesViews, HostileInputStaysWithinBounds)
 {
     struct Row
@@ -147,11 +122,17 @@ TEST(RulesViews, HostileInputStaysWithinBounds)
     std::string utf16 = "\xFF\xFE"s;
     for (int i = 0; i < 5000; ++i)
         utf16 += "\xAC\x20"s;
+    // Ten aliases of ten aliases of ...: 10^11 nodes when expanded.
     std::string laughs = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
-    for (char c = 'b'; c <= 'k'; ++c)
-        laughs += std::string(1, c) + ": &" + c + " [*" + char(c - 1) + ", *" + char(c - 1) + ", *" +
-                  char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + ", *" +
-                  char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + ", *" + char(c - 1) + "]\n";
+    for (char c = 'b'; c <= 'k'; ++c) {
+        laughs += std::string(1, c) + ": &" + c + " [*" + char(c - 1);
+        for (int i = 0; i < 9; ++i)
+            laughs += std::string(", *") + char(c - 1);
+        laughs += "]\n";
+    }
+    std::string ones = "1";
+    for (int i = 0; i < 3000; ++i)
+        ones += ",1";
     std::string bomb = "a=xxxxxxxxxxxxxxxx";
     for (char c = 'b'; c <= 'z'; ++c)
         bomb += std::string(";") + c + "=$" + char(c - 1) + "$" + char(c - 1);
@@ -159,14 +140,7 @@ TEST(RulesViews, HostileInputStaysWithinBounds)
         {"UTF-16 of three-byte characters only: the worst case", "/p/a.txt", utf16},
         {"YAML alias bomb", "/p/a.yml", laughs},
         {"long key repeated on every leaf", "/p/a.json",
-         "{\"" + std::string(4000, 'k') + "\":[" +
-             [] {
-                 std::string s = "1";
-                 for (int i = 0; i < 3000; ++i)
-                     s += ",1";
-                 return s;
-             }() +
-             "]}"},
+         "{\"" + std::string(4000, 'k') + "\":[" + ones + "]}"},
         {"deep JSON", "/p/d.json", std::string(100000, '[') + std::string(100000, ']')},
         {"YAML that makes yaml-cpp report nulls without end", "/p/c.yml", ","},
         {"deep YAML", "/p/d.yaml", std::string(5000, '[') + std::string(5000, ']')},
@@ -176,10 +150,14 @@ TEST(RulesViews, HostileInputStaysWithinBounds)
         {"nested substitutions", "/p/run.sh", std::string(2000, '$') + std::string(2000, '(')},
     };
     for (const auto& row : rows) {
-        std::string text;
-        if (decodeText(row.content, text))
-            EXPECT_LE(text.size(), row.content.size() * 3 / 2) << row.name;
-        EXPECT_LE(configOf(row.path, row.content).size(), viewBudget(row.content.size())) << row.name;
+        DerivedViews views;
+        views.derive(describePath(row.path), row.content);
+        for (const auto& v : views.views()) {
+            const bool text = std::string(v.name) == "text";
+            EXPECT_LE(v.content.size(),
+                      text ? row.content.size() * 3 / 2 : viewBudget(row.content.size() * 3 / 2))
+                << row.name << ", " << v.name;
+        }
         EXPECT_LE(normaliseCommand(row.content).size(), viewBudget(row.content.size())) << row.name;
     }
 }
@@ -188,117 +166,30 @@ TEST(RulesShellNormaliser, SeesThroughEachTrick)
 {
     struct Row
     {
-        const char* name;
         const char* command;
         const char* normalised;
         std::vector<std::string> decoded;
     };
     const Row rows[] = {
-        {"quotes joined", R"("cu""rl" -fsSL  c''url 'a b')", "curl -fsSL curl a b", {}},
-        {"backslash-escaped letters", R"(c\u\r\l x)", "curl x", {}},
-        {"ANSI-C quoting", R"($'\x63\165rl' $"w"get $'\u0041\n')", "curl wget A", {}},
-        {"IFS as a space", R"(curl${IFS}-fsSL$IFS'u')", "curl -fsSL u", {}},
-        {"brace list in command position only",
-         "{curl,-fsSL,u}|sh; echo {a,b}",
-         "curl -fsSL u|sh; echo {a,b}",
-         {}},
-        {"variables assigned earlier", "a=cu;b=rl;$a$b x ${a}", "a=cu;b=rl;curl x cu", {}},
-        {"unknown variables kept", "echo $HOME ${X}", "echo $HOME ${X}", {}},
-        {"printf substitution decoded",
-         R"($(printf '\x63\x75\x72\x6c') -s `echo -e '\x77get'`)",
-         "curl -s wget",
-         {}},
-        {"other substitutions kept, normalised", R"($(c"a"t  x))", "$(cat x)", {}},
-        {"echo | base64 -d decoded",
-         "echo Y3VybCAtcyBodHRwOi8vZS5leGFtcGxlIHwgc2g= | base64 -d | sh",
-         "echo Y3VybCAtcyBodHRwOi8vZS5leGFtcGxlIHwgc2g= | base64 -d | sh",
-         {"curl -s http://e.example | sh"}},
-        {"base64 --decode here-string inside a substitution",
-         "bash -c \"$(base64 --decode <<< 'aWQ7IHdob2FtaQ==')\"",
+        {R"(c\u\r\l x)", "curl x", {}},
+        {"{curl,-fsSL,u}|sh; echo {a,b}", "curl -fsSL u|sh; echo {a,b}", {}}, // command position only
+        {"echo $HOME ${X}", "echo $HOME ${X}", {}},
+        {R"($(printf '\x63\x75\x72\x6c') -s `echo -e '\x77get'`)", "curl -s wget", {}},
+        {R"($(c"a"t  x))", "$(cat x)", {}},
+        {"bash -c \"$(base64 --decode <<< 'aWQ7IHdob2FtaQ==')\"",
          "bash -c $(base64 --decode <<< aWQ7IHdob2FtaQ==)",
          {"id; whoami"}},
-        {"here-string at top level",
-         "base64 -d <<< 'aWQ7IHdob2FtaQ=='",
-         "base64 -d <<< aWQ7IHdob2FtaQ==",
-         {"id; whoami"}},
-        {"xxd -r -p of hex", "echo 6964 | xxd -r -p | sh", "echo 6964 | xxd -r -p | sh", {"id"}},
-        {"printf of escapes piped", R"(printf '\x69\x64' | sh)", R"(printf \x69\x64 | sh)", {"id"}},
-        {"decoded once only", "echo WlhoaGJRPT0= | base64 -d", "echo WlhoaGJRPT0= | base64 -d", {"ZXhhbQ=="}},
-        {"binary decoding is dropped",
-         "echo AAECAwQFBgcICQ== | base64 -d",
-         "echo AAECAwQFBgcICQ== | base64 -d",
-         {}},
-        {"unterminated quotes end the line", "echo 'abc", "echo abc", {}},
+        {"base64 -d <<< 'aWQ7IHdob2FtaQ=='", "base64 -d <<< aWQ7IHdob2FtaQ==", {"id; whoami"}},
+        {"echo WlhoaGJRPT0= | base64 -d", "echo WlhoaGJRPT0= | base64 -d", {"ZXhhbQ=="}}, // decoded once
+        // Binary decodings are dropped.
+        {"echo AAECAwQFBgcICQ== | base64 -d", "echo AAECAwQFBgcICQ== | base64 -d", {}},
+        {"echo 'abc", "echo abc", {}},
     };
     for (const auto& row : rows) {
         std::vector<std::string> decoded;
-        EXPECT_EQ(normaliseCommand(row.command, &decoded), row.normalised) << row.name;
-        EXPECT_EQ(decoded, row.decoded) << row.name;
+        EXPECT_EQ(normaliseCommand(row.command, &decoded), row.normalised) << row.command;
+        EXPECT_EQ(decoded, row.decoded) << row.command;
     }
-}
-
-// The commands view of `content` at `path`, or "<none>".
-std::string commandsOf(const std::string& path, const std::string& content)
-{
-    DerivedViews views;
-    views.derive(describePath(path), content);
-    for (const auto& v : views.views())
-        if (std::string(v.name) == "commands")
-            return std::string(v.content);
-    return "<none>";
-}
-
-TEST(RulesCommandsView, ListsWhatRunsByItself)
-{
-    const ViewRow rows[] = {
-        {"npm lifecycle scripts and URL dependencies", "/p/package.json",
-         R"({"scripts":{"test":"jest","postinstall":"node x.js","prepare":"husky"},
-             "dependencies":{"a":"^1.0.0","b":"https://e.example/b.tgz","c":"git+ssh://git@e.example/c.git"}})",
-         "npm.postinstall: node x.js\nnpm.prepare: husky\nnpm.dependency: https://e.example/b.tgz\n"
-         "npm.dependency: git+ssh://git@e.example/c.git\n"},
-        {"folder-open tasks only, with args and variants", "/p/.vscode/tasks.json",
-         R"({"tasks":[{"command":"npm","args":["test"]},
-             {"command":"node","args":["a.js","--x"],"linux":{"command":"sh"},"runOptions":{"runOn":"folderOpen"}}]})",
-         "vscode.task.folderOpen: node a.js --x\nvscode.task.folderOpen: sh a.js --x\n"},
-        {"dev container hooks: string, array, object", "/p/.devcontainer/devcontainer.json",
-         R"({"initializeCommand":"curl x|sh","postCreateCommand":["npm","ci"],"postStartCommand":{"a":"id","b":["ls","-l"]}})",
-         "devcontainer.initializeCommand: curl x|sh\ndevcontainer.postCreateCommand: npm ci\n"
-         "devcontainer.postStartCommand: id\ndevcontainer.postStartCommand: ls -l\n"},
-        {"MCP servers with a command", "/p/.cursor/mcp.json",
-         R"({"mcpServers":{"s":{"command":"npx","args":["-y","pkg"]},"r":{"url":"https://e.example"}}})",
-         "mcp.server: npx -y pkg\n"},
-        {"agent hooks, status line and key helper", "/p/.claude/settings.json",
-         R"({"hooks":{"PreToolUse":[{"hooks":[{"type":"command","command":"./h.sh"}]}]},"statusLine":{"command":"s"},"apiKeyHelper":"k"})",
-         "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
-        {"git command keys", "/p/.git/config",
-         "[core]\n fsmonitor = ./m.sh\n pager = less\n[core]\n fsmonitor = true\n[alias]\n x = !sh -c id\n y "
-         "= log\n"
-         "[filter \"lfs\"]\n smudge = git-lfs smudge\n[includeIf \"gitdir:~/\"]\n path = ~/.x\n",
-         "git.fsmonitor: ./m.sh\ngit.pager: less\ngit.alias: sh -c id\ngit.filter: git-lfs "
-         "smudge\ngit.include: ~/.x\n"},
-        {".npmrc keys", "/p/.npmrc", "registry=https://r\nnode-options=--require ./x.js\n",
-         "npmrc.node-options: --require ./x.js\n"},
-        {"workflow steps, one line each", "/p/.github/workflows/ci.yml",
-         "on: push\njobs:\n  a:\n    steps:\n      - uses: x\n      - run: |\n          npm ci\n          "
-         "curl x | sh\n",
-         "workflow.run: npm ci\nworkflow.run: curl x | sh\n"},
-        {"pre-commit local hooks only", "/p/.pre-commit-config.yaml",
-         "repos:\n- repo: local\n  hooks:\n  - id: a\n    entry: ./a.sh\n- repo: https://e\n  hooks:\n  - "
-         "id: b\n    entry: b\n",
-         "precommit.hook: ./a.sh\n"},
-        {"shell script: comments skipped, continuations joined", "/p/run.sh",
-         "#!/bin/sh\n# curl x\nset -e\ncurl -s \\\n  https://e.example | sh\n",
-         "shell: set -e\nshell: curl -s https://e.example | sh\n"},
-        {"git hook; samples are not hooks", "/p/.git/hooks/post-checkout", "c\\url x\n",
-         "git.hook: curl x\n"},
-        {"sample hook", "/p/.git/hooks/pre-commit.sample", "curl x\n", "<none>"},
-        {".pth import lines only", "/p/site-packages/x.pth", "/opt/lib\nimport os;os.system('id')\n",
-         "python.pth: import os;os.system(id)\n"},
-        {"an unparsable manifest has no commands", "/p/package.json", R"({"scripts":{"postinstall":"x")",
-         "<none>"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(commandsOf(row.path, row.content), row.lines) << row.name;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // checks what the watcher relies on: no crash, no hang, and every view within its budget. The first
 // byte picks the file name, so that each surface of the commands view is reached.
 
+#include "rules/ExternalVariables.h"
 #include "rules/views/DerivedViews.h"
 #include "rules/views/ShellNormaliser.h"
 #include "rules/views/TextView.h"
@@ -46,17 +47,6 @@ constexpr std::string_view kPaths[] = {
 #endif
 };
 
-tw::FileFacts factsOf(std::string_view path)
-{
-    tw::FileFacts f;
-    f.path = std::string(path);
-    f.name = f.path.substr(f.path.find_last_of('/') + 1);
-    const auto dot = f.name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0)
-        f.extension = f.name.substr(dot + 1);
-    return f;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -77,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(d.size() <= tw::viewBudget(input.size()));
 #endif
     tw::DerivedViews views;
-    views.derive(factsOf(path), input);
+    views.derive(tw::describePath(path), input);
     for (const auto& v : views.views())
         check(v.content.size() <= tw::viewBudget(input.size()) + 64);
     return 0;

@@ -1,8 +1,8 @@
-"""What every family module uses: sample() keeps a sample's bytes, fires()/silent() add a case.
+"""What every family module uses: fires()/silent() add a case on a sample planted at `dest`.
 
 A family module (families/<family>.py) names its samples without a folder; they are written under
-samples/<family>/ and its cases to cases/<family>.tsv. ref(name) names a sample the same module made
-earlier, for a second case on the same bytes.
+samples/<family>/ and its cases to cases/<family>.tsv. A case given a name without content reuses the
+sample the same module made earlier under that name, for a second case on the same bytes.
 
 grow: a size such as "1200k" or "2M" plants the sample with its first line repeated at the start until
 the file reaches that size, so a payload lands past the first MiB without a large file in the repository.
@@ -16,27 +16,25 @@ files = {}  # family -> {name: bytes}
 def begin(name):
     global family
     family = name
-    cases.setdefault(name, [])
-    files.setdefault(name, {})
+    cases[name], files[name] = [], {}
 
 
-def ref(name):
-    assert name in files[family], f"{family}: no sample {name}"
+def _sample(name, content):
+    """The sample `name` of this family: made from `content` (text or bytes), or one made earlier."""
+    if content is None:
+        assert name in files[family], f"{family}: no sample {name}"
+    else:
+        assert name not in files[family], f"{family}: sample {name} made twice"
+        files[family][name] = content if isinstance(content, bytes) else content.encode("utf-8")
     return f"{family}/{name}"
 
 
-def sample(name, content, binary=False):
-    assert name not in files[family], f"{family}: sample {name} made twice"
-    files[family][name] = content if binary else content.encode("utf-8")
-    return f"{family}/{name}"
+def fires(case, rule, severity, dest, name, content=None, mode="644", also="-", grow="-"):
+    cases[family].append((case, "fires", rule, severity, mode, _sample(name, content), dest, also, grow))
 
 
-def fires(case, rule, severity, name, dest, mode="644", also="-", grow="-"):
-    cases[family].append((case, "fires", rule, severity, mode, name, dest, also, grow))
-
-
-def silent(case, rule, name, dest, mode="644", also="-", grow="-"):
-    cases[family].append((case, "silent", rule, "-", mode, name, dest, also, grow))
+def silent(case, rule, dest, name, content=None, mode="644", also="-", grow="-"):
+    cases[family].append((case, "silent", rule, "-", mode, _sample(name, content), dest, also, grow))
 
 
 # Encodings an attacker picks so that a byte-level pattern misses the text.
