@@ -1,17 +1,20 @@
 // The watched-directories window over a real store and a stand-in watcher that records its standard
 // input: adding through the folder chooser, removing, the exact configuration bytes each change
-// sends, the notification permission row, and the list of ignored rules.
+// sends, the notification permission row, the list of ignored rules, and starting at login over the
+// real autostart entry in the fixture's private $XDG_CONFIG_HOME.
 
 #include "AppFixture.h"
 #include "StubNotifier.h"
 #include "WatcherScript.h"
 
+#include "desktop/XdgAutostart.h"
 #include "directories/DirectoryView.h"
 #include "directories/IgnoreListView.h"
+#include "directories/StartAtLoginSwitch.h"
 #include "directories/WrappedPathLabel.h"
-#include "records/DirectoryListModel.h"
 #include "watcher/WatcherSupervisor.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -32,13 +35,17 @@ private slots:
     void storedListIsPushedOnceWhenFirstShown();
     void addThroughTheChooserThenRemoveSendsEachList();
     void cancelledChooserChangesNothing();
-    void longPathWrapsAndKeepsTheButtonAtTheEnd();
-    void aFolderNameWithALineFeedIsShownAsNotWatched();
-    void permissionRow_data();
-    void permissionRow();
+    void longAndUnwatchablePathsAreShownWhole();
     void allowNotificationsPrintsTheAnswer_data();
     void allowNotificationsPrintsTheAnswer();
     void ignoresAreListedAndRemovable();
+    void firstDirectoryTurnsStartAtLoginOnUntilTheUserChooses();
+    void aFailedAutostartWriteIsNotRememberedAsAChoice();
+    void autostartEntryEditedByHand_data();
+    void autostartEntryEditedByHand();
+    void autostartExecValue_data();
+    void autostartExecValue();
+    void autostartLauncherIsTheInstalledOneOnlyWhenItLeadsToTheProgram();
 
 private:
     // Answers the open chooser with `folder`, as a user typing it and pressing Open would.
@@ -76,7 +83,6 @@ void DirectoryViewTest::startWatcher()
     QSignalSpy launched(m_supervisor.get(), &WatcherSupervisor::launched);
     m_supervisor->launchWatcher();
     QVERIFY(launched.wait(10000));
-    QVERIFY(WatcherStatus::shared().isRunning());
 }
 
 void DirectoryViewTest::choose(DirectoryView& view, const QString& folder)
@@ -167,88 +173,49 @@ void DirectoryViewTest::cancelledChooserChangesNothing()
     QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
     view.show();
     QTest::mouseClick(view.addButton(), Qt::LeftButton);
-    QFileDialog* dialog = view.folderDialog();
-    QVERIFY(dialog);
-    dialog->selectFile(m_folders.path());
-    dialog->reject();
+    QVERIFY(view.folderDialog());
+    view.folderDialog()->selectFile(m_folders.path());
+    view.folderDialog()->reject();
     QCoreApplication::processEvents();
     QVERIFY(view.listedPaths().isEmpty());
     QCOMPARE(pushed.size(), 1); // the first showing only
     QCOMPARE(m_store->container->mainContext().countDirectories().value_or(-1), 0);
 }
 
-// The watcher reads one path a line: such a folder cannot be sent, and its row says so instead of the
-// folder silently going unwatched. Its name shows the line feed as a token, on one line.
-void DirectoryViewTest::aFolderNameWithALineFeedIsShownAsNotWatched()
-{
-    m_store->addDirectories({u"/srv/a"_s, u"/srv/x\n/etc"_s});
-    startWatcher();
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/a\n\n"));
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    view.show();
-    QTRY_COMPARE(view.listedPaths().size(), 2);
-    const QList<QLabel*> notes = view.findChildren<QLabel*>(u"unwatchableNote"_s);
-    QCOMPARE(notes.size(), 1);
-    QVERIFY(notes.first()->isVisible());
-    QStringList shown;
-    for (const WrappedPathLabel* label : view.findChildren<WrappedPathLabel*>())
-        shown << label->text();
-    QVERIFY(shown.contains(u"/srv/x\u27E8U+000A\u27E9/etc"_s));
-}
-
-void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
+// A long path wraps onto as many lines as it needs, its remove button kept at the end. The watcher reads
+// one path a line, so a folder whose name holds a line feed is not sent (the supervisor's test checks
+// the bytes): its row says so instead of the folder silently going unwatched, its name on one line.
+void DirectoryViewTest::longAndUnwatchablePathsAreShownWhole()
 {
     QString path = u"/srv"_s;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 12; ++i)
         path += u"/segment-without-spaces-%1"_s.arg(i);
-    }
-    m_store->addDirectories({path});
-    m_notifier->authorized = true;
+    m_store->addDirectories({path, u"/srv/x\n/etc"_s});
     DirectoryView view(m_store->container.get(), m_notifier.get());
     view.resize(420, 280);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QTRY_COMPARE(view.listedPaths(), QStringList{path});
-    auto* label = view.findChild<WrappedPathLabel*>();
-    QVERIFY(label);
+    QTRY_COMPARE(view.listedPaths().size(), 2);
+    const QList<WrappedPathLabel*> labels = view.findChildren<WrappedPathLabel*>();
+    QCOMPARE(labels.size(), 2);
+    WrappedPathLabel* label = labels.first();
     QCOMPARE(label->text(), path);
+    QCOMPARE(labels.last()->text(), u"/srv/x\u27E8U+000A\u27E9/etc"_s);
+    const QList<QLabel*> notes = view.findChildren<QLabel*>(u"unwatchableNote"_s);
+    QCOMPARE(notes.size(), 1);
+    QVERIFY(notes.first()->isVisible());
+
     QTRY_VERIFY(label->width() > 0);
     const int lines = label->lineCount(label->width());
     QVERIFY2(lines >= 3, qPrintable(QString::number(lines)));
     // Tall enough for every line: nothing is cut off.
     QVERIFY(label->height() >= lines * label->fontMetrics().lineSpacing() - 2);
     QToolButton* remove = view.removeButton(0);
-    QVERIFY(remove);
     // Icon-only buttons still have names for assistive technology.
     QCOMPARE(remove->accessibleName(), u"Remove "_s + path);
     QVERIFY(!view.addButton()->accessibleName().isEmpty());
-    const QPoint buttonRight = remove->mapTo(&view, QPoint(remove->width(), 0));
-    QVERIFY2(buttonRight.x() > view.width() - 30, qPrintable(QString::number(buttonRight.x())));
+    QVERIFY(remove->mapTo(&view, QPoint(remove->width(), 0)).x() > view.width() - 30);
     QVERIFY(label->mapTo(&view, QPoint(label->width(), 0)).x() <= remove->mapTo(&view, QPoint(0, 0)).x());
-}
-
-void DirectoryViewTest::permissionRow_data()
-{
-    QTest::addColumn<bool>("authorized");
-    QTest::newRow("not authorized") << false;
-    QTest::newRow("authorized") << true;
-}
-
-void DirectoryViewTest::permissionRow()
-{
-    QFETCH(bool, authorized);
-    m_notifier->authorized = authorized;
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    QVERIFY(!view.isPermissionRowShown());
-    view.show();
-    QTRY_COMPARE(m_notifier->checks, 1);
-    QTRY_COMPARE(view.isPermissionRowShown(), !authorized);
-    // Checked anew each time the window comes on screen.
-    m_notifier->authorized = !authorized;
-    view.hide();
-    view.show();
-    QTRY_COMPARE(m_notifier->checks, 2);
-    QTRY_COMPARE(view.isPermissionRowShown(), authorized);
 }
 
 void DirectoryViewTest::allowNotificationsPrintsTheAnswer_data()
@@ -270,6 +237,7 @@ void DirectoryViewTest::allowNotificationsPrintsTheAnswer()
     m_notifier->grant = grant;
     m_notifier->error = error;
     DirectoryView view(m_store->container.get(), m_notifier.get());
+    QVERIFY(!view.isPermissionRowShown());
     view.show();
     QTRY_VERIFY(view.isPermissionRowShown());
 
@@ -291,8 +259,13 @@ void DirectoryViewTest::allowNotificationsPrintsTheAnswer()
     // Standard output shared the file's offset: read from the start.
     QVERIFY(out.seek(0));
     QCOMPARE(out.readAll(), printed);
-    // The row stays until the window is shown again.
+
+    // The row stays until the permission is checked anew, each time the window comes on screen.
     QVERIFY(view.isPermissionRowShown());
+    m_notifier->authorized = true;
+    view.hide();
+    view.show();
+    QTRY_VERIFY(!view.isPermissionRowShown());
 }
 
 void DirectoryViewTest::ignoresAreListedAndRemovable()
@@ -322,6 +295,146 @@ void DirectoryViewTest::ignoresAreListedAndRemovable()
     QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
     QTRY_VERIFY(ignores->isHidden());
     QVERIFY(m_store->container->newContext()->fetchIgnores()->isEmpty());
+}
+
+void DirectoryViewTest::firstDirectoryTurnsStartAtLoginOnUntilTheUserChooses()
+{
+    const XdgAutostart autostart;
+    QCOMPARE(autostart.entryPath(), m_store->configHome() + u"/autostart/tarnwick.desktop"_s);
+    {
+        DirectoryView view(m_store->container.get(), m_notifier.get());
+        view.show();
+        StartAtLoginSwitch* toggle = view.startAtLoginSwitch();
+        QVERIFY(!toggle->isOn());
+        QVERIFY(!QFile::exists(autostart.entryPath()));
+
+        choose(view, m_folders.path());
+        QTRY_VERIFY(toggle->isOn());
+        QFile entryFile(autostart.entryPath());
+        QVERIFY(entryFile.open(QIODevice::ReadOnly));
+        const QByteArray entry = entryFile.readAll();
+        QVERIFY(entry.startsWith("[Desktop Entry]\n"));
+        QVERIFY(
+            entry.contains("\nExec=" + XdgAutostart::execValue(XdgAutostart::launcherFor()).toUtf8() + "\n"));
+        QVERIFY(entry.contains("\nX-GNOME-Autostart-enabled=true\n"));
+
+        // Removed by hand: the window says so the next time it shows.
+        QVERIFY(QFile::remove(autostart.entryPath()));
+        view.hide();
+        view.show();
+        QVERIFY(!toggle->isOn());
+
+        QTest::mouseClick(toggle->checkBox(), Qt::LeftButton);
+        QVERIFY(autostart.isEnabled());
+        QTest::mouseClick(toggle->checkBox(), Qt::LeftButton);
+        QVERIFY(!toggle->isOn());
+        QVERIFY(!QFile::exists(autostart.entryPath()));
+    }
+    // The user's "off" holds for later directories, in a later run too.
+    DirectoryView later(m_store->container.get(), m_notifier.get());
+    later.show();
+    choose(later, m_folders.path());
+    QTRY_COMPARE(later.listedPaths().size(), 2);
+    QVERIFY(!later.startAtLoginSwitch()->isOn());
+    QVERIFY(!QFile::exists(autostart.entryPath()));
+}
+
+void DirectoryViewTest::aFailedAutostartWriteIsNotRememberedAsAChoice()
+{
+    QTemporaryDir config;
+    XdgAutostart autostart(u"/usr/bin/tarnwick"_s, config.path());
+    // A file where the autostart folder belongs: the entry cannot be written.
+    QFile blocker(config.filePath(u"autostart"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(!autostart.enableByDefault());
+    QVERIFY(!autostart.setEnabled(true));
+    QVERIFY(!autostart.isEnabled());
+
+    StartAtLoginSwitch toggle(nullptr, std::make_unique<XdgAutostart>(u"/usr/bin/tarnwick"_s, config.path()));
+    QTest::mouseClick(toggle.checkBox(), Qt::LeftButton);
+    QVERIFY(!toggle.isOn());
+
+    // Once it can be written, the default still applies, once.
+    QVERIFY(blocker.remove());
+    QVERIFY(autostart.enableByDefault());
+    QVERIFY(autostart.isEnabled());
+    QVERIFY(!autostart.enableByDefault());
+}
+
+void DirectoryViewTest::autostartEntryEditedByHand_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("enabled");
+    const QByteArray head = "[Desktop Entry]\nType=Application\nExec=/usr/bin/tarnwick\n";
+    QTest::newRow("as written") << head + "X-GNOME-Autostart-enabled=true\n" << true;
+    QTest::newRow("hidden") << head + "Hidden=true\n" << false;
+    QTest::newRow("hidden, spaced") << head + "Hidden = true \n" << false;
+    QTest::newRow("hidden false") << head + "Hidden=false\n" << true;
+    QTest::newRow("GNOME switch off") << head + "X-GNOME-Autostart-enabled=false\n" << false;
+    QTest::newRow("hidden in another group") << head + "[Desktop Action x]\nHidden=true\n" << true;
+    QTest::newRow("empty file") << QByteArray() << true;
+}
+
+void DirectoryViewTest::autostartEntryEditedByHand()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, enabled);
+    const XdgAutostart autostart(u"/usr/bin/tarnwick"_s, m_store->configHome());
+    QVERIFY(QDir().mkpath(QFileInfo(autostart.entryPath()).path()));
+    QFile file(autostart.entryPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    QCOMPARE(autostart.isEnabled(), enabled);
+}
+
+void DirectoryViewTest::autostartExecValue_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("exec");
+    QTest::newRow("plain") << "/usr/bin/tarnwick"
+                           << "/usr/bin/tarnwick";
+    QTest::newRow("space") << "/home/me/my apps/Tarnwick"
+                           << "\"/home/me/my apps/Tarnwick\"";
+    // Escaped for the command line, then the backslash again for the entry's string.
+    QTest::newRow("dollar") << "/opt/a$b/Tarnwick"
+                            << "\"/opt/a\\\\$b/Tarnwick\"";
+    QTest::newRow("quote") << "/opt/a\"b/Tarnwick"
+                           << "\"/opt/a\\\\\"b/Tarnwick\"";
+    QTest::newRow("backslash") << "/opt/a\\b/Tarnwick"
+                               << "\"/opt/a\\\\\\\\b/Tarnwick\"";
+    QTest::newRow("percent") << "/opt/100%/Tarnwick"
+                             << "/opt/100%%/Tarnwick";
+    QTest::newRow("line break") << "/opt/a\nb/Tarnwick"
+                                << "";
+}
+
+void DirectoryViewTest::autostartExecValue()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, exec);
+    QCOMPARE(XdgAutostart::execValue(program), exec);
+}
+
+void DirectoryViewTest::autostartLauncherIsTheInstalledOneOnlyWhenItLeadsToTheProgram()
+{
+    const QString program = m_folders.filePath(u"lib/tarnwick/Tarnwick"_s);
+    const QString launcher = m_folders.filePath(u"bin/tarnwick"_s);
+    QVERIFY(QDir().mkpath(m_folders.filePath(u"lib/tarnwick"_s)));
+    QVERIFY(QDir().mkpath(m_folders.filePath(u"bin"_s)));
+    QFile file(program);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    // A build tree: no launcher.
+    QCOMPARE(XdgAutostart::launcherFor(program), program);
+    // A launcher of another program.
+    QVERIFY(QFile::link(u"/bin/true"_s, launcher));
+    QCOMPARE(XdgAutostart::launcherFor(program), program);
+    QVERIFY(QFile::remove(launcher));
+    // The installed layout.
+    QVERIFY(QFile::link(u"../lib/tarnwick/Tarnwick"_s, launcher));
+    QCOMPARE(XdgAutostart::launcherFor(program), launcher);
 }
 
 QTEST_MAIN(DirectoryViewTest)
