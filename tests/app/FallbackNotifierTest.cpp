@@ -1,15 +1,17 @@
 // Alerts reach the user without a notification service: the choice between the service and the
-// tray's balloon, the combined permission answers, and, on a real private bus with dunst, the watch
-// that follows the service coming and going.
+// tray's balloon, the combined permission answers, the balloon notifier itself, and, on a real private
+// bus with dunst, the watch that follows the service coming and going.
 
 #include "DesktopSession.h"
 #include "StubNotifier.h"
 
 #include "desktop/FallbackNotifier.h"
+#include "desktop/TrayNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -21,6 +23,7 @@ private slots:
     void notificationsGoWhereTheyCanBeShownAndClicksOfEitherComeOut();
     void authorization_data();
     void authorization();
+    void balloonWithoutStatusAreaIsRefusedButClicksLeadBack();
     void watchFollowsTheNotificationService();
 };
 
@@ -98,6 +101,28 @@ void FallbackNotifierTest::authorization()
     QTRY_VERIFY(requested.has_value());
     QCOMPARE(requested->first, authorized);
     QCOMPARE(requested->second, error);
+}
+
+void FallbackNotifierTest::balloonWithoutStatusAreaIsRefusedButClicksLeadBack()
+{
+    QSystemTrayIcon icon;
+    TrayNotifier notifier(&icon);
+    QVERIFY(!TrayNotifier::canShowMessages());
+    std::optional<bool> authorized;
+    notifier.checkAuthorization([&](bool answer) { authorized = answer; });
+    std::optional<QString> error;
+    notifier.requestAuthorization(
+        [&](bool granted, const QString& reason) { error = granted ? QString() : reason; });
+    QTRY_VERIFY(authorized.has_value() && error.has_value());
+    QVERIFY(!*authorized);
+    QVERIFY(!error->isEmpty());
+
+    // A click on the balloon leads back to the finding it announced.
+    QSignalSpy activated(&notifier, &Notifier::activated);
+    notifier.notify(alert(u"/p/hook"_s));
+    emit icon.messageClicked();
+    QCOMPARE(activated.size(), 1);
+    QCOMPARE(activated.first(), (QVariantList{u"/p/hook"_s, u"hook"_s}));
 }
 
 void FallbackNotifierTest::watchFollowsTheNotificationService()
