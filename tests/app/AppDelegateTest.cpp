@@ -1,5 +1,5 @@
 // The application's top over a real store and the stand-in watcher: the start-up sequence, one window
-// per finding, the directories window, clearing, notification clicks and the activation policy; and the
+// per finding, the directories window, clearing, notification clicks and relaunching the watcher; and the
 // tray side headless: where the popup goes, the panel as an ordinary window when the desktop has no
 // status area (as under the offscreen platform), and the popup getting out of the way of what it opens.
 
@@ -35,58 +35,48 @@ private slots:
     void init()
     {
         QApplication::setQuitOnLastWindowClosed(false);
-        m_store = std::make_unique<StoreFixture>();
-        m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
-        m_supervisor = std::make_unique<WatcherSupervisor>();
-        m_script->runBy(*m_supervisor);
-        m_notifier = std::make_unique<StubNotifier>();
+        m_app = std::make_unique<ScriptedAppFixture>();
     }
 
     void cleanup()
     {
         m_delegate.reset();
-        m_supervisor.reset();
-        WatcherStatus::shared().setRunning(false);
-        m_notifier.reset();
-        m_script.reset();
-        m_store.reset();
+        m_app.reset();
     }
 
     void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
     {
         AppDelegate& delegate = makeDelegate();
-        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
         // On an empty store clearing writes nothing.
-        QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
+        QSignalSpy changed(m_app->container.get(), &ModelContainer::storeChanged);
         delegate.clearFindings();
         QCOMPARE(changed.size(), 0);
         delegate.applicationDidFinishLaunching();
 
         QVERIFY(qobject_cast<DirectoryView*>(delegate.directoryWindow()));
         QVERIFY(delegate.directoryWindow()->isVisible());
-        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
         QTRY_VERIFY(WatcherStatus::shared().isRunning());
         // The window came first, while no watcher ran, so its first push went nowhere; the launch then
         // sent the stored (empty) configuration once: a second empty push would stand before the marker.
-        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("\n\n"));
         pushMarker();
-        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n/marker\n\n"));
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("\n\n/marker\n\n"));
     }
 
     void launchWithDirectoriesOpensNoWindowAndOneWatcher()
     {
-        m_store->addDirectories({u"/srv/project"_s});
+        m_app->addDirectories({u"/srv/project"_s});
         AppDelegate& delegate = makeDelegate();
         delegate.applicationDidFinishLaunching();
         QVERIFY(!delegate.directoryWindow());
-        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
-        const QProcess* first = m_supervisor->process();
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("/srv/project\n\n"));
+        const QProcess* first = m_app->supervisor->process();
         // Finishing launching again finds the watcher running and starts no second one.
         delegate.applicationDidFinishLaunching();
         delegate.applicationWillBecomeActive();
         pushMarker();
-        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
-        QCOMPARE(m_supervisor->process(), first);
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
+        QCOMPARE(m_app->supervisor->process(), first);
     }
 
     // One directories window, one viewer per finding; closing hides them, opening shows the same again,
@@ -94,7 +84,7 @@ private slots:
     void windowsAreOneEachShownAgainAndOutliveClearing()
     {
         const Finding finding =
-            m_store->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
+            m_app->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
         AppDelegate& delegate = makeDelegate();
         delegate.openDirectoryWindow();
         QWidget* const directories = delegate.directoryWindow();
@@ -115,7 +105,7 @@ private slots:
         QVERIFY(viewer->isVisible());
 
         // Another finding of the same file is a window of its own, with the same title.
-        const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
+        const Finding again = m_app->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
         delegate.openFileViewer(again);
         QCOMPARE(delegate.fileViewerWindowCount(), 2);
         QWidget* other = delegate.fileViewerWindow(again.id());
@@ -124,9 +114,9 @@ private slots:
         QCOMPARE(viewer->windowTitle(), u"pre-commit"_s);
 
         // Clearing empties the store, warnings too, and leaves the windows open.
-        m_store->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
+        m_app->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
         delegate.clearFindings();
-        QCOMPARE(m_store->storedFindingCount(), 0);
+        QCOMPARE(m_app->storedFindingCount(), 0);
         QCOMPARE(delegate.fileViewerWindowCount(), 2);
         QVERIFY(viewer->isVisible());
     }
@@ -137,59 +127,35 @@ private slots:
     void notificationClickOpensTheFindingOrThePanel()
     {
         const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
-        const Finding finding = m_store->addFinding(path, u"hook"_s, u"critical"_s);
+        const Finding finding = m_app->addFinding(path, u"hook"_s, u"critical"_s);
         AppDelegate& delegate = makeDelegate();
         delegate.applicationDidFinishLaunching();
         QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
-        m_notifier->click(path, u"hook"_s);
-        m_notifier->click(path, u"hook"_s);
+        m_app->notifier.click(path, u"hook"_s);
+        m_app->notifier.click(path, u"hook"_s);
         QCOMPARE(delegate.fileViewerWindowCount(), 1);
         QCOMPARE(delegate.fileViewerWindow(finding.id())->windowTitle(), u"pre-commit"_s);
         // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
         delegate.clearFindings();
-        m_notifier->click(u"/srv/repo/other"_s, u"hook"_s);
+        m_app->notifier.click(u"/srv/repo/other"_s, u"hook"_s);
         QCOMPARE(panel.size(), 0);
-        m_notifier->click(QString(), QString());
+        m_app->notifier.click(QString(), QString());
         QCOMPARE(panel.size(), 1);
         QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    }
-
-    void closingTheLastWindowKeepsRunningAsTrayApp()
-    {
-        const Finding finding = m_store->addFinding(u"/p/a"_s, u"r"_s, u"high"_s);
-        AppDelegate& delegate = makeDelegate();
-        delegate.openDirectoryWindow();
-        delegate.openFileViewer(finding);
-        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-        QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
-
-        QVERIFY(delegate.fileViewerWindow(finding.id())->close());
-        // The policy is decided on a posted call after the close; let it run.
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-        QVERIFY(delegate.directoryWindow()->close());
-        QTRY_COMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-        QCOMPARE(quit.size(), 0);
-
-        // Showing an existing viewer again leaves the policy alone; the directories window sets it.
-        delegate.openFileViewer(finding);
-        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-        delegate.openDirectoryWindow();
-        QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
     }
 
     void activationRelaunchesAnEndedWatcher()
     {
         AppDelegate& delegate = makeDelegate();
         delegate.applicationWillBecomeActive();
-        QTRY_VERIFY(m_supervisor->process() && WatcherStatus::shared().isRunning());
-        const qint64 firstPid = m_supervisor->process()->processId();
-        m_supervisor->process()->closeWriteChannel(); // the stand-in ends at the end of its input
+        QTRY_VERIFY(m_app->supervisor->process() && WatcherStatus::shared().isRunning());
+        const qint64 firstPid = m_app->supervisor->process()->processId();
+        m_app->supervisor->process()->closeWriteChannel(); // the stand-in ends at the end of its input
         QTRY_VERIFY(!WatcherStatus::shared().isRunning());
         delegate.applicationWillBecomeActive();
         QTRY_VERIFY(WatcherStatus::shared().isRunning());
         // A new watcher: the old process object may be gone by now, so compare processes, not objects.
-        QVERIFY(m_supervisor->process()->processId() != firstPid);
+        QVERIFY(m_app->supervisor->process()->processId() != firstPid);
     }
 
     void popupPosition_data()
@@ -214,8 +180,8 @@ private slots:
     void withoutStatusAreaThePanelIsAWindow()
     {
         QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-        m_store->addFinding(u"/p/.git/hooks/pre-push"_s, u"hook"_s, u"critical"_s);
-        TrayController tray(m_store->container.get());
+        m_app->addFinding(u"/p/.git/hooks/pre-push"_s, u"hook"_s, u"critical"_s);
+        TrayController tray(m_app->container.get());
         QWidget* const panel = tray.panel();
         QVERIFY(!panel->isVisible());
         tray.start();
@@ -237,9 +203,9 @@ private slots:
 
     void popupGetsOutOfTheWayOfTheWindowsItOpens()
     {
-        const Finding finding = m_store->addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
+        const Finding finding = m_app->addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
         AppDelegate& delegate = makeDelegate();
-        TrayController tray(m_store->container.get());
+        TrayController tray(m_app->container.get());
         delegate.servePanel(tray.findingsView());
 
         tray.showAsPopup();
@@ -264,17 +230,14 @@ private slots:
 private:
     AppDelegate& makeDelegate()
     {
-        m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
+        m_delegate = std::make_unique<AppDelegate>(m_app->supervisor.get(), &m_app->notifier);
         return *m_delegate;
     }
     // Pushes a configuration of its own: anything pushed before it shows up ahead of it in the
     // watcher's recorded input, with no waiting for something not to happen.
     void pushMarker() { WatcherStatus::shared().sendDirectories({u"/marker"_s}); }
 
-    std::unique_ptr<StoreFixture> m_store;
-    std::unique_ptr<tw::test::WatcherScript> m_script;
-    std::unique_ptr<WatcherSupervisor> m_supervisor;
-    std::unique_ptr<StubNotifier> m_notifier;
+    std::unique_ptr<ScriptedAppFixture> m_app;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 
@@ -297,9 +260,9 @@ void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
                             R"("})";
     const std::optional<WatchEvent> event = decodeWatchEvent(line);
     QVERIFY(event);
-    Intake(m_notifier.get()).ingest({*event});
+    Intake(&m_app->notifier).ingest({*event});
     const QList<Finding> stored =
-        m_store->container->newContext()->fetchNewestFindings(1).value_or(QList<Finding>{});
+        m_app->container->newContext()->fetchNewestFindings(1).value_or(QList<Finding>{});
     QCOMPARE(stored.size(), 1);
 
     AppDelegate& delegate = makeDelegate();

@@ -4,11 +4,15 @@
 // to WatcherStatus like the application does, and findings with chosen times of intake. The config
 // folder ($XDG_CONFIG_HOME) is private too, so no test writes the developer's own autostart entry.
 
+#include "StubNotifier.h"
+#include "WatcherScript.h"
+
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
 #include "records/ModelContext.h"
 #include "records/PersistentIdentifier.h"
 #include "watcher/WatcherStatus.h"
+#include "watcher/WatcherSupervisor.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -91,3 +95,18 @@ inline Finding findingAged(qint64 secondsAgo, const QString& severity,
                                 {QStringLiteral("created")},
                                 QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
 }
+
+// A store with the stand-in watcher (which `supervisor` runs when asked; `script` records its input) and
+// the stand-in notifier: what the windows and the delegate stand on.
+struct ScriptedAppFixture : StoreFixture
+{
+    ScriptedAppFixture() { script.runBy(*supervisor); }
+    ~ScriptedAppFixture()
+    {
+        supervisor.reset();
+        WatcherStatus::shared().setRunning(false);
+    }
+    tw::test::WatcherScript script{QStringList{}};
+    std::unique_ptr<WatcherSupervisor> supervisor = std::make_unique<WatcherSupervisor>();
+    StubNotifier notifier;
+};

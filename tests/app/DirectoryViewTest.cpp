@@ -29,40 +29,27 @@ class DirectoryViewTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_store = std::make_unique<StoreFixture>();
-        m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
-        m_script->exportToEnvironment();
-        m_notifier = std::make_unique<StubNotifier>();
-    }
+    void init() { m_app = std::make_unique<ScriptedAppFixture>(); }
 
-    void cleanup()
-    {
-        m_supervisor.reset();
-        WatcherStatus::shared().setRunning(false);
-        m_notifier.reset();
-        m_script.reset();
-        m_store.reset();
-    }
+    void cleanup() { m_app.reset(); }
 
     void storedListIsPushedOnceWhenFirstShown()
     {
-        m_store->addDirectories({u"/srv/b"_s, u"/srv/a"_s});
+        m_app->addDirectories({u"/srv/b"_s, u"/srv/a"_s});
         const QByteArray message = "/srv/b\n/srv/a\n\n";
         startWatcher();
         // The launch itself sends the stored configuration, then the window's first showing.
-        QTRY_COMPARE(m_script->recordedStdin(), message);
-        DirectoryView view(m_store->container.get(), m_notifier.get());
+        QTRY_COMPARE(m_app->script.recordedStdin(), message);
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
         QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
         view.show();
         QTRY_COMPARE(view.listedPaths(), (QStringList{u"/srv/b"_s, u"/srv/a"_s}));
-        QTRY_COMPARE(m_script->recordedStdin(), message + message);
+        QTRY_COMPARE(m_app->script.recordedStdin(), message + message);
         // Showing it again is not a change of the list: a push of our own follows the first directly.
         view.hide();
         view.show();
         WatcherStatus::shared().sendDirectories({u"/marker"_s});
-        QTRY_COMPARE(m_script->recordedStdin(), message + message + "/marker\n\n");
+        QTRY_COMPARE(m_app->script.recordedStdin(), message + message + "/marker\n\n");
         QCOMPARE(pushed.size(), 1);
     }
 
@@ -72,40 +59,40 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QByteArray line = folder.toUtf8() + '\n';
         startWatcher();
-        DirectoryView view(m_store->container.get(), m_notifier.get());
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
         view.show();
         QByteArray expected("\n\n\n\n");
-        QTRY_COMPARE(m_script->recordedStdin(), expected);
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
 
         choose(view, folder);
         QTRY_COMPARE(view.listedPaths(), QStringList{folder});
         QVERIFY(!view.isEmptyStateShown());
         expected += line + '\n';
-        QTRY_COMPARE(m_script->recordedStdin(), expected);
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
 
         // The same folder again is a second row, and listed twice.
         choose(view, folder);
         QTRY_COMPARE(view.listedPaths(), (QStringList{folder, folder}));
         expected += line + line + '\n';
-        QTRY_COMPARE(m_script->recordedStdin(), expected);
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
         // Saved by the main context on its own, without an explicit save.
-        QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 2);
+        QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 2);
 
         QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
         QTRY_COMPARE(view.listedPaths(), QStringList{folder});
         expected += line + '\n';
-        QTRY_COMPARE(m_script->recordedStdin(), expected);
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
 
         QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
         QTRY_VERIFY(view.isEmptyStateShown());
         expected += "\n\n";
-        QTRY_COMPARE(m_script->recordedStdin(), expected);
-        QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 0);
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+        QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 0);
     }
 
     void cancelledChooserChangesNothing()
     {
-        DirectoryView view(m_store->container.get(), m_notifier.get());
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
         QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
         view.show();
         QTest::mouseClick(view.addButton(), Qt::LeftButton);
@@ -115,7 +102,7 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(view.listedPaths().isEmpty());
         QCOMPARE(pushed.size(), 1); // the first showing only
-        QCOMPARE(m_store->container->mainContext().countDirectories().value_or(-1), 0);
+        QCOMPARE(m_app->container->mainContext().countDirectories().value_or(-1), 0);
     }
 
     // A long path wraps onto as many lines as it needs, its remove button kept at the end. The watcher reads
@@ -126,8 +113,8 @@ private slots:
         QString path = u"/srv"_s;
         for (int i = 0; i < 12; ++i)
             path += u"/segment-without-spaces-%1"_s.arg(i);
-        m_store->addDirectories({path, u"/srv/x\n/etc"_s});
-        DirectoryView view(m_store->container.get(), m_notifier.get());
+        m_app->addDirectories({path, u"/srv/x\n/etc"_s});
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
         view.resize(420, 280);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -170,9 +157,9 @@ private slots:
         QFETCH(bool, grant);
         QFETCH(QString, error);
         QFETCH(QByteArray, printed);
-        m_notifier->grant = grant;
-        m_notifier->error = error;
-        DirectoryView view(m_store->container.get(), m_notifier.get());
+        m_app->notifier.grant = grant;
+        m_app->notifier.error = error;
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
         QVERIFY(!view.isPermissionRowShown());
         view.show();
         QTRY_VERIFY(view.isPermissionRowShown());
@@ -186,7 +173,7 @@ private slots:
         QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
         // The stub answers on a queued call; one asked later is answered after it.
         bool answered = false;
-        m_notifier->checkAuthorization([&](bool) { answered = true; });
+        m_app->notifier.checkAuthorization([&](bool) { answered = true; });
         const bool done = QTest::qWaitFor([&] { return answered; });
         std::fflush(stdout);
         ::dup2(saved, STDOUT_FILENO);
@@ -198,7 +185,7 @@ private slots:
 
         // The row stays until the permission is checked anew, each time the window comes on screen.
         QVERIFY(view.isPermissionRowShown());
-        m_notifier->authorized = true;
+        m_app->notifier.authorized = true;
         view.hide();
         view.show();
         QTRY_VERIFY(!view.isPermissionRowShown());
@@ -206,14 +193,14 @@ private slots:
 
     void ignoresAreListedAndRemovable()
     {
-        DirectoryView view(m_store->container.get(), m_notifier.get());
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
         view.show();
         IgnoreListView* ignores = view.ignoreList();
         QVERIFY(ignores->isHidden());
 
         // Added elsewhere (the panel) and saved: the window follows the store.
         {
-            auto context = m_store->container->newContext();
+            auto context = m_app->container->newContext();
             QVERIFY(context->addIgnore(RuleIgnore(u"git_hook"_s, u"/w/a/pre-commit"_s, false)));
             QVERIFY(context->addIgnore(RuleIgnore(u"npm\u202Eevil"_s, u"/w/b"_s, true)));
         }
@@ -224,21 +211,21 @@ private slots:
 
         QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
         QTRY_COMPARE(ignores->listedTexts().size(), 1);
-        const auto left = m_store->container->newContext()->fetchIgnores();
+        const auto left = m_app->container->newContext()->fetchIgnores();
         QVERIFY(left && left->size() == 1);
         QCOMPARE(left->first().path(), u"/w/b"_s);
 
         QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
         QTRY_VERIFY(ignores->isHidden());
-        QVERIFY(m_store->container->newContext()->fetchIgnores()->isEmpty());
+        QVERIFY(m_app->container->newContext()->fetchIgnores()->isEmpty());
     }
 
     void firstDirectoryTurnsStartAtLoginOnUntilTheUserChooses()
     {
         const XdgAutostart autostart;
-        QCOMPARE(autostart.entryPath(), m_store->configHome() + u"/autostart/tarnwick.desktop"_s);
+        QCOMPARE(autostart.entryPath(), m_app->configHome() + u"/autostart/tarnwick.desktop"_s);
         {
-            DirectoryView view(m_store->container.get(), m_notifier.get());
+            DirectoryView view(m_app->container.get(), &m_app->notifier);
             view.show();
             StartAtLoginSwitch* toggle = view.startAtLoginSwitch();
             QVERIFY(!toggle->isOn());
@@ -267,7 +254,7 @@ private slots:
             QVERIFY(!QFile::exists(autostart.entryPath()));
         }
         // The user's "off" holds for later directories, in a later run too.
-        DirectoryView later(m_store->container.get(), m_notifier.get());
+        DirectoryView later(m_app->container.get(), &m_app->notifier);
         later.show();
         choose(later, m_folders.path());
         QTRY_COMPARE(later.listedPaths().size(), 2);
@@ -315,7 +302,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(bool, enabled);
-        const XdgAutostart autostart(u"/usr/bin/tarnwick"_s, m_store->configHome());
+        const XdgAutostart autostart(u"/usr/bin/tarnwick"_s, m_app->configHome());
         QVERIFY(QDir().mkpath(QFileInfo(autostart.entryPath()).path()));
         QFile file(autostart.entryPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -388,17 +375,12 @@ private:
 
     void startWatcher()
     {
-        m_supervisor = std::make_unique<WatcherSupervisor>();
-        m_supervisor->setExecutable(tw::test::scriptedWatcherPath());
-        QSignalSpy launched(m_supervisor.get(), &WatcherSupervisor::launched);
-        m_supervisor->launchWatcher();
+        QSignalSpy launched(m_app->supervisor.get(), &WatcherSupervisor::launched);
+        m_app->supervisor->launchWatcher();
         QVERIFY(launched.wait(10000));
     }
 
-    std::unique_ptr<StoreFixture> m_store;
-    std::unique_ptr<tw::test::WatcherScript> m_script;
-    std::unique_ptr<WatcherSupervisor> m_supervisor;
-    std::unique_ptr<StubNotifier> m_notifier;
+    std::unique_ptr<ScriptedAppFixture> m_app;
     QTemporaryDir m_folders;
 };
 
