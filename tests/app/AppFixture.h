@@ -2,7 +2,8 @@
 
 // Shared set-up for the application's widget tests: a real store file in a temporary folder, handed
 // to WatcherStatus like the application does, and findings with chosen times of intake. The config
-// folder ($XDG_CONFIG_HOME) is private too, so no test writes the developer's own autostart entry.
+// folder ($XDG_CONFIG_HOME) is private too, and never set back, so no test writes the developer's own
+// autostart entry.
 
 #include "StubNotifier.h"
 #include "WatcherScript.h"
@@ -25,7 +26,6 @@ class StoreFixture
 {
 public:
     StoreFixture()
-        : savedConfigHome(qgetenv("XDG_CONFIG_HOME"))
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
         QString error;
@@ -39,10 +39,6 @@ public:
     {
         if (WatcherStatus::shared().modelContainer() == container.get())
             WatcherStatus::shared().setModelContainer(nullptr);
-        if (savedConfigHome.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", savedConfigHome);
     }
 
     QString configHome() const { return dir.filePath(QStringLiteral("config")); }
@@ -83,7 +79,6 @@ public:
 
     QTemporaryDir dir;
     std::unique_ptr<ModelContainer> container;
-    QByteArray savedConfigHome;
 };
 
 // A finding recorded `secondsAgo` before now (order by age in the panel follows from it).

@@ -73,12 +73,8 @@ private slots:
         const QString hidden = u"No findings (warnings hidden)"_s;
         const QString none = u"No warnings"_s;
         QTest::newRow("empty store") << QStringList{} << false << yet << QStringList{} << QString();
-        QTest::newRow("empty store, warnings on")
-            << QStringList{} << true << none << QStringList{} << QString();
         QTest::newRow("only warnings")
             << QStringList{"warning", "warning"} << false << hidden << QStringList{} << "2";
-        QTest::newRow("only warnings, warnings on") << QStringList{"warning", "warning"} << true << QString()
-                                                    << QStringList{"warning", "warning"} << "2";
         QTest::newRow("alerts and warnings") << QStringList{"critical", "warning", "high", "info"} << false
                                              << QString() << QStringList{"high", "critical"} << "4";
         QTest::newRow("alerts and warnings, warnings on")
