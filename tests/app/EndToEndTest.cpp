@@ -182,14 +182,8 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(!trayWindow().isEmpty(), 15000);
     }
 
-    QString trayWindow()
-    {
-        return QString::fromLatin1(
-            tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--classname"_s, u"^panel$"_s})
-                .trimmed()
-                .split('\n')
-                .first());
-    }
+    // The tray's own window (trayer's "panel"), or empty before it is up.
+    QString trayWindow() { return findWindow(u"^panel$"_s, u"--classname"_s); }
 
     void startApp()
     {
@@ -221,21 +215,19 @@ private:
         return m_desktop->run(program, arguments, &output) == 0 ? output : QByteArray();
     }
 
-    QString findWindow(const QString& namePattern)
+    // The newest visible window whose name (or other `field`) matches `pattern`, or empty.
+    QString findWindow(const QString& pattern, const QString& field = u"--name"_s)
     {
-        const QList<QByteArray> ids =
-            tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, namePattern})
-                .trimmed()
-                .split('\n');
-        return QString::fromLatin1(ids.last()).trimmed();
+        const QByteArray ids =
+            tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, field, pattern}).trimmed();
+        return QString::fromLatin1(ids.split('\n').last());
     }
 
     QString waitForWindow(const QString& namePattern, int timeoutMs = 20000)
     {
         QString id;
-        return QTest::qWaitFor([&] { return !(id = findWindow(namePattern)).isEmpty(); }, timeoutMs)
-                   ? id
-                   : QString();
+        (void)QTest::qWaitFor([&] { return !(id = findWindow(namePattern)).isEmpty(); }, timeoutMs);
+        return id;
     }
 
     QRect geometry(const QString& window)
