@@ -136,8 +136,8 @@ private slots:
         QTest::newRow("inside the private folder") << true;
     }
 
-    // Another user pre-creates the lock and a socket that answers "ok". Tarnwick must not take that for
-    // itself running: it either becomes the instance or refuses, never exits 0 without a watcher.
+    // Another user pre-creates the lock and a listening socket. Tarnwick must not take that for itself
+    // running: it either becomes the instance or refuses, never hands over and exits 0 without a watcher.
     void anotherUsersSquatterIsNeverHandedTo()
     {
         QFETCH(bool, inPrivateFolder);
@@ -168,16 +168,20 @@ private slots:
             QVERIFY(::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700) == 0);
         }
 
-        // Kept with the started processes, so that it is ended with them.
+        // Any listener of another user will do (a bus daemon here): the instance must refuse it before it
+        // would send or read a word. Kept with the started processes, so that it is ended with them.
         QProcess& squatter = *m_started.emplace_back(std::make_unique<QProcess>());
         const QString bound = tmp + u"/squat.sock"_s;
         squatter.start(u"setpriv"_s, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
-                                      QStringLiteral(TW_TEST_BIN_DIR "/tw_instance_squatter"), bound});
+                                      u"dbus-daemon"_s, u"--nofork"_s, u"--print-address"_s,
+                                      u"--config-file=" TW_SOURCE_DIR "/tests/desktop/session-bus.conf"_s,
+                                      u"--address=unix:path="_s + bound});
+        // It prints its address once it listens.
         QVERIFY(squatter.waitForReadyRead(10000));
         QVERIFY(QFile::rename(bound, socketPath));
         QFile lock(QString(socketPath).replace(u".sock"_s, u".lock"_s));
         QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(QByteArray::number(squatter.processId()) + "\ntw_instance_squatter\n" +
+        lock.write(QByteArray::number(squatter.processId()) + "\ndbus-daemon\n" +
                    QSysInfo::machineHostName().toUtf8() + '\n');
         lock.close();
 
