@@ -142,7 +142,7 @@ private slots:
         m_app->notifier.click(path, u"hook"_s);
         m_app->notifier.click(path, u"hook"_s);
         QCOMPARE(delegate.fileViewerWindowCount(), 1);
-        QCOMPARE(delegate.fileViewerWindow(finding.id())->windowTitle(), u"pre-commit"_s);
+        QVERIFY(delegate.fileViewerWindow(finding.id()));
         // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
         delegate.clearFindings();
         m_app->notifier.click(u"/srv/repo/other"_s, u"hook"_s);

@@ -14,9 +14,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QProcess>
 #include <QRect>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <signal.h>
@@ -232,14 +232,12 @@ private:
 
     QRect geometry(const QString& window)
     {
-        // Lines of NAME=value: X, Y, WIDTH, HEIGHT among them.
-        QHash<QByteArray, int> values;
-        const QByteArray shell = tool(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, window});
-        for (const QByteArray& line : shell.split('\n')) {
-            if (const qsizetype eq = line.indexOf('='); eq > 0)
-                values.insert(line.left(eq), line.mid(eq + 1).toInt());
-        }
-        return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
+        const QString shell =
+            QString::fromLatin1(tool(u"xdotool"_s, {u"getwindowgeometry"_s, u"--shell"_s, window}));
+        const auto value = [&](const QString& name) {
+            return QRegularExpression(u"(?m)^"_s + name + u"=(-?\\d+)$"_s).match(shell).captured(1).toInt();
+        };
+        return QRect(value(u"X"_s), value(u"Y"_s), value(u"WIDTH"_s), value(u"HEIGHT"_s));
     }
     // The window with the X input focus: there is no window manager here to name an active window.
     QByteArray focusedWindow() { return tool(u"xdotool"_s, {u"getwindowfocus"_s}).trimmed(); }
