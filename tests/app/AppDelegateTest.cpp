@@ -4,8 +4,6 @@
 // status area (as under the offscreen platform), and the popup getting out of the way of what it opens.
 
 #include "AppFixture.h"
-#include "StubNotifier.h"
-#include "WatcherScript.h"
 
 #include "directories/DirectoryView.h"
 #include "panel/FindingRow.h"
@@ -15,7 +13,6 @@
 #include "viewer/FileViewerView.h"
 #include "watcher/Intake.h"
 #include "watcher/WatchEvent.h"
-#include "watcher/WatcherSupervisor.h"
 
 #include <QApplication>
 #include <QSignalSpy>

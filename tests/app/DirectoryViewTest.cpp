@@ -4,15 +4,12 @@
 // real autostart entry in the fixture's private $XDG_CONFIG_HOME.
 
 #include "AppFixture.h"
-#include "StubNotifier.h"
-#include "WatcherScript.h"
 
 #include "desktop/XdgAutostart.h"
 #include "directories/DirectoryView.h"
 #include "directories/IgnoreListView.h"
 #include "directories/StartAtLoginSwitch.h"
 #include "directories/WrappedPathLabel.h"
-#include "watcher/WatcherSupervisor.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 // The findings panel over a real store: which list or empty state shows for each mix of severities,
-// the row markers, the newest 100, the buttons, the watcher state; the triage: dismiss with Delete and
-// undo, ignored findings behind their switch, the rule's description in each row's tooltip. And what
-// the panel draws with: ages as ICU writes them, and a drawing of our own for every symbol.
+// the row markers, the buttons, the watcher state, new findings on top; the triage: dismiss with Delete
+// and undo, ignored findings behind their switch, the rule's description in each row's tooltip. And
+// what the panel draws with: ages as ICU writes them, and a drawing of our own for every symbol.
 
 #include "AppFixture.h"
 
@@ -30,7 +30,7 @@ struct Panel
         view.show();
     }
     StoreFixture store;
-    QList<Finding> stored;
+    QList<Finding> stored; // saved here, ahead of the model
     FindingListModel model{store.container.get()};
     FindingsView view{&model};
 };
