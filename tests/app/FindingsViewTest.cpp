@@ -147,7 +147,6 @@ private slots:
         QCOMPARE(view.rows().size(), 1);
         QCOMPARE(view.rows().first()->finding().severity(), u"warning"_s);
         QCOMPARE(warnings->toolTip(), u"Hide warnings"_s);
-        QCOMPARE(warnings->property("symbol").toString(), u"exclamationmark.triangle.fill"_s);
         QTest::mouseClick(warnings, Qt::LeftButton);
         QVERIFY(!view.showWarnings());
 
