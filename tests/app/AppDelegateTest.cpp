@@ -1,21 +1,24 @@
-// The application delegate over a real store and the stand-in watcher: the start-up sequence, one
-// window per finding, the directories window, clearing, notification clicks and the activation policy.
+// The application's top over a real store and the stand-in watcher: the start-up sequence, one window
+// per finding, the directories window, clearing and notification clicks; and the tray side headless:
+// where the popup goes, the panel as an ordinary window when the desktop has no status area (as under
+// the offscreen platform), and the popup getting out of the way of what it opens.
 
 #include "AppFixture.h"
-#include "StubNotifier.h"
-#include "WatcherScript.h"
 
 #include "directories/DirectoryView.h"
+#include "panel/FindingRow.h"
+#include "panel/FindingsView.h"
 #include "shell/AppDelegate.h"
+#include "shell/TrayController.h"
 #include "viewer/FileViewerView.h"
 #include "watcher/Intake.h"
 #include "watcher/WatchEvent.h"
-#include "watcher/WatcherSupervisor.h"
 
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,171 +29,184 @@ class AppDelegateTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher();
-    void launchWithDirectoriesOpensNoWindow();
-    void launchWithoutContainerDoesNothing();
-    void windowsAreOneEachShownAgainAndOutliveClearing();
+    void init()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_app = std::make_unique<ScriptedAppFixture>();
+    }
+
+    void cleanup()
+    {
+        m_delegate.reset();
+        m_app.reset();
+    }
+
+    void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
+    {
+        AppDelegate& delegate = makeDelegate();
+        // On an empty store clearing writes nothing.
+        QSignalSpy changed(m_app->container.get(), &ModelContainer::storeChanged);
+        delegate.clearFindings();
+        QCOMPARE(changed.size(), 0);
+        delegate.applicationDidFinishLaunching();
+
+        QVERIFY(qobject_cast<DirectoryView*>(delegate.directoryWindow()));
+        QVERIFY(delegate.directoryWindow()->isVisible());
+        QTRY_VERIFY(WatcherStatus::shared().isRunning());
+        // The window came first, while no watcher ran, so its first push went nowhere; the launch then
+        // sent the stored (empty) configuration once: a second empty push would stand before a push of
+        // our own, with no waiting for something not to happen.
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("\n\n"));
+        WatcherStatus::shared().sendDirectories({u"/marker"_s});
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("\n\n/marker\n\n"));
+    }
+
+    // Whether a running watcher is launched again is the supervisor's (its own test).
+    void launchWithDirectoriesOpensNoWindowAndSendsThem()
+    {
+        m_app->addDirectories({u"/srv/project"_s});
+        AppDelegate& delegate = makeDelegate();
+        delegate.applicationDidFinishLaunching();
+        QVERIFY(!delegate.directoryWindow());
+        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("/srv/project\n\n"));
+    }
+
+    // One directories window, one viewer per finding; closing hides them, opening shows the same again,
+    // clearing the findings leaves them.
+    void windowsAreOneEachShownAgainAndOutliveClearing()
+    {
+        const Finding finding =
+            m_app->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
+        AppDelegate& delegate = makeDelegate();
+        delegate.openDirectoryWindow();
+        QWidget* const directories = delegate.directoryWindow();
+        QVERIFY(directories && directories->close());
+        delegate.openDirectoryWindow();
+        QCOMPARE(delegate.directoryWindow(), directories);
+        QVERIFY(directories->isVisible());
+
+        delegate.openFileViewer(finding);
+        auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(finding.id()));
+        QVERIFY(viewer && viewer->isVisible());
+        QCOMPARE(viewer->path(), finding.path());
+        QVERIFY(viewer->close());
+        delegate.openFileViewer(finding);
+        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+        QCOMPARE(delegate.fileViewerWindow(finding.id()), viewer);
+        QVERIFY(viewer->isVisible());
+
+        // Another finding of the same file is a window of its own, with the same title.
+        const Finding again = m_app->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
+        delegate.openFileViewer(again);
+        QCOMPARE(delegate.fileViewerWindowCount(), 2);
+        QWidget* other = delegate.fileViewerWindow(again.id());
+        QVERIFY(other && other != viewer);
+        QCOMPARE(other->windowTitle(), u"pre-commit"_s);
+        QCOMPARE(viewer->windowTitle(), u"pre-commit"_s);
+
+        // Clearing empties the store, warnings too, and leaves the windows open.
+        m_app->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
+        delegate.clearFindings();
+        QCOMPARE(m_app->storedFindingCount(), 0);
+        QCOMPARE(delegate.fileViewerWindowCount(), 2);
+        QVERIFY(viewer->isVisible());
+    }
+
     void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
-    void notificationClickOpensNewestMatchingFinding();
-    void closingTheLastWindowKeepsRunningAsTrayApp();
-    void activationRelaunchesAnEndedWatcher();
+
+    // Which finding a click names is the store's lookup (its own test); here, what the click opens.
+    void notificationClickOpensTheFindingOrThePanel()
+    {
+        const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
+        const Finding finding = m_app->addFinding(path, u"hook"_s, u"critical"_s);
+        AppDelegate& delegate = makeDelegate();
+        delegate.applicationDidFinishLaunching();
+        QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
+        m_app->notifier.click(path, u"hook"_s);
+        m_app->notifier.click(path, u"hook"_s);
+        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+        QVERIFY(delegate.fileViewerWindow(finding.id()));
+        // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
+        delegate.clearFindings();
+        m_app->notifier.click(u"/srv/repo/other"_s, u"hook"_s);
+        QCOMPARE(panel.size(), 0);
+        m_app->notifier.click(QString(), QString());
+        QCOMPARE(panel.size(), 1);
+        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+    }
+
+    void popupPosition_data()
+    {
+        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("top right, clamped to the right edge") << QRect(1256, 0, 24, 24) << QPoint(860, 24);
+        QTest::newRow("top middle, centred under the icon") << QRect(628, 0, 24, 24) << QPoint(429, 24);
+        QTest::newRow("bottom right, above the icon") << QRect(1256, 776, 24, 24) << QPoint(860, 416);
+        QTest::newRow("bottom left, clamped to the left edge") << QRect(0, 776, 24, 24) << QPoint(0, 416);
+        QTest::newRow("icon off screen, kept on it") << QRect(2000, -50, 24, 24) << QPoint(860, 0);
+    }
+
+    void popupPosition()
+    {
+        QFETCH(QRect, icon);
+        QFETCH(QPoint, expected);
+        QCOMPARE(TrayController::popupPosition(icon, TrayController::PanelSize, QRect(0, 0, 1280, 800)),
+                 expected);
+    }
+
+    // Without a status area (as under the offscreen platform) the panel opens as an ordinary window, so the
+    // application is never invisible, and it stays when it opens a window; as a popup it gets out of the way
+    // of the windows it opens, as a menu does.
+    void panelIsAWindowWithoutStatusAreaAndAPopupOtherwise()
+    {
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        const Finding finding = m_app->addFinding(u"/p/.vscode/tasks.json"_s, u"task"_s, u"high"_s);
+        AppDelegate& delegate = makeDelegate();
+        TrayController tray(m_app->container.get());
+        delegate.servePanel(tray.findingsView());
+        QWidget* const panel = tray.panel();
+        tray.start();
+        QTRY_VERIFY(panel->isVisible());
+        QVERIFY(!tray.isPanelPopup());
+        QCOMPARE(panel->size(), TrayController::PanelSize);
+        QVERIFY(!tray.trayIcon()->icon().isNull());
+        QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
+        QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+        QVERIFY(delegate.directoryWindow());
+        QVERIFY(panel->isVisible());
+
+        // Closing it only hides it; a click on the icon shows the same one, a middle click does not.
+        QVERIFY(panel->close());
+        emit tray.trayIcon()->activated(QSystemTrayIcon::MiddleClick);
+        QVERIFY(!panel->isVisible());
+        emit tray.trayIcon()->activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(tray.panel(), panel);
+        QVERIFY(panel->isVisible());
+
+        tray.showAsPopup();
+        QVERIFY(tray.isPanelPopup() && panel->isVisible());
+        QTest::mouseClick(tray.findingsView()->rows().first(), Qt::LeftButton);
+        QVERIFY(delegate.fileViewerWindow(finding.id()));
+        QVERIFY(!panel->isVisible());
+        tray.showAsPopup();
+        QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
+        QVERIFY(!panel->isVisible());
+    }
 
 private:
-    AppDelegate& makeDelegate();
-    // Pushes a configuration of its own: anything pushed before it shows up ahead of it in the
-    // watcher's recorded input, with no waiting for something not to happen.
-    void pushMarker();
+    AppDelegate& makeDelegate()
+    {
+        m_delegate = std::make_unique<AppDelegate>(m_app->supervisor.get(), &m_app->notifier);
+        return *m_delegate;
+    }
 
-    std::unique_ptr<StoreFixture> m_store;
-    std::unique_ptr<tw::test::WatcherScript> m_script;
-    std::unique_ptr<WatcherSupervisor> m_supervisor;
-    std::unique_ptr<StubNotifier> m_notifier;
+    std::unique_ptr<ScriptedAppFixture> m_app;
     std::unique_ptr<AppDelegate> m_delegate;
 };
 
-void AppDelegateTest::init()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    m_store = std::make_unique<StoreFixture>();
-    m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
-    m_supervisor = std::make_unique<WatcherSupervisor>();
-    m_script->runBy(*m_supervisor);
-    m_notifier = std::make_unique<StubNotifier>();
-}
-
-void AppDelegateTest::cleanup()
-{
-    m_delegate.reset();
-    m_supervisor.reset();
-    WatcherStatus::shared().setRunning(false);
-    m_notifier.reset();
-    m_script.reset();
-    m_store.reset();
-}
-
-AppDelegate& AppDelegateTest::makeDelegate()
-{
-    m_delegate = std::make_unique<AppDelegate>(m_supervisor.get(), m_notifier.get());
-    return *m_delegate;
-}
-
-void AppDelegateTest::pushMarker()
-{
-    WatcherStatus::shared().sendDirectories({u"/marker"_s});
-}
-
-void AppDelegateTest::firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
-{
-    AppDelegate& delegate = makeDelegate();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-    // On an empty store clearing writes nothing.
-    QSignalSpy changed(m_store->container.get(), &ModelContainer::storeChanged);
-    delegate.clearFindings();
-    QCOMPARE(changed.size(), 0);
-    delegate.applicationDidFinishLaunching();
-
-    QWidget* window = delegate.directoryWindow();
-    QVERIFY(window);
-    QVERIFY(window->isVisible());
-    QVERIFY(qobject_cast<DirectoryView*>(window));
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QVERIFY(m_supervisor->process());
-    // The window came first, while no watcher ran, so its first push went nowhere; the launch then
-    // sent the stored (empty) configuration once: a second empty push would stand before the marker.
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
-    pushMarker();
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n/marker\n\n"));
-}
-
-void AppDelegateTest::launchWithDirectoriesOpensNoWindow()
-{
-    m_store->addDirectories({u"/srv/project"_s});
-
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    QVERIFY(!delegate.directoryWindow());
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n"));
-    const QProcess* first = m_supervisor->process();
-    // Finishing launching again finds the watcher running and starts no second one.
-    delegate.applicationDidFinishLaunching();
-    delegate.applicationWillBecomeActive();
-    pushMarker();
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/project\n\n/marker\n\n"));
-    QCOMPARE(m_supervisor->process(), first);
-}
-
-void AppDelegateTest::launchWithoutContainerDoesNothing()
-{
-    WatcherStatus::shared().setModelContainer(nullptr);
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    delegate.openDirectoryWindow();
-    QVERIFY(!delegate.directoryWindow());
-    QVERIFY(!m_supervisor->process());
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-}
-
-// One directories window, one viewer per finding; closing hides them, opening shows the same again,
-// clearing the findings leaves them.
-void AppDelegateTest::windowsAreOneEachShownAgainAndOutliveClearing()
-{
-    const Finding finding =
-        m_store->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
-    AppDelegate& delegate = makeDelegate();
-    delegate.openDirectoryWindow();
-    QWidget* const directories = delegate.directoryWindow();
-    QVERIFY(directories);
-    const QPointer<QWidget> directoriesAlive(directories);
-    QVERIFY(directories->close());
-    QVERIFY(!directoriesAlive.isNull());
-    QVERIFY(!directories->isVisible());
-    delegate.openDirectoryWindow();
-    QCOMPARE(delegate.directoryWindow(), directories);
-    QVERIFY(directories->isVisible());
-
-    delegate.openFileViewer(finding);
-    QWidget* const window = delegate.fileViewerWindow(finding.id());
-    QVERIFY(window);
-    const QPointer<QWidget> alive(window);
-    QVERIFY(window->isVisible());
-    auto* viewer = qobject_cast<FileViewerView*>(window);
-    QVERIFY(viewer);
-    QCOMPARE(viewer->path(), finding.path());
-    QCOMPARE(viewer->ruleName(), finding.ruleName());
-
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QVERIFY(window->close());
-    QVERIFY(!alive.isNull()); // hidden, not destroyed
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QCOMPARE(delegate.fileViewerWindow(finding.id()), window);
-    QVERIFY(window->isVisible());
-
-    // Another finding of the same file is a window of its own, with the same title.
-    const Finding again = m_store->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
-    delegate.openFileViewer(again);
-    QCOMPARE(delegate.fileViewerWindowCount(), 2);
-    QWidget* other = delegate.fileViewerWindow(again.id());
-    QVERIFY(other && other != window);
-    QCOMPARE(other->windowTitle(), u"pre-commit"_s);
-    QCOMPARE(window->windowTitle(), u"pre-commit"_s);
-
-    // Clearing empties the store, warnings too, and leaves the windows open.
-    m_store->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
-    delegate.clearFindings();
-    QCOMPARE(m_store->storedFindingCount(), 0);
-    QCOMPARE(delegate.fileViewerWindowCount(), 2);
-    QVERIFY(window->isVisible());
-}
-
 // The watcher names "caf\xE9" (Latin-1) as "caf\uFFFD" plus its exact bytes; a benign file really
 // named "caf\uFFFD" sits beside it. The finding is stored and opened under the exact name.
+// Defined outside the class: moc cannot read raw string literals inside a class body.
 void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
 {
     QTemporaryDir dir;
@@ -207,9 +223,9 @@ void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
                             R"("})";
     const std::optional<WatchEvent> event = decodeWatchEvent(line);
     QVERIFY(event);
-    Intake(m_notifier.get()).ingest({*event});
+    Intake(&m_app->notifier).ingest({*event});
     const QList<Finding> stored =
-        m_store->container->newContext()->fetchNewestFindings(1).value_or(QList<Finding>{});
+        m_app->container->newContext()->fetchNewestFindings(1).value_or(QList<Finding>{});
     QCOMPARE(stored.size(), 1);
 
     AppDelegate& delegate = makeDelegate();
@@ -218,82 +234,6 @@ void AppDelegateTest::aNameThatIsNotUtf8OpensThatFileNotItsLookalike()
     QVERIFY(viewer);
     QVERIFY(QTest::qWaitFor([&] { return !viewer->isLoading(); }, 20000));
     QCOMPARE(viewer->content(), u"curl example.invalid | sh\n"_s);
-}
-
-void AppDelegateTest::notificationClickOpensNewestMatchingFinding()
-{
-    const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
-    const QList<Finding> stored = m_store->addFindings({
-        findingAged(300, u"critical"_s, u"hook"_s, path),
-        findingAged(100, u"critical"_s, u"hook"_s, path),
-        findingAged(10, u"critical"_s, u"other"_s, path),
-        findingAged(5, u"critical"_s, u"hook"_s, path + u".bak"_s),
-    });
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    m_notifier->click(path, u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    QVERIFY(delegate.fileViewerWindow(stored.at(1).id()));
-    QCOMPARE(delegate.fileViewerWindow(stored.at(1).id())->windowTitle(), u"pre-commit"_s);
-    // Again: the same window comes forward.
-    m_notifier->click(path, u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    // Exact matches only.
-    m_notifier->click(path, u"Hook"_s);
-    m_notifier->click(path.toUpper(), u"hook"_s);
-    m_notifier->click(QString(), u"hook"_s);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-    // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
-    QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
-    delegate.clearFindings();
-    m_notifier->click(stored.at(3).path(), u"hook"_s);
-    QCOMPARE(panel.size(), 0);
-    m_notifier->click(QString(), QString());
-    QCOMPARE(panel.size(), 1);
-    QCOMPARE(delegate.fileViewerWindowCount(), 1);
-}
-
-void AppDelegateTest::closingTheLastWindowKeepsRunningAsTrayApp()
-{
-    const Finding finding = m_store->addFinding(u"/p/a"_s, u"r"_s, u"high"_s);
-    AppDelegate& delegate = makeDelegate();
-    delegate.openDirectoryWindow();
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
-
-    QVERIFY(delegate.fileViewerWindow(finding.id())->close());
-    // The policy is decided on a posted call after the close; let it run.
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QVERIFY(delegate.directoryWindow()->close());
-    QTRY_COMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-    QCOMPARE(quit.size(), 0);
-
-    // Showing an existing viewer again leaves the policy alone; the directories window sets it.
-    delegate.openFileViewer(finding);
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Accessory);
-    delegate.openDirectoryWindow();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-}
-
-void AppDelegateTest::activationRelaunchesAnEndedWatcher()
-{
-    AppDelegate& delegate = makeDelegate();
-    delegate.applicationWillBecomeActive();
-    QCOMPARE(delegate.activation().activationPolicy(), ActivationPolicy::Regular);
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    QProcess* const first = m_supervisor->process();
-    QVERIFY(first);
-    const qint64 firstPid = first->processId();
-    QVERIFY(firstPid > 0);
-    first->closeWriteChannel(); // the stand-in ends at the end of its input
-    QTRY_VERIFY(!WatcherStatus::shared().isRunning());
-    delegate.applicationWillBecomeActive();
-    QTRY_VERIFY(WatcherStatus::shared().isRunning());
-    // A new watcher: the old process object may be gone by now, so compare processes, not objects.
-    QVERIFY(m_supervisor->process());
-    QVERIFY(m_supervisor->process()->processId() != firstPid);
 }
 
 QTEST_MAIN(AppDelegateTest)

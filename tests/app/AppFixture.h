@@ -2,13 +2,18 @@
 
 // Shared set-up for the application's widget tests: a real store file in a temporary folder, handed
 // to WatcherStatus like the application does, and findings with chosen times of intake. The config
-// folder ($XDG_CONFIG_HOME) is private too, so no test writes the developer's own autostart entry.
+// folder ($XDG_CONFIG_HOME) is private too, and never set back, so no test writes the developer's own
+// autostart entry.
+
+#include "StubNotifier.h"
+#include "WatcherScript.h"
 
 #include "records/Finding.h"
 #include "records/ModelContainer.h"
 #include "records/ModelContext.h"
 #include "records/PersistentIdentifier.h"
 #include "watcher/WatcherStatus.h"
+#include "watcher/WatcherSupervisor.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -21,7 +26,6 @@ class StoreFixture
 {
 public:
     StoreFixture()
-        : savedConfigHome(qgetenv("XDG_CONFIG_HOME"))
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
         QString error;
@@ -35,10 +39,6 @@ public:
     {
         if (WatcherStatus::shared().modelContainer() == container.get())
             WatcherStatus::shared().setModelContainer(nullptr);
-        if (savedConfigHome.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", savedConfigHome);
     }
 
     QString configHome() const { return dir.filePath(QStringLiteral("config")); }
@@ -79,7 +79,6 @@ public:
 
     QTemporaryDir dir;
     std::unique_ptr<ModelContainer> container;
-    QByteArray savedConfigHome;
 };
 
 // A finding recorded `secondsAgo` before now (order by age in the panel follows from it).
@@ -91,3 +90,18 @@ inline Finding findingAged(qint64 secondsAgo, const QString& severity,
                                 {QStringLiteral("created")},
                                 QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
 }
+
+// A store with the stand-in watcher (which `supervisor` runs when asked; `script` records its input) and
+// the stand-in notifier: what the windows and the delegate stand on.
+struct ScriptedAppFixture : StoreFixture
+{
+    ScriptedAppFixture() { script.runBy(*supervisor); }
+    ~ScriptedAppFixture()
+    {
+        supervisor.reset();
+        WatcherStatus::shared().setRunning(false);
+    }
+    tw::test::WatcherScript script{QStringList{}};
+    std::unique_ptr<WatcherSupervisor> supervisor = std::make_unique<WatcherSupervisor>();
+    StubNotifier notifier;
+};

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QList>
 #include <QProcessEnvironment>
@@ -31,22 +30,14 @@ inline QList<qint64> watchersFor(const QString& dataHome)
 {
     QList<qint64> pids;
     const QByteArray marker = "XDG_DATA_HOME=" + dataHome.toLocal8Bit();
-    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool isPid = false;
-        const qint64 pid = it.fileName().toLongLong(&isPid);
-        if (!isPid) {
-            continue;
-        }
-        QFile comm(it.filePath() + QStringLiteral("/comm"));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "twwatch") {
-            continue;
-        }
-        QFile environment(it.filePath() + QStringLiteral("/environ"));
-        if (environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(marker)) {
+        const qint64 pid = entry.toLongLong(&isPid);
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(entry));
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(entry));
+        if (isPid && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "twwatch" &&
+            environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(marker))
             pids.append(pid);
-        }
     }
     return pids;
 }

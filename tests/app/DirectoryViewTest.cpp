@@ -1,17 +1,17 @@
 // The watched-directories window over a real store and a stand-in watcher that records its standard
 // input: adding through the folder chooser, removing, the exact configuration bytes each change
-// sends, the notification permission row, and the list of ignored rules.
+// sends, the notification permission row, the list of ignored rules, and starting at login over the
+// real autostart entry in the fixture's private $XDG_CONFIG_HOME.
 
 #include "AppFixture.h"
-#include "StubNotifier.h"
-#include "WatcherScript.h"
 
+#include "desktop/XdgAutostart.h"
 #include "directories/DirectoryView.h"
 #include "directories/IgnoreListView.h"
+#include "directories/StartAtLoginSwitch.h"
 #include "directories/WrappedPathLabel.h"
-#include "records/DirectoryListModel.h"
-#include "watcher/WatcherSupervisor.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -26,303 +26,323 @@ class DirectoryViewTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void storedListIsPushedOnceWhenFirstShown_data();
-    void storedListIsPushedOnceWhenFirstShown();
-    void addThroughTheChooserThenRemoveSendsEachList();
-    void cancelledChooserChangesNothing();
-    void longPathWrapsAndKeepsTheButtonAtTheEnd();
-    void aFolderNameWithALineFeedIsShownAsNotWatched();
-    void permissionRow_data();
-    void permissionRow();
-    void allowNotificationsPrintsTheAnswer_data();
-    void allowNotificationsPrintsTheAnswer();
-    void ignoresAreListedAndRemovable();
+    void init() { m_app = std::make_unique<ScriptedAppFixture>(); }
+
+    void cleanup() { m_app.reset(); }
+
+    // Every change of the list goes to the watcher, once: the window's first showing does, showing it again
+    // or cancelling the chooser does not, each add and each removal does.
+    void eachChangeOfTheListIsSentOnce()
+    {
+        const QString folder = m_folders.filePath(u"project"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray line = folder.toUtf8() + '\n';
+        startWatcher();
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
+        view.show();
+        // The launch's push, then the first showing's.
+        QByteArray expected("\n\n\n\n");
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+        view.hide();
+        view.show();
+        QTest::mouseClick(view.addButton(), Qt::LeftButton);
+        view.folderDialog()->reject();
+
+        choose(view, folder);
+        QTRY_COMPARE(view.listedPaths(), QStringList{folder});
+        QVERIFY(!view.isEmptyStateShown());
+        expected += line + '\n';
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+
+        // The same folder again is a second row, and listed twice.
+        choose(view, folder);
+        QTRY_COMPARE(view.listedPaths(), (QStringList{folder, folder}));
+        expected += line + line + '\n';
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+        // Saved by the main context on its own, without an explicit save.
+        QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 2);
+
+        QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
+        QTRY_COMPARE(view.listedPaths(), QStringList{folder});
+        expected += line + '\n';
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+
+        QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
+        QTRY_VERIFY(view.isEmptyStateShown());
+        expected += "\n\n";
+        QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+        QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 0);
+    }
+
+    // A long path wraps onto as many lines as it needs, its remove button kept at the end. The watcher reads
+    // one path a line, so a folder whose name holds a line feed is not sent (the supervisor's test checks
+    // the bytes): its row says so instead of the folder silently going unwatched, its name on one line.
+    void longAndUnwatchablePathsAreShownWhole()
+    {
+        QString path = u"/srv"_s;
+        for (int i = 0; i < 12; ++i)
+            path += u"/segment-without-spaces-%1"_s.arg(i);
+        m_app->addDirectories({path, u"/srv/x\n/etc"_s});
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
+        view.resize(420, 280);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_COMPARE(view.listedPaths().size(), 2);
+        const QList<WrappedPathLabel*> labels = view.findChildren<WrappedPathLabel*>();
+        QCOMPARE(labels.size(), 2);
+        WrappedPathLabel* label = labels.first();
+        QCOMPARE(label->text(), path);
+        QCOMPARE(labels.last()->text(), u"/srv/x\u27E8U+000A\u27E9/etc"_s);
+        const QList<QLabel*> notes = view.findChildren<QLabel*>(u"unwatchableNote"_s);
+        QCOMPARE(notes.size(), 1);
+        QVERIFY(notes.first()->isVisible());
+
+        QTRY_VERIFY(label->width() > 0);
+        const int lines = label->lineCount(label->width());
+        QVERIFY2(lines >= 3, qPrintable(QString::number(lines)));
+        // Tall enough for every line: nothing is cut off.
+        QVERIFY(label->height() >= lines * label->fontMetrics().lineSpacing() - 2);
+        QToolButton* remove = view.removeButton(0);
+        // Icon-only buttons still have names for assistive technology.
+        QCOMPARE(remove->accessibleName(), u"Remove "_s + path);
+        QVERIFY(remove->mapTo(&view, QPoint(remove->width(), 0)).x() > view.width() - 30);
+    }
+
+    void allowNotificationsPrintsTheAnswer_data()
+    {
+        QTest::addColumn<bool>("grant");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("granted") << true << QString() << QByteArray("notifications enabled\n");
+        QTest::newRow("refused with a reason") << false << u"No notification service on the bus"_s
+                                               << QByteArray("No notification service on the bus\n");
+        QTest::newRow("refused silently") << false << QString() << QByteArray();
+    }
+
+    void allowNotificationsPrintsTheAnswer()
+    {
+        QFETCH(bool, grant);
+        QFETCH(QString, error);
+        QFETCH(QByteArray, printed);
+        m_app->notifier.grant = grant;
+        m_app->notifier.error = error;
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
+        QVERIFY(!view.isPermissionRowShown());
+        view.show();
+        QTRY_VERIFY(view.isPermissionRowShown());
+
+        // Standard output into a file while the button is pressed and the notifier answers.
+        QTemporaryFile out;
+        QVERIFY(out.open());
+        std::fflush(stdout);
+        const int saved = ::dup(STDOUT_FILENO);
+        ::dup2(out.handle(), STDOUT_FILENO);
+        QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
+        // The stub answers on a queued call; one asked later is answered after it.
+        bool answered = false;
+        m_app->notifier.checkAuthorization([&](bool) { answered = true; });
+        const bool done = QTest::qWaitFor([&] { return answered; });
+        std::fflush(stdout);
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        QVERIFY(done);
+        // Standard output shared the file's offset: read from the start.
+        QVERIFY(out.seek(0));
+        QCOMPARE(out.readAll(), printed);
+
+        // The row stays until the permission is checked anew, each time the window comes on screen.
+        QVERIFY(view.isPermissionRowShown());
+        m_app->notifier.authorized = true;
+        view.hide();
+        view.show();
+        QTRY_VERIFY(!view.isPermissionRowShown());
+    }
+
+    void ignoresAreListedAndRemovable()
+    {
+        DirectoryView view(m_app->container.get(), &m_app->notifier);
+        view.show();
+        IgnoreListView* ignores = view.ignoreList();
+        QVERIFY(ignores->isHidden());
+
+        // Added elsewhere (the panel) and saved: the window follows the store.
+        {
+            auto context = m_app->container->newContext();
+            QVERIFY(context->addIgnore(RuleIgnore(u"git_hook"_s, u"/w/a/pre-commit"_s, false)));
+            QVERIFY(context->addIgnore(RuleIgnore(u"npm\u202Eevil"_s, u"/w/b"_s, true)));
+        }
+        QTRY_VERIFY(ignores->isVisible());
+        QCOMPARE(ignores->listedTexts(), (QStringList{u"git_hook \u2014 /w/a/pre-commit"_s,
+                                                      u"npm\u27E8U+202E\u27E9evil \u2014 /w/b/"_s}));
+        QVERIFY(!ignores->removeButton(0)->accessibleName().isEmpty());
+
+        QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
+        QTRY_COMPARE(ignores->listedTexts().size(), 1);
+        const auto left = m_app->container->newContext()->fetchIgnores();
+        QVERIFY(left && left->size() == 1);
+        QCOMPARE(left->first().path(), u"/w/b"_s);
+
+        QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
+        QTRY_VERIFY(ignores->isHidden());
+        QVERIFY(m_app->container->newContext()->fetchIgnores()->isEmpty());
+    }
+
+    void firstDirectoryTurnsStartAtLoginOnUntilTheUserChooses()
+    {
+        const XdgAutostart autostart;
+        QCOMPARE(autostart.entryPath(), m_app->configHome() + u"/autostart/tarnwick.desktop"_s);
+        {
+            DirectoryView view(m_app->container.get(), &m_app->notifier);
+            view.show();
+            StartAtLoginSwitch* toggle = view.startAtLoginSwitch();
+            QVERIFY(!toggle->isOn());
+            QVERIFY(!QFile::exists(autostart.entryPath()));
+
+            choose(view, m_folders.path());
+            QTRY_VERIFY(toggle->isOn());
+            QFile entryFile(autostart.entryPath());
+            QVERIFY(entryFile.open(QIODevice::ReadOnly));
+            const QByteArray entry = entryFile.readAll();
+            QVERIFY(entry.startsWith("[Desktop Entry]\n"));
+            QVERIFY(entry.contains("\nExec=" + XdgAutostart::execValue(XdgAutostart::launcherFor()).toUtf8() +
+                                   "\n"));
+
+            // Removed by hand: the window says so the next time it shows.
+            QVERIFY(QFile::remove(autostart.entryPath()));
+            view.hide();
+            view.show();
+            QVERIFY(!toggle->isOn());
+
+            QTest::mouseClick(toggle->checkBox(), Qt::LeftButton);
+            QVERIFY(autostart.isEnabled());
+            QTest::mouseClick(toggle->checkBox(), Qt::LeftButton);
+            QVERIFY(!toggle->isOn());
+            QVERIFY(!QFile::exists(autostart.entryPath()));
+        }
+        // The user's "off" holds for later directories, in a later run too.
+        DirectoryView later(m_app->container.get(), &m_app->notifier);
+        later.show();
+        choose(later, m_folders.path());
+        QTRY_COMPARE(later.listedPaths().size(), 2);
+        QVERIFY(!later.startAtLoginSwitch()->isOn());
+        QVERIFY(!QFile::exists(autostart.entryPath()));
+    }
+
+    void aFailedAutostartWriteIsNotRememberedAsAChoice()
+    {
+        QTemporaryDir config;
+        XdgAutostart autostart(u"/usr/bin/tarnwick"_s, config.path());
+        // A file where the autostart folder belongs: the entry cannot be written.
+        QFile blocker(config.filePath(u"autostart"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(!autostart.enableByDefault());
+        QVERIFY(!autostart.setEnabled(true));
+        QVERIFY(!autostart.isEnabled());
+
+        StartAtLoginSwitch toggle(nullptr,
+                                  std::make_unique<XdgAutostart>(u"/usr/bin/tarnwick"_s, config.path()));
+        QTest::mouseClick(toggle.checkBox(), Qt::LeftButton);
+        QVERIFY(!toggle.isOn());
+
+        // Once it can be written, the default still applies, once.
+        QVERIFY(blocker.remove());
+        QVERIFY(autostart.enableByDefault());
+        QVERIFY(autostart.isEnabled());
+        QVERIFY(!autostart.enableByDefault());
+    }
+
+    void autostartEntryEditedByHand_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("enabled");
+        const QByteArray head = "[Desktop Entry]\nType=Application\nExec=/usr/bin/tarnwick\n";
+        QTest::newRow("hidden, spaced") << head + "Hidden = true \n" << false;
+        QTest::newRow("hidden false") << head + "Hidden=false\n" << true;
+        QTest::newRow("GNOME switch off") << head + "X-GNOME-Autostart-enabled=false\n" << false;
+        QTest::newRow("hidden in another group") << head + "[Desktop Action x]\nHidden=true\n" << true;
+        QTest::newRow("empty file") << QByteArray() << true;
+    }
+
+    void autostartEntryEditedByHand()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, enabled);
+        const XdgAutostart autostart(u"/usr/bin/tarnwick"_s, m_app->configHome());
+        QVERIFY(QDir().mkpath(QFileInfo(autostart.entryPath()).path()));
+        QFile file(autostart.entryPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        QCOMPARE(autostart.isEnabled(), enabled);
+    }
+
+    void autostartExecValue_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("space") << "/home/me/my apps/Tarnwick" << u"\"/home/me/my apps/Tarnwick\""_s;
+        // Escaped for the command line, then the backslash again for the entry's string.
+        QTest::newRow("dollar") << "/opt/a$b/Tarnwick" << u"\"/opt/a\\\\$b/Tarnwick\""_s;
+        QTest::newRow("quote") << "/opt/a\"b/Tarnwick" << u"\"/opt/a\\\\\"b/Tarnwick\""_s;
+        QTest::newRow("backslash") << "/opt/a\\b/Tarnwick" << u"\"/opt/a\\\\\\\\b/Tarnwick\""_s;
+        QTest::newRow("percent") << "/opt/100%/Tarnwick" << u"/opt/100%%/Tarnwick"_s;
+        QTest::newRow("line break") << "/opt/a\nb/Tarnwick" << u""_s;
+    }
+
+    void autostartExecValue()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        QCOMPARE(XdgAutostart::execValue(program), exec);
+    }
+
+    void autostartLauncherIsTheInstalledOneOnlyWhenItLeadsToTheProgram()
+    {
+        const QString program = m_folders.filePath(u"lib/tarnwick/Tarnwick"_s);
+        const QString launcher = m_folders.filePath(u"bin/tarnwick"_s);
+        QVERIFY(QDir().mkpath(m_folders.filePath(u"lib/tarnwick"_s)));
+        QVERIFY(QDir().mkpath(m_folders.filePath(u"bin"_s)));
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        // A build tree: no launcher.
+        QCOMPARE(XdgAutostart::launcherFor(program), program);
+        // A launcher of another program.
+        QVERIFY(QFile::link(u"/bin/true"_s, launcher));
+        QCOMPARE(XdgAutostart::launcherFor(program), program);
+        QVERIFY(QFile::remove(launcher));
+        // The installed layout.
+        QVERIFY(QFile::link(u"../lib/tarnwick/Tarnwick"_s, launcher));
+        QCOMPARE(XdgAutostart::launcherFor(program), launcher);
+    }
 
 private:
     // Answers the open chooser with `folder`, as a user typing it and pressing Open would.
-    static void choose(DirectoryView& view, const QString& folder);
-    void startWatcher();
+    static void choose(DirectoryView& view, const QString& folder)
+    {
+        QTest::mouseClick(view.addButton(), Qt::LeftButton);
+        QFileDialog* dialog = view.folderDialog();
+        QVERIFY(dialog);
+        QTRY_VERIFY(dialog->isVisible());
+        // The chooser does not block: the window keeps working while it is open.
+        QVERIFY(!dialog->isModal());
+        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+        dialog->selectFile(folder);
+        // Open, as the button does (QFileDialog checks the typed folder first).
+        static_cast<QDialog*>(dialog)->accept();
+    }
 
-    std::unique_ptr<StoreFixture> m_store;
-    std::unique_ptr<tw::test::WatcherScript> m_script;
-    std::unique_ptr<WatcherSupervisor> m_supervisor;
-    std::unique_ptr<StubNotifier> m_notifier;
+    void startWatcher()
+    {
+        QSignalSpy launched(m_app->supervisor.get(), &WatcherSupervisor::launched);
+        m_app->supervisor->launchWatcher();
+        QVERIFY(launched.wait(10000));
+    }
+
+    std::unique_ptr<ScriptedAppFixture> m_app;
     QTemporaryDir m_folders;
 };
-
-void DirectoryViewTest::init()
-{
-    m_store = std::make_unique<StoreFixture>();
-    m_script = std::make_unique<tw::test::WatcherScript>(QStringList{});
-    m_script->exportToEnvironment();
-    m_notifier = std::make_unique<StubNotifier>();
-}
-
-void DirectoryViewTest::cleanup()
-{
-    m_supervisor.reset();
-    WatcherStatus::shared().setRunning(false);
-    m_notifier.reset();
-    m_script.reset();
-    m_store.reset();
-}
-
-void DirectoryViewTest::startWatcher()
-{
-    m_supervisor = std::make_unique<WatcherSupervisor>();
-    m_supervisor->setExecutable(tw::test::scriptedWatcherPath());
-    QSignalSpy launched(m_supervisor.get(), &WatcherSupervisor::launched);
-    m_supervisor->launchWatcher();
-    QVERIFY(launched.wait(10000));
-    QVERIFY(WatcherStatus::shared().isRunning());
-}
-
-void DirectoryViewTest::choose(DirectoryView& view, const QString& folder)
-{
-    QTest::mouseClick(view.addButton(), Qt::LeftButton);
-    QFileDialog* dialog = view.folderDialog();
-    QVERIFY(dialog);
-    QTRY_VERIFY(dialog->isVisible());
-    // The chooser does not block: the window keeps working while it is open.
-    QVERIFY(!dialog->isModal());
-    QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-    dialog->selectFile(folder);
-    // Open, as the button does (QFileDialog checks the typed folder first).
-    static_cast<QDialog*>(dialog)->accept();
-}
-
-void DirectoryViewTest::storedListIsPushedOnceWhenFirstShown_data()
-{
-    QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<QByteArray>("message");
-    QTest::newRow("empty store") << QStringList{} << QByteArray("\n\n");
-    QTest::newRow("in store order") << QStringList{"/srv/b", "/srv/a", "/srv/with space"}
-                                    << QByteArray("/srv/b\n/srv/a\n/srv/with space\n\n");
-}
-
-void DirectoryViewTest::storedListIsPushedOnceWhenFirstShown()
-{
-    QFETCH(QStringList, paths);
-    QFETCH(QByteArray, message);
-    m_store->addDirectories(paths);
-    startWatcher();
-    // The launch itself sends the stored configuration, then the window's first showing.
-    QTRY_COMPARE(m_script->recordedStdin(), message);
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
-    view.show();
-    QTRY_COMPARE(view.listedPaths(), paths);
-    QCOMPARE(view.isEmptyStateShown(), paths.isEmpty());
-    QTRY_COMPARE(m_script->recordedStdin(), message + message);
-    // Showing it again is not a change of the list: a push of our own follows the first directly.
-    view.hide();
-    view.show();
-    WatcherStatus::shared().sendDirectories({u"/marker"_s});
-    QTRY_COMPARE(m_script->recordedStdin(), message + message + "/marker\n\n");
-    QCOMPARE(pushed.size(), 1);
-}
-
-void DirectoryViewTest::addThroughTheChooserThenRemoveSendsEachList()
-{
-    const QString folder = m_folders.filePath(u"project"_s);
-    QVERIFY(QDir().mkpath(folder));
-    const QByteArray line = folder.toUtf8() + '\n';
-    startWatcher();
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    view.show();
-    QByteArray expected("\n\n\n\n");
-    QTRY_COMPARE(m_script->recordedStdin(), expected);
-
-    choose(view, folder);
-    QTRY_COMPARE(view.listedPaths(), QStringList{folder});
-    QVERIFY(!view.isEmptyStateShown());
-    expected += line + '\n';
-    QTRY_COMPARE(m_script->recordedStdin(), expected);
-
-    // The same folder again is a second row, and listed twice.
-    choose(view, folder);
-    QTRY_COMPARE(view.listedPaths(), (QStringList{folder, folder}));
-    expected += line + line + '\n';
-    QTRY_COMPARE(m_script->recordedStdin(), expected);
-    // Saved by the main context on its own, without an explicit save.
-    QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 2);
-
-    QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
-    QTRY_COMPARE(view.listedPaths(), QStringList{folder});
-    expected += line + '\n';
-    QTRY_COMPARE(m_script->recordedStdin(), expected);
-
-    QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
-    QTRY_VERIFY(view.isEmptyStateShown());
-    expected += "\n\n";
-    QTRY_COMPARE(m_script->recordedStdin(), expected);
-    QTRY_COMPARE(m_store->container->newContext()->countDirectories().value_or(-1), 0);
-}
-
-void DirectoryViewTest::cancelledChooserChangesNothing()
-{
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    QSignalSpy pushed(&view, &DirectoryView::configurationPushed);
-    view.show();
-    QTest::mouseClick(view.addButton(), Qt::LeftButton);
-    QFileDialog* dialog = view.folderDialog();
-    QVERIFY(dialog);
-    dialog->selectFile(m_folders.path());
-    dialog->reject();
-    QCoreApplication::processEvents();
-    QVERIFY(view.listedPaths().isEmpty());
-    QCOMPARE(pushed.size(), 1); // the first showing only
-    QCOMPARE(m_store->container->mainContext().countDirectories().value_or(-1), 0);
-}
-
-// The watcher reads one path a line: such a folder cannot be sent, and its row says so instead of the
-// folder silently going unwatched. Its name shows the line feed as a token, on one line.
-void DirectoryViewTest::aFolderNameWithALineFeedIsShownAsNotWatched()
-{
-    m_store->addDirectories({u"/srv/a"_s, u"/srv/x\n/etc"_s});
-    startWatcher();
-    QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/srv/a\n\n"));
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    view.show();
-    QTRY_COMPARE(view.listedPaths().size(), 2);
-    const QList<QLabel*> notes = view.findChildren<QLabel*>(u"unwatchableNote"_s);
-    QCOMPARE(notes.size(), 1);
-    QVERIFY(notes.first()->isVisible());
-    QStringList shown;
-    for (const WrappedPathLabel* label : view.findChildren<WrappedPathLabel*>())
-        shown << label->text();
-    QVERIFY(shown.contains(u"/srv/x\u27E8U+000A\u27E9/etc"_s));
-}
-
-void DirectoryViewTest::longPathWrapsAndKeepsTheButtonAtTheEnd()
-{
-    QString path = u"/srv"_s;
-    for (int i = 0; i < 12; ++i) {
-        path += u"/segment-without-spaces-%1"_s.arg(i);
-    }
-    m_store->addDirectories({path});
-    m_notifier->authorized = true;
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    view.resize(420, 280);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QTRY_COMPARE(view.listedPaths(), QStringList{path});
-    auto* label = view.findChild<WrappedPathLabel*>();
-    QVERIFY(label);
-    QCOMPARE(label->text(), path);
-    QTRY_VERIFY(label->width() > 0);
-    const int lines = label->lineCount(label->width());
-    QVERIFY2(lines >= 3, qPrintable(QString::number(lines)));
-    // Tall enough for every line: nothing is cut off.
-    QVERIFY(label->height() >= lines * label->fontMetrics().lineSpacing() - 2);
-    QToolButton* remove = view.removeButton(0);
-    QVERIFY(remove);
-    // Icon-only buttons still have names for assistive technology.
-    QCOMPARE(remove->accessibleName(), u"Remove "_s + path);
-    QVERIFY(!view.addButton()->accessibleName().isEmpty());
-    const QPoint buttonRight = remove->mapTo(&view, QPoint(remove->width(), 0));
-    QVERIFY2(buttonRight.x() > view.width() - 30, qPrintable(QString::number(buttonRight.x())));
-    QVERIFY(label->mapTo(&view, QPoint(label->width(), 0)).x() <= remove->mapTo(&view, QPoint(0, 0)).x());
-}
-
-void DirectoryViewTest::permissionRow_data()
-{
-    QTest::addColumn<bool>("authorized");
-    QTest::newRow("not authorized") << false;
-    QTest::newRow("authorized") << true;
-}
-
-void DirectoryViewTest::permissionRow()
-{
-    QFETCH(bool, authorized);
-    m_notifier->authorized = authorized;
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    QVERIFY(!view.isPermissionRowShown());
-    view.show();
-    QTRY_COMPARE(m_notifier->checks, 1);
-    QTRY_COMPARE(view.isPermissionRowShown(), !authorized);
-    // Checked anew each time the window comes on screen.
-    m_notifier->authorized = !authorized;
-    view.hide();
-    view.show();
-    QTRY_COMPARE(m_notifier->checks, 2);
-    QTRY_COMPARE(view.isPermissionRowShown(), authorized);
-}
-
-void DirectoryViewTest::allowNotificationsPrintsTheAnswer_data()
-{
-    QTest::addColumn<bool>("grant");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QByteArray>("printed");
-    QTest::newRow("granted") << true << QString() << QByteArray("notifications enabled\n");
-    QTest::newRow("refused with a reason") << false << u"No notification service on the bus"_s
-                                           << QByteArray("No notification service on the bus\n");
-    QTest::newRow("refused silently") << false << QString() << QByteArray();
-}
-
-void DirectoryViewTest::allowNotificationsPrintsTheAnswer()
-{
-    QFETCH(bool, grant);
-    QFETCH(QString, error);
-    QFETCH(QByteArray, printed);
-    m_notifier->grant = grant;
-    m_notifier->error = error;
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    view.show();
-    QTRY_VERIFY(view.isPermissionRowShown());
-
-    // Standard output into a file while the button is pressed and the notifier answers.
-    QTemporaryFile out;
-    QVERIFY(out.open());
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    ::dup2(out.handle(), STDOUT_FILENO);
-    QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
-    // The stub answers on a queued call; one asked later is answered after it.
-    bool answered = false;
-    m_notifier->checkAuthorization([&](bool) { answered = true; });
-    const bool done = QTest::qWaitFor([&] { return answered; });
-    std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    QVERIFY(done);
-    // Standard output shared the file's offset: read from the start.
-    QVERIFY(out.seek(0));
-    QCOMPARE(out.readAll(), printed);
-    // The row stays until the window is shown again.
-    QVERIFY(view.isPermissionRowShown());
-}
-
-void DirectoryViewTest::ignoresAreListedAndRemovable()
-{
-    DirectoryView view(m_store->container.get(), m_notifier.get());
-    view.show();
-    IgnoreListView* ignores = view.ignoreList();
-    QVERIFY(ignores->isHidden());
-
-    // Added elsewhere (the panel) and saved: the window follows the store.
-    {
-        auto context = m_store->container->newContext();
-        QVERIFY(context->addIgnore(RuleIgnore(u"git_hook"_s, u"/w/a/pre-commit"_s, false)));
-        QVERIFY(context->addIgnore(RuleIgnore(u"npm\u202Eevil"_s, u"/w/b"_s, true)));
-    }
-    QTRY_VERIFY(ignores->isVisible());
-    QCOMPARE(ignores->listedTexts(), (QStringList{u"git_hook \u2014 /w/a/pre-commit"_s,
-                                                  u"npm\u27E8U+202E\u27E9evil \u2014 /w/b/"_s}));
-    QVERIFY(!ignores->removeButton(0)->accessibleName().isEmpty());
-
-    QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
-    QTRY_COMPARE(ignores->listedTexts().size(), 1);
-    const auto left = m_store->container->newContext()->fetchIgnores();
-    QVERIFY(left && left->size() == 1);
-    QCOMPARE(left->first().path(), u"/w/b"_s);
-
-    QTest::mouseClick(ignores->removeButton(0), Qt::LeftButton);
-    QTRY_VERIFY(ignores->isHidden());
-    QVERIFY(m_store->container->newContext()->fetchIgnores()->isEmpty());
-}
 
 QTEST_MAIN(DirectoryViewTest)
 #include "DirectoryViewTest.moc"
