@@ -7,9 +7,9 @@ ActivationPolicyController::ActivationPolicyController(QObject* parent)
 {
 }
 
-void ActivationPolicyController::setActivationPolicy(ActivationPolicy policy)
+void ActivationPolicyController::setActivationPolicy(ActivationPolicy /*policy*/)
 {
-    m_policy = policy;
+    // Nothing to switch without a Dock: a window shows in the task bar by itself.
 }
 
 void ActivationPolicyController::bringToFront(QWidget* window)

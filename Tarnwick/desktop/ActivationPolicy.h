@@ -1,9 +1,9 @@
 #pragma once
 
 // Whether the application shows itself as a regular application or only as its tray icon. Linux
-// desktops have no Dock, so the Linux backend records the policy (which makes it testable) and
-// windows are brought forward with raise() and activateWindow(). A macOS backend would call the
-// native activation-policy setter behind the same interface.
+// desktops have no Dock, so on Linux the policy changes nothing and windows are brought forward with
+// raise() and activateWindow(). A macOS backend would call the native activation-policy setter
+// behind the same interface.
 
 #include <QObject>
 
@@ -17,13 +17,8 @@ class ActivationPolicyController : public QObject
 public:
     explicit ActivationPolicyController(QObject* parent = nullptr);
 
-    ActivationPolicy activationPolicy() const { return m_policy; }
     void setActivationPolicy(ActivationPolicy policy);
 
     // Brings `window` to the front as the key window and activates the application.
     static void bringToFront(QWidget* window);
-
-private:
-    // Before the first event the application is a tray application.
-    ActivationPolicy m_policy = ActivationPolicy::Accessory;
 };

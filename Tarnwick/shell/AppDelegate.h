@@ -42,7 +42,6 @@ public:
     // summary of many alerts (no path, no rule) asks for the findings panel instead.
     void handleNotificationActivated(const QString& path, const QString& rule);
 
-    ActivationPolicyController& activation() { return m_activation; }
     QWidget* directoryWindow() const { return m_directoryWindow; }
     QWidget* fileViewerWindow(const PersistentIdentifier& id) const { return m_fileViewerWindows.value(id); }
     qsizetype fileViewerWindowCount() const { return m_fileViewerWindows.size(); }
