@@ -56,25 +56,20 @@ private slots:
         QTest::addColumn<StoredDirectories>("directories");
         QTest::addColumn<QByteArray>("bytes");
 
-        QTest::newRow("one watched, one with both flags off")
-            << StoredDirectories{{"file:///a", true, false}, {"file:///b", false, false}}
-            << QByteArray("/a\n\n");
-        QTest::newRow("two watched, store order")
-            << StoredDirectories{{"file:///a", true, false}, {"file:///c", true, false}}
-            << QByteArray("/a\n/c\n\n");
-        QTest::newRow("none stored") << StoredDirectories{} << QByteArray("\n\n");
+        // Watched when either flag is on (new files, new directories), in store order.
+        QTest::newRow("selection in store order") << StoredDirectories{{"file:///a", true, false},
+                                                                       {"file:///b", false, false},
+                                                                       {"file:///d", false, true}}
+                                                  << QByteArray("/a\n/d\n\n");
         QTest::newRow("none selected")
             << StoredDirectories{{"file:///b", false, false}} << QByteArray("\n\n");
-        QTest::newRow("only new directories watched")
-            << StoredDirectories{{"file:///d", false, true}} << QByteArray("/d\n\n");
         QTest::newRow("unescaped, no trailing slash")
             << StoredDirectories{{"file:///home/u/my%20code/", true, false}, {"file:///h%C3%A9", true, false}}
             << QByteArray("/home/u/my code\n/h\xc3\xa9\n\n");
         // A line feed cannot be written in this format: that directory is left out, the others are sent.
-        QTest::newRow("path with a line feed left out") << StoredDirectories{{"file:///a", true, false},
-                                                                             {"file:///x%0Ay", true, false},
-                                                                             {"file:///c", true, false}}
-                                                        << QByteArray("/a\n/c\n\n");
+        QTest::newRow("path with a line feed left out")
+            << StoredDirectories{{"file:///a", true, false}, {"file:///x%0Ay", true, false}}
+            << QByteArray("/a\n\n");
     }
 
     void configurationBytes()
