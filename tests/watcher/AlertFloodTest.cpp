@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Each step: at time t (ms), an alert of a severity; expected: shown on its own, or gathered.
 struct Step
 {
@@ -37,10 +39,8 @@ private slots:
         QFETCH(Steps, steps);
         AlertFlood flood(3, 1000);
         for (qsizetype i = 0; i < steps.size(); ++i) {
-            const bool shown = flood.admit(QStringLiteral("critical"), QStringLiteral("r"),
-                                           QStringLiteral("/p"), steps[i].at);
-            QVERIFY2(shown == steps[i].shown,
-                     qPrintable(QStringLiteral("step %1 at %2 ms").arg(i).arg(steps[i].at)));
+            const bool shown = flood.admit(u"critical"_s, u"r"_s, u"/p"_s, steps[i].at);
+            QVERIFY2(shown == steps[i].shown, qPrintable(u"step %1 at %2 ms"_s.arg(i).arg(steps[i].at)));
         }
     }
 
@@ -48,9 +48,7 @@ private slots:
     void newFloodStartsANewSummary()
     {
         AlertFlood flood(1, 1000);
-        const auto admit = [&](qint64 at) {
-            return flood.admit(QStringLiteral("high"), QStringLiteral("r"), QStringLiteral("/p"), at);
-        };
+        const auto admit = [&](qint64 at) { return flood.admit(u"high"_s, u"r"_s, u"/p"_s, at); };
         QVERIFY(admit(0));
         QVERIFY(!admit(1));
         QVERIFY(!admit(2));

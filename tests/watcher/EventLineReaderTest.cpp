@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using Chunks = QList<QByteArray>;
 using Lines = QList<QByteArray>;
 
@@ -73,8 +75,7 @@ private slots:
                 got += reader.feed(stream.sliced(first, second - first));
                 got += reader.feed(stream.sliced(second));
                 got += reader.finish();
-                QVERIFY2(got == expected,
-                         qPrintable(QStringLiteral("split at %1, %2").arg(first).arg(second)));
+                QVERIFY2(got == expected, qPrintable(u"split at %1, %2"_s.arg(first).arg(second)));
             }
         }
     }

@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace tw::test;
 using EventLists = QList<QStringList>; // the paths of each delivered list
 
@@ -17,13 +19,11 @@ private slots:
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<EventLists>("lists");
 
-        const QByteArray a = eventLine(QStringLiteral("/a"));
-        const QByteArray b = eventLine(QStringLiteral("/b"));
-        const QByteArray c = eventLine(QStringLiteral("/c"));
-        auto write = [](const QByteArray& bytes) {
-            return QStringLiteral("write ") + QString::fromUtf8(bytes);
-        };
-        const QString pause = QStringLiteral("sleep 80");
+        const QByteArray a = eventLine(u"/a"_s);
+        const QByteArray b = eventLine(u"/b"_s);
+        const QByteArray c = eventLine(u"/c"_s);
+        auto write = [](const QByteArray& bytes) { return u"write "_s + QString::fromUtf8(bytes); };
+        const QString pause = u"sleep 80"_s;
 
         QTest::newRow("line split in the middle")
             << QStringList{write(a.first(20)), pause, write(a.sliced(20) + "\\n")} << EventLists{{"/a"}};
@@ -31,8 +31,8 @@ private slots:
             << QStringList{write(a + "\\n" + b + "\\n" + c + "\\n")} << EventLists{{"/a", "/b", "/c"}};
         // Which lines are bad is EventLineReaderTest's and WatchEventTest's; here: they cost only themselves.
         QTest::newRow("empty, undecodable and not UTF-8 lines skipped, the rest kept")
-            << QStringList{write("\\n\\n{}\\nnot json\\n" + a + "\\n" +
-                                 eventLine(QStringLiteral("/bad\\xff")) + "\\n" + b + "\\n")}
+            << QStringList{write("\\n\\n{}\\nnot json\\n" + a + "\\n" + eventLine(u"/bad\\xff"_s) + "\\n" +
+                                 b + "\\n")}
             << EventLists{{"/a", "/b"}};
         QTest::newRow("huge line dropped, the next one kept")
             << QStringList{write(a + "\\n"), pause, write(QByteArray(1500000, 'x') + "\\n"), pause,
@@ -41,7 +41,7 @@ private slots:
         QTest::newRow("final line without line feed delivered at the end")
             << QStringList{write(a + "\\n"), pause, write(b)} << EventLists{{"/a"}, {"/b"}};
         QTest::newRow("final line without line feed, watcher crashes")
-            << QStringList{write(a), QStringLiteral("exit 9")} << EventLists{{"/a"}};
+            << QStringList{write(a), u"exit 9"_s} << EventLists{{"/a"}};
     }
 
     void realChildProcess()

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using tw::test::DesktopSession;
 using Shown = QList<DesktopSession::Notification>;
 
@@ -32,15 +34,14 @@ public:
     void reply(qsizetype index, uint id) { m_bus.send(pending[index].createReply(QVariant::fromValue(id))); }
     void sendSignal(const QString& name, const QVariantList& arguments)
     {
-        QDBusMessage signal =
-            QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                       QStringLiteral("org.freedesktop.Notifications"), name);
+        QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
+                                                         u"org.freedesktop.Notifications"_s, name);
         signal.setArguments(arguments);
         m_bus.send(signal);
     }
 
 public slots:
-    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+    QStringList GetCapabilities() { return {u"actions"_s, u"body"_s}; }
 
     uint Notify(const QString&, uint, const QString&, const QString&, const QString& body, const QStringList&,
                 const QVariantMap&, int, const QDBusMessage& message)
@@ -80,55 +81,35 @@ private slots:
         m_desktop.reset();
     }
 
-    void alertAsShown_data()
-    {
-        QTest::addColumn<QString>("severity");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QString>("urgency");
-        QTest::newRow("critical") << "critical"
-                                  << "/home/u/p/.git/hooks/pre-commit" << QStringLiteral("\u26D4 Critical: r")
-                                  << "/home/u/p/.git/hooks/pre-commit"
-                                  << "CRITICAL";
-        // A file name must not be read as markup by the daemon: it is sent escaped.
-        QTest::newRow("high, markup characters in the path")
-            << "high"
-            << "/tmp/a&b/<i>x</i>.sh" << QStringLiteral("\u2757 High: r")
-            << "/tmp/a&amp;b/&lt;i&gt;x&lt;/i&gt;.sh"
-            << "NORMAL";
-    }
-
-    void alertAsShown()
-    {
-        QFETCH(QString, severity);
-        QFETCH(QString, path);
-        m_intake->postAlert(QStringLiteral("r"), severity, path);
-        const Shown shown = waitForNotifications(1);
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].appName, QStringLiteral("Tarnwick"));
-        QTEST(shown[0].summary, "summary");
-        QTEST(shown[0].body, "body");
-        QTEST(shown[0].urgency, "urgency");
-        QCOMPARE(shown[0].actions, QStringList{QStringLiteral("default")});
-    }
-
-    void clickReportsPathAndRuleAndClosedAreForgotten()
+    // How an alert looks on the desktop; a click on it names its path and rule. A file name must not be
+    // read as markup by the daemon: it is sent escaped.
+    void alertsAreShownAndClicked()
     {
         QSignalSpy activated(m_notifier.get(), &Notifier::activated);
-        m_intake->postAlert(QStringLiteral("rule-one"), QStringLiteral("critical"), QStringLiteral("/first"));
+        m_intake->postAlert(u"rule-one"_s, u"critical"_s, u"/first"_s);
         waitForNotifications(1);
-        m_intake->postAlert(QStringLiteral("rule-two"), QStringLiteral("high"), QStringLiteral("/second"));
-        QCOMPARE(waitForNotifications(2).size(), 2);
+        m_intake->postAlert(u"rule-two"_s, u"high"_s, u"/tmp/a&b/<i>x</i>.sh"_s);
+        const Shown shown = waitForNotifications(2);
+        QCOMPARE(shown.size(), 2);
+        for (const auto& n : shown) {
+            QCOMPARE(n.appName, u"Tarnwick"_s);
+            QCOMPARE(n.actions, QStringList{u"default"_s});
+        }
+        QCOMPARE(shown[0].summary, u"\u26D4 Critical: rule-one"_s);
+        QCOMPARE(shown[0].body, u"/first"_s);
+        QCOMPARE(shown[0].urgency, u"CRITICAL"_s);
+        QCOMPARE(shown[1].summary, u"\u2757 High: rule-two"_s);
+        QCOMPARE(shown[1].body, u"/tmp/a&amp;b/&lt;i&gt;x&lt;/i&gt;.sh"_s);
+        QCOMPARE(shown[1].urgency, u"NORMAL"_s);
         QTRY_COMPARE(m_notifier->openNotificationCount(), 2);
 
         // Position 0 is the oldest notification on screen.
-        QCOMPARE(m_desktop->dunstctl({QStringLiteral("action"), QStringLiteral("0")}), 0);
+        QCOMPARE(m_desktop->dunstctl({u"action"_s, u"0"_s}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(activated.size(), 1, 10000);
-        QCOMPARE(activated[0][0].toString(), QStringLiteral("/first"));
-        QCOMPARE(activated[0][1].toString(), QStringLiteral("rule-one"));
+        QCOMPARE(activated[0][0].toString(), u"/first"_s);
+        QCOMPARE(activated[0][1].toString(), u"rule-one"_s);
 
-        QCOMPARE(m_desktop->dunstctl({QStringLiteral("close-all")}), 0);
+        QCOMPARE(m_desktop->dunstctl({u"close-all"_s}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_notifier->openNotificationCount(), 0, 10000);
     }
 
@@ -160,38 +141,37 @@ private slots:
         int posted = 0;
         for (const int more : {15, 20}) {
             for (; posted < bound + more; ++posted)
-                m_intake->postAlert(QStringLiteral("r"), QStringLiteral("critical"), QStringLiteral("/f"));
+                m_intake->postAlert(u"r"_s, u"critical"_s, u"/f"_s);
             QTRY_VERIFY_WITH_TIMEOUT(
                 (shown = m_desktop->notifications(),
-                 !shown.isEmpty() &&
-                     shown.last().summary == QStringLiteral("\u26D4 %1 more alerts").arg(more)),
+                 !shown.isEmpty() && shown.last().summary == u"\u26D4 %1 more alerts"_s.arg(more)),
                 10000);
         }
         QSet<uint> ids;
         for (const auto& n : shown)
             ids.insert(n.id);
         QCOMPARE(ids.size(), bound + 1);
-        QCOMPARE(shown.last().urgency, QStringLiteral("CRITICAL"));
+        QCOMPARE(shown.last().urgency, u"CRITICAL"_s);
     }
 
     void clickBeforeTheIdReplyIsNotLost()
     {
         startControlledServer();
         QSignalSpy activated(m_notifier.get(), &Notifier::activated);
-        m_notifier->notify(alertAbout(QStringLiteral("/p")));
+        m_notifier->notify(alertAbout(u"/p"_s));
         QTRY_COMPARE(m_server->pending.size(), 1);
 
         // The daemon's signals are sent before its reply, so they arrive first.
-        m_server->sendSignal(QStringLiteral("ActionInvoked"), {uint(7), QStringLiteral("default")});
+        m_server->sendSignal(u"ActionInvoked"_s, {uint(7), u"default"_s});
         m_server->reply(0, 7);
         QTRY_COMPARE(activated.size(), 1);
-        QCOMPARE(activated[0][0].toString(), QStringLiteral("/p"));
-        QCOMPARE(activated[0][1].toString(), QStringLiteral("r"));
+        QCOMPARE(activated[0][0].toString(), u"/p"_s);
+        QCOMPARE(activated[0][1].toString(), u"r"_s);
         QCOMPARE(m_notifier->openNotificationCount(), 1);
 
         // Signals about another application's notifications change nothing.
-        m_server->sendSignal(QStringLiteral("ActionInvoked"), {uint(8), QStringLiteral("default")});
-        m_server->sendSignal(QStringLiteral("NotificationClosed"), {uint(7), uint(2)});
+        m_server->sendSignal(u"ActionInvoked"_s, {uint(8), u"default"_s});
+        m_server->sendSignal(u"NotificationClosed"_s, {uint(7), uint(2)});
         QTRY_COMPARE(m_notifier->openNotificationCount(), 0);
         QCOMPARE(activated.size(), 1);
     }
@@ -205,19 +185,19 @@ private slots:
         QTRY_VERIFY(!m_notifier->escapesBody());
         QElapsedTimer clock;
         clock.start();
-        m_notifier->notify(alertAbout(QStringLiteral("/a&b/<c>")));
+        m_notifier->notify(alertAbout(u"/a&b/<c>"_s));
         std::optional<bool> authorized;
         m_notifier->checkAuthorization([&](bool ok) { authorized = ok; });
         QVERIFY(clock.elapsed() < 5000);
-        QTRY_COMPARE(m_server->bodies, QStringList{QStringLiteral("/a&b/<c>")});
+        QTRY_COMPARE(m_server->bodies, QStringList{u"/a&b/<c>"_s});
         QTRY_VERIFY(authorized.has_value());
         QVERIFY(*authorized);
         QCOMPARE(m_notifier->openNotificationCount(), 0);
     }
 
 private:
-    static inline const QString client = QStringLiteral("notification-test-client");
-    static inline const QString server = QStringLiteral("notification-test-server");
+    static inline const QString client = u"notification-test-client"_s;
+    static inline const QString server = u"notification-test-server"_s;
 
     Shown waitForNotifications(qsizetype count)
     {
@@ -244,21 +224,16 @@ private:
         QDBusConnection bus = QDBusConnection::connectToBus(m_desktop->busAddress(), server);
         QVERIFY2(bus.isConnected(), qPrintable(bus.lastError().message()));
         m_server = std::make_unique<ControlledServer>(bus);
-        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), m_server.get(),
+        QVERIFY(bus.registerObject(u"/org/freedesktop/Notifications"_s, m_server.get(),
                                    QDBusConnection::ExportAllSlots));
-        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        QVERIFY(bus.registerService(u"org.freedesktop.Notifications"_s));
         connectNotifier();
     }
 
     // An alert of rule "r" about `path`, as the intake would hand it over.
     static Notifier::Notification alertAbout(const QString& path)
     {
-        return {QStringLiteral("\u2757 High: r"),
-                path,
-                Notifier::Urgency::Normal,
-                path,
-                QStringLiteral("r"),
-                QString()};
+        return {u"\u2757 High: r"_s, path, Notifier::Urgency::Normal, path, u"r"_s, QString()};
     }
 
     std::unique_ptr<DesktopSession> m_desktop;

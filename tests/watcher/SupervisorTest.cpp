@@ -15,6 +15,8 @@
 
 #include <signal.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace tw::test;
 
 struct StoredDirectory
@@ -99,8 +101,8 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, executable);
-        const QString path = content.isEmpty() ? m_dir->filePath(QStringLiteral("twwatch"))
-                                               : writeProgram(QStringLiteral("twwatch"), content, executable);
+        const QString path = content.isEmpty() ? m_dir->filePath(u"twwatch"_s)
+                                               : writeProgram(u"twwatch"_s, content, executable);
         QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
         QSignalSpy pipe(&WatcherStatus::shared(), &WatcherStatus::inputPipeChanged);
         WatcherSupervisor supervisor;
@@ -149,16 +151,16 @@ private slots:
 
     void quitIsNotRestartedAndGetsNoMoreInput()
     {
-        WatcherSupervisor& supervisor = supervise({QStringLiteral("await 2"), QStringLiteral("exit 0")});
+        WatcherSupervisor& supervisor = supervise({u"await 2"_s, u"exit 0"_s});
         supervisor.launchWatcher();
         QTRY_VERIFY(supervisor.process() && supervisor.process()->state() == QProcess::NotRunning);
         QTRY_VERIFY(!WatcherStatus::shared().isRunning());
         QVERIFY(!supervisor.restartPending());
 
-        WatcherStatus::shared().sendDirectories({QStringLiteral("/late")});
+        WatcherStatus::shared().sendDirectories({u"/late"_s});
         // Even with the flag claiming otherwise, an ended process gets no bytes.
         WatcherStatus::shared().setRunning(true);
-        WatcherStatus::shared().sendDirectories({QStringLiteral("/late")});
+        WatcherStatus::shared().sendDirectories({u"/late"_s});
         QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
         QCOMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
         WatcherStatus::shared().setRunning(false);
@@ -167,29 +169,26 @@ private slots:
     void eventsFromTheWatcherReachTheSignal()
     {
         WatcherSupervisor& supervisor =
-            supervise({QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/x")) + "\\n"),
-                       QStringLiteral("sleep 50"),
-                       QStringLiteral("write ") + QString::fromUtf8(eventLine(QStringLiteral("/y"))),
-                       QStringLiteral("exit 0")});
+            supervise({u"write "_s + QString::fromUtf8(eventLine(u"/x"_s) + "\\n"), u"sleep 50"_s,
+                       u"write "_s + QString::fromUtf8(eventLine(u"/y"_s)), u"exit 0"_s});
         QStringList paths;
         connect(&supervisor, &WatcherSupervisor::eventsRead, this, [&](const QList<WatchEvent>& events) {
             for (const WatchEvent& event : events)
                 paths.append(event.path);
         });
         supervisor.launchWatcher();
-        QTRY_COMPARE(paths, (QStringList{QStringLiteral("/x"), QStringLiteral("/y")}));
+        QTRY_COMPARE(paths, (QStringList{u"/x"_s, u"/y"_s}));
     }
 
     void watcherThatStopsReadingRaisesNoSignal()
     {
         // It takes the first configuration, closes its input and keeps running.
-        WatcherSupervisor& supervisor =
-            supervise({QStringLiteral("stdin-limit 2"), QStringLiteral("sleep 8000")});
+        WatcherSupervisor& supervisor = supervise({u"stdin-limit 2"_s, u"sleep 8000"_s});
         supervisor.launchWatcher();
         QTRY_COMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
 
         // Writing into the closed pipe fails quietly: no SIGPIPE ends this process, the watcher runs on.
-        QTRY_VERIFY_WITH_TIMEOUT((WatcherStatus::shared().sendDirectories({QStringLiteral("/again")}),
+        QTRY_VERIFY_WITH_TIMEOUT((WatcherStatus::shared().sendDirectories({u"/again"_s}),
                                   supervisor.process()->error() == QProcess::WriteError),
                                  10000);
         QCOMPARE(supervisor.process()->state(), QProcess::Running);
@@ -255,8 +254,7 @@ private slots:
     // Each watcher takes its configuration and then ends, as a crash would.
     void repeatedFailuresTellTheUserOnceAndKeepTrying()
     {
-        WatcherSupervisor& supervisor =
-            supervise({QStringLiteral("await 4"), QStringLiteral("exit 3")}, {{"file:///w", true, false}});
+        WatcherSupervisor& supervisor = supervise({u"await 4"_s, u"exit 3"_s}, {{"file:///w", true, false}});
         StubNotifier notifier;
         supervisor.setNotifier(&notifier);
         QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
@@ -284,12 +282,12 @@ private slots:
 
     void launchThatFailsWhileARestartWaitsKeepsTrying()
     {
-        WatcherSupervisor& supervisor = supervise({QStringLiteral("exit 3")});
+        WatcherSupervisor& supervisor = supervise({u"exit 3"_s});
         supervisor.launchUnlessRunning();
         QTRY_VERIFY(supervisor.restartPending());
 
         // The panel opens meanwhile and asks for a watcher, which cannot start (mid-upgrade, say).
-        supervisor.setExecutable(writeProgram(QStringLiteral("broken"), "#!/nonexistent/interpreter\n"));
+        supervisor.setExecutable(writeProgram(u"broken"_s, "#!/nonexistent/interpreter\n"));
         supervisor.launchUnlessRunning();
         QVERIFY(!supervisor.restartPending());
         QTRY_VERIFY(supervisor.restartPending());
@@ -312,7 +310,7 @@ private:
 void SupervisorTest::openStore(const StoredDirectories& directories)
 {
     QString error;
-    m_store = ModelContainer::open(m_dir->filePath(QStringLiteral("store.sqlite")), &error);
+    m_store = ModelContainer::open(m_dir->filePath(u"store.sqlite"_s), &error);
     QVERIFY2(m_store, qPrintable(error));
     auto context = m_store->newContext();
     for (const StoredDirectory& stored : directories) {

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class WatchEventTest : public QObject
 {
     Q_OBJECT
@@ -23,10 +25,10 @@ void WatchEventTest::decode_data()
     QTest::addColumn<QString>("rule");
     QTest::addColumn<QString>("severity");
 
-    const QStringList created{QStringLiteral("created")};
-    auto ok = [&](const char* name, QByteArray line, QString path = QStringLiteral("/p"),
-                  QStringList types = {QStringLiteral("created")}, QString rule = QStringLiteral("r"),
-                  QString severity = QStringLiteral("critical")) {
+    const QStringList created{u"created"_s};
+    auto ok = [&](const char* name, QByteArray line, QString path = u"/p"_s,
+                  QStringList types = {u"created"_s}, QString rule = u"r"_s,
+                  QString severity = u"critical"_s) {
         QTest::newRow(name) << line << true << path << types << rule << severity;
     };
     auto bad = [&](const char* name, QByteArray line) {
@@ -39,15 +41,13 @@ void WatchEventTest::decode_data()
        "\"/p\" } \t");
     ok("extra keys ignored",
        R"({"Path":"/q","path":"/p","types":["created"],"rule":"r","severity":"critical","x":null})");
-    ok("empty types", R"({"path":"/p","types":[],"rule":"r","severity":"critical"})", QStringLiteral("/p"),
-       {});
+    ok("empty types", R"({"path":"/p","types":[],"rule":"r","severity":"critical"})", u"/p"_s, {});
     ok("several types in order, unknown severity kept as is",
-       R"({"path":"/p","types":["modified","created"],"rule":"r","severity":"Critical "})",
-       QStringLiteral("/p"), {QStringLiteral("modified"), QStringLiteral("created")}, QStringLiteral("r"),
-       QStringLiteral("Critical "));
+       R"({"path":"/p","types":["modified","created"],"rule":"r","severity":"Critical "})", u"/p"_s,
+       {u"modified"_s, u"created"_s}, u"r"_s, u"Critical "_s);
     ok("escapes and non-ASCII",
        R"({"path":"/h\u00e9/\"q\"\n","types":["created"],"rule":"r\u26d4","severity":"critical"})",
-       QStringLiteral("/h\u00e9/\"q\"\n"), created, QStringLiteral("r\u26D4"));
+       u"/h\u00e9/\"q\"\n"_s, created, u"r\u26D4"_s);
 
     bad("empty line", "");
     bad("not JSON", "hello");
@@ -58,8 +58,8 @@ void WatchEventTest::decode_data()
     bad("control character between tokens",
         "{\"path\":\"/p\",\x01\"types\":[],\"rule\":\"r\",\"severity\":\"c\"}");
     ok("escaped quote and backslash at the end of strings",
-       R"({"path":"/a\\","types":["created"],"rule":"r\"","severity":"critical"})", QStringLiteral("/a\\"),
-       created, QStringLiteral("r\""));
+       R"({"path":"/a\\","types":["created"],"rule":"r\"","severity":"critical"})", u"/a\\"_s, created,
+       u"r\""_s);
 
     bad("path a number", R"({"path":1,"types":["created"],"rule":"r","severity":"critical"})");
     bad("types a string", R"({"path":"/p","types":"created","rule":"r","severity":"critical"})");
@@ -106,7 +106,7 @@ void WatchEventTest::pathBytesGiveTheExactName()
         decodeWatchEvent(R"({"path":"/caf\uFFFD","types":[],"rule":"r","severity":"critical","pathBytes":")" +
                          pathBytes + R"("})");
     QVERIFY(event);
-    QCOMPARE(event->path, QStringLiteral("/caf\uFFFD"));
+    QCOMPARE(event->path, u"/caf\uFFFD"_s);
     QCOMPARE(event->pathBytes, kept);
 }
 
@@ -115,7 +115,7 @@ void WatchEventTest::explanationKeys_data()
     QTest::addColumn<QByteArray>("extra");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QList<int>>("lines");
-    const QString runs = QStringLiteral("Runs a payload");
+    const QString runs = u"Runs a payload"_s;
     QTest::newRow("neither key") << QByteArray() << QString() << QList<int>{};
     QTest::newRow("both") << QByteArray(R"(,"description":"Runs a payload","lines":[3,7,40])") << runs
                           << QList<int>{3, 7, 40};
@@ -147,8 +147,8 @@ void WatchEventTest::explanationKeys()
     const std::optional<WatchEvent> event = decodeWatchEvent(
         R"({"path":"/p","types":["created"],"rule":"r","severity":"critical")" + extra + "}");
     QVERIFY(event);
-    QCOMPARE(event->path, QStringLiteral("/p"));
-    QCOMPARE(event->rule, QStringLiteral("r"));
+    QCOMPARE(event->path, u"/p"_s);
+    QCOMPARE(event->rule, u"r"_s);
     QCOMPARE(event->description, description);
     QCOMPARE(event->lines, lines);
 }
