@@ -23,8 +23,7 @@ bool WatchLine::hasType(std::string_view word) const
 
 WatchLine decodeWatchLine(std::string raw)
 {
-    WatchLine line;
-    line.raw = std::move(raw);
+    WatchLine line{.raw = std::move(raw)};
     const auto json = nlohmann::json::parse(line.raw, nullptr, false);
     WatchLine event = line;
     try {
@@ -93,30 +92,23 @@ void Watcher::readOutput()
 {
     std::string pending;
     char buffer[65536];
-    while (true) {
-        int fd;
-        {
-            std::lock_guard lock(m_mutex);
-            fd = m_out;
-        }
-        if (fd < 0)
-            return;
+    std::unique_lock lock(m_mutex);
+    while (m_out >= 0) {
         if (m_paused) {
             // Paused for good: the pipe fills up until the output is closed.
-            std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [&] { return m_out < 0; });
             return;
         }
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
+        pollfd p{m_out, POLLIN, 0};
+        lock.unlock();
+        const bool ready = ::poll(&p, 1, 50) > 0;
+        lock.lock();
+        if (!ready || m_out < 0)
             continue;
-        std::lock_guard lock(m_mutex);
-        if (m_out < 0)
-            return;
         const ssize_t n = ::read(m_out, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
             ::close(m_out);
             m_out = -1;
             return;
