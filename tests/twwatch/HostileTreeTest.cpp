@@ -64,9 +64,7 @@ TEST(TwwatchHostileTree, HookPlantedWhileItsFolderIsClosedIsReported)
         fs::create_directories(root);
         if (geteuid() == 0)
             shell("chown -R 65534:65534 . && chmod 755 .", base.path());
-        WatcherSetup setup;
-        setup.runAsUid = nobody;
-        Watcher watcher(setup);
+        Watcher watcher({.runAsUid = nobody});
         ASSERT_TRUE(watcher.watch({root}));
 
         asUser(c.plant, root);
@@ -84,7 +82,7 @@ TEST(TwwatchHostileTree, HookPlantedWhileItsFolderIsClosedIsReported)
                 EXPECT_TRUE(l.rule == "permission_denied" && l.severity == "warning") << l.raw;
         }
         asUser("chmod 755 .git", root);
-        EXPECT_TRUE(watcher.waitForPaths({hook}));
+        EXPECT_TRUE(watcher.sees(hook));
     }
 }
 
