@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(pipe.size(), 0);
     }
 
-    void runningWatcherIsNotLaunchedAgainButCanBeReplaced()
+    void runningWatcherIsNotLaunchedAgainButReplacedWhenForcedOrKilled()
     {
         WatcherSupervisor& supervisor =
             supervise({}, {{"file:///w", true, false}}); // runs until its input ends
@@ -146,6 +146,14 @@ private slots:
         QVERIFY(WatcherStatus::shared().isRunning());
         QCOMPARE(running.size(), 0);
         QCOMPARE(supervisor.process()->state(), QProcess::Running);
+
+        // Killed, it is replaced and configured again; one crash is not yet a failure to tell.
+        QCOMPARE(::kill(pid_t(supervisor.process()->processId()), SIGKILL), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 3, 2000);
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/w\n\n/w\n\n/w\n\n"));
+        QVERIFY(WatcherStatus::shared().isRunning());
+        QVERIFY(!WatcherStatus::shared().isFailing());
+        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
     }
 
     // Its events reach the signal (how lines are framed: FramingTest); its end is a quit, not a failure.
@@ -220,28 +228,6 @@ private slots:
         }
         QCOMPARE(gotDelays, delays);
         QCOMPARE(gotTold, told);
-    }
-
-    void killedWatcherIsReplacedAndConfigured()
-    {
-        QTemporaryDir watched;
-        openStore({{QUrl::fromLocalFile(watched.path()).toString(), true, false}});
-        WatcherSupervisor supervisor;
-        supervisor.setExecutable(QStringLiteral(TW_BIN_DIR "/twwatch"));
-        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-        supervisor.launchUnlessRunning();
-        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 1, 20000);
-        const qint64 first = supervisor.process()->processId();
-        QVERIFY(first > 0);
-
-        QCOMPARE(::kill(pid_t(first), SIGKILL), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(launched.size(), 2, 2000);
-        QVERIFY(supervisor.process()->processId() != first);
-        QVERIFY(WatcherStatus::shared().isRunning());
-        QVERIFY(!WatcherStatus::shared().isFailing());
-        // The new watcher got the configuration: it reads it and waits for more instead of ending.
-        QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
-        QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
     }
 
     // Each watcher takes its configuration and then ends, as a crash would.
