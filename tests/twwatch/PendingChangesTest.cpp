@@ -90,38 +90,32 @@ TEST(TwwatchPendingChanges, BoundedAndUrgentPathsFirst)
     EXPECT_FALSE(pending.full());
 }
 
-TEST(TwwatchUrgentPaths, HooksConfigAndManifestsOnly)
+// Hooks, git's configuration and manifests jump the queue; git's object store is never watched.
+TEST(TwwatchPathClasses, UrgentAndPruned)
 {
     struct Case
     {
         const char* path;
         bool urgent;
-    } cases[] = {
-        {"/p/.git/hooks/pre-commit", true},    {"/p/.git/config", true}, {"/p/package.json", true},
-        {"/p/.github/workflows/ci.yml", true}, {"/p/CLAUDE.md", true},   {"/p/src/index.js", false},
-        {"/p/.git/refs/heads/main", false},    {"/p/README.md", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(isUrgentPath(c.path), c.urgent) << c.path;
-}
-
-TEST(TwwatchExclusions, PrunedDirectories)
-{
-    struct Case
-    {
-        const char* path;
         bool pruned;
     } cases[] = {
-        {"/p/.git/objects", true},
-        {"/p/.git/modules/sub/objects", true},
-        {"/p/.git/hooks", false},
-        {"/p/.git/refs", false},
-        {"/p/objects", false},
-        {"/p/src/.git-not/objects", false},
-        {"/p/.git/modules/objects", false},
+        {"/p/.git/hooks/pre-commit", true, false},
+        {"/p/.git/config", true, false},
+        {"/p/package.json", true, false},
+        {"/p/.github/workflows/ci.yml", true, false},
+        {"/p/CLAUDE.md", true, false},
+        {"/p/src/index.js", false, false},
+        {"/p/.git/refs/heads/main", false, false},
+        {"/p/.git/objects", false, true},
+        {"/p/.git/modules/sub/objects", false, true},
+        {"/p/objects", false, false},
+        {"/p/src/.git-not/objects", false, false},
+        {"/p/.git/modules/objects", false, false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
+        EXPECT_EQ(isUrgentPath(c.path), c.urgent) << c.path;
         EXPECT_EQ(isPrunedDirectory(c.path), c.pruned) << c.path;
+    }
     EXPECT_TRUE(isPrunedDirectory("/p/.git", "objects"));
     EXPECT_FALSE(isPrunedDirectory("/p/.git", "hooks"));
 }
