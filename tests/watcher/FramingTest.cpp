@@ -23,10 +23,12 @@ private slots:
         const QByteArray b = eventLine(u"/b"_s);
         const QByteArray c = eventLine(u"/c"_s);
         auto write = [](const QByteArray& bytes) { return u"write "_s + QString::fromUtf8(bytes); };
-        const QString pause = u"sleep 80"_s;
+        // The test answers each read of the output with a byte: a write after "await n" comes in a read of
+        // its own once n reads have happened.
+        const QString read1 = u"await 1"_s;
 
         QTest::newRow("line split in the middle")
-            << QStringList{write(a.first(20)), pause, write(a.sliced(20) + "\\n")} << EventLists{{"/a"}};
+            << QStringList{write(a.first(20)), read1, write(a.sliced(20) + "\\n")} << EventLists{{"/a"}};
         QTest::newRow("many lines in one write arrive as one list")
             << QStringList{write(a + "\\n" + b + "\\n" + c + "\\n")} << EventLists{{"/a", "/b", "/c"}};
         // Which lines are bad is EventLineReaderTest's and WatchEventTest's; here: they cost only themselves.
@@ -35,11 +37,11 @@ private slots:
                                  b + "\\n")}
             << EventLists{{"/a", "/b"}};
         QTest::newRow("huge line dropped, the next one kept")
-            << QStringList{write(a + "\\n"), pause, write(QByteArray(1500000, 'x') + "\\n"), pause,
+            << QStringList{write(a + "\\n"), read1, write(QByteArray(1500000, 'x') + "\\n"), u"await 2"_s,
                            write(b + "\\n")}
             << EventLists{{"/a"}, {"/b"}};
         QTest::newRow("final line without line feed delivered at the end")
-            << QStringList{write(a + "\\n"), pause, write(b)} << EventLists{{"/a"}, {"/b"}};
+            << QStringList{write(a + "\\n"), read1, write(b)} << EventLists{{"/a"}, {"/b"}};
         QTest::newRow("final line without line feed, watcher crashes")
             << QStringList{write(a), u"exit 9"_s} << EventLists{{"/a"}};
     }
@@ -49,7 +51,7 @@ private slots:
         QFETCH(QStringList, script);
         QFETCH(EventLists, lists);
 
-        WatcherScript watcherScript(script);
+        WatcherScript watcherScript(script + QStringList{u"exit 0"_s});
         QProcess process;
         watcherScript.exportToEnvironment(); // inherited by the child
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -63,9 +65,9 @@ private slots:
                 paths.append(event.path);
             got.append(paths);
         });
+        connect(&process, &QProcess::readyReadStandardOutput, this, [&] { process.write("."); });
         process.start();
         QVERIFY(process.waitForStarted(5000));
-        process.closeWriteChannel(); // the script ends at the end of its input
         QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 20000);
         QCOMPARE(got, lists);
     }
