@@ -3,10 +3,6 @@
 // Drives a running Qt application the way a screen reader does: through the widgets it exports on the
 // accessibility bus of a DesktopSession. A control is found by the title of its window and its own
 // accessible name, and its first action ("Press") is invoked; no test clicks at a pixel position.
-//
-//     AccessibleTree tree(desktop.accessibilityBusAddress()); // before the application starts
-//     QVERIFY(tree.press(QStringLiteral("Watched Directories"), QStringLiteral("Add Directory")));
-//
 // Qt leaves popup windows out of an application's list of windows; a popup is announced by a "showing"
 // event instead. Qt sends events only while the registry lists someone listening for them, so this
 // object registers as a listener, and must exist before the application starts.

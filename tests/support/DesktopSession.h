@@ -4,11 +4,6 @@
 // accessibility bus with its registry, and a dunst notification daemon on them. Everything is started in the
 // constructor and torn down by pid in the destructor (TERM, then KILL). Tests that use it take the ctest
 // RESOURCE_LOCK "desktop".
-//
-//     DesktopSession desktop;
-//     QVERIFY2(desktop.isUp(), qPrintable(desktop.error()));
-//     auto bus = QDBusConnection::connectToBus(desktop.busAddress(), "test");
-//     ... desktop.notifications() lists what dunst received, desktop.dunstctl({"action", "0"}) clicks.
 
 #include <QByteArray>
 #include <QList>
@@ -65,7 +60,6 @@ public:
     // it did not finish or crashed), its standard output into `output` when given.
     int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
             int timeoutMs = 15000) const;
-    // Runs dunstctl against this session's dunst.
     int dunstctl(const QStringList& arguments, QByteArray* output = nullptr) const
     {
         return run(QStringLiteral("dunstctl"), arguments, output, 10000);

@@ -133,42 +133,35 @@ int exitCodeOf(int waitStatus)
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                          std::chrono::milliseconds timeout)
 {
-    const Child child = spawn(argv, {.cwd = cwd});
-    const pid_t pid = child.pid;
+    // Standard error into a file: one pipe to read, and a child that writes much there never blocks.
+    const TempDir dir;
+    const Child child = spawn(argv, {.cwd = cwd, .errFile = dir / "err"});
     close(child.in);
-
     ProcessResult result;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    bool outOpen = true, errOpen = true;
     bool timedOut = false;
-    while (outOpen || errOpen) {
+    while (true) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
+        if ((timedOut = left.count() <= 0))
             break;
-        }
-        pollfd fds[2] = {{outOpen ? child.out : -1, POLLIN, 0}, {errOpen ? child.err : -1, POLLIN, 0}};
-        if (poll(fds, 2, static_cast<int>(std::min<long>(left.count(), 100))) < 0 && errno != EINTR)
-            break;
+        pollfd p{child.out, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(std::min<long>(left.count(), 100))) <= 0)
+            continue;
         char buf[65536];
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
-                const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-                if (n > 0)
-                    (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
-                else if (n == 0 || errno != EINTR)
-                    (i == 0 ? outOpen : errOpen) = false;
-            }
-        }
+        const ssize_t n = read(child.out, buf, sizeof buf);
+        if (n > 0)
+            result.out.append(buf, static_cast<size_t>(n));
+        else if (n == 0 || errno != EINTR)
+            break;
     }
     close(child.out);
-    close(child.err);
     if (timedOut)
-        kill(pid, SIGKILL);
+        kill(child.pid, SIGKILL);
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(child.pid, &status, 0);
     result.exitCode = timedOut ? -1 : exitCodeOf(status);
+    result.err = readFile(dir / "err");
     return result;
 }
 

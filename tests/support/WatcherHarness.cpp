@@ -21,46 +21,9 @@ bool WatchLine::hasType(std::string_view word) const
     return std::find(types.begin(), types.end(), word) != types.end();
 }
 
-namespace {
-
-std::string base64Decode(const std::string& text)
-{
-    std::string out;
-    unsigned buffer = 0;
-    int bits = 0;
-    for (const char c : text) {
-        const auto pos =
-            std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/").find(c);
-        if (pos == std::string_view::npos)
-            continue;
-        buffer = (buffer << 6) | static_cast<unsigned>(pos);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>((buffer >> bits) & 0xFF);
-        }
-    }
-    return out;
-}
-
-void writeAllTo(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ASSERT_GT(n, 0) << "writing to the watcher's input failed";
-        done += static_cast<size_t>(n);
-    }
-}
-
-} // namespace
-
 WatchLine decodeWatchLine(std::string raw)
 {
-    WatchLine line;
-    line.raw = std::move(raw);
+    WatchLine line{.raw = std::move(raw)};
     const auto json = nlohmann::json::parse(line.raw, nullptr, false);
     WatchLine event = line;
     try {
@@ -80,7 +43,6 @@ WatchLine decodeWatchLine(std::string raw)
         for (const auto& n : json["lines"])
             event.lines.push_back(n.is_number_unsigned() ? n.get<std::uint32_t>() : 0);
     }
-    event.rawPath = text("pathBytes").empty() ? event.path : base64Decode(text("pathBytes"));
     event.decoded = true;
     return event;
 }
@@ -130,30 +92,23 @@ void Watcher::readOutput()
 {
     std::string pending;
     char buffer[65536];
-    while (true) {
-        int fd;
-        {
-            std::lock_guard lock(m_mutex);
-            fd = m_out;
-        }
-        if (fd < 0)
-            return;
+    std::unique_lock lock(m_mutex);
+    while (m_out >= 0) {
         if (m_paused) {
             // Paused for good: the pipe fills up until the output is closed.
-            std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [&] { return m_out < 0; });
             return;
         }
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
+        pollfd p{m_out, POLLIN, 0};
+        lock.unlock();
+        const bool ready = ::poll(&p, 1, 50) > 0;
+        lock.lock();
+        if (!ready || m_out < 0)
             continue;
-        std::lock_guard lock(m_mutex);
-        if (m_out < 0)
-            return;
         const ssize_t n = ::read(m_out, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
             ::close(m_out);
             m_out = -1;
             return;
@@ -188,7 +143,19 @@ void Watcher::send(const std::vector<std::filesystem::path>& roots)
 
 void Watcher::sendRaw(const std::string& bytes)
 {
-    writeAllTo(m_in, bytes);
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(m_in, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ASSERT_GT(n, 0) << "writing to the watcher's input failed";
+        done += static_cast<size_t>(n);
+    }
+}
+
+bool Watcher::watch(const std::vector<std::filesystem::path>& roots)
+{
+    send(roots);
+    return sync(roots.front());
 }
 
 void Watcher::closeInput()
@@ -248,26 +215,32 @@ std::set<std::string> Watcher::reported(const std::string& rule) const
     return out;
 }
 
+bool Watcher::waitFor(const std::function<bool(const std::vector<WatchLine>&)>& done,
+                      std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return done(m_lines); });
+}
+
 bool Watcher::waitForLine(const std::function<bool(const WatchLine&)>& match,
                           std::chrono::milliseconds timeout) const
 {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout,
-                              [&] { return std::any_of(m_lines.begin(), m_lines.end(), match); });
+    return waitFor([&](const auto& all) { return std::any_of(all.begin(), all.end(), match); }, timeout);
 }
 
 bool Watcher::waitForPaths(const std::set<std::string>& paths, std::chrono::milliseconds timeout,
                            const std::string& rule) const
 {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] {
-        std::set<std::string> seen;
-        for (const auto& line : m_lines) {
-            if (line.rule == rule && paths.count(line.path))
-                seen.insert(line.path);
-        }
-        return seen.size() == paths.size();
-    });
+    return waitFor(
+        [&](const auto& all) {
+            std::set<std::string> seen;
+            for (const auto& line : all) {
+                if (line.rule == rule && paths.count(line.path))
+                    seen.insert(line.path);
+            }
+            return seen.size() == paths.size();
+        },
+        timeout);
 }
 
 std::optional<int> Watcher::waitExit(std::chrono::milliseconds timeout)

@@ -2,7 +2,7 @@
 
 // Runs the real twwatch binary for a test: a private $XDG_CONFIG_HOME with the test's own rules, the
 // configuration written to its standard input, every output line collected and decoded on a reader
-// thread. Everything it starts is ended by pid when the object goes.
+// thread. Everything it starts is ended by pid when the object goes; a failed test gets its log then.
 
 #include "TestSupport.h"
 
@@ -32,7 +32,6 @@ struct WatchLine
     std::string reason;
     std::string description;          // empty when the line has none
     std::vector<std::uint32_t> lines; // empty when the line has none
-    std::string rawPath;              // "pathBytes" decoded when present, otherwise "path"
     bool decoded = false;
 
     bool hasType(std::string_view word) const;
@@ -66,6 +65,8 @@ public:
 
     // Writes one configuration message: the paths, each ended by LF, then an empty line.
     void send(const std::vector<std::filesystem::path>& roots);
+    // send(), then sync() in the first root: true once everything sent is set up.
+    bool watch(const std::vector<std::filesystem::path>& roots);
     void sendRaw(const std::string& bytes);
     void closeInput();
     // Closes the read end of the watcher's standard output (the application has gone).
@@ -88,6 +89,11 @@ public:
     bool waitForPaths(const std::set<std::string>& paths,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30),
                       const std::string& rule = matchEverything) const;
+    // waitForPaths() for one path.
+    bool sees(const std::filesystem::path& path, const std::string& rule = matchEverything) const
+    {
+        return waitForPaths({path.string()}, std::chrono::seconds(30), rule);
+    }
 
     // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
@@ -99,6 +105,8 @@ public:
 
 private:
     void readOutput();
+    bool waitFor(const std::function<bool(const std::vector<WatchLine>&)>& done,
+                 std::chrono::milliseconds timeout) const;
 
     TempDir m_config;
     pid_t m_pid = -1;

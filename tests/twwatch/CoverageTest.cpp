@@ -2,7 +2,9 @@
 // and the real watcher runs on real directories changed the way real tools change them.
 
 #include "WatcherHarness.h"
+#include "watch/Utf8.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,38 +18,17 @@ namespace fs = std::filesystem;
 class TwwatchCoverage : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        watcher.send({root.path()});
-        ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
-    }
-
-    // The expected paths not reported (the first ten), then the watcher's log.
-    std::string describeMissing(const std::set<std::string>& expected) const
-    {
-        const auto seen = watcher.reported();
-        std::string text;
-        int gone = 0;
-        for (const auto& p : expected) {
-            if (!seen.count(p) && ++gone <= 10)
-                text += "  " + p + "\n";
-        }
-        return std::to_string(gone) + " of " + std::to_string(expected.size()) + " not reported:\n" + text +
-               watcher.log();
-    }
+    void SetUp() override { ASSERT_TRUE(watcher.watch({root.path()})); }
 
     TempDir root;
     Watcher watcher;
 };
 
-// A burst of thousands of files, then trees made and filled at once (mkdir -p a/b/c && echo x >
-// a/b/c/f, a deep chain, a wide tree): files land in directories before their watches can exist.
-TEST_F(TwwatchCoverage, BurstsAndTreesCreatedAndFilledAtOnce)
+// Trees made and filled at once (mkdir -p a/b/c && echo x > a/b/c/f, a deep chain, a wide tree): files
+// land in directories before their watches can exist. (Thousands of files at once: OverloadTest.)
+TEST_F(TwwatchCoverage, TreesCreatedAndFilledAtOnce)
 {
     std::set<std::string> expected;
-    for (int i = 0; i < 3000; ++i)
-        expected.insert((root / ("burst" + std::to_string(i))).string());
-    makeFiles(root.path(), 3000, "burst");
     shell("mkdir -p a/b/c && echo x > a/b/c/f", root.path());
     expected.insert((root / "a/b/c/f").string());
     fs::path deep = root / "deep";
@@ -65,12 +46,10 @@ TEST_F(TwwatchCoverage, BurstsAndTreesCreatedAndFilledAtOnce)
             expected.insert((dir / ("f" + std::to_string(f))).string());
         }
     }
-    EXPECT_TRUE(watcher.waitForPaths(expected)) << describeMissing(expected);
-    // One evaluation per file: created and written in one go is one line.
-    EXPECT_EQ(watcher.linesFor((root / "burst7").string()).size(), 1u) << watcher.log();
+    EXPECT_TRUE(watcher.waitForPaths(expected));
     // Watches exist for the new directories: later changes there are seen too.
     writeFile(deep / "later", "x");
-    EXPECT_TRUE(watcher.waitForPaths({(deep / "later").string()})) << watcher.log();
+    EXPECT_TRUE(watcher.sees(deep / "later"));
 }
 
 TEST_F(TwwatchCoverage, FileWrittenInManyPiecesIsEvaluatedOnce)
@@ -83,13 +62,13 @@ TEST_F(TwwatchCoverage, FileWrittenInManyPiecesIsEvaluatedOnce)
         ASSERT_EQ(::write(fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
         // A pause the watcher is known to have lived through: it has handled a probe written after the
         // piece, and the file, still open, must not be taken for finished.
-        ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+        ASSERT_TRUE(watcher.sync(root.path()));
     }
     ::close(fd);
-    ASSERT_TRUE(watcher.waitForPaths({path.string()})) << watcher.log();
-    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    ASSERT_TRUE(watcher.sees(path));
+    ASSERT_TRUE(watcher.sync(root.path()));
     const auto lines = watcher.linesFor(path.string());
-    ASSERT_EQ(lines.size(), 1u) << watcher.log();
+    ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(lines[0].hasType("created")) << lines[0].raw;
     EXPECT_TRUE(lines[0].hasType("modified")) << lines[0].raw;
 }
@@ -102,9 +81,8 @@ TEST_F(TwwatchCoverage, ChangeWordsForEachKindOfChange)
     writeFile(root / "config.json", "{}\n");
     fs::create_directories(root / "sub");
     ASSERT_TRUE(watcher.waitForPaths(
-        {(root / "hook").string(), (root / "victim").string(), (root / "config.json").string()}))
-        << watcher.log();
-    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+        {(root / "hook").string(), (root / "victim").string(), (root / "config.json").string()}));
+    ASSERT_TRUE(watcher.sync(root.path()));
 
     struct Case
     {
@@ -125,8 +103,6 @@ TEST_F(TwwatchCoverage, ChangeWordsForEachKindOfChange)
              fs::rename(root / ".config.json.swp~", root / "config.json");
          },
          (root / "config.json").string(), "moved"},
-        {"symlink", [&] { fs::create_symlink("/etc/passwd", root / "link"); }, (root / "link").string(),
-         "created"},
         {"hard link", [&] { fs::create_hard_link(root / "hook", root / "hook-copy"); },
          (root / "hook-copy").string(), "created"},
         {"name not UTF-8", [&] { writeFile(root / "bad\xff\xfe-name", "x"); },
@@ -136,16 +112,16 @@ TEST_F(TwwatchCoverage, ChangeWordsForEachKindOfChange)
         SCOPED_TRACE(c.name);
         const auto before = watcher.linesFor(c.path).size();
         c.act();
-        EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-            return l.path == c.path && l.hasType(c.word);
-        })) << watcher.log();
-        ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
-        EXPECT_EQ(watcher.linesFor(c.path).size(), before + 1) << watcher.log();
+        EXPECT_TRUE(
+            watcher.waitForLine([&](const WatchLine& l) { return l.path == c.path && l.hasType(c.word); }));
+        ASSERT_TRUE(watcher.sync(root.path()));
+        EXPECT_EQ(watcher.linesFor(c.path).size(), before + 1);
     }
-    EXPECT_TRUE(watcher.linesFor((root / ".config.json.swp~").string()).empty()) << watcher.log();
-    // The exact bytes of a name that is not UTF-8 travel alongside, base64-encoded.
+    EXPECT_TRUE(watcher.linesFor((root / ".config.json.swp~").string()).empty());
+    // The exact bytes of a name that is not UTF-8 travel alongside.
+    const std::string exact = "\"pathBytes\":\"" + base64Encode((root / "bad\xff\xfe-name").string()) + "\"";
     for (const auto& line : watcher.linesFor((root / "bad\xEF\xBF\xBD\xEF\xBF\xBD-name").string()))
-        EXPECT_EQ(line.rawPath, (root / "bad\xff\xfe-name").string()) << line.raw;
+        EXPECT_NE(line.raw.find(exact), std::string::npos) << line.raw;
 }
 
 TEST_F(TwwatchCoverage, GitCheckoutSwitchingManyFiles)
@@ -163,27 +139,22 @@ TEST_F(TwwatchCoverage, GitCheckoutSwitchingManyFiles)
     for (int i = 0; i < 150; ++i)
         writeFile(root / ("src" + std::to_string(i) + ".txt"), "two " + std::to_string(i) + "\n");
     git("commit -q -am two");
-    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root.path()));
     const auto mark = watcher.lines().size();
 
     git("checkout -q main");
     std::set<std::string> expected;
     for (int i = 0; i < 150; ++i)
         expected.insert((root / ("src" + std::to_string(i) + ".txt")).string());
-    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-        return l.path == (root / ".git/HEAD").string();
-    })) << watcher.log();
     EXPECT_TRUE(waitUntil(
         [&] {
             const auto all = watcher.lines();
             std::set<std::string> seen;
             for (size_t i = mark; i < all.size(); ++i)
                 seen.insert(all[i].path);
-            return std::all_of(expected.begin(), expected.end(),
-                               [&](const auto& p) { return seen.count(p); });
+            return std::includes(seen.begin(), seen.end(), expected.begin(), expected.end());
         },
-        60s))
-        << describeMissing(expected);
+        60s));
     // Git's object store is pruned: nothing under .git/objects is ever reported.
     for (const auto& line : watcher.lines())
         EXPECT_EQ(line.path.find("/.git/objects/"), std::string::npos) << line.raw;
@@ -196,38 +167,38 @@ TEST_F(TwwatchCoverage, DirectoriesMovedInOutWithinAndReplaced)
     writeFile(outside / "pkg/lib/index.js", "x");
     fs::create_directories(root / "inside/deeper");
     writeFile(root / "inside/deeper/a", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "inside/deeper/a").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "inside/deeper/a"));
 
     // In: everything inside is reported, and watched from then on.
     fs::rename(outside / "pkg", root / "pkg");
     ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == (root / "pkg/lib/index.js").string() && l.hasType("moved");
-    })) << watcher.log();
+    }));
     writeFile(root / "pkg/lib/new.js", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "pkg/lib/new.js").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "pkg/lib/new.js"));
 
     // Within: reported under the new name, and later changes carry the new path.
     fs::rename(root / "inside", root / "renamed");
     ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == (root / "renamed/deeper/a").string() && l.hasType("moved");
-    })) << watcher.log();
+    }));
     writeFile(root / "renamed/deeper/b", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "renamed/deeper/b").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "renamed/deeper/b"));
 
     // Out: no longer watched, and no stale paths.
     fs::rename(root / "renamed", outside / "gone");
     writeFile(outside / "gone/deeper/c", "x");
     writeFile(root / "marker", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "marker").string()})) << watcher.log();
-    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "marker"));
+    ASSERT_TRUE(watcher.sync(root.path()));
 
     // Replaced by another: removed, and a sibling renamed over its name, watched under the new path.
     fs::create_directories(root / "dir2/sub");
     writeFile(root / "dir2/sub/new", "x");
     shell("rm -rf pkg && mv dir2 pkg", root.path());
-    ASSERT_TRUE(watcher.waitForPaths({(root / "pkg/sub/new").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "pkg/sub/new"));
     writeFile(root / "pkg/sub/later", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "pkg/sub/later").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "pkg/sub/later"));
     for (const auto& line : watcher.lines()) {
         EXPECT_EQ(line.path.find("/deeper/c"), std::string::npos) << line.raw;
         EXPECT_EQ(line.path.find(outside.path().string()), std::string::npos) << line.raw;
@@ -244,8 +215,7 @@ TEST(TwwatchEvaluation, PathChangingWhileItIsEvaluated)
                                           "\"FINAL-VERSION-MARK\" condition: $m }\n");
     TempDir root;
     Watcher watcher(setup);
-    watcher.send({root.path()});
-    ASSERT_TRUE(watcher.sync(root.path())) << watcher.log();
+    ASSERT_TRUE(watcher.watch({root.path()}));
     const fs::path path = root / "busy.txt";
     // Below the size up to which the rules read a file.
     const std::string bulk(600 << 10, 'a');
@@ -255,12 +225,10 @@ TEST(TwwatchEvaluation, PathChangingWhileItIsEvaluated)
         // Two writes in quick succession land during an evaluation or before it; every third waits until
         // one has come back, so the next lands after it.
         if (i % 3 == 2 && i != 14)
-            ASSERT_TRUE(waitUntil([&] { return watcher.linesFor(path.string()).size() > evaluated; }))
-                << watcher.log();
+            ASSERT_TRUE(waitUntil([&] { return watcher.linesFor(path.string()).size() > evaluated; }));
     }
-    EXPECT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-        return l.path == path.string() && l.rule == "final_mark";
-    })) << watcher.log();
+    EXPECT_TRUE(watcher.waitForLine(
+        [&](const WatchLine& l) { return l.path == path.string() && l.rule == "final_mark"; }));
 }
 
 } // namespace

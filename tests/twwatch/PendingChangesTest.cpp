@@ -19,24 +19,6 @@ std::vector<std::string> paths(const std::vector<Change>& changes)
     return out;
 }
 
-TEST(TwwatchPendingChanges, WaitsForTheWriterThenHandsOutOnce)
-{
-    PendingChanges pending({100ms, 2000ms, 10000ms});
-    const auto t0 = Clock::now();
-    // Created and written: waits for the close, however long the writer pauses (up to the quiet bound).
-    pending.note("/f", "created", Writing::Started, t0);
-    pending.note("/f", "modified", Writing::Started, t0 + 50ms);
-    pending.note("/f", "modified", Writing::Started, t0 + 900ms);
-    EXPECT_TRUE(pending.takeDue(t0 + 1500ms).empty());
-    pending.note("/f", {}, Writing::Finished, t0 + 1600ms);
-    EXPECT_TRUE(pending.takeDue(t0 + 1650ms).empty());
-    const auto due = pending.takeDue(t0 + 1700ms);
-    ASSERT_EQ(due.size(), 1u);
-    EXPECT_EQ(due[0].types, (std::vector<std::string>{"created", "modified"}));
-    EXPECT_TRUE(pending.takeDue(t0 + 5s).empty());
-    EXPECT_FALSE(pending.nextDue().has_value());
-}
-
 TEST(TwwatchPendingChanges, Deadlines)
 {
     struct Case
@@ -108,52 +90,32 @@ TEST(TwwatchPendingChanges, BoundedAndUrgentPathsFirst)
     EXPECT_FALSE(pending.full());
 }
 
-TEST(TwwatchUrgentPaths, HooksConfigAndManifestsOnly)
+// Hooks, git's configuration and manifests jump the queue; git's object store is never watched.
+TEST(TwwatchPathClasses, UrgentAndPruned)
 {
     struct Case
     {
         const char* path;
         bool urgent;
-    } cases[] = {
-        {"/p/.git/hooks/pre-commit", true},
-        {"/p/.git/config", true},
-        {"/p/.git/modules/m/hooks/post-checkout", true},
-        {"/p/package.json", true},
-        {"/p/.vscode/tasks.json", true},
-        {"/p/.github/workflows/ci.yml", true},
-        {"/p/CLAUDE.md", true},
-        {"/p/src/index.js", false},
-        {"/p/node_modules/x/lib/a.js", false},
-        {"/p/.git/refs/heads/main", false},
-        {"/p/README.md", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(isUrgentPath(c.path), c.urgent) << c.path;
-}
-
-TEST(TwwatchExclusions, PrunedDirectories)
-{
-    struct Case
-    {
-        const char* path;
         bool pruned;
     } cases[] = {
-        {"/p/.git/objects", true},
-        {"/p/.git/lfs", true},
-        {"/p/.git/modules/sub/objects", true},
-        {"/p/.git/modules/a/modules/b/objects", true},
-        {"/p/.git/objects/", true},
-        {"/p/.git/hooks", false},
-        {"/p/.git", false},
-        {"/p/.git/refs", false},
-        {"/p/objects", false},
-        {"/p/src/.git-not/objects", false},
-        {"/p/node_modules", false},
-        {"/p/node_modules/left-pad", false},
-        {"/p/.git/modules/objects", false},
+        {"/p/.git/hooks/pre-commit", true, false},
+        {"/p/.git/config", true, false},
+        {"/p/package.json", true, false},
+        {"/p/.github/workflows/ci.yml", true, false},
+        {"/p/CLAUDE.md", true, false},
+        {"/p/src/index.js", false, false},
+        {"/p/.git/refs/heads/main", false, false},
+        {"/p/.git/objects", false, true},
+        {"/p/.git/modules/sub/objects", false, true},
+        {"/p/objects", false, false},
+        {"/p/src/.git-not/objects", false, false},
+        {"/p/.git/modules/objects", false, false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
+        EXPECT_EQ(isUrgentPath(c.path), c.urgent) << c.path;
         EXPECT_EQ(isPrunedDirectory(c.path), c.pruned) << c.path;
+    }
     EXPECT_TRUE(isPrunedDirectory("/p/.git", "objects"));
     EXPECT_FALSE(isPrunedDirectory("/p/.git", "hooks"));
 }

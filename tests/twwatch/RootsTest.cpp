@@ -24,19 +24,19 @@ TEST(TwwatchRoots, RootsThatAreNotDirectoriesYet)
     ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == file.string() && l.rule == "not_a_directory" && l.severity == "warning" &&
                !l.reason.empty();
-    })) << watcher.log();
-    ASSERT_TRUE(watcher.sync(anchor.path())) << watcher.log();
+    }));
+    ASSERT_TRUE(watcher.sync(anchor.path()));
 
     // Created a step at a time, then filled at once.
     fs::create_directories(base / "not");
     fs::create_directories(base / "not/yet");
     shell("mkdir -p there/.git/hooks && echo x > there/.git/hooks/pre-push", base / "not/yet");
-    ASSERT_TRUE(watcher.waitForPaths({(missing / ".git/hooks/pre-push").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(missing / ".git/hooks/pre-push"));
     writeFile(missing / "later", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(missing / "later").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(missing / "later"));
     fs::remove(file);
     fs::create_directories(file);
-    ASSERT_TRUE(watcher.sync(file)) << watcher.log();
+    ASSERT_TRUE(watcher.sync(file));
 }
 
 // A root deleted and made again, or replaced by a rename, is watched again; when an ancestor is
@@ -49,9 +49,8 @@ TEST(TwwatchRoots, RootsThatGoAndComeBack)
     fs::create_directories(root / "src");
     fs::create_directories(nested / "src");
     Watcher watcher;
-    watcher.send({root, nested});
-    ASSERT_TRUE(watcher.sync(root)) << watcher.log();
-    ASSERT_TRUE(watcher.sync(nested)) << watcher.log();
+    ASSERT_TRUE(watcher.watch({root, nested}));
+    ASSERT_TRUE(watcher.sync(nested));
 
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
@@ -59,22 +58,22 @@ TEST(TwwatchRoots, RootsThatGoAndComeBack)
         fs::remove_all(root);
         fs::create_directories(root / "src");
         writeFile(again, "x");
-        ASSERT_TRUE(watcher.waitForPaths({again.string()})) << watcher.log();
-        ASSERT_TRUE(watcher.sync(root)) << watcher.log();
+        ASSERT_TRUE(watcher.sees(again));
+        ASSERT_TRUE(watcher.sync(root));
     }
     fs::create_directories(base / "other/lib");
     writeFile(base / "other/lib/moved-in", "x");
     fs::remove_all(root);
     fs::rename(base / "other", root);
-    ASSERT_TRUE(watcher.waitForPaths({(root / "lib/moved-in").string()})) << watcher.log();
-    ASSERT_TRUE(watcher.sync(root / "lib")) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "lib/moved-in"));
+    ASSERT_TRUE(watcher.sync(root / "lib"));
 
     fs::rename(base / "parent", base / "moved");
     writeFile(base / "moved/root/src/stale", "x");
     fs::create_directories(nested / "src");
     writeFile(nested / "src/fresh", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(nested / "src/fresh").string()})) << watcher.log();
-    ASSERT_TRUE(watcher.sync(nested)) << watcher.log();
+    ASSERT_TRUE(watcher.sees(nested / "src/fresh"));
+    ASSERT_TRUE(watcher.sync(nested));
     for (const auto& line : watcher.lines())
         EXPECT_EQ(line.path.find("stale"), std::string::npos) << line.raw;
 }
@@ -89,20 +88,18 @@ TEST(TwwatchRoots, UnreadableDirectoryIsAWarningAndTheRestIsWatched)
     fs::permissions(root / "open/sub", fs::perms(0777));
     // As root the watcher runs as nobody, for whom an owner-only folder is closed; otherwise close it.
     fs::permissions(root / "closed", geteuid() == 0 ? fs::perms::owner_all : fs::perms::none);
-    WatcherSetup setup;
-    setup.runAsUid = 65534;
-    Watcher watcher(setup);
+    Watcher watcher({.runAsUid = 65534});
     watcher.send({root.path()});
     ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == (root / "closed").string() && l.rule == "permission_denied" &&
                l.severity == "warning";
-    })) << watcher.log();
+    }));
     // The warning comes while the first walk is still going; wait until it has reached open/sub.
-    ASSERT_TRUE(watcher.sync(root / "open/sub")) << watcher.log();
+    ASSERT_TRUE(watcher.sync(root / "open/sub"));
     writeFile(root / "open/sub/seen", "x");
-    ASSERT_TRUE(watcher.waitForPaths({(root / "open/sub/seen").string()})) << watcher.log();
+    ASSERT_TRUE(watcher.sees(root / "open/sub/seen"));
     // Reported once, not again on every later change.
-    EXPECT_EQ(watcher.linesFor((root / "closed").string(), "permission_denied").size(), 1u) << watcher.log();
+    EXPECT_EQ(watcher.linesFor((root / "closed").string(), "permission_denied").size(), 1u);
 }
 
 } // namespace

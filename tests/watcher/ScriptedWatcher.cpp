@@ -36,14 +36,9 @@ void readStdin(const char* recordPath, size_t limit)
 {
     FILE* record = recordPath ? std::fopen(recordPath, "ab") : nullptr;
     char buffer[4096];
-    while (true) {
-        if (stdinBytes >= limit) {
-            ::close(STDIN_FILENO);
-            break;
-        }
-        const ssize_t n = ::read(STDIN_FILENO, buffer, std::min(sizeof buffer, limit - stdinBytes));
-        if (n <= 0)
-            break;
+    ssize_t n;
+    while (stdinBytes < limit &&
+           (n = ::read(STDIN_FILENO, buffer, std::min(sizeof buffer, limit - stdinBytes))) > 0) {
         if (record) {
             std::fwrite(buffer, 1, size_t(n), record);
             std::fflush(record);
@@ -52,6 +47,7 @@ void readStdin(const char* recordPath, size_t limit)
         stdinBytes += size_t(n);
         changed.notify_all();
     }
+    ::close(STDIN_FILENO);
     if (record)
         std::fclose(record);
     std::lock_guard lock(mutex);
@@ -63,12 +59,10 @@ std::string unescape(const std::string& text)
 {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
+        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : '\0';
+        if (!c) {
             out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'n') {
+        } else if (c == 'n') {
             out += '\n';
         } else if (c == 'x' && i + 2 < text.size()) {
             out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
@@ -80,17 +74,6 @@ std::string unescape(const std::string& text)
     return out;
 }
 
-void writeAll(const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n <= 0)
-            std::_Exit(3);
-        done += size_t(n);
-    }
-}
-
 } // namespace
 
 int main()
@@ -98,13 +81,10 @@ int main()
     const char* scriptPath = std::getenv("TW_SCRIPT");
     std::vector<std::string> lines;
     size_t stdinLimit = SIZE_MAX;
-    {
-        std::ifstream script(scriptPath ? scriptPath : "/dev/null");
-        for (std::string line; std::getline(script, line);) {
-            if (line.rfind("stdin-limit ", 0) == 0)
-                stdinLimit = std::stoul(line.substr(12));
-            lines.push_back(line);
-        }
+    std::ifstream script(scriptPath ? scriptPath : "/dev/null");
+    for (std::string line; std::getline(script, line); lines.push_back(line)) {
+        if (line.starts_with("stdin-limit "))
+            stdinLimit = std::stoul(line.substr(12));
     }
     std::thread(readStdin, std::getenv("TW_STDIN"), stdinLimit).detach();
 
@@ -113,13 +93,18 @@ int main()
         const std::string command = line.substr(0, space);
         const std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
         if (command == "write") {
-            writeAll(unescape(argument));
+            const std::string bytes = unescape(argument);
+            for (size_t done = 0; done < bytes.size();) {
+                const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+                if (n <= 0)
+                    std::_Exit(3);
+                done += size_t(n);
+            }
         } else if (command == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(argument)));
         } else if (command == "await") {
-            const size_t wanted = std::stoul(argument);
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return stdinBytes >= wanted || stdinEnded; });
+            changed.wait(lock, [&] { return stdinBytes >= std::stoul(argument) || stdinEnded; });
         } else if (command == "exit") {
             std::_Exit(std::stoi(argument));
         }

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class WatchEventTest : public QObject
 {
     Q_OBJECT
@@ -23,10 +25,10 @@ void WatchEventTest::decode_data()
     QTest::addColumn<QString>("rule");
     QTest::addColumn<QString>("severity");
 
-    const QStringList created{QStringLiteral("created")};
-    auto ok = [&](const char* name, QByteArray line, QString path = QStringLiteral("/p"),
-                  QStringList types = {QStringLiteral("created")}, QString rule = QStringLiteral("r"),
-                  QString severity = QStringLiteral("critical")) {
+    const QStringList created{u"created"_s};
+    auto ok = [&](const char* name, QByteArray line, QString path = u"/p"_s,
+                  QStringList types = {u"created"_s}, QString rule = u"r"_s,
+                  QString severity = u"critical"_s) {
         QTest::newRow(name) << line << true << path << types << rule << severity;
     };
     auto bad = [&](const char* name, QByteArray line) {
@@ -34,63 +36,35 @@ void WatchEventTest::decode_data()
     };
 
     ok("plain", R"({"path":"/p","types":["created"],"rule":"r","severity":"critical"})");
-    ok("keys in another order", R"({"severity":"critical","rule":"r","types":["created"],"path":"/p"})");
-    ok("white space everywhere", " \t{ \"path\" : \"/p\" ,\n\"types\" : [ \"created\" ] , \"rule\":\"r\",\r\n"
-                                 "\"severity\" : \"critical\" } \t");
+    ok("white space everywhere, keys in another order",
+       " \t{ \"severity\" : \"critical\" ,\n\"types\" : [ \"created\" ] , \"rule\":\"r\",\r\n\"path\" : "
+       "\"/p\" } \t");
     ok("extra keys ignored",
-       R"({"path":"/p","types":["created"],"rule":"r","severity":"critical","pid":7,"x":null})");
-    ok("case-differing extra key ignored",
-       R"({"Path":"/q","path":"/p","types":["created"],"rule":"r","severity":"critical"})");
-    ok("empty types", R"({"path":"/p","types":[],"rule":"r","severity":"critical"})", QStringLiteral("/p"),
-       {});
-    ok("several types in order",
-       R"({"path":"/p","types":["modified","created"],"rule":"r","severity":"high"})", QStringLiteral("/p"),
-       {QStringLiteral("modified"), QStringLiteral("created")}, QStringLiteral("r"), QStringLiteral("high"));
-    ok("unknown severity kept as is",
-       R"({"path":"/p","types":["created"],"rule":"r","severity":"Critical "})", QStringLiteral("/p"),
-       created, QStringLiteral("r"), QStringLiteral("Critical "));
+       R"({"Path":"/q","path":"/p","types":["created"],"rule":"r","severity":"critical","x":null})");
+    ok("empty types", R"({"path":"/p","types":[],"rule":"r","severity":"critical"})", u"/p"_s, {});
+    ok("several types in order, unknown severity kept as is",
+       R"({"path":"/p","types":["modified","created"],"rule":"r","severity":"Critical "})", u"/p"_s,
+       {u"modified"_s, u"created"_s}, u"r"_s, u"Critical "_s);
     ok("escapes and non-ASCII",
        R"({"path":"/h\u00e9/\"q\"\n","types":["created"],"rule":"r\u26d4","severity":"critical"})",
-       QStringLiteral("/h\u00e9/\"q\"\n"), created, QStringLiteral("r\u26D4"));
-    ok("raw UTF-8",
-       "{\"path\":\"/\xe2\x80\xae.sh\",\"types\":[\"created\"],\"rule\":\"r\",\"severity\":\"critical\"}",
-       QStringLiteral("/\u202E.sh"));
-    ok("empty strings", R"({"path":"","types":[""],"rule":"","severity":""})", QString(), {QString()},
-       QString(), QString());
+       u"/h\u00e9/\"q\"\n"_s, created, u"r\u26D4"_s);
 
     bad("empty line", "");
     bad("not JSON", "hello");
     bad("array, not object", R"([{"path":"/p","types":[],"rule":"r","severity":"critical"}])");
-    bad("truncated", R"({"path":"/p","types":["created"],"rule":"r","severity":"crit)");
-    bad("two objects", R"({"path":"/p","types":[],"rule":"r","severity":"critical"}{})");
-    bad("trailing garbage", R"({"path":"/p","types":[],"rule":"r","severity":"critical"} x)");
     bad("raw carriage return inside a string",
         "{\"path\":\"/p\r\",\"types\":[],\"rule\":\"r\",\"severity\":\"c\"}");
     bad("control character between tokens",
         "{\"path\":\"/p\",\x01\"types\":[],\"rule\":\"r\",\"severity\":\"c\"}");
     ok("escaped quote and backslash at the end of strings",
-       R"({"path":"/a\\","types":["created"],"rule":"r\"","severity":"critical"})", QStringLiteral("/a\\"),
-       created, QStringLiteral("r\""));
-
-    bad("path missing", R"({"types":["created"],"rule":"r","severity":"critical"})");
-    bad("types missing", R"({"path":"/p","rule":"r","severity":"critical"})");
-    bad("rule missing", R"({"path":"/p","types":["created"],"severity":"critical"})");
-    bad("severity missing", R"({"path":"/p","types":["created"],"rule":"r"})");
-
-    bad("path null", R"({"path":null,"types":["created"],"rule":"r","severity":"critical"})");
-    bad("types null", R"({"path":"/p","types":null,"rule":"r","severity":"critical"})");
-    bad("rule null", R"({"path":"/p","types":["created"],"rule":null,"severity":"critical"})");
-    bad("severity null", R"({"path":"/p","types":["created"],"rule":"r","severity":null})");
-    bad("null inside types", R"({"path":"/p","types":["created",null],"rule":"r","severity":"critical"})");
+       R"({"path":"/a\\","types":["created"],"rule":"r\"","severity":"critical"})", u"/a\\"_s, created,
+       u"r\""_s);
 
     bad("path a number", R"({"path":1,"types":["created"],"rule":"r","severity":"critical"})");
     bad("types a string", R"({"path":"/p","types":"created","rule":"r","severity":"critical"})");
     bad("number inside types", R"({"path":"/p","types":["created",3],"rule":"r","severity":"critical"})");
     bad("rule a boolean", R"({"path":"/p","types":["created"],"rule":true,"severity":"critical"})");
-    bad("severity an object", R"({"path":"/p","types":["created"],"rule":"r","severity":{}})");
-
-    bad("Path in other case", R"({"Path":"/p","types":["created"],"rule":"r","severity":"critical"})");
-    bad("key with white space", R"({"path ":"/p","types":["created"],"rule":"r","severity":"critical"})");
+    bad("severity missing", R"({"path":"/p","types":["created"],"rule":"r"})");
 }
 
 void WatchEventTest::decode()
@@ -131,7 +105,7 @@ void WatchEventTest::pathBytesGiveTheExactName()
         decodeWatchEvent(R"({"path":"/caf\uFFFD","types":[],"rule":"r","severity":"critical","pathBytes":")" +
                          pathBytes + R"("})");
     QVERIFY(event);
-    QCOMPARE(event->path, QStringLiteral("/caf\uFFFD"));
+    QCOMPARE(event->path, u"/caf\uFFFD"_s);
     QCOMPARE(event->pathBytes, kept);
 }
 
@@ -140,11 +114,10 @@ void WatchEventTest::explanationKeys_data()
     QTest::addColumn<QByteArray>("extra");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QList<int>>("lines");
-    const QString runs = QStringLiteral("Runs a payload");
+    const QString runs = u"Runs a payload"_s;
     QTest::newRow("neither key") << QByteArray() << QString() << QList<int>{};
     QTest::newRow("both") << QByteArray(R"(,"description":"Runs a payload","lines":[3,7,40])") << runs
                           << QList<int>{3, 7, 40};
-    QTest::newRow("one line") << QByteArray(R"(,"lines":[1])") << QString() << QList<int>{1};
     QTest::newRow("sixteen lines") << QByteArray(R"(,"lines":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16])")
                                    << QString()
                                    << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
@@ -153,19 +126,16 @@ void WatchEventTest::explanationKeys_data()
     // Each malformed key is dropped alone; the other key and the event stay.
     QTest::newRow("description a number")
         << QByteArray(R"(,"description":5,"lines":[2])") << QString() << QList<int>{2};
-    QTest::newRow("description null") << QByteArray(R"(,"description":null)") << QString() << QList<int>{};
     QTest::newRow("lines a string") << QByteArray(R"(,"description":"Runs a payload","lines":"3")") << runs
                                     << QList<int>{};
     QTest::newRow("lines hold a string") << QByteArray(R"(,"lines":[3,"7"])") << QString() << QList<int>{};
     QTest::newRow("line zero") << QByteArray(R"(,"lines":[0,4])") << QString() << QList<int>{};
-    QTest::newRow("negative line") << QByteArray(R"(,"lines":[-2])") << QString() << QList<int>{};
     QTest::newRow("fraction") << QByteArray(R"(,"lines":[1.5])") << QString() << QList<int>{};
     QTest::newRow("beyond int") << QByteArray(R"(,"lines":[4294967297])") << QString() << QList<int>{};
     QTest::newRow("unsorted") << QByteArray(R"(,"lines":[7,3])") << QString() << QList<int>{};
     QTest::newRow("repeated") << QByteArray(R"(,"lines":[3,3])") << QString() << QList<int>{};
     QTest::newRow("seventeen lines") << QByteArray(R"(,"lines":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17])")
                                      << QString() << QList<int>{};
-    QTest::newRow("nested array") << QByteArray(R"(,"lines":[[1]])") << QString() << QList<int>{};
 }
 
 void WatchEventTest::explanationKeys()
@@ -176,8 +146,8 @@ void WatchEventTest::explanationKeys()
     const std::optional<WatchEvent> event = decodeWatchEvent(
         R"({"path":"/p","types":["created"],"rule":"r","severity":"critical")" + extra + "}");
     QVERIFY(event);
-    QCOMPARE(event->path, QStringLiteral("/p"));
-    QCOMPARE(event->rule, QStringLiteral("r"));
+    QCOMPARE(event->path, u"/p"_s);
+    QCOMPARE(event->rule, u"r"_s);
     QCOMPARE(event->description, description);
     QCOMPARE(event->lines, lines);
 }

@@ -18,12 +18,9 @@ inline QString scriptedWatcherPath()
 }
 
 // One JSON event line, without its line feed.
-inline QByteArray eventLine(const QString& path, const QString& rule = QStringLiteral("r"),
-                            const QString& severity = QStringLiteral("critical"))
+inline QByteArray eventLine(const QString& path)
 {
-    return QStringLiteral(R"({"path":"%1","types":["created"],"rule":"%2","severity":"%3"})")
-        .arg(path, rule, severity)
-        .toUtf8();
+    return R"({"path":")" + path.toUtf8() + R"(","types":["created"],"rule":"r","severity":"critical"})";
 }
 
 // A script file and a stdin record file in a temporary folder; environment() points the watcher at them.
@@ -37,11 +34,9 @@ public:
             file.write(commands.join(QLatin1Char('\n')).toUtf8() + '\n');
     }
 
-    QString stdinRecordPath() const { return m_dir.filePath(QStringLiteral("stdin")); }
-
     QByteArray recordedStdin() const
     {
-        QFile file(stdinRecordPath());
+        QFile file(m_dir.filePath(QStringLiteral("stdin")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
@@ -50,7 +45,7 @@ public:
     void exportToEnvironment() const
     {
         qputenv("TW_SCRIPT", m_dir.filePath(QStringLiteral("script")).toLocal8Bit());
-        qputenv("TW_STDIN", stdinRecordPath().toLocal8Bit());
+        qputenv("TW_STDIN", m_dir.filePath(QStringLiteral("stdin")).toLocal8Bit());
     }
 
     // Makes `supervisor` start the scripted watcher, running this script.
