@@ -20,9 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray relabelled = relabelNoIndexHeaders(bytes);
     if (relabelled.count('\n') != bytes.count('\n'))
         std::abort();
-    const qsizetype prefix = utf8CompletePrefix(bytes);
-    if (prefix < 0 || prefix > bytes.size())
-        std::abort();
 
     const QString text = decodeUtf8Strictly(bytes).value_or(QString::fromUtf8(bytes));
     const DisplayText display = makeDisplayText(text);
