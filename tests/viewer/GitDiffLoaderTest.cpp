@@ -26,27 +26,36 @@ bool writeScript(const QString& path, const QByteArray& body)
            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-struct RepoCase
-{
-    const char* name;
-    const char* file; // path of the file the viewer opens, relative to the repository
-    std::function<void(TestRepo&)> setUp;
-    bool expectChanges;
-};
+using RepoSetUp = std::function<void(TestRepo&)>;
 
-const std::vector<RepoCase>& repoCases()
+RepoSetUp edit(const char* file, const QByteArray& content, bool stage = false)
 {
-    static const std::vector<RepoCase> cases = {
-        {"tracked file with changes", "notes.txt",
-         [](TestRepo& r) { r.write(QStringLiteral("notes.txt"), "one\n2\nthree\nfour\n"); }, true},
+    return [=](TestRepo& r) {
+        r.write(QString::fromUtf8(file), content);
+        if (stage)
+            r.git({QStringLiteral("add"), QString::fromUtf8(file)});
+    };
+}
+
+TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
+{
+    const struct
+    {
+        const char* name;
+        const char* file; // what the viewer opens, relative to the repository
+        RepoSetUp setUp;
+        bool expectChanges;
+    } cases[] = {
+        {"tracked file with changes", "notes.txt", edit("notes.txt", "one\n2\nthree\nfour\n"), true},
         {"unchanged file", "notes.txt", [](TestRepo&) {}, false},
-        {"untracked file", "new.txt", [](TestRepo& r) { r.write(QStringLiteral("new.txt"), "fresh\n"); },
-         false},
+        {"untracked file", "new.txt", edit("new.txt", "fresh\n"), false},
         {"deleted file", "gone.txt", [](TestRepo& r) { r.remove(QStringLiteral("gone.txt")); }, true},
-        {"name with spaces", "with space.txt",
-         [](TestRepo& r) { r.write(QStringLiteral("with space.txt"), "beta\n"); }, true},
-        {"name starting with a dash", "-dash.txt",
-         [](TestRepo& r) { r.write(QStringLiteral("-dash.txt"), "dash!\n"); }, true},
+        {"name with spaces", "with space.txt", edit("with space.txt", "beta\n"), true},
+        {"name starting with a dash", "-dash.txt", edit("-dash.txt", "dash!\n"), true},
+        {"missing final line feed", "notes.txt", edit("notes.txt", "one\ntwo\nthree"), true},
+        // Its content holds the header line that --no-index writes for an added file.
+        {"staged new file", "staged.txt", edit("staged.txt", "diff --git b/staged.txt b/staged.txt\n", true),
+         true},
         {"file in a subdirectory", "src/deep/main.c",
          [](TestRepo& r) {
              r.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 1; }\n");
@@ -57,15 +66,8 @@ const std::vector<RepoCase>& repoCases()
          [](TestRepo& r) {
              r.write(QStringLiteral("src/deep/main.c"), "changed\n");
              r.remove(QStringLiteral("src/other.c"));
-             r.write(QStringLiteral("src/added.c"), "staged\n");
-             r.git({QStringLiteral("add"), QStringLiteral("src/added.c")});
+             edit("src/added.c", "staged\n", true)(r);
              r.write(QStringLiteral("src/untracked.c"), "not shown\n");
-         },
-         true},
-        {"staged new file", "staged.txt",
-         [](TestRepo& r) {
-             r.write(QStringLiteral("staged.txt"), "added to the index\n");
-             r.git({QStringLiteral("add"), QStringLiteral("staged.txt")});
          },
          true},
         {"executable bit added", "tool.sh",
@@ -74,8 +76,6 @@ const std::vector<RepoCase>& repoCases()
                                    QFile::permissions(r.path(QStringLiteral("tool.sh"))) | QFile::ExeOwner);
          },
          true},
-        {"missing final line feed", "notes.txt",
-         [](TestRepo& r) { r.write(QStringLiteral("notes.txt"), "one\ntwo\nthree"); }, true},
         {"symbolic link retargeted", "link",
          [](TestRepo& r) {
              QFile::link(QStringLiteral("notes.txt"), r.path(QStringLiteral("link")));
@@ -101,43 +101,34 @@ const std::vector<RepoCase>& repoCases()
          },
          true},
     };
-    return cases;
-}
-
-TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
-{
-    for (const RepoCase& c : repoCases()) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestRepo repo;
         repo.commitBase();
         c.setUp(repo);
         const QByteArray expected = repo.plainDiff(QString::fromUtf8(c.file));
         ASSERT_EQ(!expected.isEmpty(), c.expectChanges) << "the case does not set up what it says";
-        const QString diff = loadGitDiff(repo.path(QString::fromUtf8(c.file)));
-        EXPECT_EQ(diff.toUtf8().toStdString(), expected.toStdString());
+        EXPECT_EQ(loadGitDiff(repo.path(QString::fromUtf8(c.file))).toUtf8(), expected);
     }
 }
 
-// End-of-line conversion: git compares the working file as `git add` would store it. Each case
-// commits `committed` under `attributes` (and core.autocrlf when set), then writes `working`.
+// git compares the working file as `git add` would store it. Each case commits `committed` under
+// core.autocrlf, then `attributes`, then writes `working`.
 TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
 {
-    struct EolCase
-    {
-        const char* name;
-        QByteArray attributes; // .gitattributes, committed; empty: none
-        const char* autocrlf;  // core.autocrlf; nullptr: unset
-        QByteArray committed;
-        QByteArray working;
-        bool expectChanges;
-    };
     const QByteArray lf = "one\ntwo\nthree\n";
     const QByteArray crlfEdited = "one\r\nTWO\r\nthree\r\n";
     const QByteArray crlfSame = "one\r\ntwo\r\nthree\r\n";
-    const std::vector<EolCase> cases = {
+    const struct
+    {
+        const char* name;
+        QByteArray attributes; // empty: none
+        const char* autocrlf;  // nullptr: unset
+        QByteArray committed;
+        QByteArray working;
+        bool expectChanges;
+    } cases[] = {
         {"no attributes: every CR is a change", "", nullptr, lf, crlfEdited, true},
-        {"no attributes, CRLF committed", "", nullptr, crlfSame, crlfEdited, true},
-        {"text=auto", "* text=auto\n", nullptr, lf, crlfEdited, true},
         {"text=auto, only line ends changed", "* text=auto\n", nullptr, lf, crlfSame, false},
         {"text=auto keeps CRLF that is already committed", "* text=auto\n", nullptr, crlfSame, crlfEdited,
          true},
@@ -150,17 +141,17 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
         {"-text wins over core.autocrlf", "*.txt -text\n", "true", lf, crlfEdited, true},
         {"legacy -crlf", "*.txt -crlf\n", "true", lf, crlfEdited, true},
     };
-    for (const EolCase& c : cases) {
+    const QString file = QStringLiteral("doc.txt");
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestRepo repo;
         repo.init();
         if (c.autocrlf)
-            repo.git(
+            repo.plumb(
                 {QStringLiteral("config"), QStringLiteral("core.autocrlf"), QString::fromLatin1(c.autocrlf)});
-        const QString file = QStringLiteral("doc.txt");
         repo.write(file, c.committed);
         repo.commitAll();
-        // Attributes after the first commit, so "CRLF already committed" stays committed as CRLF.
+        // After the first commit, so that CRLF already committed stays committed as CRLF.
         if (!c.attributes.isEmpty()) {
             repo.write(QStringLiteral(".gitattributes"), c.attributes);
             repo.commitAll();
@@ -168,7 +159,7 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
         repo.write(file, c.working);
         const QByteArray expected = repo.plainDiff(file);
         ASSERT_EQ(!expected.isEmpty(), c.expectChanges) << expected.toStdString();
-        EXPECT_EQ(loadGitDiff(repo.path(file)).toUtf8().toStdString(), expected.toStdString());
+        EXPECT_EQ(loadGitDiff(repo.path(file)).toUtf8(), expected);
     }
 }
 
@@ -176,41 +167,39 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
 TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 {
     QTemporaryDir outside;
-    QFile(outside.path() + QStringLiteral("/loose.txt")).open(QIODevice::WriteOnly);
-    EXPECT_EQ(loadGitDiff(outside.path() + QStringLiteral("/loose.txt")), QString());
-    EXPECT_EQ(loadGitDiff(outside.path() + QStringLiteral("/missing/dir/file.txt")), QString());
+    QFile(outside.filePath(QStringLiteral("loose.txt"))).open(QIODevice::WriteOnly);
+    EXPECT_EQ(loadGitDiff(outside.filePath(QStringLiteral("loose.txt"))), QString());
+    EXPECT_EQ(loadGitDiff(outside.filePath(QStringLiteral("missing/dir/file.txt"))), QString());
 
     TestRepo noCommit;
     noCommit.init();
-    noCommit.write(QStringLiteral("first.txt"), "first\n");
-    noCommit.git({QStringLiteral("add"), QStringLiteral("first.txt")});
-    EXPECT_TRUE(noCommit.plainDiff(QStringLiteral("first.txt")).isEmpty());
+    edit("first.txt", "first\n", true)(noCommit);
     EXPECT_EQ(loadGitDiff(noCommit.path(QStringLiteral("first.txt"))), QString());
 
     TestRepo repo;
-    repo.commitBase(); // latin1.txt holds "caf\xE9"
-    // Inside the .git folder there is no work tree.
+    repo.commitBase();
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
     repo.write(QStringLiteral("latin1.txt"), "th\xE9\n");
     ASSERT_TRUE(repo.plainDiff(QStringLiteral("latin1.txt")).contains("th\xE9"));
     EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("latin1.txt"))), QString());
 
     // A diff there is, but no git to run it, or the run is cancelled.
+    const QString notes = repo.path(QStringLiteral("notes.txt"));
     repo.write(QStringLiteral("notes.txt"), "changed\n");
-    ASSERT_FALSE(loadGitDiff(repo.path(QStringLiteral("notes.txt"))).isEmpty());
+    ASSERT_FALSE(loadGitDiff(notes).isEmpty());
     GitDiffOptions missing;
     missing.gitProgram = QStringLiteral("/nonexistent/git");
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), missing), QString());
+    EXPECT_EQ(loadGitDiff(notes, missing), QString());
     std::atomic<bool> cancelled{true};
     GitDiffOptions cancelling;
     cancelling.cancelled = &cancelled;
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), cancelling), QString());
+    EXPECT_EQ(loadGitDiff(notes, cancelling), QString());
 }
 
 TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
 {
     TestRepo repo;
-    repo.commitBase();
+    repo.init();
     repo.write(QStringLiteral("a*.txt"), "star\n");
     repo.write(QStringLiteral("ab.txt"), "b\n");
     repo.commitAll();
@@ -220,7 +209,7 @@ TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
                                          QStringLiteral(":(literal)a*.txt")})
                                    .out;
     ASSERT_FALSE(literal.contains("ab.txt"));
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("a*.txt"))).toUtf8().toStdString(), literal.toStdString());
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("a*.txt"))).toUtf8(), literal);
 }
 
 // A side over the file bound is named instead of compared; a diff over its bound is cut after a
@@ -237,18 +226,17 @@ TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
     repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'x'));
     repo.write(QStringLiteral("long.txt"), before);
     repo.commitAll();
-    GitDiffOptions smallFiles;
-    smallFiles.maxFileBytes = 1024;
-    // Unchanged: nothing to show, however large.
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), smallFiles), QString());
+    GitDiffOptions bounds;
+    bounds.maxFileBytes = 1024;
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), bounds), QString()); // unchanged
     repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'y'));
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), smallFiles),
+    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), bounds),
               diffTooLargeNote(QStringLiteral("big.txt"), 1024) + QLatin1Char('\n'));
 
     repo.write(QStringLiteral("long.txt"), after);
-    GitDiffOptions shortDiffs;
-    shortDiffs.maxDiffBytes = 4096;
-    const QString diff = loadGitDiff(repo.path(QStringLiteral("long.txt")), shortDiffs);
+    bounds = GitDiffOptions{};
+    bounds.maxDiffBytes = 4096;
+    const QString diff = loadGitDiff(repo.path(QStringLiteral("long.txt")), bounds);
     ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
     const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
     EXPECT_TRUE(QString::fromUtf8(repo.plainDiff(QStringLiteral("long.txt"))).startsWith(kept));
@@ -259,8 +247,8 @@ TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
 TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
 {
     QTemporaryDir dir;
-    const QString pidFile = dir.path() + QStringLiteral("/pid");
-    const QString fake = dir.path() + QStringLiteral("/git");
+    const QString pidFile = dir.filePath(QStringLiteral("pid"));
+    const QString fake = dir.filePath(QStringLiteral("git"));
     ASSERT_TRUE(writeScript(fake, QStringLiteral("echo $$ > '%1'\nexec sleep 60\n").arg(pidFile).toUtf8()));
     TestRepo repo;
     repo.commitBase();
@@ -272,20 +260,17 @@ TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
     const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
     ASSERT_GT(hung, 0);
-    // Killed and reaped: the pid no longer names a process.
-    EXPECT_NE(::kill(hung, 0), 0);
+    EXPECT_NE(::kill(hung, 0), 0); // killed and reaped
 }
 
 TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironment)
 {
     QTemporaryDir dir;
-    const QString fake = dir.path() + QStringLiteral("/git");
-    // Prints its pid, its session id, whether stdin is at its end, and any GIT_ variable it got from
-    // outside.
+    const QString fake = dir.filePath(QStringLiteral("git"));
     ASSERT_TRUE(writeScript(
         fake,
         "set -- $(cat /proc/$$/stat)\n"
-        "echo \"pid=$1 session=$6\"\n"
+        "echo \"$1 $6\"\n"
         "if read line; then echo stdin=data; else echo stdin=eof; fi\n"
         "echo \"dir=${GIT_DIR:-unset} ext=${GIT_EXTERNAL_DIFF:-unset} nosystem=$GIT_CONFIG_NOSYSTEM\"\n"));
     qputenv("GIT_DIR", "/somewhere/else");
@@ -297,10 +282,10 @@ TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironmen
     ASSERT_TRUE(result.finished);
     const QList<QByteArray> lines = result.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 3) << result.out.toStdString();
+    // Session id equal to its pid: no controlling terminal of ours.
     const QList<QByteArray> ids = lines[0].split(' ');
     ASSERT_EQ(ids.size(), 2);
-    // Its own session: the session id is its own pid, so it has no controlling terminal of ours.
-    EXPECT_EQ(ids[0].mid(4), ids[1].mid(8));
+    EXPECT_EQ(ids[0], ids[1]);
     EXPECT_EQ(lines[1], QByteArray("stdin=eof"));
     EXPECT_EQ(lines[2], QByteArray("dir=unset ext=unset nosystem=1"));
 }
