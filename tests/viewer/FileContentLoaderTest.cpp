@@ -22,18 +22,12 @@
 
 namespace {
 
-// QString::fromUtf16 would drop a leading U+FEFF as a byte order mark.
-QString u16(const char16_t* text)
-{
-    return QStringView(text).toString();
-}
-
 class ViewerFileLoaderTest : public ::testing::Test
 {
 protected:
     QString write(const QString& name, const QByteArray& bytes)
     {
-        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        const QString path = m_dir.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
@@ -52,11 +46,8 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
     };
     const Row rows[] = {
         {"empty", ""},
-        {"CRLF kept", "a\r\nb\r\n"},
         {"byte order mark kept", "\xEF\xBB\xBFhello"},
-        {"invisible characters kept", "a\xE2\x80\xAE"
-                                      "b"},
-        {"NUL bytes are valid UTF-8", QByteArray("a\0b", 3)},
+        {"CRLF, invisible characters and NUL bytes kept", QByteArray("a\r\nb\xE2\x80\xAE\0c\r\n", 11)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -72,19 +63,14 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
 
 TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
 {
-    const QString invalid = write(QStringLiteral("latin1.txt"), "caf\xE9\n");
-    const QString truncatedSequence = write(QStringLiteral("cut.txt"), "ok \xE2\x82");
-    const QString surrogate = write(QStringLiteral("surrogate.txt"), "\xED\xA0\x80");
-    const QString fifo = m_dir.path() + QStringLiteral("/fifo");
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString unreadable = write(QStringLiteral("secret.txt"), "x");
     QFile::setPermissions(unreadable, QFileDevice::Permissions());
-    const bool runningAsRoot = ::geteuid() == 0;
 
-    const QString paths[] = {invalid,
-                             truncatedSequence,
-                             surrogate,
-                             m_dir.path() + QStringLiteral("/missing.txt"),
+    const QString paths[] = {write(QStringLiteral("latin1.txt"), "caf\xE9\n"),
+                             write(QStringLiteral("cut.txt"), "ok \xE2\x82"),
+                             m_dir.filePath(QStringLiteral("missing.txt")),
                              m_dir.path(), // a directory
                              fifo,         // would block a plain read forever
                              QStringLiteral("/dev/zero")};
@@ -94,8 +80,8 @@ TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
         EXPECT_EQ(content.text, fileReadFailureText()) << path.toStdString();
         EXPECT_EQ(content.lineCount, 1);
     }
-    // Root reads files whatever their mode; everyone else gets the failure text.
-    EXPECT_EQ(readFileContent(unreadable).readFailed, !runningAsRoot);
+    // Root reads files whatever their mode.
+    EXPECT_EQ(readFileContent(unreadable).readFailed, ::geteuid() != 0);
 }
 
 TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
@@ -108,8 +94,7 @@ TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     EXPECT_EQ(content.text, QStringLiteral("0123456789\nabcdefghij\n"));
     EXPECT_EQ(content.lineCount, 3);
 
-    // Exactly at the bound: whole, not truncated.
-    content = readFileContent(lines, 33);
+    content = readFileContent(lines, 33); // exactly at the bound
     EXPECT_FALSE(content.truncated);
     EXPECT_EQ(content.text.size(), 33);
 
@@ -117,7 +102,7 @@ TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     const QString giant = write(QStringLiteral("giant.txt"), "aa\xE2\x82\xAC\xE2\x82\xAC");
     content = readFileContent(giant, 6);
     EXPECT_TRUE(content.truncated);
-    EXPECT_EQ(content.text, u16(u"aa\u20AC"));
+    EXPECT_EQ(content.text, QStringLiteral("aa\u20AC"));
 }
 
 // A long file's opening: whole lines of its first bytes, handed over once, before the whole text.
@@ -131,7 +116,6 @@ TEST_F(ViewerFileLoaderTest, LongFilesHandOverTheirOpeningLinesFirst)
         bool opening;
     };
     const Row rows[] = {
-        {"lines", lines, true},
         {"not UTF-8 past the opening", lines + "\xFF\n", true},
         {"not UTF-8 in the opening", "\xFF\n" + lines, false},
         {"no line feed in the opening", QByteArray(kFileOpeningBytes, 'x') + '\n' + lines, false},
@@ -168,7 +152,7 @@ TEST_F(ViewerFileLoaderTest, FollowsSymbolicLinksToRegularFiles)
 // not block the worker, and a huge sparse file must not hold it past the loader's deadline.
 TEST_F(ViewerFileLoaderTest, HashingRefusesAFifoAndEndsAtTheDeadline)
 {
-    const QString fifo = m_dir.path() + QStringLiteral("/fifo");
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString sparse = write(QStringLiteral("sparse"), {});
     ASSERT_EQ(::truncate(QFile::encodeName(sparse).constData(), 100LL << 30), 0);

@@ -33,7 +33,7 @@ RepoSetUp edit(const char* file, const QByteArray& content, bool stage = false)
     return [=](TestRepo& r) {
         r.write(QString::fromUtf8(file), content);
         if (stage)
-            r.git({QStringLiteral("add"), QString::fromUtf8(file)});
+            r.git({"add", QString::fromUtf8(file)});
     };
 }
 
@@ -49,7 +49,7 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
         {"tracked file with changes", "notes.txt", edit("notes.txt", "one\n2\nthree\nfour\n"), true},
         {"unchanged file", "notes.txt", [](TestRepo&) {}, false},
         {"untracked file", "new.txt", edit("new.txt", "fresh\n"), false},
-        {"deleted file", "gone.txt", [](TestRepo& r) { r.remove(QStringLiteral("gone.txt")); }, true},
+        {"deleted file", "gone.txt", [](TestRepo& r) { r.remove("gone.txt"); }, true},
         {"name with spaces", "with space.txt", edit("with space.txt", "beta\n"), true},
         {"name starting with a dash", "-dash.txt", edit("-dash.txt", "dash!\n"), true},
         {"missing final line feed", "notes.txt", edit("notes.txt", "one\ntwo\nthree"), true},
@@ -58,46 +58,45 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
          true},
         {"file in a subdirectory", "src/deep/main.c",
          [](TestRepo& r) {
-             r.write(QStringLiteral("src/deep/main.c"), "int main(void) { return 1; }\n");
-             r.write(QStringLiteral("src/other.c"), "also changed, but not asked for\n");
+             r.write("src/deep/main.c", "int main(void) { return 1; }\n");
+             r.write("src/other.c", "also changed, but not asked for\n");
          },
          true},
         {"directory path", "src",
          [](TestRepo& r) {
-             r.write(QStringLiteral("src/deep/main.c"), "changed\n");
-             r.remove(QStringLiteral("src/other.c"));
+             r.write("src/deep/main.c", "changed\n");
+             r.remove("src/other.c");
              edit("src/added.c", "staged\n", true)(r);
-             r.write(QStringLiteral("src/untracked.c"), "not shown\n");
+             r.write("src/untracked.c", "not shown\n");
          },
          true},
         {"executable bit added", "tool.sh",
          [](TestRepo& r) {
-             QFile::setPermissions(r.path(QStringLiteral("tool.sh")),
-                                   QFile::permissions(r.path(QStringLiteral("tool.sh"))) | QFile::ExeOwner);
+             QFile::setPermissions(r.path("tool.sh"),
+                                   QFile::permissions(r.path("tool.sh")) | QFile::ExeOwner);
          },
          true},
         {"symbolic link retargeted", "link",
          [](TestRepo& r) {
-             QFile::link(QStringLiteral("notes.txt"), r.path(QStringLiteral("link")));
+             QFile::link("notes.txt", r.path("link"));
              r.commitAll();
-             QFile::remove(r.path(QStringLiteral("link")));
-             QFile::link(QStringLiteral("with space.txt"), r.path(QStringLiteral("link")));
+             QFile::remove(r.path("link"));
+             QFile::link("with space.txt", r.path("link"));
          },
          true},
         {"symbolic links in a folder, names git quotes", "src",
          [](TestRepo& r) {
-             QFile::link(QStringLiteral("other.c"), r.path(QStringLiteral("src/lien \u00e9")));
-             QFile::link(QStringLiteral("deep"), r.path(QStringLiteral("src/old\tlink")));
+             QFile::link("other.c", r.path("src/lien \u00e9"));
+             QFile::link("deep", r.path("src/old\tlink"));
              r.commitAll();
-             QFile::remove(r.path(QStringLiteral("src/old\tlink")));
-             QFile::link(QStringLiteral("main.c"), r.path(QStringLiteral("src/deep/new \"link\"")));
-             r.git({QStringLiteral("add"), QStringLiteral("-A")});
+             QFile::remove(r.path("src/old\tlink"));
+             QFile::link("main.c", r.path("src/deep/new \"link\""));
+             r.git({"add", "-A"});
          },
          true},
         {"index says removed, disk still has it", "notes.txt",
          [](TestRepo& r) {
-             r.git({QStringLiteral("rm"), QStringLiteral("-q"), QStringLiteral("--cached"),
-                    QStringLiteral("notes.txt")});
+             r.git({"rm", "-q", "--cached", "notes.txt"});
          },
          true},
     };
@@ -141,19 +140,18 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
         {"-text wins over core.autocrlf", "*.txt -text\n", "true", lf, crlfEdited, true},
         {"legacy -crlf", "*.txt -crlf\n", "true", lf, crlfEdited, true},
     };
-    const QString file = QStringLiteral("doc.txt");
+    const QString file = "doc.txt";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestRepo repo;
         repo.init();
         if (c.autocrlf)
-            repo.plumb(
-                {QStringLiteral("config"), QStringLiteral("core.autocrlf"), QString::fromLatin1(c.autocrlf)});
+            repo.plumb({"config", "core.autocrlf", QString::fromLatin1(c.autocrlf)});
         repo.write(file, c.committed);
         repo.commitAll();
         // After the first commit, so that CRLF already committed stays committed as CRLF.
         if (!c.attributes.isEmpty()) {
-            repo.write(QStringLiteral(".gitattributes"), c.attributes);
+            repo.write(".gitattributes", c.attributes);
             repo.commitAll();
         }
         repo.write(file, c.working);
@@ -167,28 +165,28 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
 TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 {
     QTemporaryDir outside;
-    QFile(outside.filePath(QStringLiteral("loose.txt"))).open(QIODevice::WriteOnly);
-    EXPECT_EQ(loadGitDiff(outside.filePath(QStringLiteral("loose.txt"))), QString());
-    EXPECT_EQ(loadGitDiff(outside.filePath(QStringLiteral("missing/dir/file.txt"))), QString());
+    QFile(outside.filePath("loose.txt")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(loadGitDiff(outside.filePath("loose.txt")), QString());
+    EXPECT_EQ(loadGitDiff(outside.filePath("missing/dir/file.txt")), QString());
 
     TestRepo noCommit;
     noCommit.init();
     edit("first.txt", "first\n", true)(noCommit);
-    EXPECT_EQ(loadGitDiff(noCommit.path(QStringLiteral("first.txt"))), QString());
+    EXPECT_EQ(loadGitDiff(noCommit.path("first.txt")), QString());
 
     TestRepo repo;
     repo.commitBase();
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral(".git/config"))), QString());
-    repo.write(QStringLiteral("latin1.txt"), "th\xE9\n");
-    ASSERT_TRUE(repo.plainDiff(QStringLiteral("latin1.txt")).contains("th\xE9"));
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("latin1.txt"))), QString());
+    EXPECT_EQ(loadGitDiff(repo.path(".git/config")), QString());
+    repo.write("latin1.txt", "th\xE9\n");
+    ASSERT_TRUE(repo.plainDiff("latin1.txt").contains("th\xE9"));
+    EXPECT_EQ(loadGitDiff(repo.path("latin1.txt")), QString());
 
     // A diff there is, but no git to run it, or the run is cancelled.
-    const QString notes = repo.path(QStringLiteral("notes.txt"));
-    repo.write(QStringLiteral("notes.txt"), "changed\n");
+    const QString notes = repo.path("notes.txt");
+    repo.write("notes.txt", "changed\n");
     ASSERT_FALSE(loadGitDiff(notes).isEmpty());
     GitDiffOptions missing;
-    missing.gitProgram = QStringLiteral("/nonexistent/git");
+    missing.gitProgram = "/nonexistent/git";
     EXPECT_EQ(loadGitDiff(notes, missing), QString());
     std::atomic<bool> cancelled{true};
     GitDiffOptions cancelling;
@@ -200,16 +198,14 @@ TEST(ViewerGitDiffLoader, FileNamesAreNeverPatterns)
 {
     TestRepo repo;
     repo.init();
-    repo.write(QStringLiteral("a*.txt"), "star\n");
-    repo.write(QStringLiteral("ab.txt"), "b\n");
+    repo.write("a*.txt", "star\n");
+    repo.write("ab.txt", "b\n");
     repo.commitAll();
-    repo.write(QStringLiteral("a*.txt"), "star changed\n");
-    repo.write(QStringLiteral("ab.txt"), "b changed\n");
-    const QByteArray literal = repo.git({QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"),
-                                         QStringLiteral(":(literal)a*.txt")})
-                                   .out;
+    repo.write("a*.txt", "star changed\n");
+    repo.write("ab.txt", "b changed\n");
+    const QByteArray literal = repo.git({"diff", "HEAD", "--", ":(literal)a*.txt"}).out;
     ASSERT_FALSE(literal.contains("ab.txt"));
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("a*.txt"))).toUtf8(), literal);
+    EXPECT_EQ(loadGitDiff(repo.path("a*.txt")).toUtf8(), literal);
 }
 
 // A side over the file bound is named instead of compared; a diff over its bound is cut after a
@@ -223,23 +219,23 @@ TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
         before += "line " + QByteArray::number(i) + '\n';
         after += "LINE " + QByteArray::number(i) + '\n';
     }
-    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'x'));
-    repo.write(QStringLiteral("long.txt"), before);
+    repo.write("big.txt", QByteArray(4096, 'x'));
+    repo.write("long.txt", before);
     repo.commitAll();
     GitDiffOptions bounds;
     bounds.maxFileBytes = 1024;
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), bounds), QString()); // unchanged
-    repo.write(QStringLiteral("big.txt"), QByteArray(4096, 'y'));
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("big.txt")), bounds),
-              diffTooLargeNote(QStringLiteral("big.txt"), 1024) + QLatin1Char('\n'));
+    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), bounds), QString()); // unchanged
+    repo.write("big.txt", QByteArray(4096, 'y'));
+    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), bounds),
+              diffTooLargeNote("big.txt", 1024) + QLatin1Char('\n'));
 
-    repo.write(QStringLiteral("long.txt"), after);
+    repo.write("long.txt", after);
     bounds = GitDiffOptions{};
     bounds.maxDiffBytes = 4096;
-    const QString diff = loadGitDiff(repo.path(QStringLiteral("long.txt")), bounds);
+    const QString diff = loadGitDiff(repo.path("long.txt"), bounds);
     ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
     const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
-    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff(QStringLiteral("long.txt"))).startsWith(kept));
+    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff("long.txt")).startsWith(kept));
     EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
     EXPECT_LE(kept.toUtf8().size(), 4096);
 }
@@ -247,15 +243,15 @@ TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
 TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
 {
     QTemporaryDir dir;
-    const QString pidFile = dir.filePath(QStringLiteral("pid"));
-    const QString fake = dir.filePath(QStringLiteral("git"));
+    const QString pidFile = dir.filePath("pid");
+    const QString fake = dir.filePath("git");
     ASSERT_TRUE(writeScript(fake, QStringLiteral("echo $$ > '%1'\nexec sleep 60\n").arg(pidFile).toUtf8()));
     TestRepo repo;
     repo.commitBase();
     GitDiffOptions options;
     options.gitProgram = fake;
     options.timeout = std::chrono::milliseconds(300);
-    EXPECT_EQ(loadGitDiff(repo.path(QStringLiteral("notes.txt")), options), QString());
+    EXPECT_EQ(loadGitDiff(repo.path("notes.txt"), options), QString());
     QFile pid(pidFile);
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
     const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
@@ -266,7 +262,7 @@ TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
 TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironment)
 {
     QTemporaryDir dir;
-    const QString fake = dir.filePath(QStringLiteral("git"));
+    const QString fake = dir.filePath("git");
     ASSERT_TRUE(writeScript(
         fake,
         "set -- $(cat /proc/$$/stat)\n"

@@ -5,6 +5,7 @@
 // and the QtTest programs can use it.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,9 +16,6 @@ struct GitOutput
     QByteArray out;
     QByteArray err;
 };
-
-// Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input.
-GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input = {});
 
 // What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output for
 // repositories that configure nothing of their own (and the proof that a hostile one runs its program).
@@ -34,8 +32,8 @@ public:
 
     void init();
     void write(const QString& relative, const QByteArray& content);
-    void remove(const QString& relative);
-    GitOutput git(const QStringList& args) const { return runTestGit(root(), args); }
+    void remove(const QString& relative) const { QFile::remove(path(relative)); }
+    GitOutput git(const QStringList& args, const QByteArray& input = {}) const;
     // A git command that must succeed; its output without the final line feed.
     QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;
     void commitAll(const QString& message = QStringLiteral("commit"));
