@@ -59,10 +59,8 @@ class TextViewsTest : public QObject
 
 private slots:
     void linesAreNumberedRowsThatWrap();
-    void onlyLinesOnScreenAreLaidOut();
-    void selectionCopyAndAccessibility();
-    void keyboardMovesTheCursor_data();
-    void keyboardMovesTheCursor();
+    void pagesAndEndsLayOutOnlyWhatIsShown();
+    void keysSelectionCopyAndAccessibility();
     void markedRowsAreDrawn();
     void diffLinesAreColouredByKind();
 };
@@ -89,26 +87,49 @@ void TextViewsTest::linesAreNumberedRowsThatWrap()
     QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
 }
 
-void TextViewsTest::onlyLinesOnScreenAreLaidOut()
+// A page moves the cursor by a screen less a row of overlap; wherever it goes, its line is in view and
+// only the lines on screen are laid out.
+void TextViewsTest::pagesAndEndsLayOutOnlyWhatIsShown()
 {
     FileContentView view;
     QVERIFY(show(view, numberedLines(20000), 640, 480));
-    for (int i = 0; i < 30; ++i) {
-        QTest::keyClick(&view, Qt::Key_PageDown);
-        view.grab();
-        QVERIFY2(view.laidOutLineCount() > 0 && view.laidOutLineCount() < 200,
-                 qPrintable(QString::number(view.laidOutLineCount())));
+    const int rows = view.verticalScrollBar()->pageStep();
+    for (const auto& [key, pages] : {std::pair(Qt::Key_PageDown, 30), std::pair(Qt::Key_PageUp, 1)}) {
+        for (int i = 0; i < pages; ++i) {
+            const int before = view.cursorLine();
+            QTest::keyClick(&view, key);
+            view.grab();
+            const int moved = std::abs(view.cursorLine() - before);
+            QVERIFY2(moved > rows / 2 && moved < rows, qPrintable(QString::number(moved)));
+            QVERIFY2(view.laidOutLineCount() > 0 && view.laidOutLineCount() < 200,
+                     qPrintable(QString::number(view.laidOutLineCount())));
+        }
     }
     QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
     view.grab();
     QVERIFY(view.laidOutLineCount() < 200);
-    QVERIFY(!view.lineRect(19999).isEmpty());
+    QCOMPARE(view.cursorPosition(), view.toPlainText().size());
+    const QRectF last = view.lineRect(19999);
+    QVERIFY(!last.isEmpty() && last.top() >= 0 && last.bottom() <= view.viewport()->height());
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), 0);
+    QVERIFY(!view.hasSelection());
 }
 
-void TextViewsTest::selectionCopyAndAccessibility()
+void TextViewsTest::keysSelectionCopyAndAccessibility()
 {
     FileContentView view;
     QVERIFY(show(view, "first line\nsecond\nthird"));
+    view.setSelection(11, 11);
+    QTest::keyClick(&view, Qt::Key_Left); // wraps to the end of the line above
+    QCOMPARE(view.cursorPosition(), 10);
+    view.setSelection(0, 0);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.cursorPosition(), 11);
+    QTest::keyClick(&view, Qt::Key_End);
+    QCOMPARE(view.cursorPosition(), 17);
+    QVERIFY(!view.hasSelection());
+
     // A range over a line break copies with "\n", as the file has it.
     view.setSelection(6, 13);
     QCOMPARE(view.selectedText(), QString("line\nse"));
@@ -150,50 +171,6 @@ void TextViewsTest::selectionCopyAndAccessibility()
     const QRect e = text->characterRect(12);
     QVERIFY(!e.isEmpty());
     QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
-}
-
-void TextViewsTest::keyboardMovesTheCursor_data()
-{
-    // From the start of line 1000 of 5000 lines "line N", one key each; a page moves by a screen less a
-    // row of overlap (line -1 down, -2 up).
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("line");
-    QTest::addColumn<int>("column");
-    QTest::newRow("end") << int(Qt::Key_End) << 0 << 1000 << 9;
-    QTest::newRow("left wraps up") << int(Qt::Key_Left) << 0 << 999 << 9;
-    QTest::newRow("down") << int(Qt::Key_Down) << 0 << 1001 << 0;
-    QTest::newRow("ctrl+end") << int(Qt::Key_End) << int(Qt::ControlModifier) << 4999 << 9;
-    QTest::newRow("ctrl+home") << int(Qt::Key_Home) << int(Qt::ControlModifier) << 0 << 0;
-    QTest::newRow("page down") << int(Qt::Key_PageDown) << 0 << -1 << 0;
-    QTest::newRow("page up") << int(Qt::Key_PageUp) << 0 << -2 << 0;
-}
-
-void TextViewsTest::keyboardMovesTheCursor()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, line);
-    QFETCH(int, column);
-    FileContentView view;
-    QVERIFY(show(view, numberedLines(5000)));
-    view.scrollToRow(1000);
-    QCOMPARE(view.cursorLine(), 1000);
-    QTest::keyClick(&view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    if (line < 0) {
-        const int moved = (view.cursorLine() - 1000) * (line == -1 ? 1 : -1);
-        const int rows = view.verticalScrollBar()->pageStep();
-        QVERIFY2(moved > rows / 2 && moved < rows, qPrintable(QString::number(moved)));
-    } else {
-        QCOMPARE(view.cursorLine(), line);
-        QCOMPARE(view.cursorPosition() - view.toPlainText().indexOf(QStringLiteral("line %1").arg(line + 1)),
-                 column);
-    }
-    QVERIFY(!view.hasSelection());
-    // The cursor's line is in view, whole.
-    const QRectF shown = view.lineRect(view.cursorLine());
-    QVERIFY(!shown.isEmpty());
-    QVERIFY(shown.top() >= 0 && shown.bottom() <= view.viewport()->height());
 }
 
 // Rows given out of order, twice or out of range are sorted, merged and dropped; on screen, marked
