@@ -288,27 +288,22 @@ void FileViewerViewTest::openButtonOpensAsTextOnly_data()
 void FileViewerViewTest::openButtonOpensAsTextOnly()
 {
     QFETCH(bool, textEditorSet);
-    QTemporaryDir home;
-    const auto at = [&](const char* relative) { return home.filePath(relative); };
+    TestRepo home; // a plain folder: the file, a fake editor and the desktop's configuration
+    const auto at = [&](const char* relative) { return home.path(relative); };
     const QByteArray record = QFile::encodeName(at("editor-args"));
-    const auto write = [&](const char* relative, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(at(relative)).path());
-        QFile file(at(relative));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    };
-    write("files/evil launcher.desktop",
-          "[Desktop Entry]\nType=Application\nName=Evil\nExec=sh -c 'echo ran > " +
-              QFile::encodeName(at("ran")) + "'\n");
-    write("bin/editor", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".tmp'\nmv '" + record + ".tmp' '" +
-                            record + "'\n");
-    write("data/applications/fake-editor.desktop",
-          "[Desktop Entry]\nType=Application\nName=Fake Editor\nExec=\"" +
-              QFile::encodeName(at("bin/editor")) + "\" --new-window %f\n");
-    write("config/mimeapps.list",
-          textEditorSet ? "[Default Applications]\ntext/plain=missing.desktop;fake-editor.desktop;\n"
-                        : "[Default Applications]\napplication/x-desktop=fake-editor.desktop\n");
-    QDir().mkpath(at("none"));
+    home.write("files/evil launcher.desktop",
+               "[Desktop Entry]\nType=Application\nName=Evil\nExec=sh -c 'echo ran > " +
+                   QFile::encodeName(at("ran")) + "'\n");
+    home.write("bin/editor", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".tmp'\nmv '" + record +
+                                 ".tmp' '" + record + "'\n");
+    for (const char* program : {"files/evil launcher.desktop", "bin/editor"})
+        QVERIFY(QFile::setPermissions(at(program), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    home.write("data/applications/fake-editor.desktop",
+               "[Desktop Entry]\nType=Application\nName=Fake Editor\nExec=\"" +
+                   QFile::encodeName(at("bin/editor")) + "\" --new-window %f\n");
+    home.write("config/mimeapps.list",
+               textEditorSet ? "[Default Applications]\ntext/plain=missing.desktop;fake-editor.desktop;\n"
+                             : "[Default Applications]\napplication/x-desktop=fake-editor.desktop\n");
     const std::pair<const char*, const char*> xdg[] = {{"XDG_DATA_HOME", "data"},
                                                        {"XDG_CONFIG_HOME", "config"},
                                                        {"XDG_DATA_DIRS", "none"},

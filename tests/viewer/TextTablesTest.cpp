@@ -1,5 +1,5 @@
-// Table tests for the viewer's pure text handling: diff line kinds, line splitting and numbering,
-// the display form of invisible characters, tab names, git plumbing parsing and header relabelling.
+// Table tests for the viewer's pure text handling: opening lines and cut lines, the display form of
+// invisible characters, git plumbing records, UTF-8 read in pieces, match rows and desktop Exec lines.
 
 #include "viewer/DiffLineKind.h"
 #include "viewer/GitTreeEntries.h"
@@ -40,45 +40,6 @@ QByteArray nulTerminated(std::initializer_list<const char*> records)
         out += '\0';
     }
     return out;
-}
-
-struct KindRow
-{
-    const char16_t* line;
-    DiffLineKind kind;
-};
-
-TEST(ViewerDiffLineKindTable, FirstMatchingTestDecides)
-{
-    const KindRow rows[] = {
-        {u"+", DiffLineKind::Added},
-        {u"++x", DiffLineKind::Added},
-        {u"+++ b/file", DiffLineKind::Other},
-        {u"--", DiffLineKind::Removed},
-        {u"--- a/file", DiffLineKind::Other},
-        {u"@@", DiffLineKind::HunkHeader},
-        {u"@x", DiffLineKind::Other},
-        {u"", DiffLineKind::Other},
-        {u" +not at start", DiffLineKind::Other},
-    };
-    for (const KindRow& row : rows) {
-        const QString line = u16(row.line);
-        EXPECT_EQ(diffLineKind(line), row.kind) << line.toStdString();
-    }
-}
-
-TEST(ViewerLineSplitting, OnlyLineFeedsSeparate)
-{
-    struct Row
-    {
-        const char* text;
-        QStringList lines;
-    };
-    const Row rows[] = {{"", {""}}, {"a\n", {"a", ""}}, {"a\n\nb", {"a", "", "b"}}, {"a\r\nb", {"a\r", "b"}}};
-    for (const Row& row : rows) {
-        EXPECT_EQ(splitLines(QString::fromUtf8(row.text)), row.lines) << row.text;
-        EXPECT_EQ(countLines(QString::fromUtf8(row.text)), row.lines.size()) << row.text;
-    }
 }
 
 TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
@@ -270,13 +231,11 @@ TEST(ViewerUtf8, StreamedInAnyPiecesDecodesAsAWhole)
         std::optional<QString> expected;
     };
     const Row rows[] = {
-        {good, false, text},
         {good + "\xF0\x9F", false, std::nullopt},
         {good + "\xF0\x9F", true, text},
         {QByteArray("ab\xC0\xAF") + "cd", true, std::nullopt},
         {"ab\xED\xA0\x80", false, std::nullopt},
         {QByteArray("\x80") + "abc", true, std::nullopt},
-        {"", false, QString()},
     };
     for (const Row& row : rows) {
         for (qsizetype piece = 1; piece <= row.bytes.size() + 1; ++piece) {

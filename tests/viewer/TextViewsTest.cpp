@@ -207,11 +207,17 @@ void TextViewsTest::diffLinesAreColouredByKind()
     const QColor text = shown->palette().color(QPalette::Text);
     QVERIFY(diffGreen() != diffRed() && diffRed() != diffBlue() && diffGreen() != diffBlue());
     QVERIFY(text != diffGreen() && text != diffRed() && text != diffBlue());
+    // The first matching test decides: a file header is no added or removed line.
     const std::pair<QString, QColor> rows[] = {
         {"+++ b/f", text},
-        {"@@ -1,2 +1,2 @@", diffBlue()},
+        {"--- a/f", text},
+        {"@@", diffBlue()},
+        {"@x", text},
         {" +context", text},
-        {"-old", diffRed()},
+        {"", text},
+        {"--", diffRed()},
+        {"+", diffGreen()},
+        {"++x", diffGreen()},
         {"+ok \u202Eevil\u2066", diffGreen()},
         {"+x\U000E0063\U000E0075\U000E0072\U000E006C", diffGreen()},
     };
@@ -228,14 +234,14 @@ void TextViewsTest::diffLinesAreColouredByKind()
         QCOMPARE(drawn, rows[line].second);
     }
     const QTextCharFormat mark = shown->markFormat();
-    QCOMPARE(shown->lineText(4), QString("+ok U+202EevilU+2066"));
-    QVERIFY(hasMarkAt(shown->lineFormats(4), 4, 6, mark));
-    QVERIFY(hasMarkAt(shown->lineFormats(4), 14, 6, mark));
-    QCOMPARE(shown->lineText(5), QString("+x\u27E6hidden: curl\u27E7"));
-    QVERIFY(hasMarkAt(shown->lineFormats(5), 2, 14, mark));
+    QCOMPARE(shown->lineText(9), QString("+ok U+202EevilU+2066"));
+    QVERIFY(hasMarkAt(shown->lineFormats(9), 4, 6, mark));
+    QVERIFY(hasMarkAt(shown->lineFormats(9), 14, 6, mark));
+    QCOMPARE(shown->lineText(10), QString("+x\u27E6hidden: curl\u27E7"));
+    QVERIFY(hasMarkAt(shown->lineFormats(10), 2, 14, mark));
     const QImage image = shown->viewport()->grab().toImage();
-    QVERIFY(hasColour(image, shown->lineRect(4).toAlignedRect(), mark.background().color()));
-    QVERIFY(!hasColour(image, shown->lineRect(3).toAlignedRect(), mark.background().color()));
+    QVERIFY(hasColour(image, shown->lineRect(9).toAlignedRect(), mark.background().color()));
+    QVERIFY(!hasColour(image, shown->lineRect(8).toAlignedRect(), mark.background().color()));
 
     view.setDiff(QString());
     QVERIFY(view.isShowingEmptyMessage());
