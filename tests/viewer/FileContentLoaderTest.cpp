@@ -45,7 +45,6 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
         QByteArray bytes;
     };
     const Row rows[] = {
-        {"empty", ""},
         {"byte order mark kept", "\xEF\xBB\xBFhello"},
         {"CRLF, invisible characters and NUL bytes kept", QByteArray("a\r\nb\xE2\x80\xAE\0c\r\n", 11)},
     };

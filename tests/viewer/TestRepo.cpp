@@ -10,6 +10,13 @@
 
 namespace {
 
+struct GitOutput
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
 QProcessEnvironment testGitEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -53,11 +60,6 @@ GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArr
 
 } // namespace
 
-GitOutput TestRepo::git(const QStringList& args, const QByteArray& input) const
-{
-    return runTestGit(root(), args, input);
-}
-
 TestRepo::TestRepo()
 {
     if (!m_dir.isValid())
@@ -80,7 +82,7 @@ void TestRepo::write(const QString& relative, const QByteArray& content)
 
 QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) const
 {
-    const GitOutput r = git(args, input);
+    const GitOutput r = runTestGit(root(), args, input);
     if (r.exitCode != 0)
         throw std::runtime_error("git " + args.join(QLatin1Char(' ')).toStdString() + ": " +
                                  r.err.toStdString());
@@ -102,10 +104,10 @@ void TestRepo::commitBase()
     commitAll();
 }
 
-void TestRepo::commitAll(const QString& message)
+void TestRepo::commitAll()
 {
-    git({"add", "-A"});
-    plumb({"commit", "-q", "-m", message});
+    plumb({"add", "-A"});
+    plumb({"commit", "-q", "-m", "commit"});
 }
 
 QByteArray plainGitDiff(const QString& file)
