@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <functional>
 
 namespace {
 
@@ -26,87 +25,47 @@ bool writeScript(const QString& path, const QByteArray& body)
            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-using RepoSetUp = std::function<void(TestRepo&)>;
-
-RepoSetUp edit(const char* file, const QByteArray& content, bool stage = false)
-{
-    return [=](TestRepo& r) {
-        r.write(QString::fromUtf8(file), content);
-        if (stage)
-            r.plumb({"add", QString::fromUtf8(file)});
-    };
-}
-
+// One repository with every kind of change at once: each path's diff is still only its own.
 TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
 {
-    const struct
-    {
-        const char* name;
-        const char* file; // what the viewer opens, relative to the repository
-        RepoSetUp setUp;
-        bool expectChanges;
-    } cases[] = {
-        {"tracked file with changes", "notes.txt", edit("notes.txt", "one\n2\nthree\nfour\n"), true},
-        {"unchanged file", "notes.txt", [](TestRepo&) {}, false},
-        {"untracked file", "new.txt", edit("new.txt", "fresh\n"), false},
-        {"deleted file", "gone.txt", [](TestRepo& r) { r.remove("gone.txt"); }, true},
-        {"name starting with a dash", "-dash.txt", edit("-dash.txt", "dash!\n"), true},
-        {"missing final line feed", "notes.txt", edit("notes.txt", "one\ntwo\nthree"), true},
-        // Its content holds the header line that --no-index writes for an added file.
-        {"staged new file", "staged.txt", edit("staged.txt", "diff --git b/staged.txt b/staged.txt\n", true),
-         true},
-        {"file in a subdirectory", "src/deep/main.c",
-         [](TestRepo& r) {
-             r.write("src/deep/main.c", "int main(void) { return 1; }\n");
-             r.write("src/other.c", "also changed, but not asked for\n");
-         },
-         true},
-        {"directory path", "src",
-         [](TestRepo& r) {
-             r.write("src/deep/main.c", "changed\n");
-             r.remove("src/other.c");
-             edit("src/added.c", "staged\n", true)(r);
-             r.write("src/untracked.c", "not shown\n");
-         },
-         true},
-        {"executable bit added", "tool.sh",
-         [](TestRepo& r) {
-             QFile::setPermissions(r.path("tool.sh"),
-                                   QFile::permissions(r.path("tool.sh")) | QFile::ExeOwner);
-         },
-         true},
-        {"symbolic link retargeted", "link",
-         [](TestRepo& r) {
-             QFile::link("notes.txt", r.path("link"));
-             r.commitAll();
-             QFile::remove(r.path("link"));
-             QFile::link("with space.txt", r.path("link"));
-         },
-         true},
-        {"symbolic links in a folder, names git quotes", "src",
-         [](TestRepo& r) {
-             QFile::link("other.c", r.path("src/lien \u00e9"));
-             QFile::link("deep", r.path("src/old\tlink"));
-             r.commitAll();
-             QFile::remove(r.path("src/old\tlink"));
-             QFile::link("main.c", r.path("src/deep/new \"link\""));
-             r.plumb({"add", "-A"});
-         },
-         true},
-        {"index says removed, disk still has it", "notes.txt",
-         [](TestRepo& r) {
-             r.plumb({"rm", "-q", "--cached", "notes.txt"});
-         },
-         true},
+    TestRepo repo;
+    repo.commitBase();
+    QFile::link("notes.txt", repo.path("link"));
+    QFile::link("other.c", repo.path("src/lien \u00e9")); // names git quotes
+    QFile::link("deep", repo.path("src/old\tlink"));
+    repo.write("lf.txt", "one\ntwo\n");
+    repo.write("kept.txt", "kept\n");
+    repo.commitAll();
+
+    repo.write("notes.txt", "one\n2\nthree\nfour\n");
+    repo.write("new.txt", "fresh\n");
+    repo.remove("gone.txt");
+    repo.write("-dash.txt", "dash!\n");
+    repo.write("lf.txt", "one\ntwo");
+    // Its content holds the header line that --no-index writes for an added file.
+    repo.write("staged.txt", "diff --git b/staged.txt b/staged.txt\n");
+    repo.write("src/deep/main.c", "int main(void) { return 1; }\n");
+    repo.remove("src/other.c");
+    repo.write("src/added.c", "staged\n");
+    repo.write("src/untracked.c", "not shown\n");
+    QFile::setPermissions(repo.path("tool.sh"), QFile::permissions(repo.path("tool.sh")) | QFile::ExeOwner);
+    repo.remove("link");
+    QFile::link("with space.txt", repo.path("link"));
+    repo.remove("src/old\tlink");
+    QFile::link("main.c", repo.path("src/deep/new \"link\""));
+    repo.plumb({"add", "staged.txt", "src/added.c", "src/deep/new \"link\""});
+    repo.plumb({"rm", "-q", "--cached", "kept.txt"}); // the index says removed, the disk still has it
+
+    const std::pair<const char*, bool> files[] = {
+        {"notes.txt", true}, {"with space.txt", false}, {"new.txt", false},   {"gone.txt", true},
+        {"-dash.txt", true}, {"lf.txt", true},          {"staged.txt", true}, {"src/deep/main.c", true},
+        {"src", true},       {"tool.sh", true},         {"link", true},       {"kept.txt", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestRepo repo;
-        repo.commitBase();
-        c.setUp(repo);
-        const QByteArray expected = repo.plainDiff(QString::fromUtf8(c.file));
-        ASSERT_EQ(!expected.isEmpty(), c.expectChanges) << "the case does not set up what it says";
-        EXPECT_EQ(loadGitDiff(repo.path(QString::fromUtf8(c.file))).toUtf8(), expected);
+    for (const auto& [file, changed] : files) {
+        SCOPED_TRACE(file);
+        const QByteArray expected = repo.plainDiff(file);
+        ASSERT_EQ(!expected.isEmpty(), changed) << "the repository is not set up as the table says";
+        EXPECT_EQ(loadGitDiff(repo.path(file)).toUtf8(), expected);
     }
 }
 
@@ -170,7 +129,8 @@ TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
 
     TestRepo noCommit;
     noCommit.init();
-    edit("first.txt", "first\n", true)(noCommit);
+    noCommit.write("first.txt", "first\n");
+    noCommit.plumb({"add", "first.txt"});
     EXPECT_EQ(loadGitDiff(noCommit.path("first.txt")), QString());
 
     TestRepo repo;
