@@ -23,13 +23,7 @@
 #include <QThreadPool>
 #include <QToolButton>
 
-#include <functional>
-
-Q_DECLARE_METATYPE(ViewerTab)
-
 namespace {
-
-using RepoSetUp = std::function<QString(TestRepo&)>; // returns the path to open
 
 ViewerSubject subjectOf(const QString& path, const QString& rule = "rule")
 {
@@ -61,7 +55,6 @@ class FileViewerViewTest : public QObject
 private slots:
     void cleanup() { viewerThreadPool()->waitForDone(); }
     void headerAndBannerShowPlainText();
-    void loadingPicksTheTab_data();
     void loadingPicksTheTab();
     void tabsShowTheirTextAndPicksSurviveReloading();
     void deletingWhileLoadingIsSafe();
@@ -121,47 +114,44 @@ void FileViewerViewTest::headerAndBannerShowPlainText()
     QVERIFY(!named.banner()->descriptionLabel()->isVisible());
 }
 
-void FileViewerViewTest::loadingPicksTheTab_data()
-{
-    QTest::addColumn<RepoSetUp>("setUp");
-    QTest::addColumn<ViewerTab>("tab");
-    QTest::addColumn<bool>("readFails");
-    QTest::newRow("tracked file with changes") << RepoSetUp([](TestRepo& r) {
-        r.write("notes.txt", "one\n2\nthree\n");
-        return r.path("notes.txt");
-    }) << ViewerTab::Diff << false;
-    QTest::newRow("unchanged") << RepoSetUp([](TestRepo& r) { return r.path("notes.txt"); })
-                               << ViewerTab::File << false;
-    QTest::newRow("deleted file") << RepoSetUp([](TestRepo& r) {
-        r.remove("notes.txt");
-        return r.path("notes.txt");
-    }) << ViewerTab::Diff << true;
-    QTest::newRow("empty file") << RepoSetUp([](TestRepo& r) { return r.path("empty.txt"); })
-                                << ViewerTab::File << false;
-}
-
+// Diff when git has changes, else File; each tab holds what its loader gives.
 void FileViewerViewTest::loadingPicksTheTab()
 {
-    QFETCH(RepoSetUp, setUp);
-    QFETCH(ViewerTab, tab);
-    QFETCH(bool, readFails);
     TestRepo repo;
     repo.commitBase();
-    const QString path = setUp(repo);
-    FileViewerView view(subjectOf(path));
-    view.resize(640, 480);
-    QSignalSpy loaded(&view, &FileViewerView::loaded);
-    view.show();
-    QVERIFY(view.isLoading());
-    QVERIFY(waitFor(loaded));
-    QVERIFY(!view.isLoading());
-
-    QCOMPARE(view.selectedTab(), tab);
-    QCOMPARE(view.content(), loadFileContent(path));
-    QCOMPARE(view.diff(), loadGitDiff(path));
-    QCOMPARE(view.diffView()->isShowingEmptyMessage(), view.diff().isEmpty());
-    QCOMPARE(view.fileContentView()->toPlainText() == fileReadFailureText(), readFails);
-    QCOMPARE(view.fileContentView()->lineCount(), view.content().count('\n') + 1);
+    repo.write("notes.txt", "one\n2\nthree\n");
+    repo.remove("gone.txt");
+    const struct
+    {
+        const char* file;
+        ViewerTab tab;
+        bool readFails;
+    } rows[] = {
+        {"notes.txt", ViewerTab::Diff, false},
+        {"with space.txt", ViewerTab::File, false},
+        {"gone.txt", ViewerTab::Diff, true},
+        {"empty.txt", ViewerTab::File, false},
+    };
+    for (const auto& row : rows) {
+        const auto trace = qScopeGuard([&] {
+            if (QTest::currentTestFailed())
+                qWarning("in %s", row.file);
+        });
+        const QString path = repo.path(row.file);
+        FileViewerView view(subjectOf(path));
+        view.resize(640, 480);
+        QSignalSpy loaded(&view, &FileViewerView::loaded);
+        view.show();
+        QVERIFY(view.isLoading());
+        QVERIFY(waitFor(loaded));
+        QVERIFY(!view.isLoading());
+        QCOMPARE(view.selectedTab(), row.tab);
+        QCOMPARE(view.content(), loadFileContent(path));
+        QCOMPARE(view.diff(), loadGitDiff(path));
+        QCOMPARE(view.diffView()->isShowingEmptyMessage(), view.diff().isEmpty());
+        QCOMPARE(view.fileContentView()->toPlainText() == fileReadFailureText(), row.readFails);
+        QCOMPARE(view.fileContentView()->lineCount(), view.content().count('\n') + 1);
+    }
 }
 
 // A pick made before the results arrive, or while hidden, survives the load; switching loads nothing.
