@@ -58,16 +58,15 @@ class TextViewsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void linesAreNumberedRowsThatWrap();
+    void linesAreNumberedRowsThatWrapAndCanBeMarked();
     void pagesAndEndsLayOutOnlyWhatIsShown();
     void keysSelectionCopyAndAccessibility();
-    void markedRowsAreDrawn();
     void diffLinesAreColouredByKind();
 };
 
 // Every line, empty or not, is one numbered row, a long one several, each right below the one before;
 // the text starts right of the gutter and wraps anew when the width changes.
-void TextViewsTest::linesAreNumberedRowsThatWrap()
+void TextViewsTest::linesAreNumberedRowsThatWrapAndCanBeMarked()
 {
     FileContentView view;
     QVERIFY(show(view, "a\n\nb\n" + QString(400, 'x') + '\n' + numberedLines(6), 300, 300));
@@ -85,6 +84,22 @@ void TextViewsTest::linesAreNumberedRowsThatWrap()
     view.resize(900, 300);
     QTRY_VERIFY(view.rowCount(3) < narrowRows);
     QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+
+    // Marked rows given out of order, twice or out of range are sorted, merged and dropped; marked
+    // lines only get the gutter's bar and the line's background.
+    view.setMarkedRows({4, -1, 1, 4, 10});
+    QCOMPARE(view.markedRows(), (std::vector<int>{1, 4}));
+    const QImage text = view.viewport()->grab().toImage();
+    const QImage gutter = view.gutter()->grab().toImage();
+    const QColor bar = view.markFormat().background().color();
+    for (int line : {0, 1, 2, 4}) { // not the wrapped line, whose text can reach the right edge
+        const QRect row = view.lineRect(line).toAlignedRect();
+        const bool marked = line == 1 || line == 4;
+        const QRect barArea(0, row.top() + 1, MarkedTextView::kMarkBarWidth, row.height() - 2);
+        QCOMPARE(hasColour(gutter, barArea, bar), marked);
+        const QColor background = text.pixelColor(view.viewport()->width() - 2, row.center().y());
+        QCOMPARE(background != view.palette().color(QPalette::Base), marked);
+    }
 }
 
 // A page moves the cursor by a screen less a row of overlap; wherever it goes, its line is in view and
@@ -171,27 +186,6 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     const QRect e = text->characterRect(12);
     QVERIFY(!e.isEmpty());
     QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
-}
-
-// Rows given out of order, twice or out of range are sorted, merged and dropped; on screen, marked
-// lines only get the gutter's bar and the line's background.
-void TextViewsTest::markedRowsAreDrawn()
-{
-    FileContentView view;
-    QVERIFY(show(view, numberedLines(3000)));
-    view.setMarkedRows({2500, 3, -1, 1, 3, 3000});
-    QCOMPARE(view.markedRows(), (std::vector<int>{1, 3, 2500}));
-    const QImage text = view.viewport()->grab().toImage();
-    const QImage gutter = view.gutter()->grab().toImage();
-    const QColor bar = view.markFormat().background().color();
-    for (int line : {0, 1, 2, 3}) {
-        const QRect row = view.lineRect(line).toAlignedRect();
-        const bool marked = line == 1 || line == 3;
-        const QRect barArea(0, row.top() + 1, MarkedTextView::kMarkBarWidth, row.height() - 2);
-        QCOMPARE(hasColour(gutter, barArea, bar), marked);
-        const QColor background = text.pixelColor(view.viewport()->width() - 2, row.center().y());
-        QCOMPARE(background != view.palette().color(QPalette::Base), marked);
-    }
 }
 
 // Each line takes its kind's colour; tokens for hidden characters are highlighted, hidden text from
