@@ -50,7 +50,7 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const QString path = write(QStringLiteral("f.txt"), row.bytes);
+        const QString path = write("f.txt", row.bytes);
         const FileContent content = readFileContent(path);
         EXPECT_FALSE(content.readFailed);
         EXPECT_FALSE(content.truncated);
@@ -62,17 +62,17 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
 
 TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
 {
-    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+    const QString fifo = m_dir.filePath("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString unreadable = write(QStringLiteral("secret.txt"), "x");
+    const QString unreadable = write("secret.txt", "x");
     QFile::setPermissions(unreadable, QFileDevice::Permissions());
 
-    const QString paths[] = {write(QStringLiteral("latin1.txt"), "caf\xE9\n"),
-                             write(QStringLiteral("cut.txt"), "ok \xE2\x82"),
-                             m_dir.filePath(QStringLiteral("missing.txt")),
+    const QString paths[] = {write("latin1.txt", "caf\xE9\n"),
+                             write("cut.txt", "ok \xE2\x82"),
+                             m_dir.filePath("missing.txt"),
                              m_dir.path(), // a directory
                              fifo,         // would block a plain read forever
-                             QStringLiteral("/dev/zero")};
+                             "/dev/zero"};
     for (const QString& path : paths) {
         const FileContent content = readFileContent(path);
         EXPECT_TRUE(content.readFailed) << path.toStdString();
@@ -85,12 +85,12 @@ TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
 
 TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
 {
-    const QString lines = write(QStringLiteral("lines.txt"), "0123456789\nabcdefghij\nKLMNOPQRST\n");
+    const QString lines = write("lines.txt", "0123456789\nabcdefghij\nKLMNOPQRST\n");
     FileContent content = readFileContent(lines, 25);
     EXPECT_TRUE(content.truncated);
     EXPECT_FALSE(content.readFailed);
     EXPECT_EQ(content.fileSize, 33);
-    EXPECT_EQ(content.text, QStringLiteral("0123456789\nabcdefghij\n"));
+    EXPECT_EQ(content.text, "0123456789\nabcdefghij\n");
     EXPECT_EQ(content.lineCount, 3);
 
     content = readFileContent(lines, 33); // exactly at the bound
@@ -98,10 +98,10 @@ TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     EXPECT_EQ(content.text.size(), 33);
 
     // One giant line is cut at a whole character, never inside one.
-    const QString giant = write(QStringLiteral("giant.txt"), "aa\xE2\x82\xAC\xE2\x82\xAC");
+    const QString giant = write("giant.txt", "aa\xE2\x82\xAC\xE2\x82\xAC");
     content = readFileContent(giant, 6);
     EXPECT_TRUE(content.truncated);
-    EXPECT_EQ(content.text, QStringLiteral("aa\u20AC"));
+    EXPECT_EQ(content.text, "aa\u20AC");
 }
 
 // A long file's opening: whole lines of its first bytes, handed over once, before the whole text.
@@ -124,8 +124,8 @@ TEST_F(ViewerFileLoaderTest, LongFilesHandOverTheirOpeningLinesFirst)
         SCOPED_TRACE(row.name);
         std::vector<FileOpening> openings;
         const FileContent content =
-            readFileContent(QFile::encodeName(write(QStringLiteral("f.txt"), row.bytes)), kFileContentLimit,
-                            {}, [&](FileOpening opening) { openings.push_back(std::move(opening)); });
+            readFileContent(QFile::encodeName(write("f.txt", row.bytes)), kFileContentLimit, {},
+                            [&](FileOpening opening) { openings.push_back(std::move(opening)); });
         ASSERT_EQ(openings.size(), row.opening ? 1u : 0u);
         EXPECT_EQ(content.readFailed, row.bytes.contains('\xFF'));
         if (!row.opening)
@@ -139,10 +139,10 @@ TEST_F(ViewerFileLoaderTest, LongFilesHandOverTheirOpeningLinesFirst)
 
 TEST_F(ViewerFileLoaderTest, FollowsSymbolicLinksToRegularFiles)
 {
-    const QString target = write(QStringLiteral("target.txt"), "through the link\n");
-    const QString link = m_dir.path() + QStringLiteral("/link.txt");
+    const QString target = write("target.txt", "through the link\n");
+    const QString link = m_dir.path() + "/link.txt";
     ASSERT_TRUE(QFile::link(target, link));
-    EXPECT_EQ(loadFileContent(link), QStringLiteral("through the link\n"));
+    EXPECT_EQ(loadFileContent(link), "through the link\n");
     QFile::remove(target);
     EXPECT_EQ(loadFileContent(link), fileReadFailureText());
 }
@@ -151,9 +151,9 @@ TEST_F(ViewerFileLoaderTest, FollowsSymbolicLinksToRegularFiles)
 // not block the worker, and a huge sparse file must not hold it past the loader's deadline.
 TEST_F(ViewerFileLoaderTest, HashingRefusesAFifoAndEndsAtTheDeadline)
 {
-    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+    const QString fifo = m_dir.filePath("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString sparse = write(QStringLiteral("sparse"), {});
+    const QString sparse = write("sparse", {});
     ASSERT_EQ(::truncate(QFile::encodeName(sparse).constData(), 100LL << 30), 0);
 
     for (const QString& path : {fifo, sparse}) {

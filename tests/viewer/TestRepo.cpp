@@ -113,5 +113,5 @@ void TestRepo::commitAll()
 QByteArray plainGitDiff(const QString& file)
 {
     const QFileInfo info(file);
-    return runTestGit(info.path(), {"diff", "HEAD", "--", info.fileName()}).out;
+    return runTestGit(info.path(), {"diff", "HEAD", "--", ":(literal)" + info.fileName()}).out;
 }

@@ -10,8 +10,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output for
-// repositories that configure nothing of their own (and the proof that a hostile one runs its program).
+// What plain `git diff HEAD -- <name>` prints, run in the file's folder, the name taken literally: the
+// reference output for repositories that configure nothing of their own (and the proof that a hostile
+// one runs its program).
 QByteArray plainGitDiff(const QString& file);
 
 class TestRepo
