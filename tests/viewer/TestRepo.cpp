@@ -27,9 +27,8 @@ QProcessEnvironment testGitEnvironment()
     env.insert("GIT_COMMITTER_NAME", "Test");
     env.insert("GIT_COMMITTER_EMAIL", "test@example.invalid");
     env.insert("GIT_TERMINAL_PROMPT", "0");
-    env.remove("GIT_DIR");
-    env.remove("GIT_WORK_TREE");
-    env.remove("GIT_EXTERNAL_DIFF");
+    for (const char* inherited : {"GIT_DIR", "GIT_WORK_TREE", "GIT_EXTERNAL_DIFF"})
+        env.remove(inherited);
     return env;
 }
 
@@ -39,23 +38,16 @@ GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArr
     QProcess git;
     git.setProcessEnvironment(testGitEnvironment());
     git.setWorkingDirectory(dir);
-    if (input.isEmpty())
-        git.setStandardInputFile(QProcess::nullDevice());
     git.start("/usr/bin/git", args);
-    if (!input.isEmpty()) {
-        git.write(input);
-        git.closeWriteChannel();
-    }
-    GitOutput result;
-    if (!git.waitForFinished(30000)) {
+    git.write(input);
+    git.closeWriteChannel();
+    const bool finished = git.waitForFinished(30000);
+    if (!finished) {
         git.kill();
         git.waitForFinished();
-        return result;
     }
-    result.exitCode = git.exitStatus() == QProcess::NormalExit ? git.exitCode() : -1;
-    result.out = git.readAllStandardOutput();
-    result.err = git.readAllStandardError();
-    return result;
+    return {finished && git.exitStatus() == QProcess::NormalExit ? git.exitCode() : -1,
+            git.readAllStandardOutput(), git.readAllStandardError()};
 }
 
 } // namespace
