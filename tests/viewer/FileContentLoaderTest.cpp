@@ -91,7 +91,6 @@ TEST_F(ViewerFileLoaderTest, LargeFilesShowTheirStartUpToTheLastWholeLine)
     EXPECT_FALSE(content.truncated);
     EXPECT_EQ(content.text.size(), 33);
 
-    // One giant line is cut at a whole character, never inside one.
     const QString giant = write("giant.txt", "aa\xE2\x82\xAC\xE2\x82\xAC");
     content = readFileContent(giant, 6);
     EXPECT_TRUE(content.truncated);

@@ -17,7 +17,6 @@
 
 namespace {
 
-// Writes an executable shell script standing in for git.
 bool writeScript(const QString& path, const QByteArray& body)
 {
     QFile script(path);

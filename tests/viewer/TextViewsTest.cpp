@@ -142,7 +142,6 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("line\nse"));
 
-    // Dragging from the start of line 1 to the start of line 2.
     const auto startOf = [&](int line) {
         return QPoint(int(view.lineRect(line).left()) + 1, int(view.lineRect(line).center().y()));
     };
