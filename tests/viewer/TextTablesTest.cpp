@@ -108,9 +108,9 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
         std::vector<MarkSpan> marks;
     };
     const Row rows[] = {
-        {"plain text, tabs, accents and emoji stay",
-         u16(u"abc\n\tcaf\u00E9 \U0001F600"),
-         u16(u"abc\n\tcaf\u00E9 \U0001F600"),
+        {"plain text, tabs, accents, emoji and the flags of England, Scotland and Wales stay",
+         u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + scotland + "\n" + wales,
+         u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + scotland + "\n" + wales,
          {}},
         {"bidi controls, zero widths and joiners, on any line",
          u16(u"a\u202Eb\n\u2066\u200B\u200C\u200D\u2060\u2069"),
@@ -145,10 +145,6 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
          QString(QChar(0xD800)) + tags("a") + u16(u"\u200B") + tags("b"),
          u16(u"U+D800\u27E6hidden: a\u27E7U+200B\u27E6hidden: b\u27E7"),
          {{0, 0, 6}, {0, 6, 11}, {0, 17, 6}, {0, 23, 11}}},
-        {"flags of England, Scotland and Wales stay",
-         england + " " + scotland + "\n" + wales,
-         england + " " + scotland + "\n" + wales,
-         {}},
         {"tags after a flag are hidden text",
          england + tags("curl x|sh"),
          england + u16(u"\u27E6hidden: curl x|sh\u27E7"),
