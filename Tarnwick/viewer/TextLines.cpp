@@ -2,11 +2,6 @@
 
 #include <algorithm>
 
-QStringList splitLines(const QString& text)
-{
-    return text.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
-}
-
 qsizetype countLines(const QString& text)
 {
     // A plain loop the compiler vectorizes: several times faster than QString::count on texts of

@@ -8,9 +8,7 @@
 
 #include <vector>
 
-QStringList splitLines(const QString& text);
-
-// Same count as splitLines(text).size(), without building the list.
+// How many lines splitting `text` at every "\n" gives, without building them.
 qsizetype countLines(const QString& text);
 
 // Decimal digits of `lineCount`: 1 for up to 9 lines, 2 for 10 to 99 ...

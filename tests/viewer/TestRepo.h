@@ -5,22 +5,14 @@
 // and the QtTest programs can use it.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-struct GitOutput
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input.
-GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input = {});
-
-// What plain `git diff HEAD -- <name>` prints, run in the file's folder: the reference output for
-// repositories that configure nothing of their own (and the proof that a hostile one runs its program).
+// What plain `git diff HEAD -- <name>` prints, run in the file's folder, the name taken literally: the
+// reference output for repositories that configure nothing of their own (and the proof that a hostile
+// one runs its program).
 QByteArray plainGitDiff(const QString& file);
 
 class TestRepo
@@ -34,11 +26,10 @@ public:
 
     void init();
     void write(const QString& relative, const QByteArray& content);
-    void remove(const QString& relative);
-    GitOutput git(const QStringList& args) const { return runTestGit(root(), args); }
-    // A git command that must succeed; its output without the final line feed.
+    void remove(const QString& relative) const { QFile::remove(path(relative)); }
+    // Runs a git command that must succeed; its output without the final line feed.
     QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;
-    void commitAll(const QString& message = QStringLiteral("commit"));
+    void commitAll();
     // init() and one commit of the files the viewer tests change: names with a space, a leading dash
     // and a deep folder, a Latin-1 file, an empty one, one to delete and a script.
     void commitBase();

@@ -1,7 +1,6 @@
-// Table tests for the viewer's pure text handling: diff line kinds, line splitting and numbering,
-// the display form of invisible characters, tab names, git plumbing parsing and header relabelling.
+// Table tests for the viewer's pure text handling: opening lines and cut lines, the display form of
+// invisible characters, git plumbing records, UTF-8 read in pieces, match rows and desktop Exec lines.
 
-#include "viewer/DiffHeaders.h"
 #include "viewer/DiffLineKind.h"
 #include "viewer/GitTreeEntries.h"
 #include "viewer/InvisibleMarks.h"
@@ -43,66 +42,6 @@ QByteArray nulTerminated(std::initializer_list<const char*> records)
     return out;
 }
 
-struct KindRow
-{
-    const char16_t* line;
-    DiffLineKind kind;
-};
-
-TEST(ViewerDiffLineKindTable, FirstMatchingTestDecides)
-{
-    const KindRow rows[] = {
-        {u"+added", DiffLineKind::Added},
-        {u"+", DiffLineKind::Added},
-        {u"++", DiffLineKind::Added},
-        {u"++x", DiffLineKind::Added},
-        {u"+++", DiffLineKind::Other},
-        {u"+++ b/file", DiffLineKind::Other},
-        {u"++++", DiffLineKind::Other},
-        {u"-removed", DiffLineKind::Removed},
-        {u"-", DiffLineKind::Removed},
-        {u"--", DiffLineKind::Removed},
-        {u"---", DiffLineKind::Other},
-        {u"--- a/file", DiffLineKind::Other},
-        {u"@@ -1 +1 @@", DiffLineKind::HunkHeader},
-        {u"@@", DiffLineKind::HunkHeader},
-        {u"@x", DiffLineKind::Other},
-        {u"@", DiffLineKind::Other},
-        {u"", DiffLineKind::Other},
-        {u" context", DiffLineKind::Other},
-        {u"\\ No newline at end of file", DiffLineKind::Other},
-        {u"diff --git a/x b/x", DiffLineKind::Other},
-        {u"index 1234567..89abcde 100644", DiffLineKind::Other},
-        {u" +not at start", DiffLineKind::Other},
-        {u"\t-tab first", DiffLineKind::Other},
-    };
-    for (const KindRow& row : rows) {
-        const QString line = u16(row.line);
-        EXPECT_EQ(diffLineKind(line), row.kind) << line.toStdString();
-    }
-}
-
-TEST(ViewerLineSplitting, OnlyLineFeedsSeparate)
-{
-    struct Row
-    {
-        const char* text;
-        QStringList lines;
-    };
-    const Row rows[] = {
-        {"", {""}},           {"\n", {"", ""}},           {"a", {"a"}},
-        {"a\n", {"a", ""}},   {"a\n\nb", {"a", "", "b"}}, {"a\r\nb", {"a\r", "b"}},
-        {"  \t ", {"  \t "}},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(splitLines(QString::fromUtf8(row.text)), row.lines) << row.text;
-        EXPECT_EQ(countLines(QString::fromUtf8(row.text)), row.lines.size()) << row.text;
-    }
-    EXPECT_EQ(lineNumberWidth(99), 2);
-    EXPECT_EQ(lineNumberWidth(1000), 4);
-    EXPECT_EQ(lineNumberWidth(500001), 6);
-}
-
 TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
 {
     struct Row
@@ -114,13 +53,11 @@ TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
         const char* opening;
     };
     const Row rows[] = {
-        {"fewer lines than asked", "a\nb", 5, 100, "a\nb"},
         {"exactly the lines asked", "a\nb", 2, 100, "a\nb"},
         {"more lines than asked", "a\nb\nc\n", 2, 100, "a\nb"},
         {"trailing line feed kept when whole", "a\n", 5, 100, "a\n"},
         {"character bound cuts after a whole line", "aaaa\nbbbb\ncccc", 10, 7, "aaaa"},
         {"one giant line is cut at the bound", "aaaaaaaaaa", 10, 4, "aaaa"},
-        {"empty", "", 3, 100, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -171,61 +108,43 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
         std::vector<MarkSpan> marks;
     };
     const Row rows[] = {
-        {"plain text is shared", QStringLiteral("abc\ndef"), QStringLiteral("abc\ndef"), {}},
-        {"right-to-left override", u16(u"a\u202Eb"), QStringLiteral("aU+202Eb"), {{0, 1, 6}}},
-        {"isolates", u16(u"\u2066x\u2069"), QStringLiteral("U+2066xU+2069"), {{0, 0, 6}, {0, 7, 6}}},
-        {"zero width on line two", u16(u"ab\nc\u200Bd"), QStringLiteral("ab\ncU+200Bd"), {{1, 1, 6}}},
-        {"joiners and word joiner",
-         u16(u"\u200C\u200D\u2060"),
-         QStringLiteral("U+200CU+200DU+2060"),
-         {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}}},
-        {"byte order mark at start stays", u16(u"\uFEFFabc"), u16(u"\uFEFFabc"), {}},
-        {"byte order mark later is marked", u16(u"a\uFEFF"), QStringLiteral("aU+FEFF"), {{0, 1, 6}}},
-        {"CRLF line ends are dropped", QStringLiteral("a\r\nb\r\n"), QStringLiteral("a\nb\n"), {}},
-        {"a lone carriage return is marked", QStringLiteral("a\rb"), QStringLiteral("aU+000Db"), {{0, 1, 6}}},
-        {"line and paragraph separators",
-         u16(u"a\u2028b\u2029c"),
-         QStringLiteral("aU+2028bU+2029c"),
-         {{0, 1, 6}, {0, 8, 6}}},
-        {"control characters",
-         QStringView(u"\u0000\u001B\u007F\u0085", 4).toString(),
-         QStringLiteral("U+0000U+001BU+007FU+0085"),
-         {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}}},
-        {"tabs and accents stay", u16(u"\tcaf\u00E9 \u00E9t\u00E9"), u16(u"\tcaf\u00E9 \u00E9t\u00E9"), {}},
-        {"emoji stay", u16(u"ok \U0001F600"), u16(u"ok \U0001F600"), {}},
-        {"hidden instruction",
-         "Be helpful." + tags("ignore previous instructions") + ".",
-         u16(u"Be helpful.\u27E6hidden: ignore previous instructions\u27E7."),
-         {{0, 11, 38}}},
-        {"whole printable range",
-         tags(" ~{}<>\"'`\\|"),
-         u16(u"\u27E6hidden:  ~{}<>\"'`\\|\u27E7"),
-         {{0, 0, 21}}},
-        {"cancel tag alone", "a" + cancel, u16(u"a\u27E6hidden: \u27E8U+E007F\u27E9\u27E7"), {{0, 1, 19}}},
-        {"language tag before its code",
-         u16(u"\U000E0001") + tags("en"),
-         u16(u"\u27E6hidden: \u27E8U+E0001\u27E9en\u27E7"),
-         {{0, 0, 21}}},
-        {"tags for control characters never break the line",
-         u16(u"x\U000E000A\U000E000D\U000E0000y"),
-         u16(u"x\u27E6hidden: \u27E8U+E000A\u27E9\u27E8U+E000D\u27E9\u27E8U+E0000\u27E9\u27E7y"),
-         {{0, 1, 37}}},
+        {"plain text, tabs, accents, emoji and the flags of England, Scotland and Wales stay",
+         u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + scotland + "\n" + wales,
+         u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + scotland + "\n" + wales,
+         {}},
+        {"bidi controls, zero widths and joiners, on any line",
+         u16(u"a\u202Eb\n\u2066\u200B\u200C\u200D\u2060\u2069"),
+         QStringLiteral("aU+202Eb\nU+2066U+200BU+200CU+200DU+2060U+2069"),
+         {{0, 1, 6}, {1, 0, 6}, {1, 6, 6}, {1, 12, 6}, {1, 18, 6}, {1, 24, 6}, {1, 30, 6}}},
+        {"byte order mark marked except at the start",
+         u16(u"\uFEFFa\uFEFF"),
+         u16(u"\uFEFFaU+FEFF"),
+         {{0, 2, 6}}},
+        {"CRLF ends a line, a lone CR is marked",
+         QStringLiteral("a\r\nb\rc"),
+         QStringLiteral("a\nbU+000Dc"),
+         {{1, 1, 6}}},
+        {"separators and control characters",
+         QStringView(u"\u2028\u2029\u0000\u001B\u007F\u0085", 6).toString(),
+         QStringLiteral("U+2028U+2029U+0000U+001BU+007FU+0085"),
+         {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}, {0, 24, 6}, {0, 30, 6}}},
+        {"hidden instruction, the whole printable range",
+         "Be helpful." + tags("ignore previous instructions ~{}<>\"'`\\|") + ".",
+         u16(u"Be helpful.\u27E6hidden: ignore previous instructions ~{}<>\"'`\\|\u27E7."),
+         {{0, 11, 49}}},
+        {"tags outside ASCII's printable range shown by their code, never breaking the line",
+         u16(u"x\U000E0001") + tags("en") + u16(u"\U000E000A\U000E000D\U000E0000y"),
+         u16(u"x\u27E6hidden: "
+             u"\u27E8U+E0001\u27E9en\u27E8U+E000A\u27E9\u27E8U+E000D\u27E9\u27E8U+E0000\u27E9\u27E7y"),
+         {{0, 1, 48}}},
         {"one mark per run, one per line",
          "a" + tags("rm") + "\n" + tags("-rf") + "\r\nb" + tags("/"),
          u16(u"a\u27E6hidden: rm\u27E7\n\u27E6hidden: -rf\u27E7\nb\u27E6hidden: /\u27E7"),
          {{0, 1, 12}, {1, 0, 13}, {2, 1, 11}}},
-        {"runs between other hidden characters",
-         u16(u"\u202E") + tags("a") + u16(u"\u200B") + tags("b"),
-         u16(u"U+202E\u27E6hidden: a\u27E7U+200B\u27E6hidden: b\u27E7"),
+        {"a lone surrogate ends nothing, runs between other hidden characters",
+         QString(QChar(0xD800)) + tags("a") + u16(u"\u200B") + tags("b"),
+         u16(u"U+D800\u27E6hidden: a\u27E7U+200B\u27E6hidden: b\u27E7"),
          {{0, 0, 6}, {0, 6, 11}, {0, 17, 6}, {0, 23, 11}}},
-        {"a lone surrogate ends nothing",
-         QString(QChar(0xD800)) + tags("x"),
-         u16(u"U+D800\u27E6hidden: x\u27E7"),
-         {{0, 0, 6}, {0, 6, 11}}},
-        {"flags of England, Scotland and Wales stay",
-         england + " " + scotland + "\n" + wales,
-         england + " " + scotland + "\n" + wales,
-         {}},
         {"tags after a flag are hidden text",
          england + tags("curl x|sh"),
          england + u16(u"\u27E6hidden: curl x|sh\u27E7"),
@@ -248,16 +167,6 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
         const DisplayText display = makeDisplayText(row.text);
         EXPECT_EQ(display.text, row.display);
         EXPECT_EQ(display.marks, row.marks);
-        EXPECT_EQ(countLines(display.text), countLines(row.text));
-        // Each highlight covers its whole mark, brackets included.
-        const QStringList lines = splitLines(display.text);
-        for (const MarkSpan& mark : display.marks) {
-            ASSERT_LT(mark.line, lines.size());
-            const QString token = lines[mark.line].mid(mark.column, mark.length);
-            EXPECT_TRUE(token.startsWith(u"U+") ||
-                        (token.startsWith(QChar(kHiddenTextOpen)) && token.endsWith(QChar(kHiddenTextClose))))
-                << token.toStdString();
-        }
     }
 }
 
@@ -272,32 +181,22 @@ TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
     }
 }
 
+// Ordinary records are the diff loader's test against real git; these are the shapes it rarely meets.
 TEST(ViewerGitPlumbing, ParsesLsTreeAndLsFilesRecords)
 {
-    const QByteArray tree =
-        nulTerminated({"100644 blob 3b18e512dba79e4c8300dd08aeb37f8e728b8dad      12\tdir/with space.txt",
-                       "120000 blob aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa       4\tlink",
-                       "160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub"});
-    const auto entries = parseLsTree(tree);
+    const auto entries =
+        parseLsTree(nulTerminated({"160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub"}));
     ASSERT_TRUE(entries.has_value());
-    ASSERT_EQ(entries->size(), 3u);
-    EXPECT_EQ((*entries)[0].path, QByteArray("dir/with space.txt"));
-    EXPECT_EQ((*entries)[0].size, 12);
-    EXPECT_EQ((*entries)[1].mode, QByteArray("120000"));
-    EXPECT_EQ((*entries)[2].type, QByteArray("commit"));
-    EXPECT_EQ((*entries)[2].size, -1);
-
-    const QByteArray index = nulTerminated({"100755 3b18e512dba79e4c8300dd08aeb37f8e728b8dad 0\t-dash",
-                                            "100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict"});
-    const auto files = parseLsFiles(index);
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_EQ(entries->front().type, QByteArray("commit"));
+    EXPECT_EQ(entries->front().size, -1);
+    const auto files =
+        parseLsFiles(nulTerminated({"100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict"}));
     ASSERT_TRUE(files.has_value());
-    ASSERT_EQ(files->size(), 2u);
-    EXPECT_EQ((*files)[0].path, QByteArray("-dash"));
-    EXPECT_EQ((*files)[1].stage, 2);
-
+    ASSERT_EQ(files->size(), 1u);
+    EXPECT_EQ(files->front().stage, 2);
     EXPECT_FALSE(parseLsTree(nulTerminated({"garbage"})).has_value());
     EXPECT_FALSE(parseLsFiles(nulTerminated({"100644 x\tname"})).has_value());
-    EXPECT_TRUE(parseLsTree(QByteArray()).has_value());
 }
 
 TEST(ViewerGitPlumbing, OnlyPlainRelativePathsAreRecreated)
@@ -308,46 +207,12 @@ TEST(ViewerGitPlumbing, OnlyPlainRelativePathsAreRecreated)
         EXPECT_FALSE(isSafeRelativePath(bad)) << bad;
 }
 
-TEST(ViewerDiffHeaderRelabel, AddedAndDeletedFilesGetBothSides)
-{
-    struct Row
-    {
-        const char* in;
-        const char* out;
-    };
-    const Row rows[] = {
-        {"diff --git a/x b/x\n", "diff --git a/x b/x\n"},
-        {"diff --git b/new b/new\nnew file mode 100644\n", "diff --git a/new b/new\nnew file mode 100644\n"},
-        {"diff --git a/old a/old\ndeleted file mode 100644\n",
-         "diff --git a/old b/old\ndeleted file mode 100644\n"},
-        {"diff --git \"b/t\\tab\" \"b/t\\tab\"\n", "diff --git \"a/t\\tab\" \"b/t\\tab\"\n"},
-        {"diff --git b/with space b/with space\n", "diff --git a/with space b/with space\n"},
-        {"+diff --git b/x b/x\n", "+diff --git b/x b/x\n"},
-        {" diff --git b/x b/x", " diff --git b/x b/x"},
-        {"", ""},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(relabelNoIndexHeaders(row.in), QByteArray(row.out)) << row.in;
-}
-
-TEST(ViewerUtf8, StrictDecodingAndWholeCharacterCuts)
-{
-    EXPECT_TRUE(decodeUtf8Strictly("plain").has_value());
-    EXPECT_EQ(decodeUtf8Strictly("\xEF\xBB\xBFx"), u16(u"\uFEFFx"));
-    for (const char* bad : {"\xFF", "\xC0\xAF", "\xED\xA0\x80", "abc\xE2\x82", "\x80"})
-        EXPECT_FALSE(decodeUtf8Strictly(bad).has_value()) << bad;
-    EXPECT_EQ(utf8CompletePrefix("abc"), 3);
-    EXPECT_EQ(utf8CompletePrefix("ab\xE2\x82"), 2);
-    EXPECT_EQ(utf8CompletePrefix("ab\xE2\x82\xAC"), 5);
-    EXPECT_EQ(utf8CompletePrefix("\xF0\x9F\x98"), 0);
-    EXPECT_EQ(utf8CompletePrefix(""), 0);
-}
-
 TEST(ViewerUtf8, StreamedInAnyPiecesDecodesAsAWhole)
 {
-    // Every piece size splits some character; the stream agrees with decoding at once, and a
-    // character cut by the end of the input is an error unless the input was cut on purpose.
+    // Every piece size splits some character; a character cut by the end of the input is an error
+    // unless the input was cut on purpose.
     const QByteArray good = "a\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9\n\xEF\xBB\xBFz";
+    const QString text = u16(u"a\u20AC\U0001F600\u00E9\n\uFEFFz");
     struct Row
     {
         QByteArray bytes;
@@ -355,13 +220,11 @@ TEST(ViewerUtf8, StreamedInAnyPiecesDecodesAsAWhole)
         std::optional<QString> expected;
     };
     const Row rows[] = {
-        {good, false, decodeUtf8Strictly(good)},
         {good + "\xF0\x9F", false, std::nullopt},
-        {good + "\xF0\x9F", true, decodeUtf8Strictly(good)},
+        {good + "\xF0\x9F", true, text},
         {QByteArray("ab\xC0\xAF") + "cd", true, std::nullopt},
         {"ab\xED\xA0\x80", false, std::nullopt},
         {QByteArray("\x80") + "abc", true, std::nullopt},
-        {"", false, QString()},
     };
     for (const Row& row : rows) {
         for (qsizetype piece = 1; piece <= row.bytes.size() + 1; ++piece) {
@@ -389,10 +252,7 @@ TEST(ViewerMatchRows, FileLinesMapToNewSideRowsOfTheDiff)
         QList<int> lines;
         std::vector<int> rows;
     } cases[] = {
-        {{1, 2, 3}, {5, 7, 8}},
-        {{21, 20}, {11, 12}},
-        {{4, 19, 22}, {}}, // not on the new side of any hunk
-        {{}, {}},
+        {{1, 2, 3}, {5, 7, 8}}, {{21, 20}, {11, 12}}, {{4, 19, 22}, {}}, // not on the new side of any hunk
     };
     for (const auto& c : cases)
         EXPECT_EQ(diffRowsOfLines(diff, c.lines), c.rows) << c.lines.size();
@@ -414,7 +274,6 @@ TEST(ViewerTextEditor, DesktopExecIsSplitAndFilledWithoutAShell)
         {"ed --name=%c %i %k %% %F", {"ed", "--name=Ed", "--icon", "ed-icon", "/e.desktop", "%", file}},
         {"ed %d", {"ed", file}}, // deprecated codes vanish; no file code: the file is appended
         {"ed \"unclosed", {}},
-        {"", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(expandDesktopExec(QString::fromUtf8(c.exec), file, url, QStringLiteral("Ed"),

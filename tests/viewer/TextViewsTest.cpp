@@ -1,5 +1,5 @@
-// The File and Diff panes headless: gutter numbers, wrapping, lazy layout, selection and keys, marked
-// rows, highlighted tokens for invisible characters, diff colours and the empty-diff message.
+// The File and Diff panes headless: numbered rows and wrapping, lazy layout, selection and keys,
+// marked rows, diff colours with highlighted tokens for invisible characters, the empty-diff message.
 
 #include "viewer/DiffLineColor.h"
 #include "viewer/DiffView.h"
@@ -19,7 +19,15 @@ QString numberedLines(int count)
     QStringList lines;
     for (int i = 1; i <= count; ++i)
         lines << QStringLiteral("line %1").arg(i);
-    return lines.join(QLatin1Char('\n'));
+    return lines.join('\n');
+}
+
+bool show(MarkedTextView& view, const QString& text, int width = 400, int height = 300)
+{
+    view.resize(width, height);
+    view.showText(text);
+    view.show();
+    return QTest::qWaitForWindowExposed(&view);
 }
 
 bool hasColour(const QImage& image, const QRect& area, const QColor& colour)
@@ -33,16 +41,6 @@ bool hasColour(const QImage& image, const QRect& area, const QColor& colour)
     return false;
 }
 
-bool hasMarkAt(const QList<QTextLayout::FormatRange>& formats, int start, int length,
-               const QTextCharFormat& mark)
-{
-    for (const QTextLayout::FormatRange& range : formats) {
-        if (range.start == start && range.length == length && range.format.background() == mark.background())
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 class TextViewsTest : public QObject
@@ -50,107 +48,113 @@ class TextViewsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void gutterFollowsLineCount_data();
-    void gutterFollowsLineCount();
-    void longLinesWrapAndKeepTheirNumber();
-    void selectionCopyAndAccessibility();
-    void keyboardMovesTheCursor_data();
-    void keyboardMovesTheCursor();
-    void onlyVisibleLinesAreLaidOut();
-    void markedRowsAreDrawnAndVisited();
+    void linesAreNumberedRowsThatWrapAndCanBeMarked();
+    void pagesAndEndsLayOutOnlyWhatIsShown();
+    void keysSelectionCopyAndAccessibility();
     void diffLinesAreColouredByKind();
 };
 
-void TextViewsTest::gutterFollowsLineCount_data()
+// Every line, empty or not, is one numbered row, a long one several, each right below the one before;
+// the text starts right of the gutter and wraps anew when the width changes.
+void TextViewsTest::linesAreNumberedRowsThatWrapAndCanBeMarked()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QString>("last");
-    QTest::newRow("empty") << QString() << 1 << 1 << "1";
-    QTest::newRow("empty lines, final line feed") << QStringLiteral("a\n\nb\n") << 4 << 1 << "4";
-    QTest::newRow("9 lines") << numberedLines(9) << 9 << 1 << "9";
-    QTest::newRow("10 lines") << numberedLines(10) << 10 << 2 << "10";
-    QTest::newRow("100 lines") << numberedLines(100) << 100 << 3 << "100";
-}
-
-void TextViewsTest::gutterFollowsLineCount()
-{
-    QFETCH(QString, text);
-    QFETCH(int, lines);
-    QFETCH(int, width);
-    QFETCH(QString, last);
     FileContentView view;
-    view.resize(640, 480);
-    view.showText(text);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(view.lineCount(), lines);
-    QCOMPARE(view.lineNumberWidth(), width);
-    QCOMPARE(view.lineNumberText(0), QString(width - 1, QLatin1Char(' ')) + QLatin1Char('1'));
-    QCOMPARE(view.lineNumberText(lines - 1), last);
-    // Every line, empty or not, is one row as tall as the first, right below the one before.
-    for (int line = 1; line < std::min(lines, 5); ++line) {
-        QCOMPARE(view.lineRect(line).height(), view.lineRect(0).height());
+    QVERIFY(show(view, "a\n\nb\n" + QString(400, 'x') + '\n' + numberedLines(6), 300, 300));
+    QCOMPARE(view.lineCount(), 10);
+    QCOMPARE(view.lineNumberText(0), QString(" 1"));
+    QCOMPARE(view.lineNumberText(9), QString("10"));
+    QCOMPARE(view.lineRect(1).height(), view.lineRect(0).height());
+    QVERIFY(view.rowCount(3) > 2);
+    QVERIFY(view.lineRect(3).height() > 2 * view.lineRect(0).height());
+    for (int line = 1; line < 5; ++line)
         QCOMPARE(view.lineRect(line).top(), view.lineRect(line - 1).bottom());
-    }
-    QVERIFY(view.numberCellWidth() >= FileContentView::kMinimumNumberCellWidth);
-    QVERIFY(view.gutterWidth() >= view.numberCellWidth() + FileContentView::kGutterGap);
-    // The text starts right of the gutter: number cell, then the gap.
     QVERIFY(view.gutter()->isVisible());
-    QVERIFY(view.viewport()->geometry().left() + 8 >= view.numberCellWidth() + FileContentView::kGutterGap);
     QVERIFY(view.gutter()->geometry().right() < view.viewport()->geometry().left());
-}
-
-void TextViewsTest::longLinesWrapAndKeepTheirNumber()
-{
-    FileContentView view;
-    view.resize(300, 300);
-    view.showText(QStringLiteral("short\n") + QString(400, QLatin1Char('x')) + QStringLiteral("\nlast"));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QVERIFY(view.rowCount(1) > 2);
-    QVERIFY(view.lineRect(1).height() > 2 * view.lineRect(0).height());
-    // The next line starts below all rows of the wrapped one.
-    QCOMPARE(view.lineRect(2).top(), view.lineRect(1).bottom());
-    // Wider, it wraps anew into fewer rows.
-    const int narrowRows = view.rowCount(1);
+    const int narrowRows = view.rowCount(3);
     view.resize(900, 300);
-    QTRY_VERIFY(view.rowCount(1) < narrowRows);
-    QCOMPARE(view.lineCount(), 3);
-    QCOMPARE(view.lineNumberText(2), QStringLiteral("3"));
-    QVERIFY(view.horizontalScrollBar()->maximum() == 0);
+    QTRY_VERIFY(view.rowCount(3) < narrowRows);
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+
+    // Marked rows given out of order, twice or out of range are sorted, merged and dropped; marked
+    // lines only get the gutter's bar and the line's background.
+    view.setMarkedRows({4, -1, 1, 4, 10});
+    QCOMPARE(view.markedRows(), (std::vector<int>{1, 4}));
+    const QImage text = view.viewport()->grab().toImage();
+    const QImage gutter = view.gutter()->grab().toImage();
+    const QColor bar = view.markFormat().background().color();
+    for (int line : {0, 1, 2, 4}) { // not the wrapped line, whose text can reach the right edge
+        const QRect row = view.lineRect(line).toAlignedRect();
+        const bool marked = line == 1 || line == 4;
+        const QRect barArea(0, row.top() + 1, MarkedTextView::kMarkBarWidth, row.height() - 2);
+        QCOMPARE(hasColour(gutter, barArea, bar), marked);
+        const QColor background = text.pixelColor(view.viewport()->width() - 2, row.center().y());
+        QCOMPARE(background != view.palette().color(QPalette::Base), marked);
+    }
 }
 
-void TextViewsTest::selectionCopyAndAccessibility()
+// A page moves the cursor by a screen less a row of overlap; wherever it goes, its line is in view and
+// only the lines on screen are laid out.
+void TextViewsTest::pagesAndEndsLayOutOnlyWhatIsShown()
 {
     FileContentView view;
-    view.resize(400, 300);
-    view.showText(QStringLiteral("first line\nsecond\nthird"));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(show(view, numberedLines(20000), 640, 480));
+    const int rows = view.verticalScrollBar()->pageStep();
+    for (const auto& [key, pages] : {std::pair(Qt::Key_PageDown, 30), std::pair(Qt::Key_PageUp, 1)}) {
+        for (int i = 0; i < pages; ++i) {
+            const int before = view.cursorLine();
+            QTest::keyClick(&view, key);
+            view.grab();
+            const int moved = std::abs(view.cursorLine() - before);
+            QVERIFY2(moved > rows / 2 && moved < rows, qPrintable(QString::number(moved)));
+            QVERIFY2(view.laidOutLineCount() > 0 && view.laidOutLineCount() < 200,
+                     qPrintable(QString::number(view.laidOutLineCount())));
+        }
+    }
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    view.grab();
+    QVERIFY(view.laidOutLineCount() < 200);
+    QCOMPARE(view.cursorPosition(), view.toPlainText().size());
+    const QRectF last = view.lineRect(19999);
+    QVERIFY(!last.isEmpty() && last.top() >= 0 && last.bottom() <= view.viewport()->height());
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), 0);
+    QVERIFY(!view.hasSelection());
+}
+
+void TextViewsTest::keysSelectionCopyAndAccessibility()
+{
+    FileContentView view;
+    QVERIFY(show(view, "first line\nsecond\nthird"));
+    view.setSelection(11, 11);
+    QTest::keyClick(&view, Qt::Key_Left); // wraps to the end of the line above
+    QCOMPARE(view.cursorPosition(), 10);
+    view.setSelection(0, 0);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.cursorPosition(), 11);
+    QTest::keyClick(&view, Qt::Key_End);
+    QCOMPARE(view.cursorPosition(), 17);
+    QVERIFY(!view.hasSelection());
+
     // A range over a line break copies with "\n", as the file has it.
     view.setSelection(6, 13);
-    QCOMPARE(view.selectedText(), QStringLiteral("line\nse"));
+    QCOMPARE(view.selectedText(), QString("line\nse"));
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line\nse"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("line\nse"));
 
-    // Dragging with the mouse from the start of line 1 into line 2.
-    const QRectF first = view.lineRect(0);
-    const QRectF second = view.lineRect(1);
-    QTest::mousePress(view.viewport(), Qt::LeftButton, {},
-                      QPoint(int(first.left()) + 1, int(first.center().y())));
-    QTest::mouseMove(view.viewport(), QPoint(int(second.left()) + 1, int(second.center().y())));
-    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {},
-                        QPoint(int(second.left()) + 1, int(second.center().y())));
-    QCOMPARE(view.selectedText(), QStringLiteral("first line\n"));
+    const auto startOf = [&](int line) {
+        return QPoint(int(view.lineRect(line).left()) + 1, int(view.lineRect(line).center().y()));
+    };
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, startOf(0));
+    QTest::mouseMove(view.viewport(), startOf(1));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, startOf(1));
+    QCOMPARE(view.selectedText(), QString("first line\n"));
 
     // Shift extends from the anchor; typing changes nothing.
     QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
-    QCOMPARE(view.selectedText(), QStringLiteral("first line\nsecond"));
-    QTest::keyClicks(&view, QStringLiteral("typed"));
-    QCOMPARE(view.toPlainText(), QStringLiteral("first line\nsecond\nthird"));
+    QCOMPARE(view.selectedText(), QString("first line\nsecond"));
+    QTest::keyClicks(&view, "typed");
+    QCOMPARE(view.toPlainText(), QString("first line\nsecond\nthird"));
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(view.selectedText(), view.toPlainText());
 
@@ -160,9 +164,9 @@ void TextViewsTest::selectionCopyAndAccessibility()
     QAccessibleTextInterface* text = accessible->textInterface();
     QVERIFY(accessible->state().readOnly && accessible->state().multiLine);
     QCOMPARE(text->characterCount(), 23);
-    QCOMPARE(text->text(8, 13), QStringLiteral("ne\nse"));
+    QCOMPARE(text->text(8, 13), QString("ne\nse"));
     text->setSelection(0, 11, 17);
-    QCOMPARE(view.selectedText(), QStringLiteral("second"));
+    QCOMPARE(view.selectedText(), QString("second"));
     int start = 0;
     int end = 0;
     view.setSelection(1, 3);
@@ -173,157 +177,40 @@ void TextViewsTest::selectionCopyAndAccessibility()
     QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
 }
 
-void TextViewsTest::keyboardMovesTheCursor_data()
-{
-    // From the start of line 1000 of 5000 lines "line N", one key each.
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("line");
-    QTest::addColumn<int>("column");
-    QTest::newRow("end") << int(Qt::Key_End) << 0 << 1000 << 9;
-    QTest::newRow("right") << int(Qt::Key_Right) << 0 << 1000 << 1;
-    QTest::newRow("left wraps up") << int(Qt::Key_Left) << 0 << 999 << 9;
-    QTest::newRow("down") << int(Qt::Key_Down) << 0 << 1001 << 0;
-    QTest::newRow("up") << int(Qt::Key_Up) << 0 << 999 << 0;
-    QTest::newRow("ctrl+end") << int(Qt::Key_End) << int(Qt::ControlModifier) << 4999 << 9;
-    QTest::newRow("ctrl+home") << int(Qt::Key_Home) << int(Qt::ControlModifier) << 0 << 0;
-    QTest::newRow("page down") << int(Qt::Key_PageDown) << 0 << -1 << 0;
-    QTest::newRow("page up") << int(Qt::Key_PageUp) << 0 << -2 << 0;
-}
-
-void TextViewsTest::keyboardMovesTheCursor()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, line);
-    QFETCH(int, column);
-    FileContentView view;
-    view.resize(400, 300);
-    view.showText(numberedLines(5000));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.scrollToRow(1000);
-    QCOMPARE(view.cursorLine(), 1000);
-    QTest::keyClick(&view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    const int rows = view.verticalScrollBar()->pageStep();
-    if (line == -1) // a page down, minus a row of overlap
-        QVERIFY2(view.cursorLine() > 1000 + rows / 2 && view.cursorLine() < 1000 + rows,
-                 qPrintable(QString::number(view.cursorLine())));
-    else if (line == -2)
-        QVERIFY2(view.cursorLine() < 1000 - rows / 2 && view.cursorLine() > 1000 - rows,
-                 qPrintable(QString::number(view.cursorLine())));
-    else
-        QCOMPARE(view.cursorLine(), line);
-    if (line >= 0) {
-        const qsizetype start = view.toPlainText().indexOf(QStringLiteral("line %1").arg(line + 1));
-        QCOMPARE(view.cursorPosition() - start, column);
-    }
-    QVERIFY(!view.hasSelection());
-    // The cursor's line is in view, whole.
-    const QRectF shown = view.lineRect(view.cursorLine());
-    QVERIFY(!shown.isEmpty());
-    QVERIFY(shown.top() >= 0 && shown.bottom() <= view.viewport()->height());
-}
-
-void TextViewsTest::onlyVisibleLinesAreLaidOut()
-{
-    FileContentView view;
-    view.resize(640, 480);
-    view.showText(numberedLines(20000));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.grab();
-    QVERIFY2(view.laidOutLineCount() > 0 && view.laidOutLineCount() < 200,
-             qPrintable(QString::number(view.laidOutLineCount())));
-    for (int i = 0; i < 30; ++i) {
-        QTest::keyClick(&view, Qt::Key_PageDown);
-        view.grab();
-    }
-    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
-    view.grab();
-    QVERIFY2(view.laidOutLineCount() < 200, qPrintable(QString::number(view.laidOutLineCount())));
-    QVERIFY(!view.lineRect(19999).isEmpty());
-    QCOMPARE(view.lineNumberText(19999), QStringLiteral("20000"));
-}
-
-void TextViewsTest::markedRowsAreDrawnAndVisited()
-{
-    FileContentView view;
-    view.resize(400, 300);
-    view.showText(numberedLines(3000));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.setMarkedRows({2500, 3, -1, 1, 3, 3000});
-    QCOMPARE(view.markedRows(), (std::vector<int>{1, 3, 2500}));
-
-    // On screen: the gutter's bar and the line's background on marked lines only.
-    const QImage text = view.viewport()->grab().toImage();
-    const QImage gutter = view.gutter()->grab().toImage();
-    const QColor bar = view.markFormat().background().color();
-    for (int line : {0, 1, 2, 3}) {
-        const QRect row = view.lineRect(line).toAlignedRect();
-        const bool marked = line == 1 || line == 3;
-        const QRect barArea(0, row.top() + 1, MarkedTextView::kMarkBarWidth, row.height() - 2);
-        QCOMPARE(hasColour(gutter, barArea, bar), marked);
-        const QColor background = text.pixelColor(view.viewport()->width() - 2, row.center().y());
-        QCOMPARE(background != view.palette().color(QPalette::Base), marked);
-    }
-
-    // Stepping through them is the viewer window's test; here only where the cursor lands.
-    QVERIFY(view.goToNextMarkedRow());
-    QCOMPARE(view.cursorLine(), 1);
-    QCOMPARE(view.cursorPosition(), view.toPlainText().indexOf(QStringLiteral("line 2")));
-}
-
-// Each line takes its kind's colour; tokens for hidden characters are highlighted, hidden text from
-// bracket to bracket, in the line's colour; an empty diff shows the message instead.
+// Each line takes its kind's colour; tokens for hidden characters are highlighted in the line's colour;
+// an empty diff shows the message instead.
 void TextViewsTest::diffLinesAreColouredByKind()
 {
     DiffView view;
     view.resize(640, 480);
-    view.setDiff(QString());
-    QVERIFY(view.isShowingEmptyMessage());
-    QCOMPARE(view.emptyMessage()->text(), QStringLiteral("No git changes detected"));
-
     MarkedTextView* shown = view.textView();
     const QColor text = shown->palette().color(QPalette::Text);
     QVERIFY(diffGreen() != diffRed() && diffRed() != diffBlue() && diffGreen() != diffBlue());
     QVERIFY(text != diffGreen() && text != diffRed() && text != diffBlue());
+    // The first matching test decides: a file header is no added or removed line.
     const std::pair<QString, QColor> rows[] = {
-        {QStringLiteral("diff --git a/f b/f"), text},
-        {QStringLiteral("index 1..2 100644"), text},
-        {QStringLiteral("--- a/f"), text},
-        {QStringLiteral("+++ b/f"), text},
-        {QStringLiteral("@@ -1,2 +1,2 @@"), diffBlue()},
-        {QStringLiteral(" +context"), text},
-        {QStringLiteral("-old"), diffRed()},
-        {QStringLiteral("+new"), diffGreen()},
-        {QStringLiteral("+ok \u202Eevil\u2066"), diffGreen()},
-        {QStringLiteral("+x\U000E0063\U000E0075\U000E0072\U000E006C"), diffGreen()},
-        {QStringLiteral("\\ No newline at end of file"), text},
+        {"+++ b/f", text},    {"--- a/f", text},
+        {"@@", diffBlue()},   {"@x", text},
+        {" +context", text},  {"", text},
+        {"--", diffRed()},    {"+", diffGreen()},
+        {"++x", diffGreen()}, {"+ok \u202Eevil\u2066", diffGreen()},
     };
     QString diff;
     for (const auto& [line, colour] : rows)
-        diff += line + QLatin1Char('\n');
+        diff += line + '\n';
     view.setDiff(diff);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QVERIFY(!view.isShowingEmptyMessage());
-    QCOMPARE(shown->lineCount(), int(std::size(rows)) + 1);
     for (int line = 0; line < int(std::size(rows)); ++line) {
         const QList<QTextLayout::FormatRange> formats = shown->lineFormats(line);
         const QColor drawn = formats.isEmpty() ? text : formats.first().format.foreground().color();
         QCOMPARE(drawn, rows[line].second);
     }
-    const QTextCharFormat mark = shown->markFormat();
-    QCOMPARE(shown->lineText(8), QStringLiteral("+ok U+202EevilU+2066"));
-    QVERIFY(hasMarkAt(shown->lineFormats(8), 4, 6, mark));
-    QVERIFY(hasMarkAt(shown->lineFormats(8), 14, 6, mark));
-    QCOMPARE(shown->lineText(9), QStringLiteral("+x\u27E6hidden: curl\u27E7"));
-    QVERIFY(hasMarkAt(shown->lineFormats(9), 2, 14, mark));
     const QImage image = shown->viewport()->grab().toImage();
-    QVERIFY(hasColour(image, shown->lineRect(8).toAlignedRect(), mark.background().color()));
-    QVERIFY(!hasColour(image, shown->lineRect(7).toAlignedRect(), mark.background().color()));
+    const QColor mark = shown->markFormat().background().color();
+    QVERIFY(hasColour(image, shown->lineRect(9).toAlignedRect(), mark));
+    QVERIFY(!hasColour(image, shown->lineRect(8).toAlignedRect(), mark));
 
     view.setDiff(QString());
     QVERIFY(view.isShowingEmptyMessage());
