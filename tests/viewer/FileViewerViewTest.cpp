@@ -23,6 +23,8 @@
 #include <QThreadPool>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 namespace {
 
 ViewerSubject subjectOf(const QString& path, const QString& rule = "rule")
@@ -278,6 +280,8 @@ void FileViewerViewTest::openButtonOpensAsTextOnly()
     home.write("config/mimeapps.list",
                textEditorSet ? "[Default Applications]\ntext/plain=missing.desktop;fake-editor.desktop;\n"
                              : "[Default Applications]\napplication/x-desktop=fake-editor.desktop\n");
+    // Read when nothing before it names an editor: a FIFO there must not stall the window.
+    QCOMPARE(::mkfifo(QFile::encodeName(at("data/applications/mimeapps.list")).constData(), 0600), 0);
     const std::pair<const char*, const char*> xdg[] = {{"XDG_DATA_HOME", "data"},
                                                        {"XDG_CONFIG_HOME", "config"},
                                                        {"XDG_DATA_DIRS", "none"},
