@@ -37,7 +37,6 @@ private slots:
         row("oversized line in one chunk dropped", 8, Chunks{"123456789\nok\n"}, Lines{"ok"}, 1);
         row("oversized line over chunks dropped up to its line feed", 8,
             Chunks{"12345", "6789", "abcdef", "gh\nok\n"}, Lines{"ok"}, 1);
-        row("oversized partial plus short tail dropped", 8, Chunks{"123456", "789\nok\n"}, Lines{"ok"}, 1);
         row("oversized line without end dropped at the end", 8, Chunks{"ok\n", "123456789012"}, Lines{"ok"},
             1);
     }
