@@ -22,7 +22,6 @@ private slots:
         // Which bytes are valid UTF-8 is Qt's to decide; here: a bad line costs only itself.
         auto row = [](const char* name, qsizetype maxLine, const Chunks& chunks, const Lines& lines,
                       qsizetype dropped) { QTest::newRow(name) << maxLine << chunks << lines << dropped; };
-        row("carriage return kept", big, Chunks{"a\r\n"}, Lines{"a\r"}, 0);
         row("bad byte costs only its line", big,
             Chunks{"good1\nba\xff"
                    "d\ngood2\n"},

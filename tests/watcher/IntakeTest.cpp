@@ -4,7 +4,6 @@
 
 #include "records/ModelContainer.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -73,8 +72,7 @@ private slots:
     void withoutStoreNothingHappens()
     {
         WatcherStatus::shared().setModelContainer(nullptr);
-        Intake intake(&m_notifier);
-        intake.ingest({event(u"/p"_s)});
+        Intake(&m_notifier).ingest({event(u"/p"_s)});
         QCOMPARE(m_notifier.shown.size(), 0);
         QCOMPARE(savedFindings().size(), 0);
     }

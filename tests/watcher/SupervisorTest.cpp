@@ -74,40 +74,30 @@ private slots:
     {
         QFETCH(StoredDirectories, directories);
         QFETCH(QByteArray, bytes);
-        WatcherSupervisor& supervisor = supervise({}, directories);
-        QSignalSpy launched(&supervisor, &WatcherSupervisor::launched);
-        supervisor.launchWatcher();
-        QTRY_COMPARE(launched.size(), 1);
-        QVERIFY(WatcherStatus::shared().isRunning());
+        supervise({}, directories).launchWatcher();
+        QTRY_VERIFY(WatcherStatus::shared().isRunning());
         QTRY_COMPARE(m_script->recordedStdin(), bytes);
     }
 
-    void noExecutableChangesNothing_data()
-    {
-        QTest::addColumn<bool>("executable"); // or no file at all
-        QTest::newRow("missing") << false;
-        // Executable, but exec fails: the launch fails while the flag is already false.
-        QTest::newRow("launch fails") << true;
-    }
-
+    // Missing, then executable but exec fails (the launch fails while the flag is already false).
     void noExecutableChangesNothing()
     {
-        QFETCH(bool, executable);
-        const QString path = executable ? writeBrokenProgram() : m_dir->filePath(u"twwatch"_s);
-        QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
-        QSignalSpy pipe(&WatcherStatus::shared(), &WatcherStatus::inputPipeChanged);
-        WatcherSupervisor supervisor;
-        supervisor.setExecutable(path);
-        for (int i = 0; i < 3; ++i) {
-            // Every check tries again; a failed launch leaves no process behind.
-            supervisor.launchUnlessRunning();
-            QCOMPARE(!supervisor.findChildren<QProcess*>().isEmpty(), executable);
-            QTRY_VERIFY(supervisor.findChildren<QProcess*>().isEmpty());
+        for (const bool executable : {false, true}) {
+            QSignalSpy running(&WatcherStatus::shared(), &WatcherStatus::isRunningChanged);
+            QSignalSpy pipe(&WatcherStatus::shared(), &WatcherStatus::inputPipeChanged);
+            WatcherSupervisor supervisor;
+            supervisor.setExecutable(executable ? writeBrokenProgram() : m_dir->filePath(u"twwatch"_s));
+            for (int i = 0; i < 3; ++i) {
+                // Every check tries again; a failed launch leaves no process behind.
+                supervisor.launchUnlessRunning();
+                QCOMPARE(!supervisor.findChildren<QProcess*>().isEmpty(), executable);
+                QTRY_VERIFY(supervisor.findChildren<QProcess*>().isEmpty());
+            }
+            QVERIFY(!supervisor.process());
+            QVERIFY(!WatcherStatus::shared().isRunning());
+            QCOMPARE(running.size(), 0);
+            QCOMPARE(pipe.size(), 0);
         }
-        QVERIFY(!supervisor.process());
-        QVERIFY(!WatcherStatus::shared().isRunning());
-        QCOMPARE(running.size(), 0);
-        QCOMPARE(pipe.size(), 0);
     }
 
     void runningWatcherIsNotLaunchedAgainButReplacedWhenForcedOrKilled()
@@ -184,35 +174,27 @@ private slots:
         QCOMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
     }
 
-    void backoff_data()
-    {
-        QTest::addColumn<Millis>("runs"); // how long each failed watcher ran, in order
-        QTest::addColumn<Millis>("delays");
-        QTest::addColumn<Indices>("told"); // the failures that tell the user
-        constexpr qint64 steady = RestartBackoff::stableRunMs;
-        QTest::newRow("doubling to the cap")
-            << Millis(9, 0) << Millis{500, 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000} << Indices{2};
-        // A steady run starts over, and the next streak tells again.
-        QTest::newRow("a steady run starts over")
-            << Millis{0, 0, 0, steady, 0, 0} << Millis{500, 1000, 2000, 500, 1000, 2000} << Indices{2, 5};
-    }
-
+    // How long each failed watcher ran, in order: the delay before each restart, and the failures that
+    // tell the user. A steady run starts over, and the next streak tells again.
     void backoff()
     {
-        QFETCH(Millis, runs);
-        QFETCH(Millis, delays);
-        QFETCH(Indices, told);
-        RestartBackoff backoff;
-        Millis gotDelays;
-        Indices gotTold;
-        for (int i = 0; i < runs.size(); ++i) {
-            const RestartBackoff::Decision decision = backoff.failed(runs[i]);
-            gotDelays.append(decision.delayMs);
-            if (decision.tellUser)
-                gotTold.append(i);
+        constexpr qint64 steady = RestartBackoff::stableRunMs;
+        const QList<std::tuple<Millis, Millis, Indices>> rows{
+            {Millis(9, 0), {500, 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000}, {2}},
+            {{0, 0, 0, steady, 0, 0}, {500, 1000, 2000, 500, 1000, 2000}, {2, 5}}};
+        for (const auto& [runs, delays, told] : rows) {
+            RestartBackoff backoff;
+            Millis gotDelays;
+            Indices gotTold;
+            for (int i = 0; i < runs.size(); ++i) {
+                const RestartBackoff::Decision decision = backoff.failed(runs[i]);
+                gotDelays.append(decision.delayMs);
+                if (decision.tellUser)
+                    gotTold.append(i);
+            }
+            QCOMPARE(gotDelays, delays);
+            QCOMPARE(gotTold, told);
         }
-        QCOMPARE(gotDelays, delays);
-        QCOMPARE(gotTold, told);
     }
 
     // Each watcher takes its configuration, writes a last line without a line feed and ends, as a crash
