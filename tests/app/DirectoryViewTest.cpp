@@ -59,8 +59,6 @@ private slots:
         QTRY_COMPARE(view.listedPaths(), (QStringList{folder, folder}));
         expected += line + line + '\n';
         QTRY_COMPARE(m_app->script.recordedStdin(), expected);
-        // Saved by the main context on its own, without an explicit save.
-        QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 2);
 
         QTest::mouseClick(view.removeButton(0), Qt::LeftButton);
         QTRY_COMPARE(view.listedPaths(), QStringList{folder});
@@ -71,6 +69,7 @@ private slots:
         QTRY_VERIFY(view.isEmptyStateShown());
         expected += "\n\n";
         QTRY_COMPARE(m_app->script.recordedStdin(), expected);
+        // Saved by the main context on its own, without an explicit save (an add: EndToEndTest).
         QTRY_COMPARE(m_app->container->newContext()->countDirectories().value_or(-1), 0);
     }
 
@@ -105,46 +104,36 @@ private slots:
         QCOMPARE(view.removeButton(0)->accessibleName(), u"Remove "_s + path);
     }
 
-    void allowNotificationsPrintsTheAnswer_data()
-    {
-        QTest::addColumn<bool>("grant");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<QByteArray>("printed");
-        QTest::newRow("granted") << true << QString() << QByteArray("notifications enabled\n");
-        QTest::newRow("refused with a reason") << false << u"No notification service on the bus"_s
-                                               << QByteArray("No notification service on the bus\n");
-    }
-
+    // The answer is printed, granted or refused with a reason.
     void allowNotificationsPrintsTheAnswer()
     {
-        QFETCH(bool, grant);
-        QFETCH(QString, error);
-        QFETCH(QByteArray, printed);
-        m_app->notifier.grant = grant;
-        m_app->notifier.error = error;
         DirectoryView view(m_app->container.get(), &m_app->notifier);
         QVERIFY(!view.isPermissionRowShown());
         view.show();
         QTRY_VERIFY(view.isPermissionRowShown());
-
-        // Standard output into a file while the button is pressed and the notifier answers.
-        QTemporaryFile out;
-        QVERIFY(out.open());
-        std::fflush(stdout);
-        const int saved = ::dup(STDOUT_FILENO);
-        ::dup2(out.handle(), STDOUT_FILENO);
-        QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
-        // The stub answers on a queued call; one asked later is answered after it.
-        bool answered = false;
-        m_app->notifier.checkAuthorization([&](bool) { answered = true; });
-        const bool done = QTest::qWaitFor([&] { return answered; });
-        std::fflush(stdout);
-        ::dup2(saved, STDOUT_FILENO);
-        ::close(saved);
-        QVERIFY(done);
-        // Standard output shared the file's offset: read from the start.
-        QVERIFY(out.seek(0));
-        QCOMPARE(out.readAll(), printed);
+        const QString refusal = u"No notification service on the bus"_s;
+        for (const bool grant : {true, false}) {
+            m_app->notifier.grant = grant;
+            m_app->notifier.error = grant ? QString() : refusal;
+            // Standard output into a file while the button is pressed and the notifier answers.
+            QTemporaryFile out;
+            QVERIFY(out.open());
+            std::fflush(stdout);
+            const int saved = ::dup(STDOUT_FILENO);
+            ::dup2(out.handle(), STDOUT_FILENO);
+            QTest::mouseClick(view.allowNotificationsButton(), Qt::LeftButton);
+            // The stub answers on a queued call; one asked later is answered after it.
+            bool answered = false;
+            m_app->notifier.checkAuthorization([&](bool) { answered = true; });
+            const bool done = QTest::qWaitFor([&] { return answered; });
+            std::fflush(stdout);
+            ::dup2(saved, STDOUT_FILENO);
+            ::close(saved);
+            QVERIFY(done);
+            // Standard output shared the file's offset: read from the start.
+            QVERIFY(out.seek(0));
+            QCOMPARE(out.readAll(), grant ? QByteArray("notifications enabled\n") : refusal.toUtf8() + '\n');
+        }
 
         // The row stays until the permission is checked anew, each time the window comes on screen.
         QVERIFY(view.isPermissionRowShown());

@@ -56,37 +56,28 @@ private slots:
         QCOMPARE(balloon.shown.size(), 2);
     }
 
-    void authorization_data()
-    {
-        QTest::addColumn<bool>("serviceAuthorized");
-        QTest::addColumn<bool>("balloonAuthorized");
-        QTest::addColumn<bool>("authorized"); // when refused: with the service's reason
-        QTest::newRow("service") << true << false << true;
-        QTest::newRow("balloon only") << false << true << true;
-        QTest::newRow("neither") << false << false << false;
-    }
-
+    // Authorised when either is; refused with the service's reason.
     void authorization()
     {
-        QFETCH(bool, serviceAuthorized);
-        QFETCH(bool, balloonAuthorized);
-        QFETCH(bool, authorized);
-        StubNotifier service;
-        service.authorized = service.grant = serviceAuthorized;
-        service.error = u"service reason"_s;
-        StubNotifier balloon;
-        balloon.authorized = balloon.grant = balloonAuthorized;
-        balloon.error = u"balloon reason"_s;
-        FallbackNotifier notifier(&service, &balloon, [] { return true; });
-
-        std::optional<bool> checked;
-        std::optional<QPair<bool, QString>> requested;
-        notifier.checkAuthorization([&](bool answer) { checked = answer; });
-        notifier.requestAuthorization(
-            [&](bool granted, const QString& reason) { requested = qMakePair(granted, reason); });
-        QTRY_VERIFY(checked && requested);
-        QCOMPARE(*checked, authorized);
-        QCOMPARE(*requested, qMakePair(authorized, authorized ? QString() : u"service reason"_s));
+        const QList<std::tuple<bool, bool, bool>> rows{
+            {true, false, true}, {false, true, true}, {false, false, false}};
+        for (const auto& [serviceAuthorized, balloonAuthorized, authorized] : rows) {
+            StubNotifier service;
+            service.authorized = service.grant = serviceAuthorized;
+            service.error = u"service reason"_s;
+            StubNotifier balloon;
+            balloon.authorized = balloon.grant = balloonAuthorized;
+            balloon.error = u"balloon reason"_s;
+            FallbackNotifier notifier(&service, &balloon, [] { return true; });
+            std::optional<bool> checked;
+            std::optional<QPair<bool, QString>> requested;
+            notifier.checkAuthorization([&](bool answer) { checked = answer; });
+            notifier.requestAuthorization(
+                [&](bool granted, const QString& reason) { requested = qMakePair(granted, reason); });
+            QTRY_VERIFY(checked && requested);
+            QCOMPARE(*checked, authorized);
+            QCOMPARE(*requested, qMakePair(authorized, authorized ? QString() : u"service reason"_s));
+        }
     }
 
     void balloonWithoutStatusAreaIsRefusedButClicksLeadBack()

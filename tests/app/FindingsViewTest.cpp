@@ -152,7 +152,6 @@ private slots:
         row.resize(300, row.sizeHint().height());
         row.show();
         QVERIFY(QTest::qWaitForWindowExposed(&row));
-        QVERIFY2(row.ageText().contains(u"5 min"_s), qPrintable(row.ageText()));
         // The age is drawn when asked, not by a timer.
         row.refreshAge(finding.timestamp().addDays(1).addSecs(60));
         QCOMPARE(row.ageText(), u"yesterday"_s);
@@ -291,7 +290,6 @@ private slots:
             QVERIFY2(drawnPixels(tintedSymbolIcon(symbol, QColor(220, 20, 20)), QColor(220, 20, 20)) > 10,
                      entry.symbol);
         }
-        QVERIFY(symbolIcon(u"no.such.symbol"_s).isNull());
         QVERIFY(symbolResourcePath(u"../GnomeIcon"_s).isEmpty());
         // A figure, not a blank square and not a filled one.
         const int drawn = drawnPixels(gnomeIcon());

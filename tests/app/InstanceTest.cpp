@@ -21,11 +21,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
-
-} // namespace
+static const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
 
 class InstanceTest : public QObject
 {
