@@ -1,7 +1,6 @@
-// The application's top over a real store and the stand-in watcher: the start-up sequence, one window
-// per finding, the directories window, clearing and notification clicks; and the tray side headless:
-// where the popup goes, the panel as an ordinary window when the desktop has no status area (as under
-// the offscreen platform), and the popup getting out of the way of what it opens.
+// The application's top over a real store and the stand-in watcher: start-up, the windows, clearing
+// and notification clicks; and the tray side headless: the popup's place, the panel as an ordinary
+// window without a status area (as under offscreen), the popup getting out of the way.
 
 #include "AppFixture.h"
 
@@ -41,43 +40,42 @@ private slots:
         m_app.reset();
     }
 
-    void firstLaunchWithEmptyStoreOpensDirectoriesAndLaunchesWatcher()
+    // The directories window opens on an empty store only. It came first, while no watcher ran, so its
+    // first push went nowhere; the launch then sent the stored configuration once: a second push would
+    // stand before a push of our own, with no waiting for something not to happen.
+    void launchOpensDirectoriesOnlyOnAnEmptyStoreAndSendsTheConfigurationOnce_data()
     {
-        AppDelegate& delegate = makeDelegate();
-        // On an empty store clearing writes nothing.
-        QSignalSpy changed(m_app->container.get(), &ModelContainer::storeChanged);
-        delegate.clearFindings();
-        QCOMPARE(changed.size(), 0);
-        delegate.applicationDidFinishLaunching();
-
-        QVERIFY(qobject_cast<DirectoryView*>(delegate.directoryWindow()));
-        QVERIFY(delegate.directoryWindow()->isVisible());
-        QTRY_VERIFY(WatcherStatus::shared().isRunning());
-        // The window came first, while no watcher ran, so its first push went nowhere; the launch then
-        // sent the stored (empty) configuration once: a second empty push would stand before a push of
-        // our own, with no waiting for something not to happen.
-        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("\n\n"));
-        WatcherStatus::shared().sendDirectories({u"/marker"_s});
-        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("\n\n/marker\n\n"));
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("empty store") << QStringList{} << QByteArray("\n\n");
+        QTest::newRow("with a directory") << QStringList{u"/srv/project"_s} << QByteArray("/srv/project\n\n");
     }
 
-    // Whether a running watcher is launched again is the supervisor's (its own test).
-    void launchWithDirectoriesOpensNoWindowAndSendsThem()
+    void launchOpensDirectoriesOnlyOnAnEmptyStoreAndSendsTheConfigurationOnce()
     {
-        m_app->addDirectories({u"/srv/project"_s});
+        QFETCH(QStringList, stored);
+        QFETCH(QByteArray, sent);
+        m_app->addDirectories(stored);
         AppDelegate& delegate = makeDelegate();
         delegate.applicationDidFinishLaunching();
-        QVERIFY(!delegate.directoryWindow());
-        QTRY_COMPARE(m_app->script.recordedStdin(), QByteArray("/srv/project\n\n"));
+
+        QCOMPARE(qobject_cast<DirectoryView*>(delegate.directoryWindow()) != nullptr, stored.isEmpty());
+        QTRY_VERIFY(WatcherStatus::shared().isRunning());
+        QTRY_COMPARE(m_app->script.recordedStdin(), sent);
+        WatcherStatus::shared().sendDirectories({u"/marker"_s});
+        QTRY_COMPARE(m_app->script.recordedStdin(), sent + "/marker\n\n");
     }
 
     // One directories window, one viewer per finding; closing hides them, opening shows the same again,
-    // clearing the findings leaves them.
+    // clearing the findings leaves them. A notification click opens its finding (which one: the store's
+    // lookup, its own test), or, for the summary, the panel.
     void windowsAreOneEachShownAgainAndOutliveClearing()
     {
         const Finding finding =
             m_app->addFinding(u"/srv/repo/.git/hooks/pre-commit"_s, u"hook"_s, u"critical"_s);
         AppDelegate& delegate = makeDelegate();
+        delegate.applicationDidFinishLaunching();
+        QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
         delegate.openDirectoryWindow();
         QWidget* const directories = delegate.directoryWindow();
         QVERIFY(directories && directories->close());
@@ -85,7 +83,7 @@ private slots:
         QCOMPARE(delegate.directoryWindow(), directories);
         QVERIFY(directories->isVisible());
 
-        delegate.openFileViewer(finding);
+        m_app->notifier.click(finding.path(), u"hook"_s);
         auto* viewer = qobject_cast<FileViewerView*>(delegate.fileViewerWindow(finding.id()));
         QVERIFY(viewer && viewer->isVisible());
         QCOMPARE(viewer->path(), finding.path());
@@ -95,14 +93,12 @@ private slots:
         QCOMPARE(delegate.fileViewerWindow(finding.id()), viewer);
         QVERIFY(viewer->isVisible());
 
-        // Another finding of the same file is a window of its own, with the same title.
+        // Another finding of the same file is a window of its own.
         const Finding again = m_app->addFinding(finding.path(), finding.ruleName(), u"critical"_s);
         delegate.openFileViewer(again);
         QCOMPARE(delegate.fileViewerWindowCount(), 2);
         QWidget* other = delegate.fileViewerWindow(again.id());
         QVERIFY(other && other != viewer);
-        QCOMPARE(other->windowTitle(), u"pre-commit"_s);
-        QCOMPARE(viewer->windowTitle(), u"pre-commit"_s);
 
         // Clearing empties the store, warnings too, and leaves the windows open.
         m_app->addFinding(u"/p/b"_s, u"r"_s, u"warning"_s);
@@ -110,48 +106,24 @@ private slots:
         QCOMPARE(m_app->storedFindingCount(), 0);
         QCOMPARE(delegate.fileViewerWindowCount(), 2);
         QVERIFY(viewer->isVisible());
-    }
 
-    void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
-
-    // Which finding a click names is the store's lookup (its own test); here, what the click opens.
-    void notificationClickOpensTheFindingOrThePanel()
-    {
-        const QString path = u"/srv/repo/.git/hooks/pre-commit"_s;
-        const Finding finding = m_app->addFinding(path, u"hook"_s, u"critical"_s);
-        AppDelegate& delegate = makeDelegate();
-        delegate.applicationDidFinishLaunching();
-        QSignalSpy panel(&delegate, &AppDelegate::showPanelRequested);
-        m_app->notifier.click(path, u"hook"_s);
-        m_app->notifier.click(path, u"hook"_s);
-        QCOMPARE(delegate.fileViewerWindowCount(), 1);
-        QVERIFY(delegate.fileViewerWindow(finding.id()));
-        // A cleared finding opens nothing; a click on the summary (no path, no rule) asks for the panel.
-        delegate.clearFindings();
         m_app->notifier.click(u"/srv/repo/other"_s, u"hook"_s);
         QCOMPARE(panel.size(), 0);
         m_app->notifier.click(QString(), QString());
         QCOMPARE(panel.size(), 1);
-        QCOMPARE(delegate.fileViewerWindowCount(), 1);
+        QCOMPARE(delegate.fileViewerWindowCount(), 2);
     }
 
-    void popupPosition_data()
-    {
-        QTest::addColumn<QRect>("icon");
-        QTest::addColumn<QPoint>("expected");
-        QTest::newRow("top right, clamped to the right edge") << QRect(1256, 0, 24, 24) << QPoint(860, 24);
-        QTest::newRow("top middle, centred under the icon") << QRect(628, 0, 24, 24) << QPoint(429, 24);
-        QTest::newRow("bottom right, above the icon") << QRect(1256, 776, 24, 24) << QPoint(860, 416);
-        QTest::newRow("bottom left, clamped to the left edge") << QRect(0, 776, 24, 24) << QPoint(0, 416);
-        QTest::newRow("icon off screen, kept on it") << QRect(2000, -50, 24, 24) << QPoint(860, 0);
-    }
+    void aNameThatIsNotUtf8OpensThatFileNotItsLookalike();
 
+    // Under the icon at the top (EndToEndTest), above it at the bottom, always on the screen.
     void popupPosition()
     {
-        QFETCH(QRect, icon);
-        QFETCH(QPoint, expected);
-        QCOMPARE(TrayController::popupPosition(icon, TrayController::PanelSize, QRect(0, 0, 1280, 800)),
-                 expected);
+        const QRect screen(0, 0, 1280, 800);
+        QCOMPARE(TrayController::popupPosition(QRect(0, 776, 24, 24), TrayController::PanelSize, screen),
+                 QPoint(0, 416));
+        QCOMPARE(TrayController::popupPosition(QRect(2000, -50, 24, 24), TrayController::PanelSize, screen),
+                 QPoint(860, 0));
     }
 
     // Without a status area (as under the offscreen platform) the panel opens as an ordinary window, so the
@@ -168,8 +140,6 @@ private slots:
         tray.start();
         QTRY_VERIFY(panel->isVisible());
         QVERIFY(!tray.isPanelPopup());
-        QCOMPARE(panel->size(), TrayController::PanelSize);
-        QVERIFY(!tray.trayIcon()->icon().isNull());
         QTRY_COMPARE(tray.findingsView()->rows().size(), 1);
         QTest::mouseClick(tray.findingsView()->folderButton(), Qt::LeftButton);
         QVERIFY(delegate.directoryWindow());

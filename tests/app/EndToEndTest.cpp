@@ -1,11 +1,6 @@
-// The whole application on a real, private desktop: Xvfb, a session bus, dunst and trayer. The real
-// Tarnwick with the real twwatch beside it starts on an empty store before any tray is up; the tray
-// arrives late and the icon is picked up; a directory is added through the real folder chooser (its "+"
-// pressed through the accessibility tree, the path typed with xdotool), a malicious git hook appears in
-// it, the finding is stored and announced by dunst, the notification's action opens the viewer, the
-// tray icon opens the panel under it, the trash button empties it and the power button quits, leaving
-// no watcher behind.
-//
+// The whole application on a real, private desktop (Xvfb, a session bus, dunst, trayer), the real
+// Tarnwick with the real twwatch beside it, from an empty store before any tray is up to a cleared
+// panel and a quit that leaves no watcher behind; the steps are numbered below.
 // Each step leaves a screenshot in the test's output folder (TW_E2E_OUTPUT_DIR).
 
 #include "AccessibleTree.h"
@@ -35,12 +30,8 @@ using tw::test::DesktopSession;
         }                                                                                                    \
     } while (false)
 
-namespace {
-
-const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
-const QString OutputDir = QStringLiteral(TW_E2E_OUTPUT_DIR);
-
-} // namespace
+static const QString Tarnwick = QStringLiteral(TW_BIN_DIR "/Tarnwick");
+static const QString OutputDir = QStringLiteral(TW_E2E_OUTPUT_DIR);
 
 class EndToEndTest : public QObject
 {

@@ -56,39 +56,28 @@ private slots:
         QCOMPARE(balloon.shown.size(), 2);
     }
 
-    void authorization_data()
-    {
-        QTest::addColumn<bool>("serviceAuthorized");
-        QTest::addColumn<bool>("balloonAuthorized");
-        QTest::addColumn<bool>("authorized");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("service") << true << false << true << QString();
-        QTest::newRow("balloon only") << false << true << true << QString();
-        QTest::newRow("neither: the service's reason") << false << false << false << u"service reason"_s;
-    }
-
+    // Authorised when either is; refused with the service's reason.
     void authorization()
     {
-        QFETCH(bool, serviceAuthorized);
-        QFETCH(bool, balloonAuthorized);
-        QFETCH(bool, authorized);
-        QFETCH(QString, error);
-        StubNotifier service;
-        service.authorized = service.grant = serviceAuthorized;
-        service.error = u"service reason"_s;
-        StubNotifier balloon;
-        balloon.authorized = balloon.grant = balloonAuthorized;
-        balloon.error = u"balloon reason"_s;
-        FallbackNotifier notifier(&service, &balloon, [] { return true; });
-
-        std::optional<bool> checked;
-        std::optional<QPair<bool, QString>> requested;
-        notifier.checkAuthorization([&](bool answer) { checked = answer; });
-        notifier.requestAuthorization(
-            [&](bool granted, const QString& reason) { requested = qMakePair(granted, reason); });
-        QTRY_VERIFY(checked && requested);
-        QCOMPARE(*checked, authorized);
-        QCOMPARE(*requested, qMakePair(authorized, error));
+        const QList<std::tuple<bool, bool, bool>> rows{
+            {true, false, true}, {false, true, true}, {false, false, false}};
+        for (const auto& [serviceAuthorized, balloonAuthorized, authorized] : rows) {
+            StubNotifier service;
+            service.authorized = service.grant = serviceAuthorized;
+            service.error = u"service reason"_s;
+            StubNotifier balloon;
+            balloon.authorized = balloon.grant = balloonAuthorized;
+            balloon.error = u"balloon reason"_s;
+            FallbackNotifier notifier(&service, &balloon, [] { return true; });
+            std::optional<bool> checked;
+            std::optional<QPair<bool, QString>> requested;
+            notifier.checkAuthorization([&](bool answer) { checked = answer; });
+            notifier.requestAuthorization(
+                [&](bool granted, const QString& reason) { requested = qMakePair(granted, reason); });
+            QTRY_VERIFY(checked && requested);
+            QCOMPARE(*checked, authorized);
+            QCOMPARE(*requested, qMakePair(authorized, authorized ? QString() : u"service reason"_s));
+        }
     }
 
     void balloonWithoutStatusAreaIsRefusedButClicksLeadBack()

@@ -22,7 +22,6 @@ private slots:
         // Which bytes are valid UTF-8 is Qt's to decide; here: a bad line costs only itself.
         auto row = [](const char* name, qsizetype maxLine, const Chunks& chunks, const Lines& lines,
                       qsizetype dropped) { QTest::newRow(name) << maxLine << chunks << lines << dropped; };
-        row("carriage return kept", big, Chunks{"a\r\n"}, Lines{"a\r"}, 0);
         row("bad byte costs only its line", big,
             Chunks{"good1\nba\xff"
                    "d\ngood2\n"},
@@ -37,7 +36,6 @@ private slots:
         row("oversized line in one chunk dropped", 8, Chunks{"123456789\nok\n"}, Lines{"ok"}, 1);
         row("oversized line over chunks dropped up to its line feed", 8,
             Chunks{"12345", "6789", "abcdef", "gh\nok\n"}, Lines{"ok"}, 1);
-        row("oversized partial plus short tail dropped", 8, Chunks{"123456", "789\nok\n"}, Lines{"ok"}, 1);
         row("oversized line without end dropped at the end", 8, Chunks{"ok\n", "123456789012"}, Lines{"ok"},
             1);
     }

@@ -24,20 +24,20 @@ class ControlledServer : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     explicit ControlledServer(const QDBusConnection& bus)
-        : m_bus(bus)
+        : bus(bus)
     {
     }
 
+    QDBusConnection bus;
     QList<QDBusMessage> pending; // Notify calls not answered yet
     QStringList bodies;          // the body of each Notify call
 
-    void reply(qsizetype index, uint id) { m_bus.send(pending[index].createReply(QVariant::fromValue(id))); }
     void sendSignal(const QString& name, const QVariantList& arguments)
     {
         QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
                                                          u"org.freedesktop.Notifications"_s, name);
         signal.setArguments(arguments);
-        m_bus.send(signal);
+        bus.send(signal);
     }
 
 public slots:
@@ -51,9 +51,6 @@ public slots:
         pending.append(message);
         return 0;
     }
-
-private:
-    QDBusConnection m_bus;
 };
 
 // The D-Bus notifier against a real dunst on a private session bus under Xvfb, and against a server
@@ -81,20 +78,17 @@ private slots:
         m_desktop.reset();
     }
 
-    // How an alert looks on the desktop; a click on it names its path and rule. A file name must not be
-    // read as markup by the daemon: it is sent escaped.
-    void alertsAreShownAndClicked()
+    // How an alert looks on the desktop (a click on it: EndToEndTest). A file name must not be read as
+    // markup by the daemon: it is sent escaped. Without a notification service there is nothing to
+    // authorise.
+    void alertsAreShownAndAuthorized()
     {
-        QSignalSpy activated(m_notifier.get(), &Notifier::activated);
         m_intake->postAlert(u"rule-one"_s, u"critical"_s, u"/first"_s);
-        waitForNotifications(1);
         m_intake->postAlert(u"rule-two"_s, u"high"_s, u"/tmp/a&b/<i>x</i>.sh"_s);
-        const Shown shown = waitForNotifications(2);
+        Shown shown;
+        (void)QTest::qWaitFor([&] { return (shown = m_desktop->notifications()).size() >= 2; }, 10000);
         QCOMPARE(shown.size(), 2);
-        for (const auto& n : shown) {
-            QCOMPARE(n.appName, u"Tarnwick"_s);
-            QCOMPARE(n.actions, QStringList{u"default"_s});
-        }
+        QCOMPARE(shown[1].actions, QStringList{u"default"_s});
         QCOMPARE(shown[0].summary, u"\u26D4 Critical: rule-one"_s);
         QCOMPARE(shown[0].body, u"/first"_s);
         QCOMPARE(shown[0].urgency, u"CRITICAL"_s);
@@ -102,20 +96,9 @@ private slots:
         QCOMPARE(shown[1].body, u"/tmp/a&amp;b/&lt;i&gt;x&lt;/i&gt;.sh"_s);
         QCOMPARE(shown[1].urgency, u"NORMAL"_s);
         QTRY_COMPARE(m_notifier->openNotificationCount(), 2);
-
-        // Position 0 is the oldest notification on screen.
-        QCOMPARE(m_desktop->dunstctl({u"action"_s, u"0"_s}), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(activated.size(), 1, 10000);
-        QCOMPARE(activated[0][0].toString(), u"/first"_s);
-        QCOMPARE(activated[0][1].toString(), u"rule-one"_s);
-
         QCOMPARE(m_desktop->dunstctl({u"close-all"_s}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_notifier->openNotificationCount(), 0, 10000);
-    }
 
-    void authorization()
-    {
-        // With dunst on the bus, then without a notification service: then there is nothing to authorise.
         for (const bool up : {true, false}) {
             if (!up)
                 m_desktop->stopNotificationDaemon();
@@ -154,7 +137,10 @@ private slots:
         QCOMPARE(shown.last().urgency, u"CRITICAL"_s);
     }
 
-    void clickBeforeTheIdReplyIsNotLost()
+    // A click that overtakes the reply carrying the id is not lost. The server never answers the second
+    // call: notify() and the authorisation check still return at once (a blocking call would wait for the
+    // bus's 25 s timeout). It has no "body-markup" either: escaping would show "&amp;" in the path.
+    void controlledServer()
     {
         startControlledServer();
         QSignalSpy activated(m_notifier.get(), &Notifier::activated);
@@ -163,10 +149,9 @@ private slots:
 
         // The daemon's signals are sent before its reply, so they arrive first.
         m_server->sendSignal(u"ActionInvoked"_s, {uint(7), u"default"_s});
-        m_server->reply(0, 7);
+        m_server->bus.send(m_server->pending[0].createReply(QVariant::fromValue(uint(7))));
         QTRY_COMPARE(activated.size(), 1);
-        QCOMPARE(activated[0][0].toString(), u"/p"_s);
-        QCOMPARE(activated[0][1].toString(), u"r"_s);
+        QCOMPARE(activated[0], (QVariantList{u"/p"_s, u"r"_s}));
         QCOMPARE(m_notifier->openNotificationCount(), 1);
 
         // Signals about another application's notifications change nothing.
@@ -174,14 +159,7 @@ private slots:
         m_server->sendSignal(u"NotificationClosed"_s, {uint(7), uint(2)});
         QTRY_COMPARE(m_notifier->openNotificationCount(), 0);
         QCOMPARE(activated.size(), 1);
-    }
 
-    // The server takes the call and never answers: notify() and the authorisation check still return at
-    // once (a blocking call would wait for the bus's 25 s timeout). It has no "body-markup" either:
-    // escaping would show "&amp;" in the path.
-    void silentPlainTextServerBlocksNothing()
-    {
-        startControlledServer();
         QTRY_VERIFY(!m_notifier->escapesBody());
         QElapsedTimer clock;
         clock.start();
@@ -189,23 +167,14 @@ private slots:
         std::optional<bool> authorized;
         m_notifier->checkAuthorization([&](bool ok) { authorized = ok; });
         QVERIFY(clock.elapsed() < 5000);
-        QTRY_COMPARE(m_server->bodies, QStringList{u"/a&b/<c>"_s});
-        QTRY_VERIFY(authorized.has_value());
-        QVERIFY(*authorized);
+        QTRY_COMPARE(m_server->bodies, (QStringList{u"/p"_s, u"/a&b/<c>"_s}));
+        QTRY_COMPARE(authorized, std::optional<bool>(true));
         QCOMPARE(m_notifier->openNotificationCount(), 0);
     }
 
 private:
     static inline const QString client = u"notification-test-client"_s;
     static inline const QString server = u"notification-test-server"_s;
-
-    Shown waitForNotifications(qsizetype count)
-    {
-        // The caller compares the count and reports the difference.
-        Shown shown;
-        (void)QTest::qWaitFor([&] { return (shown = m_desktop->notifications()).size() >= count; }, 10000);
-        return shown;
-    }
 
     void connectNotifier()
     {

@@ -1,58 +1,41 @@
-// A stand-in for twwatch that plays a script, for the supervision and framing tests.
+// A stand-in for twwatch that plays a script, for the supervision tests.
 //
 // It takes no arguments, like the real watcher; the test hands it its script through the inherited
 // environment:
 //   TW_SCRIPT  file with one command per line:
-//                write <text>      writes <text> in one write(); \n, \\ and \xHH escapes are decoded
-//                sleep <ms>        pauses
-//                await <n>         waits until n bytes of standard input have arrived
-//                exit <code>       exits at once with that status
-//                stdin-limit <n>   (anywhere in the script) closes standard input after n bytes, as a
-//                                  watcher that stops reading would; the script itself goes on
-//              After the last command it waits for the end of standard input and exits 0.
+//                write <text>    writes <text> in one write(); \n, \\ and \xHH escapes are decoded
+//                await <n>       reads standard input until n bytes in all have arrived (or it ends)
+//                close-stdin     closes standard input, as a watcher that stops reading would
+//                sleep <ms>      pauses
+//                exit <code>     exits at once with that status
+//              After the last command it reads standard input to its end and exits 0.
 //   TW_STDIN   file that receives every byte read from standard input, flushed at once.
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
-std::mutex mutex;
-std::condition_variable changed;
+FILE* record = nullptr;
 size_t stdinBytes = 0;
-bool stdinEnded = false;
 
-void readStdin(const char* recordPath, size_t limit)
+// Reads until `total` bytes have arrived in all or standard input ends.
+void readStdinUntil(size_t total)
 {
-    FILE* record = recordPath ? std::fopen(recordPath, "ab") : nullptr;
     char buffer[4096];
-    ssize_t n;
-    while (stdinBytes < limit &&
-           (n = ::read(STDIN_FILENO, buffer, std::min(sizeof buffer, limit - stdinBytes))) > 0) {
+    ssize_t n = 1;
+    while (stdinBytes < total && (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) > 0) {
+        stdinBytes += size_t(n);
         if (record) {
             std::fwrite(buffer, 1, size_t(n), record);
             std::fflush(record);
         }
-        std::lock_guard lock(mutex);
-        stdinBytes += size_t(n);
-        changed.notify_all();
     }
-    ::close(STDIN_FILENO);
-    if (record)
-        std::fclose(record);
-    std::lock_guard lock(mutex);
-    stdinEnded = true;
-    changed.notify_all();
 }
 
 std::string unescape(const std::string& text)
@@ -79,16 +62,10 @@ std::string unescape(const std::string& text)
 int main()
 {
     const char* scriptPath = std::getenv("TW_SCRIPT");
-    std::vector<std::string> lines;
-    size_t stdinLimit = SIZE_MAX;
+    const char* recordPath = std::getenv("TW_STDIN");
+    record = recordPath ? std::fopen(recordPath, "ab") : nullptr;
     std::ifstream script(scriptPath ? scriptPath : "/dev/null");
-    for (std::string line; std::getline(script, line); lines.push_back(line)) {
-        if (line.starts_with("stdin-limit "))
-            stdinLimit = std::stoul(line.substr(12));
-    }
-    std::thread(readStdin, std::getenv("TW_STDIN"), stdinLimit).detach();
-
-    for (const std::string& line : lines) {
+    for (std::string line; std::getline(script, line);) {
         const auto space = line.find(' ');
         const std::string command = line.substr(0, space);
         const std::string argument = space == std::string::npos ? std::string() : line.substr(space + 1);
@@ -100,16 +77,16 @@ int main()
                     std::_Exit(3);
                 done += size_t(n);
             }
+        } else if (command == "await") {
+            readStdinUntil(std::stoul(argument));
+        } else if (command == "close-stdin") {
+            ::close(STDIN_FILENO);
         } else if (command == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(argument)));
-        } else if (command == "await") {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return stdinBytes >= std::stoul(argument) || stdinEnded; });
         } else if (command == "exit") {
             std::_Exit(std::stoi(argument));
         }
     }
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [] { return stdinEnded; });
+    readStdinUntil(SIZE_MAX);
     return 0;
 }

@@ -15,13 +15,11 @@ public:
     bool authorized = false;
     bool grant = true;
     QString error;
-    int checks = 0;
     QList<Notification> shown;
 
     void notify(const Notification& notification) override { shown.append(notification); }
     void checkAuthorization(std::function<void(bool)> done) override
     {
-        ++checks;
         QTimer::singleShot(0, this, [this, done = std::move(done)] { done(authorized); });
     }
     void requestAuthorization(std::function<void(bool, const QString&)> done) override

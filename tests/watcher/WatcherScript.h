@@ -1,29 +1,16 @@
 #pragma once
 
-// Helpers for tests that run the scripted stand-in watcher (ScriptedWatcher.cpp).
+// The scripted stand-in watcher (ScriptedWatcher.cpp) for tests that supervise it.
 
 #include "watcher/WatcherSupervisor.h"
 
-#include <QByteArray>
 #include <QFile>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 namespace tw::test {
 
-inline QString scriptedWatcherPath()
-{
-    return QStringLiteral(TW_TEST_BIN_DIR "/tw_scripted_watcher");
-}
-
-// One JSON event line, without its line feed.
-inline QByteArray eventLine(const QString& path)
-{
-    return R"({"path":")" + path.toUtf8() + R"(","types":["created"],"rule":"r","severity":"critical"})";
-}
-
-// A script file and a stdin record file in a temporary folder; environment() points the watcher at them.
+// A script file and a stdin record file in a temporary folder.
 class WatcherScript
 {
 public:
@@ -40,19 +27,13 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // Sets the variables in this process, so that a watcher started by the code under test, which
-    // inherits our environment, finds them.
-    void exportToEnvironment() const
+    // Makes `supervisor` start the scripted watcher, running this script. The variables are set in this
+    // process: the watcher inherits our environment.
+    void runBy(WatcherSupervisor& supervisor) const
     {
         qputenv("TW_SCRIPT", m_dir.filePath(QStringLiteral("script")).toLocal8Bit());
         qputenv("TW_STDIN", m_dir.filePath(QStringLiteral("stdin")).toLocal8Bit());
-    }
-
-    // Makes `supervisor` start the scripted watcher, running this script.
-    void runBy(WatcherSupervisor& supervisor) const
-    {
-        exportToEnvironment();
-        supervisor.setExecutable(scriptedWatcherPath());
+        supervisor.setExecutable(QStringLiteral(TW_TEST_BIN_DIR "/tw_scripted_watcher"));
     }
 
 private:
