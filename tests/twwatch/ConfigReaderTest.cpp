@@ -26,7 +26,6 @@ TEST(TwwatchConfigReader, MessagesWhateverTheChunking)
         std::string input;
         Messages expected;
     } cases[] = {
-        {"one path", "/a\n\n", {{"/a"}}},
         {"two paths in order", "/a\n/c\n\n", {{"/a", "/c"}}},
         {"empty selection is two empty messages", "\n\n", {{}, {}}},
         {"successive messages", "/a\n\n/b\n\n", {{"/a"}, {"/b"}}},

@@ -17,8 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-constexpr int nobody = 65534;
-
 bool canDropPrivileges()
 {
     return geteuid() != 0 || runProcess({"setpriv", "--version"}).exitCode == 0;
@@ -64,7 +62,7 @@ TEST(TwwatchHostileTree, HookPlantedWhileItsFolderIsClosedIsReported)
         fs::create_directories(root);
         if (geteuid() == 0)
             shell("chown -R 65534:65534 . && chmod 755 .", base.path());
-        Watcher watcher({.runAsUid = nobody});
+        Watcher watcher({.asNobody = true});
         ASSERT_TRUE(watcher.watch({root}));
 
         asUser(c.plant, root);

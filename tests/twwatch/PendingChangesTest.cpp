@@ -100,10 +100,7 @@ TEST(TwwatchPathClasses, UrgentAndPruned)
         bool pruned;
     } cases[] = {
         {"/p/.git/hooks/pre-commit", true, false},
-        {"/p/.git/config", true, false},
         {"/p/package.json", true, false},
-        {"/p/.github/workflows/ci.yml", true, false},
-        {"/p/CLAUDE.md", true, false},
         {"/p/src/index.js", false, false},
         {"/p/.git/refs/heads/main", false, false},
         {"/p/.git/objects", false, true},

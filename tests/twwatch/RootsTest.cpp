@@ -88,7 +88,7 @@ TEST(TwwatchRoots, UnreadableDirectoryIsAWarningAndTheRestIsWatched)
     fs::permissions(root / "open/sub", fs::perms(0777));
     // As root the watcher runs as nobody, for whom an owner-only folder is closed; otherwise close it.
     fs::permissions(root / "closed", geteuid() == 0 ? fs::perms::owner_all : fs::perms::none);
-    Watcher watcher({.runAsUid = 65534});
+    Watcher watcher({.asNobody = true});
     watcher.send({root.path()});
     ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
         return l.path == (root / "closed").string() && l.rule == "permission_denied" &&
