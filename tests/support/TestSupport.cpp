@@ -5,8 +5,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <signal.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -41,10 +41,9 @@ TempDir::~TempDir()
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
         if (std::chrono::steady_clock::now() >= deadline)
             return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }
@@ -60,9 +59,7 @@ void writeFile(const std::filesystem::path& path, const std::string& content)
 std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 Child spawn(const std::vector<std::string>& argv, const std::filesystem::path& errFile,

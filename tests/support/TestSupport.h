@@ -44,7 +44,6 @@ struct Child
 };
 
 // The tests' one fork and exec: argv[0] is searched on PATH, standard error goes into `errFile`.
-// Everything is prepared before fork, so the child calls only what is safe there.
 Child spawn(const std::vector<std::string>& argv, const std::filesystem::path& errFile,
             const std::filesystem::path& cwd = {});
 

@@ -1,7 +1,6 @@
 #include "WatcherHarness.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -11,11 +10,6 @@
 #include <unistd.h>
 
 namespace tw::test {
-
-bool WatchLine::hasType(std::string_view word) const
-{
-    return std::find(types.begin(), types.end(), word) != types.end();
-}
 
 WatchLine decodeWatchLine(std::string raw)
 {
@@ -48,8 +42,7 @@ Watcher::Watcher(WatcherSetup setup)
         "XDG_STATE_HOME=" + (setup.stateHome.empty() ? m_config / "state" : setup.stateHome).string(),
         (binDir() / "twwatch").string()};
     if (setup.asNobody && geteuid() == 0) {
-        for (const auto& p : {m_config.path(), m_config / "tarnwick", rulesDir})
-            std::filesystem::permissions(p, std::filesystem::perms(0755));
+        std::filesystem::permissions(m_config.path(), std::filesystem::perms(0755));
         argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     }
     m_child = spawn(argv, m_config / "stderr.log");
@@ -83,8 +76,6 @@ void Watcher::readOutput()
         if (!ready || m_child.out < 0)
             continue;
         const ssize_t n = ::read(m_child.out, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n <= 0)
             break;
         pending.append(buffer, static_cast<size_t>(n));
@@ -117,34 +108,15 @@ void Watcher::send(const std::vector<std::filesystem::path>& roots)
 
 void Watcher::sendRaw(const std::string& bytes)
 {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(m_child.in, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ASSERT_GT(n, 0) << "writing to the watcher's input failed";
-        done += static_cast<size_t>(n);
-    }
-}
-
-bool Watcher::watch(const std::vector<std::filesystem::path>& roots)
-{
-    send(roots);
-    return sync(roots.front());
-}
-
-void Watcher::closeInput()
-{
-    if (m_child.in >= 0)
-        ::close(m_child.in);
-    m_child.in = -1;
+    // A blocking write to a pipe writes everything, or fails.
+    ASSERT_EQ(::write(m_child.in, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()))
+        << "writing to the watcher's input failed";
 }
 
 void Watcher::closeOutput()
 {
     std::lock_guard lock(m_mutex);
-    if (m_child.out >= 0)
-        ::close(m_child.out);
-    m_child.out = -1;
+    ::close(std::exchange(m_child.out, -1));
 }
 
 bool Watcher::sync(const std::filesystem::path& dir)
@@ -172,16 +144,6 @@ std::vector<WatchLine> Watcher::linesFor(const std::string& path, const std::str
     return out;
 }
 
-std::set<std::string> Watcher::reported(const std::string& rule) const
-{
-    std::set<std::string> out;
-    for (const auto& line : lines()) {
-        if (line.rule == rule)
-            out.insert(line.path);
-    }
-    return out;
-}
-
 bool Watcher::waitForLine(const std::function<bool(const WatchLine&)>& match,
                           std::chrono::milliseconds timeout) const
 {
@@ -205,33 +167,21 @@ bool Watcher::waitForPaths(const std::set<std::string>& paths, std::chrono::mill
 
 std::optional<int> Watcher::waitExit(std::chrono::milliseconds timeout)
 {
-    waitUntil(
-        [&] {
-            int status = 0;
-            if (!m_status && waitpid(m_child.pid, &status, WNOHANG) == m_child.pid)
-                m_status = exitCodeOf(status);
-            return m_status.has_value();
-        },
-        timeout);
+    int status = 0;
+    if (!m_status &&
+        waitUntil([&] { return waitpid(m_child.pid, &status, WNOHANG) == m_child.pid; }, timeout))
+        m_status = exitCodeOf(status);
     return m_status;
-}
-
-void Watcher::signal(int sig) const
-{
-    ::kill(m_child.pid, sig);
 }
 
 std::string Watcher::log() const
 {
     const auto all = lines();
-    std::ostringstream out;
-    out << "--- twwatch (pid " << m_child.pid << ") "
-        << (m_status ? "ended with status " + std::to_string(*m_status) : std::string("not reaped"))
-        << " ---\n"
-        << errors() << "--- last output lines (" << all.size() << " in all) ---\n";
+    std::string out = "--- twwatch " + std::to_string(m_child.pid) + ": standard error ---\n" + errors() +
+                      "--- its last output lines ---\n";
     for (size_t i = all.size() > 30 ? all.size() - 30 : 0; i < all.size(); ++i)
-        out << all[i].raw << '\n';
-    return out.str();
+        out += all[i].raw + '\n';
+    return out;
 }
 
 void makeFiles(const std::filesystem::path& dir, int count)

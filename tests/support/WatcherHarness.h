@@ -6,13 +6,17 @@
 
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <signal.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace tw::test {
 
@@ -28,7 +32,7 @@ struct WatchLine
     std::vector<std::uint32_t> lines;
     bool decoded = false; // false when the line is not a whole event
 
-    bool hasType(std::string_view word) const;
+    bool hasType(std::string_view word) const { return std::ranges::find(types, word) != types.end(); }
 };
 
 WatchLine decodeWatchLine(std::string raw);
@@ -42,8 +46,7 @@ struct WatcherSetup
     std::vector<std::pair<std::string, std::string>> rules{
         {"everything.yar", "rule match_everything { meta: severity = \"warning\" condition: true }\n"}};
     bool asNobody = false; // when the tests run as root: the watcher runs as nobody (permission tests)
-    // $XDG_STATE_HOME; empty: a private one. A test of the catch-up passes the same folder to two watchers.
-    std::filesystem::path stateHome;
+    std::filesystem::path stateHome; // $XDG_STATE_HOME; empty: a private one
 };
 
 class Watcher
@@ -57,36 +60,43 @@ public:
     // Writes one configuration message: the paths, each ended by LF, then an empty line.
     void send(const std::vector<std::filesystem::path>& roots);
     // send(), then sync() in the first root: true once everything sent is set up.
-    bool watch(const std::vector<std::filesystem::path>& roots);
+    bool watch(const std::vector<std::filesystem::path>& roots)
+    {
+        send(roots);
+        return sync(roots.front());
+    }
     void sendRaw(const std::string& bytes);
-    void closeInput();
+    void closeInput() { ::close(std::exchange(m_child.in, -1)); }
     // Closes our end of the watcher's standard output: the application has gone.
     void closeOutput();
-    // Stops reading the watcher's output for good (the application hangs), so that the pipe fills up.
-    void pauseReading() { m_paused = true; }
+    void pauseReading() { m_paused = true; } // for good: the application hangs, the pipe fills up
     // True when one of the watcher's threads sleeps in a write to the full output pipe.
     bool blockedWriting() const;
 
-    // Creates probe files in the watched `dir` until the watcher reports one: from then on the watcher
-    // has finished setting up everything sent before.
+    // Writes probes into the watched `dir` until one is reported: all sent before is set up by then.
     bool sync(const std::filesystem::path& dir);
 
     std::vector<WatchLine> lines() const;
     std::vector<WatchLine> linesFor(const std::string& path, const std::string& rule = matchEverything) const;
-    std::set<std::string> reported(const std::string& rule = matchEverything) const;
     bool waitForLine(const std::function<bool(const WatchLine&)>& match,
                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
     bool waitForPaths(const std::set<std::string>& paths,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30),
                       const std::string& rule = matchEverything) const;
     bool sees(const std::filesystem::path& path) const { return waitForPaths({path.string()}); }
+    bool waitForWord(const std::filesystem::path& path, std::string_view word,
+                     const std::string& rule = matchEverything) const
+    {
+        return waitForLine(
+            [&](const WatchLine& l) { return l.path == path.string() && l.rule == rule && l.hasType(word); });
+    }
 
     // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
-    void signal(int sig) const;
+    void signal(int sig) const { ::kill(m_child.pid, sig); }
     const std::filesystem::path& configHome() const { return m_config.path(); }
     std::string errors() const { return readFile(m_config / "stderr.log"); }
-    // Exit status, standard error and the last output lines, for failure messages.
+    // Standard error and the last output lines, for failure messages.
     std::string log() const;
 
 private:
@@ -98,7 +108,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<WatchLine> m_lines;
-    mutable std::optional<int> m_status;
+    std::optional<int> m_status;
     unsigned m_probe = 0;
     std::atomic<bool> m_paused{false};
 };

@@ -1,7 +1,5 @@
-// More than the watcher can hold at once. Lost events are findings, not silence: the watcher is
-// stopped while more changes are made than the kernel's queue holds; once resumed it reports the
-// overflow and still reports every file. And a huge folder moved in must not hide a hook written right
-// after it: the hook is reported while the moved files are still being worked through.
+// More than the watcher can hold at once: an overflowed kernel queue is a warning and every file is
+// still reported; a huge folder moved in neither hides a hook written right after it nor loses a file.
 
 #include "WatcherHarness.h"
 
@@ -59,7 +57,6 @@ TEST(TwwatchOverflow, EveryFileStillReportedWithAWarning)
     EXPECT_TRUE(watcher.waitForPaths(expected, 120s));
     // Only what changed during the gap is reported again, not the whole tree.
     EXPECT_TRUE(watcher.linesFor((root / "old/untouched").string()).size() <= 1);
-    // And the folders made during the gap are watched now.
     writeFile(root / "new3/after", "x");
     EXPECT_TRUE(watcher.sees(root / "new3/after"));
 }
