@@ -36,11 +36,6 @@ AccessibleTree::AccessibleTree(const QString& busAddress)
     m_listening = m_bus.call(listen, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 
-AccessibleTree::~AccessibleTree()
-{
-    QDBusConnection::disconnectFromBus(m_connectionName);
-}
-
 void AccessibleTree::objectStateChanged(const QDBusMessage& message)
 {
     const QList<QVariant> arguments = message.arguments();

@@ -1,11 +1,9 @@
 #pragma once
 
-// Drives a running Qt application the way a screen reader does: through the widgets it exports on the
-// accessibility bus of a DesktopSession. A control is found by the title of its window and its own
-// accessible name, and its first action ("Press") is invoked; no test clicks at a pixel position.
-// Qt leaves popup windows out of an application's list of windows; a popup is announced by a "showing"
-// event instead. Qt sends events only while the registry lists someone listening for them, so this
-// object registers as a listener, and must exist before the application starts.
+// Presses a running Qt application's controls the way a screen reader does, through the accessibility
+// bus of a DesktopSession: by window title and accessible name, never at a pixel position. Popups are
+// not among an application's windows but announce themselves by "showing" events, which Qt sends only
+// while someone listens: this object listens, so it must exist before the application starts.
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -23,7 +21,7 @@ class AccessibleTree : public QObject
     Q_OBJECT
 public:
     explicit AccessibleTree(const QString& busAddress);
-    ~AccessibleTree() override;
+    ~AccessibleTree() override { QDBusConnection::disconnectFromBus(m_connectionName); }
 
     bool isUp() const { return m_listening; }
     // Presses the control named `control` in a window titled `window`, in any application on the bus.

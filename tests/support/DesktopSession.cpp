@@ -1,7 +1,10 @@
 #include "DesktopSession.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -20,11 +23,9 @@ constexpr int startTimeoutMs = 15000;
 template <typename Condition>
 bool pollUntil(Condition condition, int timeoutMs = startTimeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
+    for (QDeadlineTimer deadline(timeoutMs); !condition(); QThread::msleep(20)) {
         if (deadline.hasExpired())
             return condition();
-        QThread::msleep(20);
     }
     return true;
 }
@@ -35,42 +36,52 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The harness must not outlive a test that crashes: each daemon gets TERM when the test process dies.
-void dieWithParent(QProcess& process)
-{
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-}
-
-QString sourcePath(const char* relative)
-{
-    return QStringLiteral(TW_SOURCE_DIR "/") + QLatin1String(relative);
-}
-
 } // namespace
 
 DesktopSession::DesktopSession()
 {
+    // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
+    // parallel sessions never fight over a display.
+    const QString display = m_dir.isValid()
+                                ? startReporting(m_xvfb, u"Xvfb"_s,
+                                                 {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s,
+                                                  u"1280x800x24"_s, u"-nolisten"_s, u"tcp"_s, u"-noreset"_s})
+                                : QString();
+    m_display = u":"_s + display;
+    // No service activation on this bus: nothing can start a second dunst behind our back.
+    if (!display.isEmpty())
+        m_busAddress = startReporting(
+            m_bus, u"dbus-daemon"_s,
+            {u"--config-file="_s + QStringLiteral(TW_SOURCE_DIR "/tests/desktop/session-bus.conf"),
+             u"--nofork"_s, u"--print-address=1"_s});
+    if (!m_busAddress.isEmpty() && startAccessibilityBus() &&
+        startDaemon(m_dunst, u"dunst"_s,
+                    {u"-config"_s, QStringLiteral(TW_SOURCE_DIR "/tests/desktop/dunstrc"), u"-print"_s},
+                    environment())) {
+        // The name must belong to the dunst we started, not to any other daemon.
+        const QByteArray pid = QByteArray::number(m_dunst->processId());
+        const bool answered = pollUntil([&] {
+            return m_dunst->state() == QProcess::NotRunning ||
+                   askBus(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
+                          u"org.freedesktop.DBus.GetConnectionUnixProcessID"_s,
+                          {u"string:org.freedesktop.Notifications"_s})
+                       .endsWith(" " + pid);
+        });
+        if (!answered || m_dunst->state() == QProcess::NotRunning)
+            m_error = u"dunst did not take org.freedesktop.Notifications on the private bus"_s;
+    }
     if (!m_dir.isValid())
         m_error = u"cannot make a temporary folder"_s;
-    else if (startXvfb() && startBus() && startAccessibilityBus() && startDunst())
-        waitForDunstOnBus();
     if (!m_error.isEmpty())
         m_error += u"\n"_s + logs();
 }
 
 DesktopSession::~DesktopSession()
 {
-    stop(m_dunst);
-    stop(m_a11yLauncher);
-    stop(m_bus);
-    stop(m_xvfb);
-}
-
-void DesktopSession::stop(std::unique_ptr<QProcess>& process)
-{
-    if (process)
-        stop(*process);
-    process.reset();
+    for (auto* process : {&m_dunst, &m_a11yLauncher, &m_bus, &m_xvfb}) {
+        if (*process)
+            stop(**process);
+    }
 }
 
 void DesktopSession::stop(QProcess& process, int graceMs)
@@ -84,37 +95,16 @@ void DesktopSession::stop(QProcess& process, int graceMs)
     }
 }
 
-bool DesktopSession::startXvfb()
-{
-    // Xvfb writes the display number it picked to a descriptor we give it; a file stands in for it, so
-    // parallel sessions never fight over a display.
-    const QString number = startReporting(m_xvfb, u"Xvfb"_s,
-                                          {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s,
-                                           u"-nolisten"_s, u"tcp"_s, u"-noreset"_s},
-                                          u"display"_s, u"xvfb.log"_s);
-    m_display = u":"_s + number;
-    return !number.isEmpty();
-}
-
-bool DesktopSession::startBus()
-{
-    // No service activation in this configuration: nothing can start a second dunst behind our back.
-    m_busAddress = startReporting(m_bus, u"dbus-daemon"_s,
-                                  {u"--config-file="_s + sourcePath("tests/desktop/session-bus.conf"),
-                                   u"--nofork"_s, u"--print-address=1"_s},
-                                  u"bus"_s, u"dbus.log"_s);
-    return !m_busAddress.isEmpty();
-}
-
 bool DesktopSession::startDaemon(std::unique_ptr<QProcess>& process, const QString& program,
-                                 const QStringList& arguments, const QString& out, const QString& log,
-                                 const QProcessEnvironment& env)
+                                 const QStringList& arguments, const QProcessEnvironment& env)
 {
+    const QString name = QFileInfo(program).fileName();
     process = std::make_unique<QProcess>();
     process->setProcessEnvironment(env);
-    process->setStandardOutputFile(m_dir.filePath(out));
-    process->setStandardErrorFile(m_dir.filePath(log), QIODevice::Append);
-    dieWithParent(*process);
+    process->setStandardOutputFile(m_dir.filePath(name + u".out"_s));
+    process->setStandardErrorFile(m_dir.filePath(name + u".log"_s));
+    // The harness must not outlive a test that crashes: each daemon gets TERM when the test process dies.
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process->start(program, arguments);
     if (!process->waitForStarted(startTimeoutMs))
         m_error = program + u" did not start: "_s + process->errorString();
@@ -122,16 +112,17 @@ bool DesktopSession::startDaemon(std::unique_ptr<QProcess>& process, const QStri
 }
 
 QString DesktopSession::startReporting(std::unique_ptr<QProcess>& process, const QString& program,
-                                       const QStringList& arguments, const QString& out, const QString& log)
+                                       const QStringList& arguments)
 {
-    if (!startDaemon(process, program, arguments, out, log, QProcessEnvironment::systemEnvironment()))
+    const QString out = m_dir.filePath(program + u".out"_s);
+    if (!startDaemon(process, program, arguments))
         return {};
     const auto ended = [&] { return process->state() == QProcess::NotRunning; };
-    if (!pollUntil([&] { return readFile(m_dir.filePath(out)).endsWith('\n') || ended(); }) || ended()) {
+    if (!pollUntil([&] { return readFile(out).endsWith('\n') || ended(); }) || ended()) {
         m_error = program + u" reported nothing"_s;
         return {};
     }
-    return QString::fromLatin1(readFile(m_dir.filePath(out)).trimmed());
+    return QString::fromLatin1(readFile(out).trimmed());
 }
 
 QByteArray DesktopSession::askBus(const QString& destination, const QString& path, const QString& method,
@@ -151,8 +142,7 @@ bool DesktopSession::startAccessibilityBus()
     QProcessEnvironment env = environment();
     env.insert(u"XDG_RUNTIME_DIR"_s, m_dir.path());
     if (!startDaemon(m_a11yLauncher, u"/usr/libexec/at-spi-bus-launcher"_s,
-                     {u"--launch-immediately"_s, u"--a11y=1"_s, u"--screen-reader=1"_s}, u"a11y.log"_s,
-                     u"a11y.log"_s, env))
+                     {u"--launch-immediately"_s, u"--a11y=1"_s, u"--screen-reader=1"_s}, env))
         return false;
     pollUntil([&] {
         m_a11yBusAddress =
@@ -162,30 +152,6 @@ bool DesktopSession::startAccessibilityBus()
     if (m_a11yBusAddress.isEmpty())
         m_error = u"at-spi-bus-launcher did not give the accessibility bus"_s;
     return !m_a11yBusAddress.isEmpty();
-}
-
-bool DesktopSession::startDunst()
-{
-    return startDaemon(m_dunst, u"dunst"_s, {u"-config"_s, sourcePath("tests/desktop/dunstrc"), u"-print"_s},
-                       u"dunst.out"_s, u"dunst.log"_s, environment());
-}
-
-bool DesktopSession::waitForDunstOnBus()
-{
-    // The name must belong to the dunst we started, not to any other daemon.
-    const QByteArray expected = QByteArray::number(m_dunst->processId());
-    const bool owned = pollUntil([&] {
-        return m_dunst->state() == QProcess::NotRunning ||
-               askBus(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
-                      u"org.freedesktop.DBus.GetConnectionUnixProcessID"_s,
-                      {u"string:org.freedesktop.Notifications"_s})
-                   .endsWith(" " + expected);
-    });
-    if (!owned || m_dunst->state() == QProcess::NotRunning) {
-        m_error = u"dunst did not take org.freedesktop.Notifications on the private bus"_s;
-        return false;
-    }
-    return true;
 }
 
 QProcessEnvironment DesktopSession::environment() const
@@ -217,22 +183,14 @@ QList<DesktopSession::Notification> DesktopSession::notifications()
     for (const QString& block : text.split(u"\n}\n"_s, Qt::SkipEmptyParts)) {
         if (!block.contains(u"appname:"_s))
             continue;
-        Notification n;
+        QHash<QString, QString> fields;
         for (auto it = field.globalMatch(block); it.hasNext();) {
             const auto match = it.next();
-            const QString key = match.captured(1);
-            const QString value = match.hasCaptured(2) ? match.captured(2) : match.captured(3).trimmed();
-            if (key == "appname"_L1)
-                n.appName = value;
-            else if (key == "summary"_L1)
-                n.summary = value;
-            else if (key == "body"_L1)
-                n.body = value;
-            else if (key == "urgency"_L1)
-                n.urgency = value;
-            else if (key == "id"_L1)
-                n.id = value.toUInt();
+            fields[match.captured(1)] =
+                match.hasCaptured(2) ? match.captured(2) : match.captured(3).trimmed();
         }
+        Notification n{fields[u"id"_s].toUInt(), fields[u"appname"_s], fields[u"summary"_s],
+                       fields[u"body"_s],        fields[u"urgency"_s], {}};
         const qsizetype actions = block.indexOf(u"\tactions: {"_s);
         if (actions >= 0) {
             for (auto it = action.globalMatch(block, actions); it.hasNext();)
@@ -261,10 +219,8 @@ int DesktopSession::run(const QString& program, const QStringList& arguments, QB
 QString DesktopSession::logs() const
 {
     QString text;
-    for (const char* name : {"xvfb.log", "dbus.log", "a11y.log", "dunst.log", "dunst.out"}) {
-        text += u"--- %1\n"_s.arg(QLatin1String(name));
-        text += QString::fromUtf8(readFile(m_dir.filePath(QLatin1String(name))).right(4000));
-    }
+    for (const QString& name : QDir(m_dir.path()).entryList(QDir::Files))
+        text += u"--- %1\n"_s.arg(name) + QString::fromUtf8(readFile(m_dir.filePath(name)).right(4000));
     return text;
 }
 

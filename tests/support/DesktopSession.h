@@ -1,8 +1,7 @@
 #pragma once
 
-// A real, private desktop for tests: an Xvfb display, a session bus without service activation, the
-// accessibility bus with its registry, and a dunst notification daemon on them. Everything is started in the
-// constructor and torn down by pid in the destructor (TERM, then KILL). Tests that use it take the ctest
+// A real, private desktop for tests: Xvfb, a session bus without service activation, the accessibility bus
+// with its registry, and dunst on them; all ended by pid when the object goes. Its tests take the ctest
 // RESOURCE_LOCK "desktop".
 
 #include <QByteArray>
@@ -44,8 +43,7 @@ public:
     // The private accessibility bus, where applications started with environment() show their widgets.
     QString accessibilityBusAddress() const { return m_a11yBusAddress; }
 
-    // The system environment with DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here, and Qt's
-    // accessibility on; for children.
+    // For children: DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here, and Qt's accessibility on.
     QProcessEnvironment environment() const;
     // Points this process's own DISPLAY and DBUS_SESSION_BUS_ADDRESS here. Call before the first use of
     // QDBusConnection::sessionBus() (or QGuiApplication) in the process.
@@ -54,7 +52,7 @@ public:
     // Everything dunst has received so far, in order.
     QList<Notification> notifications();
     // Ends the notification daemon (by pid), leaving display and bus up: "no notification service".
-    void stopNotificationDaemon() { stop(m_dunst); }
+    void stopNotificationDaemon() { stop(*m_dunst); }
 
     // Runs `program` on this desktop (with environment()) for at most `timeoutMs`: its exit code (-1 when
     // it did not finish or crashed), its standard output into `output` when given.
@@ -65,29 +63,24 @@ public:
         return run(QStringLiteral("dunstctl"), arguments, output, 10000);
     }
 
-    // The logs of Xvfb, dbus-daemon and dunst, for failure messages.
+    // The logs of the daemons, for failure messages.
     QString logs() const;
 
     // Ends `process` if it runs: TERM, then KILL after `graceMs`.
     static void stop(QProcess& process, int graceMs = 3000);
 
 private:
-    // Starts `program` for good, its output and errors into files of the session folder.
+    // Starts `program` for good, its output and errors into <name>.out and <name>.log of the session folder.
     bool startDaemon(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& arguments,
-                     const QString& out, const QString& log, const QProcessEnvironment& env);
+                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
     // startDaemon for a daemon that reports one line on its standard output (its display, its bus
     // address): that line, or an empty string with the error set.
     QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
-                           const QStringList& arguments, const QString& out, const QString& log);
+                           const QStringList& arguments);
     // One method call on the session bus; the reply as dbus-send prints it literally, empty on failure.
     QByteArray askBus(const QString& destination, const QString& path, const QString& method,
                       const QStringList& arguments = {}) const;
-    bool startXvfb();
-    bool startBus();
     bool startAccessibilityBus();
-    bool startDunst();
-    bool waitForDunstOnBus();
-    void stop(std::unique_ptr<QProcess>& process);
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_xvfb;

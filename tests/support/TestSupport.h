@@ -35,44 +35,40 @@ bool waitUntil(const std::function<bool()>& condition,
 void writeFile(const std::filesystem::path& path, const std::string& content);
 std::string readFile(const std::filesystem::path& path);
 
-struct ProcessResult
-{
-    int exitCode = -1; // exit status, or 128 + signal number
-    std::string out;
-    std::string err;
-};
-
-struct SpawnOptions
-{
-    std::filesystem::path cwd;     // empty: the current directory
-    std::vector<std::string> env;  // NAME=value, set over this process's environment
-    std::filesystem::path errFile; // standard error into this file; empty: a pipe
-    int runAsUid = -1;             // when running as root: this user and group for the child
-};
-
-// A started child and our ends of its standard input, output and error (-1 where not a pipe).
+// A started child and our ends of its standard input and output.
 struct Child
 {
     pid_t pid = -1;
     int in = -1;
     int out = -1;
-    int err = -1;
 };
 
-// The tests' one fork and exec. argv[0] is searched on PATH when it has no slash. Everything the
-// child needs is prepared before fork, so between fork and exec it calls only what is safe there.
-Child spawn(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+// The tests' one fork and exec: argv[0] is searched on PATH, standard error goes into `errFile`.
+Child spawn(const std::vector<std::string>& argv, const std::filesystem::path& errFile,
+            const std::filesystem::path& cwd = {});
 
 // Exit status, or 128 + signal number, of a child that has ended.
 int exitCodeOf(int waitStatus);
 
-// Runs argv[0] (searched on PATH when it has no slash) with no input, waits at most `timeout` (then
-// kills it and reports exit code -1). `cwd` empty means the current directory.
+struct ProcessResult
+{
+    int exitCode = -1; // exit status, 128 + signal number, or -1 when killed at the timeout
+    std::string out;
+    std::string err;
+};
+
+// Runs argv with no input in `cwd` (empty: here) for at most `timeout`.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-// Test data folder of the source tree and the build's bin/ folder, from compile definitions.
-std::filesystem::path testDataDir();
-std::filesystem::path binDir();
+inline std::filesystem::path testDataDir()
+{
+    return TW_TEST_DATA_DIR;
+}
+
+inline std::filesystem::path binDir()
+{
+    return TW_BIN_DIR;
+}
 
 } // namespace tw::test

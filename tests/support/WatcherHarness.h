@@ -6,19 +6,17 @@
 
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <filesystem>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
-#include <string>
-#include <sys/types.h>
+#include <signal.h>
 #include <thread>
-#include <vector>
+#include <unistd.h>
+#include <utility>
 
 namespace tw::test {
 
@@ -30,14 +28,13 @@ struct WatchLine
     std::string rule;
     std::string severity;
     std::string reason;
-    std::string description;          // empty when the line has none
-    std::vector<std::uint32_t> lines; // empty when the line has none
-    bool decoded = false;
+    std::string description;
+    std::vector<std::uint32_t> lines;
+    bool decoded = false; // false when the line is not a whole event
 
-    bool hasType(std::string_view word) const;
+    bool hasType(std::string_view word) const { return std::ranges::find(types, word) != types.end(); }
 };
 
-// One event line of twwatch's output, decoded; `decoded` is false when it is not a whole event.
 WatchLine decodeWatchLine(std::string raw);
 
 // Matches every change, so every evaluated change produces exactly one line with this rule.
@@ -48,11 +45,8 @@ struct WatcherSetup
     // YARA rule files written to $XDG_CONFIG_HOME/tarnwick/rules/ (file name, text).
     std::vector<std::pair<std::string, std::string>> rules{
         {"everything.yar", "rule match_everything { meta: severity = \"warning\" condition: true }\n"}};
-    // When the tests run as root, run the watcher as this user instead (permission tests); -1: as is.
-    int runAsUid = -1;
-    // $XDG_STATE_HOME, where the watcher remembers up to when it watched each root; empty: a private
-    // one that goes with the Watcher. A test of the catch-up passes the same folder to two watchers.
-    std::filesystem::path stateHome;
+    bool asNobody = false; // when the tests run as root: the watcher runs as nobody (permission tests)
+    std::filesystem::path stateHome; // $XDG_STATE_HOME; empty: a private one
 };
 
 class Watcher
@@ -66,64 +60,61 @@ public:
     // Writes one configuration message: the paths, each ended by LF, then an empty line.
     void send(const std::vector<std::filesystem::path>& roots);
     // send(), then sync() in the first root: true once everything sent is set up.
-    bool watch(const std::vector<std::filesystem::path>& roots);
+    bool watch(const std::vector<std::filesystem::path>& roots)
+    {
+        send(roots);
+        return sync(roots.front());
+    }
     void sendRaw(const std::string& bytes);
-    void closeInput();
-    // Closes the read end of the watcher's standard output (the application has gone).
+    void closeInput() { ::close(std::exchange(m_child.in, -1)); }
+    // Closes our end of the watcher's standard output: the application has gone.
     void closeOutput();
-    // Stops reading the watcher's output (the application hangs), so that the pipe fills up.
-    void pauseReading() { m_paused = true; }
+    void pauseReading() { m_paused = true; } // for good: the application hangs, the pipe fills up
     // True when one of the watcher's threads sleeps in a write to the full output pipe.
     bool blockedWriting() const;
 
-    // Creates probe files in `dir` (a watched directory) until the watcher reports one: from then on the
-    // watcher has finished setting up everything sent before.
-    bool sync(const std::filesystem::path& dir, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Writes probes into the watched `dir` until one is reported: all sent before is set up by then.
+    bool sync(const std::filesystem::path& dir);
 
     std::vector<WatchLine> lines() const;
     std::vector<WatchLine> linesFor(const std::string& path, const std::string& rule = matchEverything) const;
-    // Paths reported with `rule`.
-    std::set<std::string> reported(const std::string& rule = matchEverything) const;
     bool waitForLine(const std::function<bool(const WatchLine&)>& match,
                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
     bool waitForPaths(const std::set<std::string>& paths,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30),
                       const std::string& rule = matchEverything) const;
-    // waitForPaths() for one path.
-    bool sees(const std::filesystem::path& path, const std::string& rule = matchEverything) const
+    bool sees(const std::filesystem::path& path) const { return waitForPaths({path.string()}); }
+    bool waitForWord(const std::filesystem::path& path, std::string_view word,
+                     const std::string& rule = matchEverything) const
     {
-        return waitForPaths({path.string()}, std::chrono::seconds(30), rule);
+        return waitForLine(
+            [&](const WatchLine& l) { return l.path == path.string() && l.rule == rule && l.hasType(word); });
     }
 
     // Exit status (or 128 + signal) once the process has ended, or nothing if it has not by then.
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
-    void signal(int sig) const;
+    void signal(int sig) const { ::kill(m_child.pid, sig); }
     const std::filesystem::path& configHome() const { return m_config.path(); }
-
+    std::string errors() const { return readFile(m_config / "stderr.log"); }
     // Standard error and the last output lines, for failure messages.
     std::string log() const;
 
 private:
     void readOutput();
-    bool waitFor(const std::function<bool(const std::vector<WatchLine>&)>& done,
-                 std::chrono::milliseconds timeout) const;
 
     TempDir m_config;
-    pid_t m_pid = -1;
-    int m_in = -1;
-    int m_out = -1;
-    std::filesystem::path m_errFile;
+    Child m_child;
     std::thread m_reader;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<WatchLine> m_lines;
-    mutable std::optional<int> m_status;
+    std::optional<int> m_status;
     unsigned m_probe = 0;
     std::atomic<bool> m_paused{false};
 };
 
 // Creates `count` files named f<i> with a little content under `dir`.
-void makeFiles(const std::filesystem::path& dir, int count, const std::string& prefix = "f");
+void makeFiles(const std::filesystem::path& dir, int count);
 
 // Runs a shell command line (for tools such as git and mv); fails the test when it fails.
 void shell(const std::string& command, const std::filesystem::path& cwd = {});

