@@ -169,8 +169,10 @@ TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
     writeUserRule(m_config.path(), "mine.yar", kUserRule);
     const ScanResult first = runTwwatch({"--scan", m_tree.path().string()});
     const ScanResult second = runTwwatch({"--scan", m_tree.path().string()});
+    for (const ScanResult* r : {&first, &second})
+        ASSERT_EQ(r->process.exitCode, 0) << r->process.err;
     EXPECT_EQ(first.events.size(), 19u);
-    EXPECT_EQ(first.process.out, second.process.out);
+    EXPECT_EQ(first.process.out, second.process.out) << second.process.err;
 }
 
 } // namespace
