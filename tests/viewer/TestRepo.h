@@ -24,8 +24,11 @@ public:
     QString root() const { return m_dir.path(); }
     QString path(const QString& relative) const { return root() + QLatin1Char('/') + relative; }
 
-    void init();
-    void write(const QString& relative, const QByteArray& content);
+    void init() { plumb({"init", "-q", "-b", "main"}); }
+    // Returns the file's path.
+    QString write(const QString& relative, const QByteArray& content);
+    // write(), then executable by its owner only.
+    QString writeProgram(const QString& relative, const QByteArray& content);
     void remove(const QString& relative) const { QFile::remove(path(relative)); }
     // Runs a git command that must succeed; its output without the final line feed.
     QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;
