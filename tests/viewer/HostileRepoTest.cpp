@@ -71,15 +71,6 @@ struct HostileRepo
     TestRepo twin;
     QString file; // what the viewer opens
     QByteArray expectedDiff;
-
-    // Scripts live inside .git, where they are never committed, like an attacker's would in a
-    // repository unpacked from an archive.
-    QString plantScript(const QString& relative, const char* rest)
-    {
-        repo.write(relative, QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest).toUtf8());
-        QFile::setPermissions(repo.path(relative), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return repo.path(relative);
-    }
 };
 
 HostileRepo::HostileRepo(const HostileCase& c)
@@ -94,26 +85,26 @@ HostileRepo::HostileRepo(const HostileCase& c)
         repo.plumb({"-C", clone, "read-tree", "HEAD"});
         repo.plumb({"-C", clone, "config", "protocol.ext.allow", "always"});
         repo.plumb({"-C", clone, "config", "remote.origin.url", "ext::sh -c echo% ran% >>" + marker});
-        repo.write("clone/" + kPayload, "echo pwned\n");
-        file = repo.path("clone/" + kPayload);
+        file = repo.write("clone/" + kPayload, "echo pwned\n");
         return; // the blob cannot be fetched, so there is nothing to compare with: no diff
     }
     writeBase(repo, c);
     repo.commitAll();
-    if (c.configKey) {
-        const QString script = plantScript(".git/evil/script", c.scriptRest);
-        repo.plumb({"config", QString::fromUtf8(c.configKey), script});
-    }
+    // Scripts live inside .git, where they are never committed, like an attacker's would in a
+    // repository unpacked from an archive.
+    const auto plantScript = [&](const QString& relative, const char* rest) {
+        return repo.writeProgram(
+            relative, QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest).toUtf8());
+    };
+    if (c.configKey)
+        repo.plumb({"config", QString::fromUtf8(c.configKey), plantScript(".git/evil/script", c.scriptRest)});
     writeBase(twin, c);
     twin.commitAll();
     file = repo.path(kPayload);
     if (c.twist == Twist::IndexHook) {
         plantScript(".git/hooks/post-index-change", "");
         // Same content, newer time: a refresh rewrites the index, which fires the hook.
-        struct utimbuf past
-        {
-        };
-        past.actime = past.modtime = 1000000000;
+        const utimbuf past{1000000000, 1000000000};
         ::utime(QFile::encodeName(file).constData(), &past);
         repo.plumb({"update-index", "--refresh"});
         ::utime(QFile::encodeName(file).constData(), nullptr);
@@ -180,9 +171,9 @@ TEST(ViewerHostileRepo, AttributesFileThatIsAFifoDoesNotHoldUpTheDiff)
     repo.init();
     repo.write("notes.txt", "one\n");
     repo.commitAll();
-    repo.write("notes.txt", "one\ntwo\n");
+    const QString notes = repo.write("notes.txt", "one\ntwo\n");
     ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(".gitattributes")).constData(), 0600), 0);
-    EXPECT_TRUE(loadGitDiff(repo.path("notes.txt")).endsWith("\n one\n+two\n"));
+    EXPECT_TRUE(loadGitDiff(notes).endsWith("\n one\n+two\n"));
 }
 
 } // namespace
