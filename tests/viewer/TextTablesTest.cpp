@@ -32,16 +32,6 @@ QString tags(const char* ascii)
     return out;
 }
 
-QByteArray nulTerminated(std::initializer_list<const char*> records)
-{
-    QByteArray out;
-    for (const char* record : records) {
-        out += record;
-        out += '\0';
-    }
-    return out;
-}
-
 TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
 {
     struct Row
@@ -118,27 +108,17 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
          QStringView(u"\u2028\u2029\u0000\u001B\u007F\u0085", 6).toString(),
          QStringLiteral("U+2028U+2029U+0000U+001BU+007FU+0085"),
          {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}, {0, 24, 6}, {0, 30, 6}}},
-        {"byte order mark marked except at the start",
-         u16(u"\uFEFFa\uFEFF"),
-         u16(u"\uFEFFaU+FEFF"),
-         {{0, 2, 6}}},
-        {"CRLF ends a line, a lone CR is marked",
-         QStringLiteral("a\r\nb\rc"),
-         QStringLiteral("a\nbU+000Dc"),
-         {{1, 1, 6}}},
-        {"hidden instruction, the whole printable range",
-         "Be helpful." + tags("ignore previous instructions ~{}<>\"'`\\|") + ".",
-         u16(u"Be helpful.\u27E6hidden: ignore previous instructions ~{}<>\"'`\\|\u27E7."),
-         {{0, 11, 49}}},
+        {"byte order mark but at the start", u16(u"\uFEFFa\uFEFF"), u16(u"\uFEFFaU+FEFF"), {{0, 2, 6}}},
+        {"CRLF ends a line, a lone CR is marked", "a\r\nb\rc", "a\nbU+000Dc", {{1, 1, 6}}},
         {"tags outside ASCII's printable range shown by their code, never breaking the line",
          u16(u"x\U000E0001") + tags("en") + u16(u"\U000E000A\U000E000D\U000E0000y"),
          u16(u"x\u27E6hidden: "
              u"\u27E8U+E0001\u27E9en\u27E8U+E000A\u27E9\u27E8U+E000D\u27E9\u27E8U+E0000\u27E9\u27E7y"),
          {{0, 1, 48}}},
-        {"one mark per run, one per line",
-         "a" + tags("rm") + "\n" + tags("-rf") + "\r\nb" + tags("/"),
-         u16(u"a\u27E6hidden: rm\u27E7\n\u27E6hidden: -rf\u27E7\nb\u27E6hidden: /\u27E7"),
-         {{0, 1, 12}, {1, 0, 13}, {2, 1, 11}}},
+        {"one mark per run, one per line, the whole printable range shown",
+         "a" + tags("rm ~{}<>\"'`\\|") + "\n" + tags("-rf") + "\r\nb" + tags("/"),
+         u16(u"a\u27E6hidden: rm ~{}<>\"'`\\|\u27E7\n\u27E6hidden: -rf\u27E7\nb\u27E6hidden: /\u27E7"),
+         {{0, 1, 23}, {1, 0, 13}, {2, 1, 11}}},
         {"a lone surrogate ends nothing, runs between other hidden characters",
          QString(QChar(0xD800)) + tags("a") + u16(u"\u200B") + tags("b"),
          u16(u"U+D800\u27E6hidden: a\u27E7U+200B\u27E6hidden: b\u27E7"),
@@ -176,18 +156,18 @@ TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
 TEST(ViewerGitPlumbing, ParsesLsTreeAndLsFilesRecords)
 {
     const auto entries =
-        parseLsTree(nulTerminated({"160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub"}));
+        parseLsTree(QByteArray("160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub") + '\0');
     ASSERT_TRUE(entries.has_value());
     ASSERT_EQ(entries->size(), 1u);
     EXPECT_EQ(entries->front().type, QByteArray("commit"));
     EXPECT_EQ(entries->front().size, -1);
     const auto files =
-        parseLsFiles(nulTerminated({"100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict"}));
+        parseLsFiles(QByteArray("100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict") + '\0');
     ASSERT_TRUE(files.has_value());
     ASSERT_EQ(files->size(), 1u);
     EXPECT_EQ(files->front().stage, 2);
-    EXPECT_FALSE(parseLsTree(nulTerminated({"garbage"})).has_value());
-    EXPECT_FALSE(parseLsFiles(nulTerminated({"100644 x\tname"})).has_value());
+    EXPECT_FALSE(parseLsTree(QByteArray("garbage") + '\0').has_value());
+    EXPECT_FALSE(parseLsFiles(QByteArray("100644 x\tname") + '\0').has_value());
 }
 
 TEST(ViewerGitPlumbing, OnlyPlainRelativePathsAreRecreated)
