@@ -17,10 +17,15 @@
 namespace {
 
 // One repository with every kind of change at once: each path's diff is still only its own.
-TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
+TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHeadWithinItsBounds)
 {
+    QByteArray lines;
+    for (int i = 0; i < 2000; ++i)
+        lines += "line " + QByteArray::number(i) + '\n';
     TestRepo repo;
     repo.commitBase();
+    repo.write("big.txt", QByteArray(4096, 'x'));
+    repo.write("long.txt", lines);
     QFile::link("notes.txt", repo.path("link"));
     QFile::link("other.c", repo.path("src/lien \u00e9")); // names git quotes
     QFile::link("deep", repo.path("src/old\tlink"));
@@ -77,6 +82,21 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
     const std::atomic<bool> cancelled{true};
     EXPECT_EQ(loadGitDiff(repo.path("notes.txt"), {.gitProgram = "/nonexistent/git"}), QString());
     EXPECT_EQ(loadGitDiff(repo.path("notes.txt"), {.cancelled = &cancelled}), QString());
+
+    // A side over the file bound is named instead of compared; a diff over its bound is cut after a
+    // whole line and ends with a note.
+    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}), QString()); // unchanged
+    repo.write("big.txt", QByteArray(4096, 'y'));
+    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}),
+              diffTooLargeNote("big.txt", 1024) + QLatin1Char('\n'));
+
+    repo.write("long.txt", lines.toUpper());
+    const QString diff = loadGitDiff(repo.path("long.txt"), {.maxDiffBytes = 4096});
+    ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
+    const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
+    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff("long.txt")).startsWith(kept));
+    EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
+    EXPECT_LE(kept.toUtf8().size(), 4096);
 }
 
 // git compares the working file as `git add` would store it. Each case commits `committed` under
@@ -128,46 +148,8 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
     }
 }
 
-// A side over the file bound is named instead of compared; a diff over its bound is cut after a
-// whole line and ends with a note.
-TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
-{
-    TestRepo repo;
-    repo.init();
-    QByteArray lines;
-    for (int i = 0; i < 2000; ++i)
-        lines += "line " + QByteArray::number(i) + '\n';
-    repo.write("big.txt", QByteArray(4096, 'x'));
-    repo.write("long.txt", lines);
-    repo.commitAll();
-    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}), QString()); // unchanged
-    repo.write("big.txt", QByteArray(4096, 'y'));
-    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}),
-              diffTooLargeNote("big.txt", 1024) + QLatin1Char('\n'));
-
-    repo.write("long.txt", lines.toUpper());
-    const QString diff = loadGitDiff(repo.path("long.txt"), {.maxDiffBytes = 4096});
-    ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
-    const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
-    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff("long.txt")).startsWith(kept));
-    EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
-    EXPECT_LE(kept.toUtf8().size(), 4096);
-}
-
-TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
-{
-    TestRepo dir; // a plain folder: loading its fake git's own diff runs it
-    const QString fake = dir.writeProgram(
-        "git", "#!/bin/sh\necho $$ > '" + QFile::encodeName(dir.path("pid")) + "'\nexec sleep 60\n");
-    EXPECT_EQ(loadGitDiff(fake, {.gitProgram = fake, .timeout = std::chrono::milliseconds(300)}), QString());
-    QFile pid(dir.path("pid"));
-    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-    const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
-    ASSERT_GT(hung, 0);
-    EXPECT_NE(::kill(hung, 0), 0); // killed and reaped
-}
-
-TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironment)
+// git runs in its own session, without input or inherited GIT_* variables; one that hangs is stopped.
+TEST(ViewerGitDiffLoader, GitRunsIsolatedAndIsStoppedAtTheTimeBound)
 {
     TestRepo dir; // a plain folder
     const QString fake = dir.writeProgram(
@@ -191,6 +173,17 @@ TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironmen
     EXPECT_EQ(ids[0], ids[1]);
     EXPECT_EQ(lines[1], QByteArray("stdin=eof"));
     EXPECT_EQ(lines[2], QByteArray("dir=unset ext=unset nosystem=1"));
+
+    // Loading the hanging git's own diff runs it.
+    const QString hangs = dir.writeProgram(
+        "hangs", "#!/bin/sh\necho $$ > '" + QFile::encodeName(dir.path("pid")) + "'\nexec sleep 60\n");
+    EXPECT_EQ(loadGitDiff(hangs, {.gitProgram = hangs, .timeout = std::chrono::milliseconds(300)}),
+              QString());
+    QFile pid(dir.path("pid"));
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
+    ASSERT_GT(hung, 0);
+    EXPECT_NE(::kill(hung, 0), 0); // killed and reaped
 }
 
 } // namespace
