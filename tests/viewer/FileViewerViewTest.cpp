@@ -237,7 +237,6 @@ void FileViewerViewTest::matchedLinesAreMarkedAndStepped()
     view.banner()->nextButton()->click();
     view.banner()->nextButton()->click();
     QCOMPARE(file->cursorLine(), 189);
-    QVERIFY(!view.goToNextMatch());
     view.banner()->previousButton()->click();
     QCOMPARE(file->cursorLine(), 149);
     QCOMPARE(diff->cursorLine(), diff->markedRows().front());
@@ -340,7 +339,6 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
     QCOMPARE(view.content().toUtf8(), lines);
     FileContentView* file = view.fileContentView();
     QCOMPARE(file->lineCount(), 3 * kOpeningLines + 1);
-    QCOMPARE(file->lineNumberText(0), QString("   1"));
     QCOMPARE(file->lineText(3999), QString(padding, '.') + "line 4000 U+202E");
     QCOMPARE(file->marks().size(), 1u);
     QCOMPARE(file->marks().front().line, 3999);

@@ -14,6 +14,8 @@
 #include <chrono>
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 // One repository with every kind of change at once: each path's diff is still only its own.
@@ -97,6 +99,11 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHeadWithinItsBounds)
     EXPECT_TRUE(QString::fromUtf8(repo.plainDiff("long.txt")).startsWith(kept));
     EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
     EXPECT_LE(kept.toUtf8().size(), 4096);
+
+    // A .gitattributes that is a FIFO holds `git check-attr` until someone writes to it; the diff must
+    // still come, without the attributes, rather than time out as a whole.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(".gitattributes")).constData(), 0600), 0);
+    EXPECT_TRUE(loadGitDiff(repo.path("notes.txt")).endsWith("\n three\n+four\n"));
 }
 
 // git compares the working file as `git add` would store it. Each case commits `committed` under

@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <utime.h>
 
 namespace {
@@ -161,19 +160,6 @@ TEST(ViewerHostileRepo, TreeWithALinkAndAFolderOfOneNameWritesNothingOutside)
     EXPECT_EQ(QDir(outside.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"authorized_keys"});
     EXPECT_EQ(diff, nestedTreeNote("x"));
-}
-
-// A .gitattributes that is a FIFO holds `git check-attr` until someone writes to it; the diff must
-// still come, without the attributes, rather than time out as a whole.
-TEST(ViewerHostileRepo, AttributesFileThatIsAFifoDoesNotHoldUpTheDiff)
-{
-    TestRepo repo;
-    repo.init();
-    repo.write("notes.txt", "one\n");
-    repo.commitAll();
-    const QString notes = repo.write("notes.txt", "one\ntwo\n");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(".gitattributes")).constData(), 0600), 0);
-    EXPECT_TRUE(loadGitDiff(notes).endsWith("\n one\n+two\n"));
 }
 
 } // namespace

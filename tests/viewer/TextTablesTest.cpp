@@ -43,7 +43,6 @@ TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
         const char* opening;
     };
     const Row rows[] = {
-        {"exactly the lines asked", "a\nb", 2, 100, "a\nb"},
         {"more lines than asked", "a\nb\nc\n", 2, 100, "a\nb"},
         {"trailing line feed kept when whole", "a\n", 5, 100, "a\n"},
         {"character bound cuts after a whole line", "aaaa\nbbbb\ncccc", 10, 7, "aaaa"},
