@@ -66,7 +66,7 @@ private slots:
     void aLongLineIsShownCut();
 };
 
-// Long texts are cut in the middle and the header keeps its order inside the window; names, rule and
+// Long texts are cut in the middle so that the open button stays inside the window; names, rule and
 // description never become markup, hidden characters in them are tokens.
 void FileViewerViewTest::headerAndBannerShowPlainText()
 {
@@ -88,12 +88,7 @@ void FileViewerViewTest::headerAndBannerShowPlainText()
     QTextDocument tip;
     tip.setHtml(pathLabel->toolTip());
     QCOMPARE(tip.toPlainText(), path);
-    const auto x = [&](QWidget* w) { return w->mapTo(&view, QPoint(0, 0)).x(); };
-    QVERIFY(x(name) < x(view.tabButton(ViewerTab::Diff)));
-    QVERIFY(x(view.tabButton(ViewerTab::Diff)) < x(view.tabButton(ViewerTab::File)));
-    QVERIFY(x(view.tabButton(ViewerTab::File)) < x(badge));
-    QVERIFY(x(badge) < x(view.openButton()));
-    QVERIFY(x(view.openButton()) + view.openButton()->width() <= view.width());
+    QVERIFY(view.openButton()->mapTo(&view, QPoint(view.openButton()->width(), 0)).x() <= view.width());
 
     FindingBanner* banner = view.banner();
     QCOMPARE(banner->severityLabel()->text(), QString("⚠️ <b>info</b>"));
@@ -103,9 +98,7 @@ void FileViewerViewTest::headerAndBannerShowPlainText()
     for (QLabel* label :
          {banner->severityLabel(), static_cast<QLabel*>(banner->ruleLabel()), banner->descriptionLabel()})
         QCOMPARE(label->textFormat(), Qt::PlainText);
-    // Under the header; no lines, so nothing to step through.
-    QVERIFY(banner->y() > view.openButton()->mapTo(&view, QPoint(0, 0)).y());
-    QVERIFY(!banner->nextButton()->isVisible());
+    QVERIFY(!banner->nextButton()->isVisible()); // no lines, nothing to step through
 
     FileViewerView named(subjectOf("/tmp/invoice\u202Etxt.exe", "rule\u200B"));
     named.show();
@@ -334,8 +327,7 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
     view.show();
     QVERIFY(waitFor(loaded));
     QVERIFY(waitFor(whole));
-    QVERIFY(!view.isShowingOpeningLinesOnly());
-    QVERIFY(!view.truncationNote()->isVisible());
+    QVERIFY(!view.isShowingOpeningLinesOnly() && !view.truncationNote()->isVisible());
     QCOMPARE(view.content().toUtf8(), lines);
     FileContentView* file = view.fileContentView();
     QCOMPARE(file->lineCount(), 3 * kOpeningLines + 1);

@@ -10,9 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// What plain `git diff HEAD -- <name>` prints, run in the file's folder, the name taken literally: the
-// reference output for repositories that configure nothing of their own (and the proof that a hostile
-// one runs its program).
+// What plain `git diff HEAD -- <name>` prints in the file's folder: the reference output for
+// repositories that configure nothing of their own, and the proof that a hostile one runs its program.
 QByteArray plainGitDiff(const QString& file);
 
 class TestRepo
@@ -25,9 +24,8 @@ public:
     QString path(const QString& relative) const { return root() + QLatin1Char('/') + relative; }
 
     void init() { plumb({"init", "-q", "-b", "main"}); }
-    // Returns the file's path.
     QString write(const QString& relative, const QByteArray& content);
-    // write(), then executable by its owner only.
+    // Executable by its owner only.
     QString writeProgram(const QString& relative, const QByteArray& content);
     void remove(const QString& relative) const { QFile::remove(path(relative)); }
     // Runs a git command that must succeed; its output without the final line feed.
