@@ -128,6 +128,7 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
          true},
         {"text=auto leaves a lone CR alone", "* text=auto\n", nullptr, lf, "one\r\ntwo\rx\r\nthree\r\n",
          true},
+        {"eol alone makes a file text", "*.txt eol=crlf\n", nullptr, lf, crlfEdited, true},
         {"text", "*.txt text\n", nullptr, lf, "one\r\nTWO\rx\r\nthree\r\n", true},
         {"core.autocrlf=true", "", "true", lf, crlfEdited, true},
         {"core.autocrlf=input", "", "input", lf, crlfSame, false},

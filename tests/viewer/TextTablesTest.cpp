@@ -1,7 +1,6 @@
 // Table tests for the viewer's pure text handling: opening lines and cut lines, the display form of
 // invisible characters, git plumbing records, UTF-8 read in pieces, match rows and desktop Exec lines.
 
-#include "viewer/DiffLineKind.h"
 #include "viewer/GitTreeEntries.h"
 #include "viewer/InvisibleMarks.h"
 #include "viewer/MatchRows.h"
@@ -34,22 +33,20 @@ QString tags(const char* ascii)
 
 TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
 {
-    struct Row
+    const struct
     {
-        const char* name;
         const char* text;
         qsizetype lines;
         qsizetype maxChars;
         const char* opening;
+    } rows[] = {
+        {"a\nb\nc\n", 2, 100, "a\nb"},       // more lines than asked
+        {"a\n", 5, 100, "a\n"},              // a trailing line feed is kept when whole
+        {"aaaa\nbbbb\ncccc", 10, 7, "aaaa"}, // the character bound cuts after a whole line
+        {"aaaaaaaaaa", 10, 4, "aaaa"},       // one giant line is cut at the bound
     };
-    const Row rows[] = {
-        {"more lines than asked", "a\nb\nc\n", 2, 100, "a\nb"},
-        {"trailing line feed kept when whole", "a\n", 5, 100, "a\n"},
-        {"character bound cuts after a whole line", "aaaa\nbbbb\ncccc", 10, 7, "aaaa"},
-        {"one giant line is cut at the bound", "aaaaaaaaaa", 10, 4, "aaaa"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
         EXPECT_EQ(openingLines(QString::fromUtf8(row.text), row.lines, row.maxChars),
                   QString::fromUtf8(row.opening));
     }
@@ -65,7 +62,6 @@ TEST(ViewerLineSplitting, LongLinesAreCutWithTheirFullLength)
         std::vector<LineCut> cuts;
     };
     const Row rows[] = {
-        {"no line too long", "abcd\nab", "abcd\nab", {}},
         {"each long line cut, the others kept", "abcdef\nab\nabcde", "abcd\nab\nabcd", {{0, 6}, {2, 5}}},
         {"a pair of surrogates stays whole", "abc\xF0\x9F\x98\x80x", "abc", {{0, 6}}},
     };
@@ -137,17 +133,6 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
         const DisplayText display = makeDisplayText(row.text);
         EXPECT_EQ(display.text, row.display);
         EXPECT_EQ(display.marks, row.marks);
-    }
-}
-
-TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
-{
-    const char16_t* lines[] = {u"\u200B+x",   u"+\u200B++", u"-\u202E--",    u"@\u2066@",
-                               u"+++\u200B",  u"\u202E@@",  u"\U000E002B+x", u"\U000E002D\U000E002D-x",
-                               u"\U000E0040@"};
-    for (const char16_t* line : lines) {
-        const QString text = u16(line);
-        EXPECT_EQ(diffLineKind(makeDisplayText(text).text), diffLineKind(text)) << text.toStdString();
     }
 }
 
