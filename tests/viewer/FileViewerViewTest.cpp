@@ -16,6 +16,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QProcessEnvironment>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -79,10 +80,9 @@ void FileViewerViewTest::headerAndBannerShowPlainText()
     view.resize(640, 480);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    auto* name = view.findChild<QLabel*>("fileName");
     auto* pathLabel = view.findChild<ElidedLabel*>("path");
     auto* badge = view.findChild<ElidedLabel*>("ruleBadge");
-    QCOMPARE(name->text(), QString("pre-commit"));
+    QCOMPARE(view.findChild<QLabel*>("fileName")->text(), QString("pre-commit"));
     QVERIFY(elidedInTheMiddle(pathLabel, path, "/start/", "pre-commit"));
     QVERIFY(elidedInTheMiddle(badge, rule, "git_hook", "_end"));
     QTextDocument tip;
@@ -268,15 +268,13 @@ void FileViewerViewTest::openButtonOpensAsTextOnly()
                                                        {"XDG_CONFIG_HOME", "config"},
                                                        {"XDG_DATA_DIRS", "none"},
                                                        {"XDG_CONFIG_DIRS", "none"}};
-    QList<QByteArray> saved;
-    for (const auto& [variable, folder] : xdg) {
-        saved << qgetenv(variable);
-        qputenv(variable, QFile::encodeName(at(folder)));
-    }
+    const QProcessEnvironment before = QProcessEnvironment::systemEnvironment();
     const auto restore = qScopeGuard([&] {
-        for (qsizetype i = 0; i < saved.size(); ++i)
-            qputenv(xdg[i].first, saved[i]);
+        for (const auto& [variable, folder] : xdg)
+            qputenv(variable, before.value(variable).toLocal8Bit());
     });
+    for (const auto& [variable, folder] : xdg)
+        qputenv(variable, QFile::encodeName(at(folder)));
 
     FileViewerView view(subjectOf(launcher));
     view.show();

@@ -21,13 +21,10 @@ namespace {
 // One repository with every kind of change at once: each path's diff is still only its own.
 TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHeadWithinItsBounds)
 {
-    QByteArray lines;
-    for (int i = 0; i < 2000; ++i)
-        lines += "line " + QByteArray::number(i) + '\n';
     TestRepo repo;
     repo.commitBase();
     repo.write("big.txt", QByteArray(4096, 'x'));
-    repo.write("long.txt", lines);
+    repo.write("long.txt", QByteArray("line\n").repeated(2000));
     QFile::link("notes.txt", repo.path("link"));
     QFile::link("other.c", repo.path("src/lien \u00e9")); // names git quotes
     QFile::link("deep", repo.path("src/old\tlink"));
@@ -92,7 +89,7 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHeadWithinItsBounds)
     EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}),
               diffTooLargeNote("big.txt", 1024) + QLatin1Char('\n'));
 
-    repo.write("long.txt", lines.toUpper());
+    repo.write("long.txt", QByteArray("LINE\n").repeated(2000));
     const QString diff = loadGitDiff(repo.path("long.txt"), {.maxDiffBytes = 4096});
     ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
     const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
@@ -124,10 +121,8 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
     } cases[] = {
         {"no attributes: every CR is a change", "", nullptr, lf, crlfEdited, true},
         {"text=auto, only line ends changed", "* text=auto\n", nullptr, lf, crlfSame, false},
-        {"text=auto keeps CRLF that is already committed", "* text=auto\n", nullptr, crlfSame, crlfEdited,
-         true},
-        {"text=auto leaves a lone CR alone", "* text=auto\n", nullptr, lf, "one\r\ntwo\rx\r\nthree\r\n",
-         true},
+        {"text=auto keeps committed CRLF", "* text=auto\n", nullptr, crlfSame, crlfEdited, true},
+        {"text=auto leaves a lone CR", "* text=auto\n", nullptr, lf, "one\r\ntwo\rx\r\nthree\r\n", true},
         {"eol alone makes a file text", "*.txt eol=crlf\n", nullptr, lf, crlfEdited, true},
         {"text", "*.txt text\n", nullptr, lf, "one\r\nTWO\rx\r\nthree\r\n", true},
         {"core.autocrlf=true", "", "true", lf, crlfEdited, true},
