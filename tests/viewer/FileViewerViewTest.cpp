@@ -28,14 +28,6 @@
 
 namespace {
 
-ViewerSubject subjectOf(const QString& path, const QString& rule = "rule")
-{
-    ViewerSubject subject;
-    subject.path = path;
-    subject.ruleName = rule;
-    return subject;
-}
-
 bool waitFor(QSignalSpy& spy, int count = 1)
 {
     return QTest::qWaitFor([&] { return spy.count() >= count; }, 20000);
@@ -73,10 +65,10 @@ void FileViewerViewTest::headerAndBannerShowPlainText()
 {
     const QString path = "/start/" + QString(300, 'm') + "/.git/hooks/pre-commit";
     const QString rule = "git_hook_<i>payload</i>_" + QString(200, 'x') + "_end";
-    ViewerSubject subject = subjectOf(path, rule);
-    subject.severity = "<b>info</b>";
-    subject.description = "<img src=x>\u202E\nnext";
-    FileViewerView view(subject);
+    FileViewerView view({.path = path,
+                         .ruleName = rule,
+                         .severity = "<b>info</b>",
+                         .description = "<img src=x>\u202E\nnext"});
     view.resize(640, 480);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -100,7 +92,7 @@ void FileViewerViewTest::headerAndBannerShowPlainText()
         QCOMPARE(label->textFormat(), Qt::PlainText);
     QVERIFY(!banner->nextButton()->isVisible()); // no lines, nothing to step through
 
-    FileViewerView named(subjectOf("/tmp/invoice\u202Etxt.exe", "rule\u200B"));
+    FileViewerView named({.path = "/tmp/invoice\u202Etxt.exe", .ruleName = "rule\u200B"});
     named.show();
     QCOMPARE(named.findChild<QLabel*>("fileName")->text(), QString("invoiceU+202Etxt.exe"));
     QCOMPARE(named.findChild<QLabel*>("ruleBadge")->text(), QString("ruleU+200B"));
@@ -132,7 +124,7 @@ void FileViewerViewTest::loadingPicksTheTabAndPicksSurviveReloading()
                 qWarning("in %s", row.file);
         });
         const QString path = repo.path(row.file);
-        FileViewerView view(subjectOf(path));
+        FileViewerView view({.path = path});
         view.resize(640, 480);
         QSignalSpy loaded(&view, &FileViewerView::loaded);
         view.show();
@@ -147,7 +139,7 @@ void FileViewerViewTest::loadingPicksTheTabAndPicksSurviveReloading()
         QCOMPARE(view.fileContentView()->lineCount(), view.content().count('\n') + 1);
     }
 
-    FileViewerView view(subjectOf(repo.path("notes.txt")));
+    FileViewerView view({.path = repo.path("notes.txt")});
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     QSignalSpy switched(&view, &FileViewerView::selectedTabChanged);
@@ -180,7 +172,7 @@ void FileViewerViewTest::loadingPicksTheTabAndPicksSurviveReloading()
 
     // Deleted while loading: what still runs must not deliver to them.
     for (int i = 0; i < 5; ++i) {
-        auto* deleted = new FileViewerView(subjectOf(repo.path("notes.txt")));
+        auto* deleted = new FileViewerView({.path = repo.path("notes.txt")});
         deleted->show();
         delete deleted;
     }
@@ -199,9 +191,8 @@ void FileViewerViewTest::matchedLinesAreMarkedAndStepped()
     repo.commitAll();
     repo.write("hook.sh",
                lines.replace("line 120\n", "changed 120\n").replace("line 150\n", "changed 150\n"));
-    ViewerSubject subject = subjectOf(repo.path("hook.sh"));
-    subject.lines = {120, 150, 190}; // 190 is outside every hunk of the diff
-    FileViewerView view(subject);
+    // 190 is outside every hunk of the diff.
+    FileViewerView view({.path = repo.path("hook.sh"), .lines = {120, 150, 190}});
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     view.show();
@@ -276,7 +267,7 @@ void FileViewerViewTest::openButtonOpensAsTextOnly()
     for (const auto& [variable, folder] : xdg)
         qputenv(variable, QFile::encodeName(at(folder)));
 
-    FileViewerView view(subjectOf(launcher));
+    FileViewerView view({.path = launcher});
     view.show();
     view.openButton()->click();
     if (textEditorSet) {
@@ -308,9 +299,8 @@ void FileViewerViewTest::longTextsShowTheirOpeningLinesFirst()
         lines += QByteArray(padding, '.') + "line " + QByteArray::number(i) +
                  (i == 4000 ? " \xE2\x80\xAE" : "") + '\n';
     QVERIFY((lines.size() > kFileOpeningBytes) == (padding > 0));
-    ViewerSubject subject = subjectOf(dir.write("long.txt", lines));
-    subject.lines = {4000}; // past the opening lines: reached once the whole text is shown
-    FileViewerView view(subject);
+    // Line 4000 is past the opening lines: reached once the whole text is shown.
+    FileViewerView view({.path = dir.write("long.txt", lines), .lines = {4000}});
     view.resize(640, 480);
     QSignalSpy loaded(&view, &FileViewerView::loaded);
     QSignalSpy whole(&view, &FileViewerView::fullyShown);
@@ -342,7 +332,7 @@ void FileViewerViewTest::aLongLineIsShownCut()
 {
     TestRepo dir; // a plain folder
     const QByteArray bytes(8 << 20, '\0');
-    FileViewerView view(subjectOf(dir.write("one-line.js", bytes)));
+    FileViewerView view({.path = dir.write("one-line.js", bytes)});
     view.resize(640, 480);
     QSignalSpy whole(&view, &FileViewerView::fullyShown);
     view.show();
