@@ -1,8 +1,7 @@
 #pragma once
 
-// Real git repositories in temporary folders for the viewer's tests, made with /usr/bin/git under a
-// fixed identity and no system or global configuration. Qt Core only, so that both the GoogleTest
-// and the QtTest programs can use it.
+// Real git repositories in temporary folders, made with /usr/bin/git under a fixed identity and no
+// system or global configuration; Qt Core only, for the GoogleTest and the QtTest programs alike.
 
 #include <QByteArray>
 #include <QFile>

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -45,10 +46,9 @@ private slots:
     void diffLinesAreColouredByKind();
 };
 
-// Every line, empty or not, is one numbered row, a long one several, each right below the one before;
-// the text starts right of the gutter and wraps anew when the width changes. A page moves the cursor by
-// a screen less a row of overlap; wherever it goes, its line is in view and only the lines on screen
-// are laid out.
+// Every line, empty or not, is one numbered row, a long one several, right below the one before; the
+// text starts right of the gutter and wraps anew with the width. A page moves by a screen less a row;
+// wherever the cursor goes, its line is in view and only the lines on screen are laid out.
 void TextViewsTest::linesAreNumberedRowsThatWrapAndCanBeMarked()
 {
     QStringList lines = {"a", "", "b", QString(400, 'x')};
@@ -154,7 +154,6 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     text->selection(0, &start, &end);
     QCOMPARE(std::pair(start, end), std::pair(1, 3));
     const QRect e = text->characterRect(12);
-    QVERIFY(!e.isEmpty());
     QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
 }
 
@@ -166,8 +165,7 @@ void TextViewsTest::diffLinesAreColouredByKind()
     view.resize(640, 480);
     MarkedTextView* shown = view.textView();
     const QColor text = shown->palette().color(QPalette::Text);
-    QVERIFY(diffGreen() != diffRed() && diffRed() != diffBlue() && diffGreen() != diffBlue());
-    QVERIFY(text != diffGreen() && text != diffRed() && text != diffBlue());
+    QCOMPARE((QSet<QRgb>{text.rgb(), diffGreen().rgb(), diffRed().rgb(), diffBlue().rgb()}.size()), 4);
     // The first matching test decides: a file header is no added or removed line.
     const std::pair<QString, QColor> rows[] = {
         {"+++ b/f", text},    {"--- a/f", text},
