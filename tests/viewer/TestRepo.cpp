@@ -1,7 +1,6 @@
 #include "TestRepo.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -10,44 +9,34 @@
 
 namespace {
 
-struct GitOutput
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-QProcessEnvironment testGitEnvironment()
+// Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input; with
+// `mustSucceed`, any failure throws.
+QByteArray runTestGit(const QString& dir, const QStringList& args, const QByteArray& input, bool mustSucceed)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("GIT_CONFIG_NOSYSTEM", "1");
-    env.insert("GIT_CONFIG_GLOBAL", "/dev/null");
-    env.insert("GIT_AUTHOR_NAME", "Test");
-    env.insert("GIT_AUTHOR_EMAIL", "test@example.invalid");
-    env.insert("GIT_COMMITTER_NAME", "Test");
-    env.insert("GIT_COMMITTER_EMAIL", "test@example.invalid");
-    env.insert("GIT_TERMINAL_PROMPT", "0");
     for (const char* inherited : {"GIT_DIR", "GIT_WORK_TREE", "GIT_EXTERNAL_DIFF"})
         env.remove(inherited);
-    return env;
-}
-
-// Runs /usr/bin/git with `args` in `dir` (30 s bound), `input` on its standard input.
-GitOutput runTestGit(const QString& dir, const QStringList& args, const QByteArray& input = {})
-{
+    env.insert("GIT_CONFIG_NOSYSTEM", "1");
+    env.insert("GIT_CONFIG_GLOBAL", "/dev/null");
+    env.insert("GIT_TERMINAL_PROMPT", "0");
+    for (const char* who : {"AUTHOR", "COMMITTER"}) {
+        env.insert(QStringLiteral("GIT_%1_NAME").arg(who), "Test");
+        env.insert(QStringLiteral("GIT_%1_EMAIL").arg(who), "test@example.invalid");
+    }
     QProcess git;
-    git.setProcessEnvironment(testGitEnvironment());
+    git.setProcessEnvironment(env);
     git.setWorkingDirectory(dir);
     git.start("/usr/bin/git", args);
     git.write(input);
     git.closeWriteChannel();
-    const bool finished = git.waitForFinished(30000);
-    if (!finished) {
+    if (!git.waitForFinished(30000)) {
         git.kill();
         git.waitForFinished();
     }
-    return {finished && git.exitStatus() == QProcess::NormalExit ? git.exitCode() : -1,
-            git.readAllStandardOutput(), git.readAllStandardError()};
+    if (mustSucceed && (git.exitStatus() != QProcess::NormalExit || git.exitCode() != 0))
+        throw std::runtime_error("git " + args.join(' ').toStdString() + ": " +
+                                 git.readAllStandardError().toStdString());
+    return git.readAllStandardOutput();
 }
 
 } // namespace
@@ -58,27 +47,27 @@ TestRepo::TestRepo()
         throw std::runtime_error("no temporary folder");
 }
 
-void TestRepo::init()
-{
-    plumb({"init", "-q", "-b", "main"});
-}
-
-void TestRepo::write(const QString& relative, const QByteArray& content)
+QString TestRepo::write(const QString& relative, const QByteArray& content)
 {
     const QString file = path(relative);
     QDir().mkpath(QFileInfo(file).path());
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(content) != content.size())
         throw std::runtime_error("cannot write " + file.toStdString());
+    return file;
+}
+
+QString TestRepo::writeProgram(const QString& relative, const QByteArray& content)
+{
+    const QString file = write(relative, content);
+    if (!QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        throw std::runtime_error("cannot make " + file.toStdString() + " executable");
+    return file;
 }
 
 QByteArray TestRepo::plumb(const QStringList& args, const QByteArray& input) const
 {
-    const GitOutput r = runTestGit(root(), args, input);
-    if (r.exitCode != 0)
-        throw std::runtime_error("git " + args.join(QLatin1Char(' ')).toStdString() + ": " +
-                                 r.err.toStdString());
-    return r.out.trimmed();
+    return runTestGit(root(), args, input, true).trimmed();
 }
 
 void TestRepo::commitBase()
@@ -105,5 +94,5 @@ void TestRepo::commitAll()
 QByteArray plainGitDiff(const QString& file)
 {
     const QFileInfo info(file);
-    return runTestGit(info.path(), {"diff", "HEAD", "--", ":(literal)" + info.fileName()}).out;
+    return runTestGit(info.path(), {"diff", "HEAD", "--", ":(literal)" + info.fileName()}, {}, false);
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-// Real git repositories in temporary folders for the viewer's tests, made with /usr/bin/git under a
-// fixed identity and no system or global configuration. Qt Core only, so that both the GoogleTest
-// and the QtTest programs can use it.
+// Real git repositories in temporary folders, made with /usr/bin/git under a fixed identity and no
+// system or global configuration; Qt Core only, for the GoogleTest and the QtTest programs alike.
 
 #include <QByteArray>
 #include <QFile>
@@ -10,9 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// What plain `git diff HEAD -- <name>` prints, run in the file's folder, the name taken literally: the
-// reference output for repositories that configure nothing of their own (and the proof that a hostile
-// one runs its program).
+// What plain `git diff HEAD -- <name>` prints in the file's folder: the reference output for
+// repositories that configure nothing of their own, and the proof that a hostile one runs its program.
 QByteArray plainGitDiff(const QString& file);
 
 class TestRepo
@@ -24,8 +22,10 @@ public:
     QString root() const { return m_dir.path(); }
     QString path(const QString& relative) const { return root() + QLatin1Char('/') + relative; }
 
-    void init();
-    void write(const QString& relative, const QByteArray& content);
+    void init() { plumb({"init", "-q", "-b", "main"}); }
+    QString write(const QString& relative, const QByteArray& content);
+    // Executable by its owner only.
+    QString writeProgram(const QString& relative, const QByteArray& content);
     void remove(const QString& relative) const { QFile::remove(path(relative)); }
     // Runs a git command that must succeed; its output without the final line feed.
     QByteArray plumb(const QStringList& args, const QByteArray& input = {}) const;

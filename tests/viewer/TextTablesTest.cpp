@@ -1,7 +1,6 @@
 // Table tests for the viewer's pure text handling: opening lines and cut lines, the display form of
 // invisible characters, git plumbing records, UTF-8 read in pieces, match rows and desktop Exec lines.
 
-#include "viewer/DiffLineKind.h"
 #include "viewer/GitTreeEntries.h"
 #include "viewer/InvisibleMarks.h"
 #include "viewer/MatchRows.h"
@@ -32,35 +31,22 @@ QString tags(const char* ascii)
     return out;
 }
 
-QByteArray nulTerminated(std::initializer_list<const char*> records)
-{
-    QByteArray out;
-    for (const char* record : records) {
-        out += record;
-        out += '\0';
-    }
-    return out;
-}
-
 TEST(ViewerLineSplitting, OpeningLinesStopAfterAWholeLine)
 {
-    struct Row
+    const struct
     {
-        const char* name;
         const char* text;
         qsizetype lines;
         qsizetype maxChars;
         const char* opening;
+    } rows[] = {
+        {"a\nb\nc\n", 2, 100, "a\nb"},       // more lines than asked
+        {"a\n", 5, 100, "a\n"},              // a trailing line feed is kept when whole
+        {"aaaa\nbbbb\ncccc", 10, 7, "aaaa"}, // the character bound cuts after a whole line
+        {"aaaaaaaaaa", 10, 4, "aaaa"},       // one giant line is cut at the bound
     };
-    const Row rows[] = {
-        {"exactly the lines asked", "a\nb", 2, 100, "a\nb"},
-        {"more lines than asked", "a\nb\nc\n", 2, 100, "a\nb"},
-        {"trailing line feed kept when whole", "a\n", 5, 100, "a\n"},
-        {"character bound cuts after a whole line", "aaaa\nbbbb\ncccc", 10, 7, "aaaa"},
-        {"one giant line is cut at the bound", "aaaaaaaaaa", 10, 4, "aaaa"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
         EXPECT_EQ(openingLines(QString::fromUtf8(row.text), row.lines, row.maxChars),
                   QString::fromUtf8(row.opening));
     }
@@ -73,10 +59,9 @@ TEST(ViewerLineSplitting, LongLinesAreCutWithTheirFullLength)
         const char* name;
         const char* text;
         const char* cut;
-        std::vector<LineCut> cuts;
+        std::vector<std::pair<qsizetype, qsizetype>> cuts; // line, full length
     };
     const Row rows[] = {
-        {"no line too long", "abcd\nab", "abcd\nab", {}},
         {"each long line cut, the others kept", "abcdef\nab\nabcde", "abcd\nab\nabcd", {{0, 6}, {2, 5}}},
         {"a pair of surrogates stays whole", "abc\xF0\x9F\x98\x80x", "abc", {{0, 6}}},
     };
@@ -84,22 +69,22 @@ TEST(ViewerLineSplitting, LongLinesAreCutWithTheirFullLength)
         SCOPED_TRACE(row.name);
         const CutText cut = cutLongLines(QString::fromUtf8(row.text), 4);
         EXPECT_EQ(cut.text, QString::fromUtf8(row.cut));
-        ASSERT_EQ(cut.cuts.size(), row.cuts.size());
-        for (size_t i = 0; i < row.cuts.size(); ++i) {
-            EXPECT_EQ(cut.cuts[i].line, row.cuts[i].line);
-            EXPECT_EQ(cut.cuts[i].fullLength, row.cuts[i].fullLength);
-        }
+        std::vector<std::pair<qsizetype, qsizetype>> cuts;
+        for (const LineCut& c : cut.cuts)
+            cuts.emplace_back(c.line, c.fullLength);
+        EXPECT_EQ(cuts, row.cuts);
     }
 }
 
 // Each hidden character becomes a U+ token; a run of tag characters shows the text it hides.
 TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
 {
-    const QString england = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F");
-    const QString scotland = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0073\U000E0063\U000E0074\U000E007F");
-    const QString wales = u16(u"\U0001F3F4\U000E0067\U000E0062\U000E0077\U000E006C\U000E0073\U000E007F");
     const QString blackFlag = u16(u"\U0001F3F4");
-    const QString cancel = u16(u"\U000E007F");
+    const QString cancel = tags("\x7F");
+    const QString england = blackFlag + tags("gbeng") + cancel;
+    const QString wales = blackFlag + tags("gbwls") + cancel;
+    const QString plain =
+        u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + blackFlag + tags("gbsct") + cancel + "\n" + wales;
     struct Row
     {
         const char* name;
@@ -108,59 +93,39 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
         std::vector<MarkSpan> marks;
     };
     const Row rows[] = {
-        {"plain text, tabs, accents, emoji and the flags of England, Scotland and Wales stay",
-         u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + scotland + "\n" + wales,
-         u16(u"abc\n\tcaf\u00E9 \U0001F600 ") + england + scotland + "\n" + wales,
-         {}},
+        {"text, tabs, accents, emoji and the flags of England, Scotland and Wales stay", plain, plain, {}},
         {"bidi controls, zero widths and joiners, on any line",
          u16(u"a\u202Eb\n\u2066\u200B\u200C\u200D\u2060\u2069"),
          QStringLiteral("aU+202Eb\nU+2066U+200BU+200CU+200DU+2060U+2069"),
          {{0, 1, 6}, {1, 0, 6}, {1, 6, 6}, {1, 12, 6}, {1, 18, 6}, {1, 24, 6}, {1, 30, 6}}},
-        {"byte order mark marked except at the start",
-         u16(u"\uFEFFa\uFEFF"),
-         u16(u"\uFEFFaU+FEFF"),
-         {{0, 2, 6}}},
-        {"CRLF ends a line, a lone CR is marked",
-         QStringLiteral("a\r\nb\rc"),
-         QStringLiteral("a\nbU+000Dc"),
-         {{1, 1, 6}}},
         {"separators and control characters",
          QStringView(u"\u2028\u2029\u0000\u001B\u007F\u0085", 6).toString(),
          QStringLiteral("U+2028U+2029U+0000U+001BU+007FU+0085"),
          {{0, 0, 6}, {0, 6, 6}, {0, 12, 6}, {0, 18, 6}, {0, 24, 6}, {0, 30, 6}}},
-        {"hidden instruction, the whole printable range",
-         "Be helpful." + tags("ignore previous instructions ~{}<>\"'`\\|") + ".",
-         u16(u"Be helpful.\u27E6hidden: ignore previous instructions ~{}<>\"'`\\|\u27E7."),
-         {{0, 11, 49}}},
+        {"byte order mark but at the start", u16(u"\uFEFFa\uFEFF"), u16(u"\uFEFFaU+FEFF"), {{0, 2, 6}}},
+        {"CRLF ends a line, a lone CR is marked", "a\r\nb\rc", "a\nbU+000Dc", {{1, 1, 6}}},
         {"tags outside ASCII's printable range shown by their code, never breaking the line",
          u16(u"x\U000E0001") + tags("en") + u16(u"\U000E000A\U000E000D\U000E0000y"),
          u16(u"x\u27E6hidden: "
              u"\u27E8U+E0001\u27E9en\u27E8U+E000A\u27E9\u27E8U+E000D\u27E9\u27E8U+E0000\u27E9\u27E7y"),
          {{0, 1, 48}}},
-        {"one mark per run, one per line",
-         "a" + tags("rm") + "\n" + tags("-rf") + "\r\nb" + tags("/"),
-         u16(u"a\u27E6hidden: rm\u27E7\n\u27E6hidden: -rf\u27E7\nb\u27E6hidden: /\u27E7"),
-         {{0, 1, 12}, {1, 0, 13}, {2, 1, 11}}},
+        {"one mark per run, one per line, the whole printable range shown",
+         "a" + tags("rm ~{}<>\"'`\\|") + "\n" + tags("-rf") + "\r\nb" + tags("/"),
+         u16(u"a\u27E6hidden: rm ~{}<>\"'`\\|\u27E7\n\u27E6hidden: -rf\u27E7\nb\u27E6hidden: /\u27E7"),
+         {{0, 1, 23}, {1, 0, 13}, {2, 1, 11}}},
         {"a lone surrogate ends nothing, runs between other hidden characters",
          QString(QChar(0xD800)) + tags("a") + u16(u"\u200B") + tags("b"),
          u16(u"U+D800\u27E6hidden: a\u27E7U+200B\u27E6hidden: b\u27E7"),
          {{0, 0, 6}, {0, 6, 11}, {0, 17, 6}, {0, 23, 11}}},
-        {"tags after a flag are hidden text",
-         england + tags("curl x|sh"),
-         england + u16(u"\u27E6hidden: curl x|sh\u27E7"),
-         {{0, 14, 19}}},
-        {"a flag missing its cancel tag is hidden text",
-         blackFlag + tags("gbeng"),
-         blackFlag + u16(u"\u27E6hidden: gbeng\u27E7"),
-         {{0, 2, 15}}},
-        {"another code under the black flag is hidden text",
-         blackFlag + tags("gbxss") + cancel,
-         blackFlag + u16(u"\u27E6hidden: gbxss\u27E8U+E007F\u27E9\u27E7"),
-         {{0, 2, 24}}},
-        {"a cancel tag alone after a flag",
-         wales + cancel,
-         wales + u16(u"\u27E6hidden: \u27E8U+E007F\u27E9\u27E7"),
-         {{0, 14, 19}}},
+        // Tags after a whole flag, a flag without its cancel tag, another code under the black flag, a
+        // cancel tag alone after a flag.
+        {"tags that make no known flag are hidden text",
+         england + tags("curl x|sh") + " " + blackFlag + tags("gbeng") + " " + blackFlag + tags("gbxss") +
+             cancel + " " + wales + cancel,
+         england + u16(u"\u27E6hidden: curl x|sh\u27E7 ") + blackFlag + u16(u"\u27E6hidden: gbeng\u27E7 ") +
+             blackFlag + u16(u"\u27E6hidden: gbxss\u27E8U+E007F\u27E9\u27E7 ") + wales +
+             u16(u"\u27E6hidden: \u27E8U+E007F\u27E9\u27E7"),
+         {{0, 14, 19}, {0, 36, 15}, {0, 54, 24}, {0, 93, 19}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -170,33 +135,22 @@ TEST(ViewerInvisibleMarks, HiddenCharactersBecomeMarkedTokens)
     }
 }
 
-TEST(ViewerInvisibleMarks, TokensNeverChangeTheKindOfADiffLine)
-{
-    const char16_t* lines[] = {u"\u200B+x",   u"+\u200B++", u"-\u202E--",    u"@\u2066@",
-                               u"+++\u200B",  u"\u202E@@",  u"\U000E002B+x", u"\U000E002D\U000E002D-x",
-                               u"\U000E0040@"};
-    for (const char16_t* line : lines) {
-        const QString text = u16(line);
-        EXPECT_EQ(diffLineKind(makeDisplayText(text).text), diffLineKind(text)) << text.toStdString();
-    }
-}
-
 // Ordinary records are the diff loader's test against real git; these are the shapes it rarely meets.
 TEST(ViewerGitPlumbing, ParsesLsTreeAndLsFilesRecords)
 {
     const auto entries =
-        parseLsTree(nulTerminated({"160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub"}));
+        parseLsTree(QByteArray("160000 commit bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb       -\tsub") + '\0');
     ASSERT_TRUE(entries.has_value());
     ASSERT_EQ(entries->size(), 1u);
     EXPECT_EQ(entries->front().type, QByteArray("commit"));
     EXPECT_EQ(entries->front().size, -1);
     const auto files =
-        parseLsFiles(nulTerminated({"100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict"}));
+        parseLsFiles(QByteArray("100644 cccccccccccccccccccccccccccccccccccccccc 2\tconflict") + '\0');
     ASSERT_TRUE(files.has_value());
     ASSERT_EQ(files->size(), 1u);
     EXPECT_EQ(files->front().stage, 2);
-    EXPECT_FALSE(parseLsTree(nulTerminated({"garbage"})).has_value());
-    EXPECT_FALSE(parseLsFiles(nulTerminated({"100644 x\tname"})).has_value());
+    EXPECT_FALSE(parseLsTree(QByteArray("garbage") + '\0').has_value());
+    EXPECT_FALSE(parseLsFiles(QByteArray("100644 x\tname") + '\0').has_value());
 }
 
 TEST(ViewerGitPlumbing, OnlyPlainRelativePathsAreRecreated)

@@ -10,17 +10,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 
 namespace {
-
-QString numberedLines(int count)
-{
-    QStringList lines;
-    for (int i = 1; i <= count; ++i)
-        lines << QStringLiteral("line %1").arg(i);
-    return lines.join('\n');
-}
 
 bool show(MarkedTextView& view, const QString& text, int width = 400, int height = 300)
 {
@@ -49,22 +42,23 @@ class TextViewsTest : public QObject
 
 private slots:
     void linesAreNumberedRowsThatWrapAndCanBeMarked();
-    void pagesAndEndsLayOutOnlyWhatIsShown();
     void keysSelectionCopyAndAccessibility();
     void diffLinesAreColouredByKind();
 };
 
-// Every line, empty or not, is one numbered row, a long one several, each right below the one before;
-// the text starts right of the gutter and wraps anew when the width changes.
+// Every line, empty or not, is one numbered row, a long one several, right below the one before; the
+// text starts right of the gutter and wraps anew with the width. A page moves by a screen less a row;
+// wherever the cursor goes, its line is in view and only the lines on screen are laid out.
 void TextViewsTest::linesAreNumberedRowsThatWrapAndCanBeMarked()
 {
+    QStringList lines = {"a", "", "b", QString(400, 'x')};
+    for (int i = 5; i <= 20000; ++i)
+        lines << QStringLiteral("line %1").arg(i);
     FileContentView view;
-    QVERIFY(show(view, "a\n\nb\n" + QString(400, 'x') + '\n' + numberedLines(6), 300, 300));
-    QCOMPARE(view.lineCount(), 10);
-    QCOMPARE(view.lineNumberText(0), QString(" 1"));
-    QCOMPARE(view.lineNumberText(9), QString("10"));
+    QVERIFY(show(view, lines.join('\n'), 300, 300));
+    QCOMPARE(view.lineCount(), 20000);
+    QCOMPARE(view.lineNumberText(9), QString("   10"));
     QCOMPARE(view.lineRect(1).height(), view.lineRect(0).height());
-    QVERIFY(view.rowCount(3) > 2);
     QVERIFY(view.lineRect(3).height() > 2 * view.lineRect(0).height());
     for (int line = 1; line < 5; ++line)
         QCOMPARE(view.lineRect(line).top(), view.lineRect(line - 1).bottom());
@@ -77,7 +71,7 @@ void TextViewsTest::linesAreNumberedRowsThatWrapAndCanBeMarked()
 
     // Marked rows given out of order, twice or out of range are sorted, merged and dropped; marked
     // lines only get the gutter's bar and the line's background.
-    view.setMarkedRows({4, -1, 1, 4, 10});
+    view.setMarkedRows({4, -1, 1, 4, 20000});
     QCOMPARE(view.markedRows(), (std::vector<int>{1, 4}));
     const QImage text = view.viewport()->grab().toImage();
     const QImage gutter = view.gutter()->grab().toImage();
@@ -90,32 +84,25 @@ void TextViewsTest::linesAreNumberedRowsThatWrapAndCanBeMarked()
         const QColor background = text.pixelColor(view.viewport()->width() - 2, row.center().y());
         QCOMPARE(background != view.palette().color(QPalette::Base), marked);
     }
-}
 
-// A page moves the cursor by a screen less a row of overlap; wherever it goes, its line is in view and
-// only the lines on screen are laid out.
-void TextViewsTest::pagesAndEndsLayOutOnlyWhatIsShown()
-{
-    FileContentView view;
-    QVERIFY(show(view, numberedLines(20000), 640, 480));
-    const int rows = view.verticalScrollBar()->pageStep();
-    for (const auto& [key, pages] : {std::pair(Qt::Key_PageDown, 30), std::pair(Qt::Key_PageUp, 1)}) {
-        for (int i = 0; i < pages; ++i) {
-            const int before = view.cursorLine();
-            QTest::keyClick(&view, key);
-            view.grab();
-            const int moved = std::abs(view.cursorLine() - before);
-            QVERIFY2(moved > rows / 2 && moved < rows, qPrintable(QString::number(moved)));
-            QVERIFY2(view.laidOutLineCount() > 0 && view.laidOutLineCount() < 200,
-                     qPrintable(QString::number(view.laidOutLineCount())));
-        }
-    }
+    // From the end, so that no page holds the wrapped line, which it would count as one line.
     QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
     view.grab();
     QVERIFY(view.laidOutLineCount() < 200);
     QCOMPARE(view.cursorPosition(), view.toPlainText().size());
     const QRectF last = view.lineRect(19999);
     QVERIFY(!last.isEmpty() && last.top() >= 0 && last.bottom() <= view.viewport()->height());
+    const int rows = view.verticalScrollBar()->pageStep();
+    for (const auto& [key, pages] : {std::pair(Qt::Key_PageUp, 30), std::pair(Qt::Key_PageDown, 1)}) {
+        for (int i = 0; i < pages; ++i) {
+            const int before = view.cursorLine();
+            QTest::keyClick(&view, key);
+            view.grab();
+            const int moved = std::abs(view.cursorLine() - before);
+            QVERIFY2(moved > rows / 2 && moved < rows, qPrintable(QString::number(moved)));
+            QVERIFY(view.laidOutLineCount() > 0 && view.laidOutLineCount() < 200);
+        }
+    }
     QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
     QCOMPARE(view.cursorPosition(), 0);
     QVERIFY(!view.hasSelection());
@@ -128,16 +115,12 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     view.setSelection(11, 11);
     QTest::keyClick(&view, Qt::Key_Left); // wraps to the end of the line above
     QCOMPARE(view.cursorPosition(), 10);
-    view.setSelection(0, 0);
-    QTest::keyClick(&view, Qt::Key_Down);
-    QCOMPARE(view.cursorPosition(), 11);
-    QTest::keyClick(&view, Qt::Key_End);
+    QTest::keyClick(&view, Qt::Key_Down); // to the end of the shorter line below
     QCOMPARE(view.cursorPosition(), 17);
     QVERIFY(!view.hasSelection());
 
     // A range over a line break copies with "\n", as the file has it.
     view.setSelection(6, 13);
-    QCOMPARE(view.selectedText(), QString("line\nse"));
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("line\nse"));
@@ -150,7 +133,6 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, startOf(1));
     QCOMPARE(view.selectedText(), QString("first line\n"));
 
-    // Shift extends from the anchor; typing changes nothing.
     QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
     QCOMPARE(view.selectedText(), QString("first line\nsecond"));
     QTest::keyClicks(&view, "typed");
@@ -158,7 +140,6 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(view.selectedText(), view.toPlainText());
 
-    // Screen readers get the same text, selection and geometry.
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
     QVERIFY(accessible && accessible->textInterface());
     QAccessibleTextInterface* text = accessible->textInterface();
@@ -173,7 +154,6 @@ void TextViewsTest::keysSelectionCopyAndAccessibility()
     text->selection(0, &start, &end);
     QCOMPARE(std::pair(start, end), std::pair(1, 3));
     const QRect e = text->characterRect(12);
-    QVERIFY(!e.isEmpty());
     QCOMPARE(text->offsetAtPoint(e.topLeft() + QPoint(1, e.height() / 2)), 12);
 }
 
@@ -185,8 +165,7 @@ void TextViewsTest::diffLinesAreColouredByKind()
     view.resize(640, 480);
     MarkedTextView* shown = view.textView();
     const QColor text = shown->palette().color(QPalette::Text);
-    QVERIFY(diffGreen() != diffRed() && diffRed() != diffBlue() && diffGreen() != diffBlue());
-    QVERIFY(text != diffGreen() && text != diffRed() && text != diffBlue());
+    QCOMPARE((QSet<QRgb>{text.rgb(), diffGreen().rgb(), diffRed().rgb(), diffBlue().rgb()}.size()), 4);
     // The first matching test decides: a file header is no added or removed line.
     const std::pair<QString, QColor> rows[] = {
         {"+++ b/f", text},    {"--- a/f", text},
