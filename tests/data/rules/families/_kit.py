@@ -1,11 +1,8 @@
-"""What every family module uses: fires()/silent() add a case on a sample planted at `dest`.
+"""fires()/silent() add a case on the sample `name` of the current family, planted at `dest`.
 
-A family module (families/<family>.py) names its samples without a folder; they are written under
-samples/<family>/ and its cases to cases/<family>.tsv. A case given a name without content reuses the
-sample the same module made earlier under that name, for a second case on the same bytes.
-
-grow: a size such as "1200k" or "2M" plants the sample with its first line repeated at the start until
-the file reaches that size, so a payload lands past the first MiB without a large file in the repository.
+A name without content reuses the sample the module made earlier, for a second case on the same bytes.
+grow: a size such as "1200k" plants the sample with its first line repeated at the start until the file reaches
+that size, so a payload lands past the first MiB without a large file in the repository.
 """
 
 family = None  # set by make_samples.py before it imports a module
@@ -20,7 +17,6 @@ def begin(name):
 
 
 def _sample(name, content):
-    """The sample `name` of this family: made from `content` (text or bytes), or one made earlier."""
     if content is None:
         assert name in files[family], f"{family}: no sample {name}"
     else:
@@ -38,9 +34,8 @@ def silent(case, rule, dest, name, content=None, mode="644", also="-", grow="-")
 
 
 # Encodings an attacker picks so that a byte-level pattern misses the text.
-def utf16(text, bom=True, big_endian=False):
-    body = text.encode("utf-16-be" if big_endian else "utf-16-le")
-    return ((b"\xfe\xff" if big_endian else b"\xff\xfe") if bom else b"") + body
+def utf16(text, bom=True):
+    return (b"\xff\xfe" if bom else b"") + text.encode("utf-16-le")
 
 
 def utf8_bom(text):
@@ -51,7 +46,6 @@ def crlf(text):
     return text.replace("\n", "\r\n").encode("utf-8")
 
 
-# Hidden Unicode.
 def tags(text):  # ASCII smuggled as Unicode tag characters
     return "".join(chr(0xE0000 + ord(c)) for c in text)
 
@@ -60,6 +54,4 @@ def selectors(data):  # bytes smuggled as variation selectors
     return "".join(chr(0xFE00 + b) if b < 16 else chr(0xE0100 + b - 16) for b in data)
 
 
-FLAG_ENGLAND = "\U0001F3F4" + tags("gbeng") + "\U000E007F"
-FLAG_SCOTLAND = "\U0001F3F4" + tags("gbsct") + "\U000E007F"
-FLAG_WALES = "\U0001F3F4" + tags("gbwls") + "\U000E007F"
+FLAG_ENGLAND, FLAG_SCOTLAND, FLAG_WALES = ("\U0001F3F4" + tags(c) + "\U000E007F" for c in ("gbeng", "gbsct", "gbwls"))
