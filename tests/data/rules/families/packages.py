@@ -6,9 +6,7 @@ LIFECYCLE = "package_lifecycle_script_payload"
 
 
 def manifest(name, scripts=None, **keys):
-    body = {"name": name, "version": "1.4.2", **keys}
-    if scripts:
-        body["scripts"] = scripts
+    body = {"name": name, "version": "1.4.2", **keys, **({"scripts": scripts} if scripts else {})}
     return json.dumps(body, indent=2) + "\n"
 
 
