@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
 """Writes samples/<family>/ and cases/<family>.tsv from families/<family>.py (one module per .yar file).
 
-Every rule has an attack that must fire at its severity and a look-alike that must stay silent. The tests read the
-samples as plain files, so run this again after changing a case. Sample names never hold the planted path (a folder
-named .git cannot be committed); the case says where each goes.
-Columns: case, expect (fires | silent), rule, severity (- when silent), mode, sample, destination in a fresh tree,
-other rules allowed to fire alongside (comma list or -), grow (- or a size, see families/_kit.py).
+Every rule has an attack that must fire at its severity and a look-alike that must stay silent. The tests read
+the samples as plain files, so run this again after changing a case; the columns are RuleCase's in RulePackTest.cpp.
+Sample names never hold the planted path (a folder named .git cannot be committed); the case says where each goes.
 """
 import collections
 import importlib
@@ -34,8 +32,7 @@ def main():
         (HERE / "cases" / f"{name}.tsv").write_text("".join("\t".join(c) + "\n" for c in _kit.cases[name]))
     counts = collections.Counter(c[0] for rows in _kit.cases.values() for c in rows)
     assert max(counts.values()) == 1, f"cases named twice: {[c for c, n in counts.items() if n > 1]}"
-    total = sum(len(files) for files in _kit.files.values())
-    print(f"{total} samples, {len(counts)} cases in {len(names)} families")
+    print(f"{sum(map(len, _kit.files.values()))} samples, {len(counts)} cases in {len(names)} families")
 
 
 main()

@@ -1,8 +1,7 @@
 """fires()/silent() add a case on the sample `name` of the current family, planted at `dest`.
 
-A name without content reuses the sample the module made earlier, for a second case on the same bytes.
-grow: a size such as "1200k" plants the sample with its first line repeated at the start until the file reaches
-that size, so a payload lands past the first MiB without a large file in the repository.
+A name without content reuses the sample made earlier, for a second case on the same bytes. grow ("1200k", "2M")
+repeats the first line at test time up to that size, so a payload lands past the first MiB without a large file.
 """
 
 family = None  # set by make_samples.py before it imports a module

