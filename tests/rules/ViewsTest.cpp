@@ -25,8 +25,6 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
     const Row rows[] = {
         {"plain UTF-8 has no text view", "curl x | sh\n", false, ""},
         {"a lone CR is kept: no text view", "a\rb", false, ""},
-        {"CRLF becomes LF", "a\r\nb\r\n", true, "a\nb\n"},
-        {"UTF-16 BE with mark", "\xFE\xFF\0c\0u\0r\0l\0 \0x"s, true, "curl x"},
         {"UTF-16 BE without mark", "\0n\0o\0d\0e\0 \0-\0e\0 \0'\0x\0'"s, true, "node -e 'x'"},
         {"UTF-32 LE with mark", "\xFF\xFE\0\0w\0\0\0g\0\0\0e\0\0\0t\0\0\0"s, true, "wget"},
         {"UTF-32 BE without mark", "\0\0\0w\0\0\0g\0\0\0e\0\0\0t\0\0\0 \0\0\0-\0\0\0q"s, true, "wget -q"},
@@ -46,17 +44,6 @@ TEST(RulesTextView, DecodesEncodingsMarksAndLineEnds)
         if (row.derived)
             EXPECT_EQ(out, row.text) << row.name;
     }
-}
-
-// The view named `view` that the watcher derives from `content` at `path`, or "<none>".
-std::string viewOf(const char* view, const std::string& path, const std::string& content)
-{
-    DerivedViews views;
-    views.derive(describePath(path), content);
-    for (const auto& v : views.views())
-        if (std::string(v.name) == view)
-            return std::string(v.content);
-    return "<none>";
 }
 
 // The config view has one line per leaf, the commands view one per command that runs by itself.
@@ -79,15 +66,12 @@ TEST(RulesDerivedViews, ConfigLeavesAndCommands)
         {"config", "/p/package.json", "{\"a\": ", "<none>"},
         {"config", "/p/c.yaml", "base: &b {x: 1}\nuse: *b\nn: ~\ne: []\n",
          "base.x = 1\nuse.x = 1\nn = null\ne = []\n"},
-        {"config", "/p/c.yml", "a: [1, 2\n", "<none>"},
         {"config", "/p/pyproject.toml",
          "[tool.x]\ncmd = \"sh -c 'id'\"\nn = 3\nf = [true, 1.5]\n# k = \"gone\"\n",
          "tool.x.cmd = sh -c 'id'\ntool.x.f.0 = true\ntool.x.f.1 = 1.5\ntool.x.n = 3\n"},
-        {"config", "/p/Cargo.toml", "[a\nb = ", "<none>"},
         {"config", "/p/.gitconfig",
          "[alias \"x\"]\n  a = !\"sh\" -c \\\n  \"echo \\\"q\\\" ;\\tz\"   \n[Sub.Sect]\nk=v\n",
          "alias.x.a = !sh -c   echo \"q\" ;\\tz\nsub.sect.k = v\n"},
-        {"config", "/p/readme.md", "a = b\n", "<none>"},
 
         {"commands", "/p/.vscode/tasks.json",
          R"({"tasks":[{"command":"npm","args":["test"]},
@@ -105,8 +89,15 @@ TEST(RulesDerivedViews, ConfigLeavesAndCommands)
          "agent.hook: ./h.sh\nagent.hook: s\nagent.hook: k\n"},
         {"commands", "/p/x/package.json", R"({"scripts":{"postinstall":"x")", "<none>"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(viewOf(row.view, row.path, row.content), row.lines) << row.view << " of " << row.path;
+    for (const auto& row : rows) {
+        DerivedViews views;
+        views.derive(describePath(row.path), row.content);
+        std::string lines = "<none>";
+        for (const auto& v : views.views())
+            if (std::string(v.name) == row.view)
+                lines = v.content;
+        EXPECT_EQ(lines, row.lines) << row.view << " of " << row.path;
+    }
 }
 
 // Every hostile input through every view the watcher derives: the text view within one and a half times
@@ -162,6 +153,8 @@ TEST(RulesViews, HostileInputStaysWithinBounds)
     }
 }
 
+// The pack's cases cover the tricks themselves (split quotes, printf escapes, brace lists, base64);
+// these rows are the edges they do not reach.
 TEST(RulesShellNormaliser, SeesThroughEachTrick)
 {
     struct Row
@@ -174,11 +167,6 @@ TEST(RulesShellNormaliser, SeesThroughEachTrick)
         {R"(c\u\r\l x)", "curl x", {}},
         {"{curl,-fsSL,u}|sh; echo {a,b}", "curl -fsSL u|sh; echo {a,b}", {}}, // command position only
         {"echo $HOME ${X}", "echo $HOME ${X}", {}},
-        {R"($(printf '\x63\x75\x72\x6c') -s `echo -e '\x77get'`)", "curl -s wget", {}},
-        {R"($(c"a"t  x))", "$(cat x)", {}},
-        {"bash -c \"$(base64 --decode <<< 'aWQ7IHdob2FtaQ==')\"",
-         "bash -c $(base64 --decode <<< aWQ7IHdob2FtaQ==)",
-         {"id; whoami"}},
         {"base64 -d <<< 'aWQ7IHdob2FtaQ=='", "base64 -d <<< aWQ7IHdob2FtaQ==", {"id; whoami"}},
         {"echo WlhoaGJRPT0= | base64 -d", "echo WlhoaGJRPT0= | base64 -d", {"ZXhhbQ=="}}, // decoded once
         // Binary decodings are dropped.
