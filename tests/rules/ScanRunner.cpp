@@ -19,7 +19,7 @@ ScanResult runTwwatch(const std::vector<std::string>& args, const std::filesyste
     r.process = runProcess(argv, cwd, std::chrono::seconds(60));
     std::istringstream in(r.process.out);
     for (std::string line; std::getline(in, line);) {
-        Event event = decodeWatchLine(line);
+        WatchLine event = decodeWatchLine(line);
         if (event.decoded)
             r.events.push_back(std::move(event));
         else

@@ -11,13 +11,10 @@
 
 namespace tw::test {
 
-// The watcher's event lines and the audit's are the same lines.
-using Event = WatchLine;
-
 struct ScanResult
 {
     ProcessResult process;
-    std::vector<Event> events;
+    std::vector<WatchLine> events; // the same lines as the watcher's
     bool allLinesDecoded = true;
 };
 
