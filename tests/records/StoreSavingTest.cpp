@@ -1,5 +1,4 @@
-// Saving: one transaction per save, failed saves that keep their changes, the main context's own saving,
-// and durability when the process is killed.
+// Saving: one transaction per save, failed saves that keep their changes, autosave, and kill -9.
 #include "StoreTestSupport.h"
 
 #include <QDeadlineTimer>
@@ -44,8 +43,7 @@ private slots:
         QCOMPARE(store().newContext()->countDirectories(), std::optional<int>(1));
     }
 
-    // The main context saves by itself, tries again after a failed save though nothing else happens,
-    // and saves what is pending when the container goes.
+    // The main context saves by itself, again after a failure though nothing else happens, and at the end.
     void mainContextSavesByItselfAgainAndAtTheEnd()
     {
         store().setAutosaveDelay(50ms);
@@ -68,11 +66,12 @@ private slots:
         QCOMPARE(*reopened->mainContext().fetchAllFindings(), QList<Finding>({f}));
     }
 
-    // A writer saving batch after batch is killed with SIGKILL: every save it reported is in the file,
-    // and the file is sound.
+    // A writer saving batch after batch into what was an empty file (a crash's, or the user's) is killed
+    // with SIGKILL: every save it reported is in the file, and the file is sound.
     void killedWriterLosesNothingSaved()
     {
         const QString path = storePath() + QStringLiteral(".killed");
+        QVERIFY(writeFile(path));
         QProcess writer;
         writer.start(QStringLiteral(TW_TEST_BIN_DIR "/tw_store_writer"), {path});
         QVERIFY2(writer.waitForStarted(10000), qPrintable(writer.errorString()));

@@ -58,9 +58,7 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 int modeOf(const QString& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 

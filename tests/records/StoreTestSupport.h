@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers for the store tests: a raw SQLite connection beside the store (to hold locks, tamper with
-// files and check them), findings with chosen timestamps, and a fresh store per test.
+// A raw SQLite connection beside the store (to hold locks, tamper, check), stamped findings, a fresh store.
 
 #include "records/Finding.h"
 #include "records/ModelContainer.h"

@@ -1,5 +1,4 @@
-// Inserts and saves findings one save after another, reporting each saved count on stdout, until it is
-// killed: the durability test kills it with SIGKILL in the middle of its work.
+// Saves findings batch after batch, printing each saved count, until the durability test kills it.
 #include "records/OpenStore.h"
 
 #include <QCoreApplication>
@@ -9,10 +8,8 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: tw_store_writer <store file>\n", stderr);
+    if (argc != 2)
         return 2;
-    }
     auto container = openStoreOrDie(QString::fromLocal8Bit(argv[1]));
     ModelContext& context = container->mainContext();
     for (long saved = 0;;) {
