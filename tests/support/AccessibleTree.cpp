@@ -91,20 +91,13 @@ std::optional<AccessibleTree::Node> AccessibleTree::find(const Node& from, const
     return std::nullopt;
 }
 
-QList<AccessibleTree::Node> AccessibleTree::windows()
-{
-    // The registry's root lists the applications, each application's root its windows.
-    QList<Node> out;
-    for (const Node& application : children({RegistryService, Root}))
-        out += children(application);
-    return out;
-}
-
 bool AccessibleTree::press(const QString& window, const QString& control)
 {
     // The newest shown object first: a popup shown again is announced again.
     QList<Node> candidates(m_shown.rbegin(), m_shown.rend());
-    candidates += windows();
+    // The registry's root lists the applications, each application's root its windows.
+    for (const Node& application : children({RegistryService, Root}))
+        candidates += children(application);
     for (const Node& candidate : candidates) {
         if (name(candidate) != window)
             continue;
@@ -120,14 +113,6 @@ bool AccessibleTree::press(const QString& window, const QString& control)
                (!reply.arguments().isEmpty() && reply.arguments().first().toBool());
     }
     return false;
-}
-
-QStringList AccessibleTree::windowTitles()
-{
-    QStringList titles;
-    for (const Node& window : windows())
-        titles.append(name(window));
-    return titles;
 }
 
 } // namespace tw::test

@@ -10,7 +10,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
@@ -28,8 +27,6 @@ public:
     // False when there is no such control (yet) or it refused the action; a press left unanswered (the
     // control quit the application) counts as done.
     bool press(const QString& window, const QString& control);
-    // The titles of every application's windows, for failure messages.
-    QStringList windowTitles();
 
 private slots:
     void objectStateChanged(const QDBusMessage& message);
@@ -43,7 +40,6 @@ private:
     QList<Node> children(const Node& node);
     QString name(const Node& node);
     std::optional<Node> find(const Node& from, const QString& name, int depth);
-    QList<Node> windows();
 
     QString m_connectionName;
     QDBusConnection m_bus;

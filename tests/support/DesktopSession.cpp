@@ -19,7 +19,6 @@ namespace {
 
 constexpr int startTimeoutMs = 15000;
 
-// Polls `condition` (with a short sleep) until it holds or the deadline passes.
 template <typename Condition>
 bool pollUntil(Condition condition, int timeoutMs = startTimeoutMs)
 {
@@ -163,12 +162,6 @@ QProcessEnvironment DesktopSession::environment() const
     return environment;
 }
 
-void DesktopSession::exportToEnvironment() const
-{
-    qputenv("DISPLAY", m_display.toLocal8Bit());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", m_busAddress.toLocal8Bit());
-}
-
 QList<DesktopSession::Notification> DesktopSession::notifications()
 {
     // dunst -print writes one brace-delimited block per notification: "\tkey: 'value'" lines, with
@@ -189,8 +182,8 @@ QList<DesktopSession::Notification> DesktopSession::notifications()
             fields[match.captured(1)] =
                 match.hasCaptured(2) ? match.captured(2) : match.captured(3).trimmed();
         }
-        Notification n{fields[u"id"_s].toUInt(), fields[u"appname"_s], fields[u"summary"_s],
-                       fields[u"body"_s],        fields[u"urgency"_s], {}};
+        Notification n{
+            fields[u"id"_s].toUInt(), fields[u"summary"_s], fields[u"body"_s], fields[u"urgency"_s], {}};
         const qsizetype actions = block.indexOf(u"\tactions: {"_s);
         if (actions >= 0) {
             for (auto it = action.globalMatch(block, actions); it.hasNext();)

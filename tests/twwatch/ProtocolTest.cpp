@@ -5,6 +5,7 @@
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace tw::test {
 namespace {
@@ -12,37 +13,21 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-TEST(TwwatchProtocol, HelpVersionAndBadArguments)
+TEST(TwwatchProtocol, VersionAndBadArguments)
 {
-    struct Case
-    {
-        std::string arg;
-        int exitCode;
-        std::string expectOut;
-        std::string expectErr;
-    } cases[] = {
-        {"--help", 0, "Standard input carries the directories to watch", ""},
-        {"--version", 0, "twwatch " TW_TEST_VERSION "\n", ""},
-        {"--frobnicate", 2, "", "unknown or incomplete arguments: --frobnicate"},
-    };
-    for (const auto& c : cases) {
-        const auto result = runProcess({(binDir() / "twwatch").string(), c.arg}, {}, 20s);
-        EXPECT_EQ(result.exitCode, c.exitCode) << c.arg << "\n" << result.err;
-        EXPECT_NE(result.out.find(c.expectOut), std::string::npos) << c.arg << ": " << result.out;
-        EXPECT_NE(result.err.find(c.expectErr), std::string::npos) << c.arg << ": " << result.err;
-    }
+    const auto version = runProcess({(binDir() / "twwatch").string(), "--version"}, {}, 20s);
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out, "twwatch " TW_TEST_VERSION "\n");
+    const auto bad = runProcess({(binDir() / "twwatch").string(), "--frobnicate"}, {}, 20s);
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("unknown or incomplete arguments: --frobnicate"), std::string::npos) << bad.err;
 }
 
 // However it is told to stop, or loses its reader, the watcher ends promptly, with 0 and without a
 // complaint. The bounds leave room for a sanitizer build's exit-time leak check on a loaded machine.
 TEST(TwwatchProtocol, EndsPromptlyAndQuietly)
 {
-    struct Case
-    {
-        const char* name;
-        std::function<void(Watcher&, const fs::path&)> end;
-        std::chrono::milliseconds bound;
-    };
+    using Ending = std::function<void(Watcher&, const fs::path&)>;
     const auto signal = [](int sig) { return [sig](Watcher& w, const fs::path&) { w.signal(sig); }; };
     const auto readerGone = [](int changes) {
         return [changes](Watcher& w, const fs::path& dir) {
@@ -50,7 +35,7 @@ TEST(TwwatchProtocol, EndsPromptlyAndQuietly)
             makeFiles(dir, changes);
         };
     };
-    const Case cases[] = {
+    const std::tuple<const char*, Ending, std::chrono::milliseconds> cases[] = {
         {"end of input", [](Watcher& w, const fs::path&) { w.closeInput(); }, 2000ms},
         // The application hangs, then goes: workers blocked on the full pipe must not keep it alive.
         {"end of input while the output is not read",
@@ -68,13 +53,13 @@ TEST(TwwatchProtocol, EndsPromptlyAndQuietly)
         {"reader gone", readerGone(0), 5000ms},
         {"reader gone, then a change", readerGone(20), 5000ms},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, end, bound] : cases) {
+        SCOPED_TRACE(name);
         TempDir dir;
         Watcher watcher;
         ASSERT_TRUE(watcher.watch({dir.path()}));
-        c.end(watcher, dir.path());
-        const auto status = watcher.waitExit(c.bound);
+        end(watcher, dir.path());
+        const auto status = watcher.waitExit(bound);
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, 0);
         EXPECT_EQ(watcher.errors().find("twwatch:"), std::string::npos);
@@ -120,9 +105,7 @@ TEST(TwwatchProtocol, RejectedConfigurationLineIsNamedWithoutItsEscapes)
 {
     TempDir dir;
     Watcher watcher;
-    watcher.sendRaw("relative\x1b]0;owned\x07\x1b[2J\x9b"
-                    "1m/path\n" +
-                    std::string(1000, 'r') + "\n");
+    watcher.sendRaw("relative\x1b]0;owned\x07\x1b[2J\x9b[1m/path\n" + std::string(1000, 'r') + "\n");
     ASSERT_TRUE(watcher.watch({dir.path()}));
     const std::string err = watcher.errors();
     EXPECT_NE(err.find("relative"), std::string::npos) << err;

@@ -22,10 +22,8 @@ private slots:
         // Which bytes are valid UTF-8 is Qt's to decide; here: a bad line costs only itself.
         auto row = [](const char* name, qsizetype maxLine, const Chunks& chunks, const Lines& lines,
                       qsizetype dropped) { QTest::newRow(name) << maxLine << chunks << lines << dropped; };
-        row("bad byte costs only its line", big,
-            Chunks{"good1\nba\xff"
-                   "d\ngood2\n"},
-            Lines{"good1", "good2"}, 1);
+        row("bad byte costs only its line", big, Chunks{"good1\nbad\xff\ngood2\n"}, Lines{"good1", "good2"},
+            1);
         row("bad byte in a line split over chunks", big, Chunks{"ok\nba", "\xc3(d\nok2\n"},
             Lines{"ok", "ok2"}, 1);
         row("truncated character at the end of the stream", big, Chunks{"ok\n\xe2\x9b"}, Lines{"ok"}, 1);

@@ -127,18 +127,16 @@ private:
     {
         return WatchEvent{path, types, rule, severity, {}};
     }
-    QList<Finding> savedFindings();
+    // A fresh context sees only what has been saved to the file.
+    QList<Finding> savedFindings()
+    {
+        return m_store->newContext()->fetchNewestFindings(1000).value_or(QList<Finding>{});
+    }
 
     QTemporaryDir m_dir;
     std::unique_ptr<ModelContainer> m_store;
     StubNotifier m_notifier;
 };
-
-QList<Finding> IntakeTest::savedFindings()
-{
-    // A fresh context sees only what has been saved to the file.
-    return m_store->newContext()->fetchNewestFindings(1000).value_or(QList<Finding>{});
-}
 
 QTEST_GUILESS_MAIN(IntakeTest)
 #include "IntakeTest.moc"

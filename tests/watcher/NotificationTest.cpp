@@ -53,8 +53,6 @@ public slots:
     }
 };
 
-// The D-Bus notifier against a real dunst on a private session bus under Xvfb, and against a server
-// under the test's control in its place.
 class NotificationTest : public QObject
 {
     Q_OBJECT
@@ -78,16 +76,14 @@ private slots:
         m_desktop.reset();
     }
 
-    // How an alert looks on the desktop (a click on it: EndToEndTest). A file name must not be read as
-    // markup by the daemon: it is sent escaped. Without a notification service there is nothing to
-    // authorise.
+    // How an alert looks on the desktop (a click on it: EndToEndTest); a file name is sent escaped, not
+    // read as markup. Without a notification service there is nothing to authorise.
     void alertsAreShownAndAuthorized()
     {
         m_intake->postAlert(u"rule-one"_s, u"critical"_s, u"/first"_s);
         m_intake->postAlert(u"rule-two"_s, u"high"_s, u"/tmp/a&b/<i>x</i>.sh"_s);
         Shown shown;
-        (void)QTest::qWaitFor([&] { return (shown = m_desktop->notifications()).size() >= 2; }, 10000);
-        QCOMPARE(shown.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT((shown = m_desktop->notifications()).size(), 2, 10000);
         QCOMPARE(shown[1].actions, QStringList{u"default"_s});
         QCOMPARE(shown[0].summary, u"\u26D4 Critical: rule-one"_s);
         QCOMPARE(shown[0].body, u"/first"_s);
@@ -96,7 +92,7 @@ private slots:
         QCOMPARE(shown[1].body, u"/tmp/a&amp;b/&lt;i&gt;x&lt;/i&gt;.sh"_s);
         QCOMPARE(shown[1].urgency, u"NORMAL"_s);
         QTRY_COMPARE(m_notifier->openNotificationCount(), 2);
-        QCOMPARE(m_desktop->dunstctl({u"close-all"_s}), 0);
+        QCOMPARE(m_desktop->run(u"dunstctl"_s, {u"close-all"_s}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_notifier->openNotificationCount(), 0, 10000);
 
         for (const bool up : {true, false}) {

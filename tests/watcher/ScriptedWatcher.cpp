@@ -1,7 +1,5 @@
-// A stand-in for twwatch that plays a script, for the supervision tests.
-//
-// It takes no arguments, like the real watcher; the test hands it its script through the inherited
-// environment:
+// A stand-in for twwatch that plays a script, for the supervision tests. Like the real watcher it takes no
+// arguments; the inherited environment names its files:
 //   TW_SCRIPT  file with one command per line:
 //                write <text>    writes <text> in one write(); \n, \\ and \xHH escapes are decoded
 //                await <n>       reads standard input until n bytes in all have arrived (or it ends)
@@ -24,7 +22,6 @@ namespace {
 FILE* record = nullptr;
 size_t stdinBytes = 0;
 
-// Reads until `total` bytes have arrived in all or standard input ends.
 void readStdinUntil(size_t total)
 {
     char buffer[4096];

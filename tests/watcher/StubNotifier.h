@@ -1,8 +1,7 @@
 #pragma once
 
-// A notifier that keeps what it is asked to show and answers as the test chooses, for the decisions
-// above the notifier seam (intake, delegate, fallback, the permission row). The real freedesktop
-// backend runs against dunst in its own tests.
+// Keeps what it is asked to show and answers as the test chooses, for the decisions above the notifier
+// seam (intake, delegate, fallback, the permission row); the real backend runs against dunst.
 
 #include "watcher/Notifier.h"
 

@@ -26,7 +26,6 @@ struct StoredDirectory
     bool directories;
 };
 using StoredDirectories = QList<StoredDirectory>;
-Q_DECLARE_METATYPE(StoredDirectories)
 using Millis = QList<qint64>;
 using Indices = QList<int>;
 
@@ -42,7 +41,6 @@ private slots:
         status.setRunning(false);
         status.setFailing(false);
         status.setInputPipe(nullptr);
-        status.setModelContainer(nullptr);
     }
 
     void cleanup()
@@ -53,30 +51,19 @@ private slots:
         m_store.reset();
     }
 
-    void configurationBytes_data()
-    {
-        QTest::addColumn<StoredDirectories>("directories");
-        QTest::addColumn<QByteArray>("bytes");
-
-        // Watched when either flag is on (new files, new directories), in store order. A line feed cannot be
-        // written in this format: that directory is left out, the others are sent.
-        QTest::newRow("selection in store order") << StoredDirectories{{"file:///a", true, false},
-                                                                       {"file:///b", false, false},
-                                                                       {"file:///x%0Ay", true, false},
-                                                                       {"file:///d", false, true}}
-                                                  << QByteArray("/a\n/d\n\n");
-        QTest::newRow("unescaped, no trailing slash")
-            << StoredDirectories{{"file:///home/u/my%20code/", true, false}, {"file:///h%C3%A9", true, false}}
-            << QByteArray("/home/u/my code\n/h\xc3\xa9\n\n");
-    }
-
+    // Watched when either flag is on (new files, new directories), in store order, unescaped, without a
+    // trailing slash. A line feed cannot be written in this format: that directory alone is left out.
     void configurationBytes()
     {
-        QFETCH(StoredDirectories, directories);
-        QFETCH(QByteArray, bytes);
-        supervise({}, directories).launchWatcher();
+        supervise({}, {{"file:///a", true, false},
+                       {"file:///b", false, false},
+                       {"file:///x%0Ay", true, false},
+                       {"file:///d", false, true},
+                       {"file:///home/u/my%20code/", true, false},
+                       {"file:///h%C3%A9", true, false}})
+            .launchWatcher();
         QTRY_VERIFY(WatcherStatus::shared().isRunning());
-        QTRY_COMPARE(m_script->recordedStdin(), bytes);
+        QTRY_COMPARE(m_script->recordedStdin(), QByteArray("/a\n/d\n/home/u/my code\n/h\xc3\xa9\n\n"));
     }
 
     // Missing, then executable but exec fails (the launch fails while the flag is already false).
@@ -135,9 +122,8 @@ private slots:
         QCOMPARE(WatcherStatus::shared().inputPipe(), supervisor.process());
     }
 
-    // Its events reach the signal through the real pipe: a bad or oversized line costs only itself (which
-    // lines are bad: EventLineReaderTest, WatchEventTest), the last line without a line feed still counts.
-    // Its end is a quit, not a failure.
+    // A bad or oversized line costs only itself (which: EventLineReaderTest, WatchEventTest), the last line
+    // without a line feed still counts, and its end is a quit, not a failure.
     void quitIsNotRestartedAndGetsNoMoreInput()
     {
         WatcherSupervisor& supervisor =
@@ -150,13 +136,11 @@ private slots:
         QTRY_VERIFY(!WatcherStatus::shared().isRunning());
         QVERIFY(!supervisor.restartPending());
 
-        WatcherStatus::shared().sendDirectories({u"/late"_s});
         // Even with the flag claiming otherwise, an ended process gets no bytes.
         WatcherStatus::shared().setRunning(true);
         WatcherStatus::shared().sendDirectories({u"/late"_s});
         QCOMPARE(supervisor.process()->bytesToWrite(), qint64(0));
         QCOMPARE(m_script->recordedStdin(), QByteArray("\n\n"));
-        WatcherStatus::shared().setRunning(false);
     }
 
     // It takes the first configuration, closes its input and keeps running.
@@ -232,7 +216,6 @@ private slots:
     }
 
 private:
-    // A supervisor that runs the scripted watcher with `commands`, over a store of `directories`.
     WatcherSupervisor& supervise(const QStringList& commands, const StoredDirectories& directories = {})
     {
         openStore(directories);

@@ -10,7 +10,6 @@
 
 namespace tw::test {
 
-// A script file and a stdin record file in a temporary folder.
 class WatcherScript
 {
 public:
@@ -27,8 +26,7 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // Makes `supervisor` start the scripted watcher, running this script. The variables are set in this
-    // process: the watcher inherits our environment.
+    // The variables are set in this process: the watcher inherits our environment.
     void runBy(WatcherSupervisor& supervisor) const
     {
         qputenv("TW_SCRIPT", m_dir.filePath(QStringLiteral("script")).toLocal8Bit());
