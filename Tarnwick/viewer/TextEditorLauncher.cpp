@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -299,37 +300,31 @@ std::optional<TextEditorCommand> textEditorCommand(const QByteArray& nativePath,
         }
         return std::nullopt;
     };
-    const QStringList lists = mimeappsLists();
-    for (const QString& list : lists) {
-        const auto groups = readKeyFile(list);
-        if (const auto g = groups.find(QStringLiteral("Default Applications")); g != groups.end()) {
-            if (const auto it = g->second.find(mime); it != g->second.end()) {
-                if (auto command = tryIds(splitIds(it->second)))
-                    return command;
-            }
-        }
+    // The ids `group` of a key file lists for text/plain.
+    auto idsIn = [&](const std::map<QString, Group>& groups, const QString& group) {
+        const auto g = groups.find(group);
+        if (g == groups.end())
+            return QStringList();
+        const auto it = g->second.find(mime);
+        return it == g->second.end() ? QStringList() : splitIds(it->second);
+    };
+    // Each list is read once: defaults from all of them come before any added association.
+    std::vector<std::map<QString, Group>> lists;
+    for (const QString& list : mimeappsLists())
+        lists.push_back(readKeyFile(list));
+    for (const auto& groups : lists) {
+        if (auto command = tryIds(idsIn(groups, QStringLiteral("Default Applications"))))
+            return command;
     }
-    for (const QString& list : lists) {
-        const auto groups = readKeyFile(list);
-        if (const auto g = groups.find(QStringLiteral("Added Associations")); g != groups.end()) {
-            if (const auto it = g->second.find(mime); it != g->second.end()) {
-                if (auto command = tryIds(splitIds(it->second)))
-                    return command;
-            }
-        }
-        if (const auto g = groups.find(QStringLiteral("Removed Associations")); g != groups.end()) {
-            if (const auto it = g->second.find(mime); it != g->second.end())
-                removed << splitIds(it->second);
-        }
+    for (const auto& groups : lists) {
+        if (auto command = tryIds(idsIn(groups, QStringLiteral("Added Associations"))))
+            return command;
+        removed << idsIn(groups, QStringLiteral("Removed Associations"));
     }
     for (const QString& dir : dataDirs()) {
         const auto groups = readKeyFile(dir + QStringLiteral("/applications/mimeinfo.cache"));
-        if (const auto g = groups.find(QStringLiteral("MIME Cache")); g != groups.end()) {
-            if (const auto it = g->second.find(mime); it != g->second.end()) {
-                if (auto command = tryIds(splitIds(it->second)))
-                    return command;
-            }
-        }
+        if (auto command = tryIds(idsIn(groups, QStringLiteral("MIME Cache"))))
+            return command;
     }
     return std::nullopt;
 }
